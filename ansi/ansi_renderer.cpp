@@ -1,0 +1,313 @@
+#include "ansi_renderer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "../console/m_Console.h"
+
+namespace {
+
+std::vector<std::string> Arguments;
+
+constexpr std::size_t BlockSize = 4096;
+constexpr char Esc = 27;
+constexpr char Sub = 26;
+// Longest parameter text kept; a real sequence never comes near it, and a
+// hostile file must not make the renderer grow without bound.
+constexpr std::size_t MaxParamText = 64;
+// Largest cursor move honoured; the screen is far smaller.
+constexpr int MaxMove = 1000;
+
+// ANSI colour numbers 0..7 in PC order (red and blue exchanged).
+constexpr std::array<Byte, 8> AnsiToPc = {0, 4, 2, 6, 1, 5, 3, 7};
+
+// The escape sequences that stand for the pipe colour codes 00..23.
+constexpr std::array<const char*, 24> PipeToAnsi = {
+    "[0;30m", "[0;34m", "[0;32m", "[0;36m", "[0;31m", "[0;35m", "[0;33m", "[0;37m",
+    "[1;30m", "[1;34m", "[1;32m", "[1;36m", "[1;31m", "[1;35m", "[1;33m", "[1;37m",
+    "[40m",   "[44m",   "[42m",   "[46m",   "[41m",   "[45m",   "[43m",   "[47m"};
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads the file in 4096-byte blocks; bytes can be given back.
+class BlockReader {
+public:
+    explicit BlockReader(std::FILE* file) : file_(file) {}
+
+    // Next byte, or false at the end of the file. FromBlock tells whether
+    // it advanced the block position (a given-back byte does not).
+    bool Next(char& b, bool& fromBlock) {
+        if (!given_.empty()) {
+            b = given_.back();
+            given_.pop_back();
+            fromBlock = false;
+            return true;
+        }
+        fromBlock = true;
+        if (ended_) return false;
+        if (pos_ == count_) {
+            count_ = std::fread(block_.data(), 1, BlockSize, file_);
+            pos_ = 0;
+            if (count_ == 0) {
+                // The end mark takes the first place of the empty block.
+                ended_ = true;
+                pos_ = 1;
+                return false;
+            }
+        }
+        b = block_[pos_++];
+        return true;
+    }
+
+    // Gives bytes back; they are read again, the last given first.
+    void GiveBack(char b) { given_.push_back(b); }
+
+    std::size_t Position() const { return pos_; }
+
+private:
+    std::FILE* file_;
+    std::array<char, BlockSize> block_{};
+    std::size_t count_ = 0;
+    std::size_t pos_ = 0;
+    bool ended_ = false;
+    std::vector<char> given_;
+};
+
+class AnsiInterpreter {
+public:
+    AnsiInterpreter() : savedX_(WhereX()), savedY_(WhereY()) {}
+
+    // One byte of the file (or of a pipe code's sequence).
+    void Feed(char ch, bool remember = true) {
+        switch (state_) {
+        case State::Text: Text(ch); break;
+        case State::Escape:
+            if (ch == '[') {
+                state_ = State::Params;
+                params_.clear();
+            } else {
+                state_ = State::Text;
+            }
+            break;
+        case State::Params: Param(ch); break;
+        }
+        if (remember) previous_ = ch;
+    }
+
+private:
+    enum class State { Text, Escape, Params };
+
+    void Text(char ch) {
+        switch (ch) {
+        case 0: break;
+        case 9: GotoXY(WhereX() + 8, WhereY()); break;
+        case 10:
+            // Bare LF line ends draw like CR LF.
+            if (previous_ != 13) WriteStr("\r");
+            WriteStr("\n");
+            break;
+        case 12: ClearScreen(); break;
+        case Esc: state_ = State::Escape; break;
+        default: WriteStr(std::string(1, ch)); break;
+        }
+    }
+
+    void Param(char ch) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (u < '0') {
+            EndSequence();
+            return;
+        }
+        if ((ch >= '0' && ch <= '9') || ch == ';' || ch == '?') {
+            if (params_.size() < MaxParamText) params_ += ch;
+            return;
+        }
+        Command(ch);
+        EndSequence();
+    }
+
+    void EndSequence() {
+        state_ = State::Text;
+        params_.clear();
+    }
+
+    // A count for cursor moves: 0 counts as 1.
+    int Count() { return std::clamp(NextParam(), 1, MaxMove); }
+
+    void Command(char ch) {
+        switch (ch) {
+        case 'A': {
+            const int n = Count();
+            GotoXY(WhereX(), std::max(1, WhereY() - n));
+            break;
+        }
+        case 'B': {
+            const int n = Count();
+            GotoXY(WhereX(), WhereY() + n);
+            break;
+        }
+        case 'C': {
+            const int n = Count();
+            GotoXY(std::min(80, WhereX() + n), WhereY());
+            break;
+        }
+        case 'D': {
+            const int n = Count();
+            GotoXY(std::max(1, WhereX() - n), WhereY());
+            break;
+        }
+        case 'E': {
+            const int n = Count();
+            GotoXY(1, WhereY() + n);
+            break;
+        }
+        case 'G': GotoXY(1, WhereY()); break;
+        case 'H':
+        case 'f': {
+            const int row = std::clamp(NextParam(), 1, MaxMove);
+            const int col = std::clamp(NextParam(), 1, MaxMove);
+            GotoXY(col, row);
+            break;
+        }
+        case 'J': ClearScreen(); break;
+        case 'K': WriteStr(RepeatChar(' ', 80 - WhereX())); break;
+        case 'm': SelectGraphicRendition(); break;
+        case 'n':
+            WriteStr(std::string(1, Esc) + "[" + IntToStr(WhereY()) + ";" + IntToStr(WhereX()) + "R");
+            break;
+        case 's':
+            savedX_ = WhereX();
+            savedY_ = WhereY();
+            break;
+        case 'u': GotoXY(savedX_, savedY_); break;
+        default: break;
+        }
+    }
+
+    // Takes the next number off the parameter text.
+    int NextParam() {
+        const auto stop = std::find_if(params_.begin(), params_.end(), [](char c) { return c < '0' || c > '9'; });
+        const std::string number(params_.begin(), stop);
+        const int value = number.empty() ? 0 : StrToInt(number);
+        if (stop == params_.end())
+            params_.clear();
+        else
+            params_.erase(params_.begin(), stop + 1);
+        return value;
+    }
+
+    void SelectGraphicRendition() {
+        Byte& attr = Screen->TextAttr;
+        if (params_.empty()) {
+            attr = 7;
+            return;
+        }
+        while (!params_.empty()) {
+            const int n = NextParam();
+            if (n == 0) {
+                attr = 7;
+            } else if (n == 1) {
+                attr |= 0x08;
+            } else if (n == 5) {
+                attr |= 0x80;
+            } else if (n == 7) {
+                const Byte a = attr & 0xF7;
+                attr = static_cast<Byte>((a & 0x80) | ((a & 0x07) << 4) | ((a >> 4) & 0x07));
+            } else if (n >= 30 && n <= 37) {
+                attr = static_cast<Byte>((attr & 0xF8) + AnsiToPc[n - 30]);
+            } else if (n >= 40 && n <= 47) {
+                attr = static_cast<Byte>((attr & 0x0F) + 16 * AnsiToPc[n - 40]);
+            }
+        }
+    }
+
+    State state_ = State::Text;
+    std::string params_;
+    char previous_ = 0;
+    int savedX_;
+    int savedY_;
+};
+
+// The sequence that stands for pipe code N (0..23).
+std::string PipeSequence(int n) {
+    std::string seq = std::string(1, Esc) + PipeToAnsi[n];
+    if (n <= 7) {
+        // Their "0" resets the background too: put back the one in force.
+        seq += std::string(1, Esc) + PipeToAnsi[16 + ((Screen->TextAttr >> 4) & 7)];
+    }
+    return seq;
+}
+
+// Two digits "00".."23": the code's number, else -1.
+int PipeCodeNumber(char c1, char c2) {
+    if (c1 < '0' || c1 > '9' || c2 < '0' || c2 > '9') return -1;
+    const int n = (c1 - '0') * 10 + (c2 - '0');
+    return n <= 23 ? n : -1;
+}
+
+// Applies a key pressed while drawing. Answers true when drawing must stop.
+bool PaceKey(char key, int32_t& pause) {
+    switch (key) {
+    case Esc: return true;
+    case '*': pause = 20; break;
+    case '+': pause += 3; break;
+    case '-': pause -= 3; break;
+    case '/': pause = Arguments.size() > 2 ? StrToInt(Arguments[2]) : 0; break;
+    default: break;
+    }
+    return false;
+}
+
+}  // namespace
+
+void SetRendererArguments(int argc, char** argv) { Arguments.assign(argv, argv + argc); }
+
+void ShowAnsiFile(const std::string& FileName, int32_t PauseInterval) {
+    FileHandle file(std::fopen(FileName.c_str(), "rb"));
+    if (!file) {
+        WriteLine("File " + FileName + " not found.");
+        return;
+    }
+    BlockReader reader(file.get());
+    AnsiInterpreter interpreter;
+    int32_t pause = PauseInterval;
+    bool stop = false;
+
+    while (!stop) {
+        char b = 0;
+        bool fromBlock = false;
+        if (!reader.Next(b, fromBlock)) b = Sub;
+        if (KeyPressed() && PaceKey(ReadKey(), pause)) stop = true;
+        if (fromBlock && pause > 0 && reader.Position() % static_cast<std::size_t>(pause) == 0) Delay(6);
+        if (b == Sub) break;
+
+        if (b != '|') {
+            interpreter.Feed(b);
+            continue;
+        }
+        char c1 = 0;
+        char c2 = 0;
+        bool unused = false;
+        const bool have1 = reader.Next(c1, unused);
+        const bool have2 = have1 && reader.Next(c2, unused);
+        if (!have2) {
+            // The file ends inside the code: the bar is drawn, drawing ends.
+            interpreter.Feed('|');
+            break;
+        }
+        const int code = PipeCodeNumber(c1, c2);
+        if (code >= 0) {
+            for (char ch : PipeSequence(code)) interpreter.Feed(ch, false);
+        } else {
+            interpreter.Feed('|');
+            reader.GiveBack(c2);
+            reader.GiveBack(c1);
+        }
+    }
+}

@@ -1,0 +1,16 @@
+// Draws ANSI art files (code page 437 bytes, escape sequences, pipe colour
+// codes) at the cursor, paced like a slow line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Draws FileName from the current cursor position. PauseInterval: sleep 6 ms
+// whenever the position inside the current 4096-byte block is a multiple of
+// it; 0 or less means no pauses. Esc stops the drawing; "+", "-", "*", "/"
+// change the pace. A file that cannot be opened is reported with a line.
+void ShowAnsiFile(const std::string& FileName, int32_t PauseInterval);
+
+// The program's command-line arguments, read by the "/" pace key (the second
+// argument is the new pause interval). Set once by the program entry.
+void SetRendererArguments(int argc, char** argv);

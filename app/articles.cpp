@@ -1,0 +1,157 @@
+#include "articles.h"
+
+#include <array>
+#include <cstdio>
+
+#include "../ansi/ansi_renderer.h"
+#include "../ansi/wipes.h"
+#include "../console/m_Console.h"
+#include "../widgets/lightbar.h"
+#include "program.h"
+#include "resources.h"
+
+std::vector<TCoord> HeaderFields;
+
+namespace {
+
+// The settings that make a section of the shared section menu.
+struct SectionSettings {
+    std::string ScreenResource;   // base name; the mode's suffix is appended
+    std::string ScreenFile;       // file name inside the program folder
+    std::string AnsiSelected, AnsiNormal;
+    Byte AnsiAnim;
+    int32_t HeaderPause;
+    const std::array<ArticleEntry, 6>& Entries;
+};
+
+const std::array<ArticleEntry, 6> ArticleEntries = {{
+    {"news of the issue...", "news", "news of the issue", "quix staff", "scene/news"},
+    {"article one", "article1", "article one", "quix staff", "art/history"},
+    {"article two", "article2", "article two", "quix staff", "music/trackers"},
+    {"article three", "article3", "article three", "quix staff", "scene/interview"},
+    {"article seven", "article7", "article seven", "quix staff", "art/review"},
+    {"article eight", "article8", "article eight", "quix staff", "art/essay"},
+}};
+
+const std::array<ArticleEntry, 6> TutorEntries = {{
+    {"[bgn] tutorial four", "article4", "tutorial four", "", "tutorial/ansi"},
+    {"[avg] tutorial five", "article5", "tutorial five", "quix staff", "tutorial/ansi"},
+    {"[bgn] tutorial six", "article6", "tutorial six", "quix staff", "tutorial/music"},
+    {"[avg] tutor one", "tutor1", "tutor one", "quix staff", "tutorial/music"},
+    {"[adv] tutor two", "tutor2", "tutor two", "quix staff", "tutorial/code"},
+    {"[bgn] tutor three", "tutor3", "tutor three", "quix staff", "tutorial/writing"},
+}};
+
+constexpr int32_t BackEntry = 6;
+
+// When a header screen lacks the window's corner markers, the text is
+// shown in the window the about page uses.
+constexpr TCoord FallbackWindow{1, 5, 80, 17};
+
+void ConfigureSectionBar(TBar& bar, const SectionSettings& section) {
+    for (const ArticleEntry& entry : section.Entries) bar.Add(entry.Label);
+    bar.Add("[ b a c k ]");
+    if (AsciiSuffix.empty()) {
+        bar.SelectedColour = section.AnsiSelected;
+        bar.NormalColour = section.AnsiNormal;
+        bar.AnimLowerAttr = section.AnsiAnim;
+        bar.AnimUpperAttr = section.AnsiAnim;
+    } else {
+        bar.SelectedColour = "|15|16";
+        bar.NormalColour = "|07|16";
+        bar.AnimLowerAttr = 15;
+        bar.AnimUpperAttr = 15;
+    }
+    bar.OnKey = GlobalHotKey;
+}
+
+void RunSection(const SectionSettings& section) {
+    TBar bar;
+    ConfigureSectionBar(bar, section);
+    const std::string screenFile = ProgramDir + section.ScreenFile;
+    ExtractResource(section.ScreenResource + AsciiSuffix, screenFile);
+    CurrentScreenFile = screenFile;
+
+    int32_t remembered = 0;
+    for (;;) {
+        RandomWipe();
+        ShowAnsiFile(screenFile, 5000);
+        if (remembered < 0) remembered = 0;
+        remembered = bar.Run(18, 14, 44, 7, remembered);
+        if (remembered == BackEntry) break;
+        if (remembered >= 0 && remembered < BackEntry) {
+            const ArticleEntry& entry = section.Entries[static_cast<std::size_t>(remembered)];
+            OpenArticle(entry.Resource, entry.Title, entry.Author, entry.Category, section.HeaderPause);
+        }
+    }
+}
+
+// The text window the header screen marks with its fourth and fifth runs.
+TCoord TextWindow() {
+    if (HeaderFields.size() < 5) return FallbackWindow;
+    const TCoord& topLeft = HeaderFields[3];
+    const TCoord& bottomRight = HeaderFields[4];
+    return TCoord{topLeft.X, topLeft.Y, bottomRight.X, static_cast<Byte>(bottomRight.Y - topLeft.Y)};
+}
+
+}  // namespace
+
+void ArticlesSection() {
+    RunSection({"articles", "articles.ans", "|10|16", "|02|16", 10, 5000, ArticleEntries});
+}
+
+void TutorsSection() {
+    RunSection({"tutors", "tutors.ans", "|12|16", "|04|16", 12, 10000, TutorEntries});
+}
+
+void OpenArticle(const std::string& Resource, const std::string& Title, const std::string& Author,
+                 const std::string& Category, int32_t PauseInterval) {
+    const std::string textFile = ProgramDir + Resource + ".txt";
+    const std::string headerFile = ProgramDir + Resource + "_hdr.ans";
+    ExtractResource(Resource, textFile);
+    ExtractResource("article_hdr" + AsciiSuffix, headerFile);
+    SetTextColor(7);
+    ClearScreen();
+    ShowAnsiFile(headerFile, PauseInterval);
+    ScanHeaderFields('!', ' ');
+    WriteHeaderField(0, Title);
+    WriteHeaderField(1, Author);
+    WriteHeaderField(2, Category);
+    const TCoord window = TextWindow();
+    ViewTextFile(textFile, window.X, window.Y, window.Width, window.Height);
+    std::remove(textFile.c_str());
+    std::remove(headerFile.c_str());
+}
+
+void ScanHeaderFields(char Marker, char Replacement) {
+    HeaderFields.clear();
+    bool inRun = false;
+    // The run flag is kept across the end of a row: a run reaching column
+    // 80 goes on at column 1 of the next row.
+    for (int row = 1; row <= 25; ++row)
+        for (int col = 1; col <= 80; ++col) {
+            if (CharAt(col, row) != Marker) {
+                inRun = false;
+                continue;
+            }
+            if (inRun) {
+                ++HeaderFields.back().Height;
+            } else {
+                HeaderFields.push_back(TCoord{static_cast<Byte>(col), static_cast<Byte>(row), AttrAt(col, row), 1});
+                inRun = true;
+            }
+            WriteXY(col, row, HeaderFields.back().Width, std::string(1, Replacement));
+        }
+}
+
+void WriteHeaderField(int Index, const std::string& Text) {
+    if (Index < 0 || Index >= static_cast<int>(HeaderFields.size())) return;
+    const TCoord& field = HeaderFields[static_cast<std::size_t>(Index)];
+    // In a field record: X column, Y row, Width attribute, Height length.
+    if (field.Height == 1)
+        WriteXY(field.X, field.Y, field.Width, Text);
+    else
+        WriteXY(field.X, field.Y, field.Width, PadRight(Text, field.Height, '\0'));
+}
+
+void ClearHeaderFields() { HeaderFields.clear(); }

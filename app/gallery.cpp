@@ -1,0 +1,116 @@
+#include "gallery.h"
+
+#include <cstdio>
+
+#include "../ansi/ansi_renderer.h"
+#include "../ansi/wipes.h"
+#include "../console/m_Console.h"
+#include "../viewer/text_viewer.h"
+#include "../widgets/lightbar.h"
+#include "../widgets/prompts.h"
+#include "program.h"
+#include "resources.h"
+
+namespace {
+
+constexpr int32_t ArtworkCount = 10;
+constexpr int32_t BackEntry = 10;
+
+void ConfigureGalleryBar(TBar& bar) {
+    for (int32_t i = 1; i <= 9; ++i) bar.Add("b b s  a r t  " + IntToStr(i));
+    bar.Add("b b s  a r t  X");
+    bar.Add("[ b a c k ]");
+    if (AsciiSuffix.empty()) {
+        bar.SelectedColour = "|11|16";
+        bar.NormalColour = "|03|16";
+        bar.AnimLowerAttr = 11;
+        bar.AnimUpperAttr = 11;
+    } else {
+        bar.SelectedColour = "|15|16";
+        bar.NormalColour = "|07|16";
+        bar.AnimLowerAttr = 15;
+        bar.AnimUpperAttr = 15;
+    }
+    bar.OnKey = GlobalHotKey;
+}
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// A save name must stay a plain file name inside the program folder.
+bool PlainFileName(const std::string& name) {
+    const std::string trimmed = Trimmed(name);
+    if (trimmed == "." || trimmed == "..") return false;
+    return name.find_first_of("/\\:") == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+// Shows why nothing was saved on the dialog's input row and waits for a key.
+void TellSaveRefused(const std::string& reason) {
+    WriteXY(18, 14, 0x4F, PadRight(" " + reason, 49, ' '));
+    WriteXY(36, 15, 0x78, PadRight(" press a key ", 14, ' '));
+    ReadKey();
+}
+
+void SaveArtwork(const std::string& resource, const std::string& name) {
+    if (Trimmed(name).empty()) return;
+    if (!PlainFileName(name)) {
+        TellSaveRefused("not saved: type a plain file name");
+        return;
+    }
+    const ResourceData* art = FindResource(resource);
+    if (!art) return;
+    std::string error;
+    const std::string bytes(reinterpret_cast<const char*>(art->Data), art->Size);
+    if (!WriteFileReplacing(ProgramDir + name, bytes, error)) TellSaveRefused("not saved: " + error);
+}
+
+void ShowArtwork(int32_t index) {
+    const std::string number = IntToStr(index + 1);
+    ShowResourceScreen("art" + number);
+    WriteXY(1, 25, 112, "p r e s s  e  t o  e x t r a c t. a n y  o t h e r  k e y  t o  c o n t i n u e");
+    if (Upper(std::string(1, ReadKey())) != "E") return;
+    std::string name = "ansi_art" + number + ".ans";
+    if (InputDialog(15, 12, 67, 17, " s a v e   a n s i ", "f i l e n a m e :", name)) SaveArtwork("art" + number, name);
+}
+
+void ShowFramedPage(const std::string& frameResource, const std::string& frameName, const std::string& textResource,
+                    const std::string& textName) {
+    const std::string frameFile = ProgramDir + frameName;
+    const std::string textFile = ProgramDir + textName;
+    ExtractResource(frameResource + AsciiSuffix, frameFile);
+    ExtractResource(textResource, textFile);
+    SetTextColor(7);
+    ClearScreen();
+    ShowAnsiFile(frameFile, DisplaySpeed);
+    ViewTextFile(textFile, 1, 5, 80, 17);
+    std::remove(frameFile.c_str());
+    std::remove(textFile.c_str());
+}
+
+}  // namespace
+
+void GallerySection() {
+    TBar bar;
+    ConfigureGalleryBar(bar);
+    const std::string screenFile = ProgramDir + "menu3.ans";
+    ExtractResource("ansi" + AsciiSuffix, screenFile);
+    CurrentScreenFile = screenFile;
+
+    int32_t remembered = 0;
+    for (;;) {
+        RandomWipe();
+        ShowAnsiFile(screenFile, DisplaySpeed);
+        const int32_t result = bar.Run(53, 8, 18, 11, remembered);
+        remembered = result >= 0 ? result : 0;
+        if (result == BackEntry) break;
+        if (result >= 0 && result < ArtworkCount) ShowArtwork(result);
+    }
+    std::remove(screenFile.c_str());
+}
+
+void AboutSection() { ShowFramedPage("about", "about.ans", "abouttxt", "about.txt"); }
+
+void EditorialSection() { ShowFramedPage("edit", "edit.ans", "editorial", "editorial.txt"); }

@@ -1,0 +1,6 @@
+// The art gallery and the two framed pages (about, editorial).
+#pragma once
+
+void GallerySection();
+void AboutSection();
+void EditorialSection();

@@ -1,0 +1,4 @@
+// The main menu, hub of the magazine.
+#pragma once
+
+void MainMenu();

@@ -1,0 +1,36 @@
+// Program-wide state, the global hot keys, the switch summary and shutdown.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+extern std::string AsciiSuffix;        // "" or "_asc"
+extern bool SilentMode;
+extern bool MusicFailed;
+extern bool MusicPlaying;
+extern int32_t DisplaySpeed;           // pause interval of single screens
+extern bool TrackMenuOpen;
+extern std::string ProgramDir;         // ends in the path separator
+extern std::string CurrentScreenFile;
+extern std::string CurrentMusicFile;
+extern std::string SoundLibraryFile;
+
+// The program entry's work: start-up, main menu, exit screen. Answers the
+// exit status.
+int RunMagazine(int argc, char** argv);
+
+// Reads the switches; answers false when the program must end (after the
+// switch summary was printed).
+bool ReadCommandLine(int argc, char** argv);
+
+// Writes the switch summary.
+void PrintUsage();
+
+// The key procedure every section menu installs.
+void GlobalHotKey(char Key, int32_t Highlighted);
+
+// Exit screen, music release, removal of the program's files.
+void ExitScreen();
+
+// Ends the program with Status; the console is given back first.
+[[noreturn]] void EndProgram(int status);

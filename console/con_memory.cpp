@@ -1,0 +1,272 @@
+// The in-memory console: an 80x50 cell array, a queue of scripted input
+// records and a virtual clock. Sleeping advances the clock at once, so
+// paced drawing, wipes and animations run in virtual time.
+#include "con_memory.h"
+
+#include <algorithm>
+#include <array>
+#include <deque>
+
+using namespace conapi;
+
+namespace {
+
+struct TimedEvent {
+    InputRecord rec;
+    uint32_t at;
+};
+
+struct MemoryConsole {
+    std::array<Cell, MaxCols * MaxRows> cells{};
+    int16_t rows = 25;
+    Coord cursor{};
+    bool cursorVisible = true;
+    std::deque<TimedEvent> input;
+    uint32_t now = 0;
+    uint64_t slept = 0;
+    uint64_t sleepCalls = 0;
+    uint64_t writeCalls = 0;
+    void (*endOfInput)() = nullptr;
+};
+
+MemoryConsole& Con() {
+    static MemoryConsole con;
+    return con;
+}
+
+bool Inside(int x, int y) { return x >= 0 && x < MaxCols && y >= 0 && y < Con().rows; }
+
+Cell& At(int x, int y) { return Con().cells[y * MaxCols + x]; }
+
+bool EventDue() { return !Con().input.empty() && Con().input.front().at <= Con().now; }
+
+}  // namespace
+
+namespace conapi {
+
+void Open() {}
+void Close() {}
+int16_t BufferRows() { return Con().rows; }
+
+void SetBufferSize(Coord size) { Con().rows = std::clamp<int16_t>(size.Y, 1, MaxRows); }
+void SetWindow(Rect) {}
+void SetCursorInfo(int, bool visible) { Con().cursorVisible = visible; }
+void SetCursorPosition(Coord pos) { Con().cursor = pos; }
+
+void WriteCells(const Cell* cells, Coord size, Rect region) {
+    ++Con().writeCalls;
+    for (int y = region.Top; y <= region.Bottom; ++y)
+        for (int x = region.Left; x <= region.Right; ++x) {
+            const int sx = x - region.Left;
+            const int sy = y - region.Top;
+            if (sx < size.X && sy < size.Y && Inside(x, y)) At(x, y) = cells[sy * size.X + sx];
+        }
+}
+
+void ReadCells(Cell* cells, Coord size, Rect region) {
+    for (int y = region.Top; y <= region.Bottom; ++y)
+        for (int x = region.Left; x <= region.Right; ++x) {
+            const int sx = x - region.Left;
+            const int sy = y - region.Top;
+            if (sx < size.X && sy < size.Y && Inside(x, y)) cells[sy * size.X + sx] = At(x, y);
+        }
+}
+
+uint16_t ReadAttribute(Coord pos) { return Inside(pos.X, pos.Y) ? At(pos.X, pos.Y).Attr : 0; }
+
+void FillAttribute(uint16_t attr, int count, Coord pos) {
+    ++Con().writeCalls;
+    for (int x = pos.X; x < pos.X + count && x < MaxCols; ++x)
+        if (Inside(x, pos.Y)) At(x, pos.Y).Attr = attr;
+}
+
+void FillCharacter(uint8_t ch, int count, Coord pos) {
+    ++Con().writeCalls;
+    for (int x = pos.X; x < pos.X + count && x < MaxCols; ++x)
+        if (Inside(x, pos.Y)) At(x, pos.Y).Char = ch;
+}
+
+void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill) {
+    ++Con().writeCalls;
+    const auto before = Con().cells;
+    const int dx = dest.X - scroll.Left;
+    const int dy = dest.Y - scroll.Top;
+    auto inClip = [&](int x, int y) {
+        return x >= clip.Left && x <= clip.Right && y >= clip.Top && y <= clip.Bottom && Inside(x, y);
+    };
+    // Uncovered cells of the source get the fill; moved cells overwrite.
+    for (int y = scroll.Top; y <= scroll.Bottom; ++y)
+        for (int x = scroll.Left; x <= scroll.Right; ++x)
+            if (inClip(x, y)) At(x, y) = fill;
+    for (int y = scroll.Top; y <= scroll.Bottom; ++y)
+        for (int x = scroll.Left; x <= scroll.Right; ++x)
+            if (Inside(x, y) && inClip(x + dx, y + dy)) At(x + dx, y + dy) = before[y * MaxCols + x];
+}
+
+int PendingEvents() {
+    int due = 0;
+    for (const auto& e : Con().input)
+        if (e.at <= Con().now) ++due;
+    return due;
+}
+
+void ReadEvent(InputRecord& rec) {
+    if (!EventDue()) throw memcon::InputExhausted();
+    rec = Con().input.front().rec;
+    Con().input.pop_front();
+}
+
+bool WaitForInput(int timeoutMs) {
+    if (EventDue()) return true;
+    if (Con().input.empty()) {
+        if (timeoutMs < 0) {
+            if (Con().endOfInput) Con().endOfInput();
+            throw memcon::InputExhausted();
+        }
+        Con().now += static_cast<uint32_t>(timeoutMs);
+        return false;
+    }
+    // The next scripted event lies in the future: let the clock run to it
+    // or to the end of the time-out, whichever comes first.
+    const uint32_t next = Con().input.front().at;
+    if (timeoutMs >= 0 && Con().now + static_cast<uint32_t>(timeoutMs) < next) {
+        Con().now += static_cast<uint32_t>(timeoutMs);
+        return false;
+    }
+    Con().now = next;
+    return true;
+}
+
+void Flush() {}
+
+void Sleep(int ms) {
+    if (ms < 0) ms = 0;
+    Con().now += static_cast<uint32_t>(ms);
+    Con().slept += static_cast<uint64_t>(ms);
+    ++Con().sleepCalls;
+}
+
+uint32_t TickCount() { return Con().now; }
+
+void SetEndOfInputHandler(void (*handler)()) { Con().endOfInput = handler; }
+
+}  // namespace conapi
+
+namespace memcon {
+
+void Reset(int rows) {
+    auto& con = Con();
+    con.cells.fill(Cell{});
+    con.rows = static_cast<int16_t>(std::clamp(rows, 1, MaxRows));
+    con.cursor = Coord{};
+    con.cursorVisible = true;
+    con.input.clear();
+    con.now = 0;
+    con.slept = 0;
+    con.sleepCalls = 0;
+    con.writeCalls = 0;
+    con.endOfInput = nullptr;
+}
+
+void PushEvent(const InputRecord& rec, uint32_t atMs) {
+    auto& input = Con().input;
+    // Keep the queue ordered by time; equal times keep their order.
+    auto pos = std::upper_bound(input.begin(), input.end(), atMs,
+                                [](uint32_t t, const TimedEvent& e) { return t < e.at; });
+    input.insert(pos, TimedEvent{rec, atMs});
+}
+
+void PushKeyPress(uint16_t virtualKey, uint16_t scanCode, uint8_t ch, uint32_t state, uint32_t atMs) {
+    InputRecord rec{EventType::Key, true, virtualKey, scanCode, ch, state};
+    PushEvent(rec, atMs);
+    rec.KeyDown = false;
+    PushEvent(rec, atMs);
+}
+
+namespace {
+
+// Scan codes of a US keyboard for the printable characters.
+struct KeyInfo {
+    uint16_t vk;
+    uint16_t scan;
+    bool shift;
+};
+
+KeyInfo KeyFor(char c) {
+    static const char* rows[] = {"1234567890-=", "qwertyuiop[]", "asdfghjkl;'`", "\\zxcvbnm,./"};
+    static const char* shifted[] = {"!@#$%^&*()_+", "QWERTYUIOP{}", "ASDFGHJKL:\"~", "|ZXCVBNM<>?"};
+    static const uint16_t firstScan[] = {2, 16, 30, 43};
+    if (c == ' ') return {32, 57, false};
+    for (int r = 0; r < 4; ++r)
+        for (int i = 0; rows[r][i]; ++i) {
+            const bool plain = rows[r][i] == c;
+            if (plain || shifted[r][i] == c) {
+                char base = rows[r][i];
+                uint16_t vk = (base >= 'a' && base <= 'z') ? static_cast<uint16_t>(base - 32)
+                                                           : static_cast<uint16_t>(base >= '0' && base <= '9' ? base : 0xBA);
+                return {vk, static_cast<uint16_t>(firstScan[r] + i), !plain};
+            }
+        }
+    return {0, 0, false};
+}
+
+}  // namespace
+
+void TypeText(const std::string& text, uint32_t atMs) {
+    for (char c : text) {
+        if (c == '\r' || c == '\n') {
+            PressEnter(atMs);
+            continue;
+        }
+        const KeyInfo k = KeyFor(c);
+        PushKeyPress(k.vk, k.scan, static_cast<uint8_t>(c), k.shift ? ShiftPressed : 0, atMs);
+    }
+}
+
+void PressEnter(uint32_t atMs) { PushKeyPress(13, 28, 13, 0, atMs); }
+void PressEsc(uint32_t atMs) { PushKeyPress(27, 1, 27, 0, atMs); }
+void PressBackspace(uint32_t atMs) { PushKeyPress(8, 14, 8, 0, atMs); }
+void PressTab(uint32_t atMs) { PushKeyPress(9, 15, 9, 0, atMs); }
+
+void PressCtrl(char letter, uint32_t atMs) {
+    const KeyInfo k = KeyFor(letter);
+    PushKeyPress(k.vk, k.scan, static_cast<uint8_t>(letter - 'a' + 1), LeftCtrlPressed, atMs);
+}
+
+void PressExtended(uint16_t scanCode, uint32_t state, uint32_t atMs) {
+    static const struct {
+        uint16_t scan, vk;
+    } keys[] = {{71, 0x24}, {72, 0x26}, {73, 0x21}, {75, 0x25}, {77, 0x27},
+                {79, 0x23}, {80, 0x28}, {81, 0x22}, {82, 0x2D}, {83, 0x2E}};
+    uint16_t vk = 0;
+    for (const auto& k : keys)
+        if (k.scan == scanCode) vk = k.vk;
+    PushKeyPress(vk, scanCode, 0, state | EnhancedKey, atMs);
+}
+
+void PressFunction(int n, uint32_t state, uint32_t atMs) {
+    const uint16_t scan = static_cast<uint16_t>(n <= 10 ? 58 + n : 76 + n);  // F11 87, F12 88
+    PushKeyPress(static_cast<uint16_t>(0x6F + n), scan, 0, state, atMs);
+}
+
+int QueuedEvents() { return static_cast<int>(Con().input.size()); }
+uint32_t Now() { return Con().now; }
+uint64_t SleptMs() { return Con().slept; }
+uint64_t SleepCalls() { return Con().sleepCalls; }
+Cell CellAt(int col, int row) { return Inside(col, row) ? At(col, row) : Cell{}; }
+
+std::string RowText(int row) {
+    std::string out;
+    for (int x = 0; x < MaxCols; ++x) {
+        const uint16_t ch = CellAt(x, row).Char & 0xFF;
+        out += ch == 0 ? ' ' : static_cast<char>(ch);
+    }
+    return out;
+}
+
+Coord CursorPos() { return Con().cursor; }
+bool CursorVisible() { return Con().cursorVisible; }
+int16_t Rows() { return Con().rows; }
+uint64_t WriteCalls() { return Con().writeCalls; }
+
+}  // namespace memcon

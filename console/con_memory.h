@@ -1,0 +1,62 @@
+// Test controls of the in-memory console: scripted input, a virtual clock,
+// and read access to the cells. Only the unit tests link this back-end.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "conapi.h"
+
+namespace memcon {
+
+// Thrown when the program waits for a key without limit and the script holds
+// no further input: a test that forgot a key fails instead of hanging.
+struct InputExhausted : std::runtime_error {
+    InputExhausted() : std::runtime_error("memory console: input script exhausted") {}
+};
+
+// Empties the cells (all zero), the input queue and the counters; the clock
+// goes back to 0; the buffer gets Rows rows (25 or 50 usually).
+void Reset(int rows = 25);
+
+// Queues an input record that becomes visible once the virtual clock has
+// reached AtMs (0: at once).
+void PushEvent(const conapi::InputRecord& rec, uint32_t atMs = 0);
+// Queues the key-down and key-up records of one key.
+void PushKeyPress(uint16_t virtualKey, uint16_t scanCode, uint8_t ch, uint32_t state = 0, uint32_t atMs = 0);
+// Queues typing of the characters of Text (ordinary keys, Enter for CR).
+void TypeText(const std::string& text, uint32_t atMs = 0);
+// Common keys, as a keyboard reports them.
+void PressEnter(uint32_t atMs = 0);
+void PressEsc(uint32_t atMs = 0);
+void PressBackspace(uint32_t atMs = 0);
+void PressTab(uint32_t atMs = 0);
+// Ctrl + letter ('a'..'z').
+void PressCtrl(char letter, uint32_t atMs = 0);
+// Grey cursor and edit keys by their scan code (72 Up, 80 Down, 75 Left,
+// 77 Right, 73 PgUp, 81 PgDn, 71 Home, 79 End, 82 Ins, 83 Del) with the
+// enhanced-key flag, optionally with Ctrl/Alt/Shift state bits.
+void PressExtended(uint16_t scanCode, uint32_t state = 0, uint32_t atMs = 0);
+// F1..F12.
+void PressFunction(int n, uint32_t state = 0, uint32_t atMs = 0);
+// Input records still queued.
+int QueuedEvents();
+
+// The virtual clock, in milliseconds; Sleep advances it at once.
+uint32_t Now();
+// Sum and number of Sleep calls since Reset.
+uint64_t SleptMs();
+uint64_t SleepCalls();
+
+// Cells of the console buffer (0-based).
+conapi::Cell CellAt(int col, int row);
+// The characters of a row as a string (character 0 shown as a space).
+std::string RowText(int row);
+conapi::Coord CursorPos();
+bool CursorVisible();
+int16_t Rows();
+// Calls of each kind of cell operation since Reset.
+uint64_t WriteCalls();
+
+}  // namespace memcon

@@ -1,0 +1,114 @@
+// The console API: the cell operations the screen and keyboard objects need
+// from the platform. It mirrors a text-mode console: a buffer of cells (16-bit
+// character, 16-bit attribute) that can be written, read, filled and scrolled,
+// a cursor, and a queue of key input records.
+//
+// Three implementations exist, one linked into each binary:
+//   con_terminal.cpp  POSIX terminals (the default build)
+//   con_memory.cpp    an in-memory console with scripted input and a virtual
+//                     clock, for the unit tests
+//   con_win32.cpp     the native Windows console (to be filled in)
+// No virtual calls: the program calls these functions directly.
+#pragma once
+
+#include <cstdint>
+
+namespace conapi {
+
+// One screen cell. The character field holds a code page 437 byte in its low
+// eight bits; the attribute field the PC text attribute in its low eight bits.
+struct Cell {
+    uint16_t Char = 0;
+    uint16_t Attr = 0;
+};
+
+struct Coord {
+    int16_t X = 0;
+    int16_t Y = 0;
+};
+
+// Inclusive rectangle, 0-based.
+struct Rect {
+    int16_t Left = 0;
+    int16_t Top = 0;
+    int16_t Right = 0;
+    int16_t Bottom = 0;
+};
+
+// Control-key state flags of a key record.
+enum ControlState : uint32_t {
+    RightAltPressed = 0x0001,
+    LeftAltPressed = 0x0002,
+    RightCtrlPressed = 0x0004,
+    LeftCtrlPressed = 0x0008,
+    ShiftPressed = 0x0010,
+    NumLockOn = 0x0020,
+    ScrollLockOn = 0x0040,
+    CapsLockOn = 0x0080,
+    EnhancedKey = 0x0100,
+};
+
+enum class EventType : uint8_t { Key, Focus, Other };
+
+// One input record. Only key events carry the fields after Type.
+struct InputRecord {
+    EventType Type = EventType::Key;
+    bool KeyDown = true;
+    uint16_t VirtualKey = 0;
+    uint16_t ScanCode = 0;
+    uint8_t Char = 0;
+    uint32_t ControlState = 0;
+};
+
+// Maximum buffer size the back-ends keep.
+constexpr int MaxCols = 80;
+constexpr int MaxRows = 50;
+
+// Takes the console for the program (raw input, cursor shown) and remembers
+// how to give it back. Called once, before anything else below.
+void Open();
+// Gives the console back exactly as it was found. Safe to call twice.
+void Close();
+
+// Rows of the console screen buffer.
+int16_t BufferRows();
+void SetBufferSize(Coord size);
+void SetWindow(Rect window);
+// Cursor size in percent of the cell, and visibility.
+void SetCursorInfo(int size, bool visible);
+void SetCursorPosition(Coord pos);
+
+// Writes Size.X * Size.Y cells (row-major) to the buffer rectangle Region;
+// the part of Region outside the buffer is clipped.
+void WriteCells(const Cell* cells, Coord size, Rect region);
+// Reads the buffer rectangle Region into Size.X * Size.Y cells (row-major);
+// cells outside the buffer are left as they are.
+void ReadCells(Cell* cells, Coord size, Rect region);
+uint16_t ReadAttribute(Coord pos);
+// Fills Count cells of one row from Pos (clipped at the row's end).
+void FillAttribute(uint16_t attr, int count, Coord pos);
+void FillCharacter(uint8_t ch, int count, Coord pos);
+// Moves the cells of Scroll so that its top-left lands on Dest; only cells
+// inside Clip change; uncovered cells get Fill.
+void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill);
+
+// Number of input records waiting.
+int PendingEvents();
+// Takes one input record; only called when PendingEvents() > 0.
+void ReadEvent(InputRecord& rec);
+// Waits until an input record is pending or TimeoutMs passes (-1: no limit).
+// Answers whether a record is pending.
+bool WaitForInput(int timeoutMs);
+
+// Brings the visible console up to date with the cell operations so far.
+void Flush();
+void Sleep(int ms);
+// Milliseconds since an arbitrary start, monotonic.
+uint32_t TickCount();
+
+// Called when the input has ended for good (end of file on a terminal): the
+// program leaves through its normal exit path. If no handler is set, or the
+// handler returns, the process ends with status 0.
+void SetEndOfInputHandler(void (*handler)());
+
+}  // namespace conapi

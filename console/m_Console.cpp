@@ -1,0 +1,249 @@
+#include "m_Console.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
+#include <limits>
+
+std::unique_ptr<TOutput> Screen;
+std::unique_ptr<TInput> Keyboard;
+
+// --- Life of the console ---------------------------------------------------
+
+void InitConsole() {
+    conapi::Open();
+    Screen = std::make_unique<TOutput>(true);
+    Keyboard = std::make_unique<TInput>();
+}
+
+void DoneConsole() {
+    if (Screen) conapi::Flush();
+    Screen.reset();
+    Keyboard.reset();
+    conapi::Close();
+}
+
+void FatalError(const std::string& message) {
+    if (Screen) conapi::Flush();
+    conapi::Close();
+    std::fprintf(stderr, "quixmag: %s\n", message.c_str());
+    std::exit(1);
+}
+
+// --- Screen output -------------------------------------------------------------
+
+std::string Cut255(const std::string& text) { return text.size() > MaxText ? text.substr(0, MaxText) : text; }
+
+void NewLine() { Screen->WriteLine(""); }
+void WriteLine(const std::string& text) { Screen->WriteLine(Cut255(text)); }
+void WriteStr(const std::string& text) { Screen->WriteStr(Cut255(text)); }
+void ClearScreen() { Screen->ClearScreen(); }
+Byte AttrAt(int x, int y) { return Screen->AttrAt(x, y); }
+
+char CharAt(int x, int y) {
+    if (x < 1 || x > ScreenCols || y < 1 || y > ScreenRows) return ' ';
+    return Screen->ShadowChar(x - 1, y - 1);
+}
+
+void GotoXY(int x, int y) { Screen->GotoXY(x, y); }
+Byte WhereX() { return Screen->WhereX(); }
+Byte WhereY() { return Screen->WhereY(); }
+void SaveScreen(TScreenImage& image) { Screen->SaveRegion(1, 1, 80, 25, image); }
+void RestoreScreen(const TScreenImage& image) { Screen->RestoreRegion(image); }
+
+void SetTextColor(Byte color) {
+    Screen->TextAttr = static_cast<Byte>((Screen->TextAttr & 0xF0) | (color & 0x0F));
+}
+
+void WriteXY(int x, int y, Byte attr, const std::string& text) { Screen->WriteXY(x, y, attr, Cut255(text)); }
+
+void WriteXYPipe(int x, int y, Byte attr, const std::string& text) {
+    const std::string cut = Cut255(text);
+    Screen->WriteXYPipe(x, y, attr, PipeLength(cut), cut);
+}
+
+void SetTextAttr(Byte attr) { Screen->TextAttr = attr; }
+Byte GetTextAttr() { return Screen->TextAttr; }
+void FlushOutput() { Screen->FlushOutput(); }
+void WritePipe(const std::string& text) { Screen->WritePipe(Cut255(text)); }
+void Delay(int ms) { conapi::Sleep(ms); }
+
+void ResetTerminal() { WriteStr("\x1b(U\x1b[0m"); }
+
+bool IsFile(const std::string& name) {
+    struct stat st {};
+    if (::stat(Cut255(name).c_str(), &st) != 0) return false;
+    return !S_ISDIR(st.st_mode);
+}
+
+// --- Keyboard ----------------------------------------------------------------------
+
+bool KeyPressed() { return Keyboard->KeyPressed(); }
+char ReadKey() { return Keyboard->ReadKey(); }
+
+// --- Pipe colour codes ---------------------------------------------------------------
+
+namespace {
+
+int PipeNumber(const std::string& code) { return static_cast<int>(static_cast<uint32_t>(StrToInt(code)) % 256); }
+
+}  // namespace
+
+bool IsPipeCode(const std::string& code, PipeRule rule) {
+    if (code == "00") return true;
+    if (code.empty()) return false;
+    const int n = PipeNumber(code);
+    if (rule == PipeRule::WritePipe) return n >= 1 && n <= 23 && code[0] != '$' && code[0] != '&';
+    return n >= 1 && code[0] != '$';
+}
+
+uint16_t PipeAttr(const std::string& code, uint16_t attr) {
+    const int n = PipeNumber(code);
+    if (n <= 15) return static_cast<uint16_t>(n | (((attr >> 4) & 7) << 4));
+    if (n <= 23) return static_cast<uint16_t>(((n - 16) << 4) | (attr & 15));
+    // Background with the intensity bit; beyond 31 the value no longer
+    // fits in a byte and the console receives its low 16 bits.
+    return static_cast<uint16_t>((n - 16) * 16 + (attr & 15));
+}
+
+// --- String helpers --------------------------------------------------------------------
+
+char LowerChar(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch + 32) : ch; }
+
+std::string Upper(const std::string& text) {
+    std::string out = Cut255(text);
+    for (char& ch : out)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
+    return out;
+}
+
+std::string Lower(const std::string& text) {
+    std::string out = Cut255(text);
+    for (char& ch : out) ch = LowerChar(ch);
+    return out;
+}
+
+std::string RepeatChar(char ch, int count) {
+    if (count <= 0) return {};
+    return std::string(static_cast<std::size_t>(std::min<int>(count, MaxText)), ch);
+}
+
+std::string PadRight(const std::string& text, int width, char ch) {
+    const std::size_t w = static_cast<std::size_t>(std::clamp(width, 0, static_cast<int>(MaxText)));
+    std::string out = Cut255(text);
+    if (out.size() > w) return out.substr(0, w);
+    out.append(w - out.size(), ch);
+    return out;
+}
+
+std::string PadLeft(const std::string& text, int width, char ch) {
+    const std::size_t w = static_cast<std::size_t>(std::clamp(width, 0, static_cast<int>(MaxText)));
+    const std::string cut = Cut255(text);
+    if (cut.size() >= w) return cut.substr(0, w);
+    return std::string(w - cut.size(), ch) + cut;
+}
+
+std::string PadCenter(const std::string& text, int width, char ch) {
+    const std::size_t w = static_cast<std::size_t>(std::clamp(width, 0, static_cast<int>(MaxText)));
+    const std::string cut = Cut255(text);
+    if (cut.size() > w) return cut.substr(0, w);
+    const std::size_t fill = w - cut.size();
+    const std::size_t left = fill / 2;
+    return std::string(left, ch) + cut + std::string(fill - left, ch);
+}
+
+Byte PipeLength(const std::string& text) {
+    // Every "|" with two characters after it counts as a code here, even
+    // when those characters form none.
+    std::string rest = Cut255(text);
+    for (;;) {
+        const std::size_t bar = rest.find('|');
+        if (bar == std::string::npos || rest.size() - bar < 3) break;
+        rest.erase(bar, 3);
+    }
+    return static_cast<Byte>(rest.size());
+}
+
+Byte PipePadWidth(const std::string& text, int width) {
+    const std::string cut = Cut255(text);
+    return static_cast<Byte>((width + static_cast<int>(cut.size()) - PipeLength(cut)) & 0xFF);
+}
+
+int32_t StrToInt(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+
+    int base = 10;
+    if (i < text.size()) {
+        const char c = text[i];
+        if (c == '$' || c == 'x' || c == 'X') {
+            base = 16;
+            ++i;
+        } else if (c == '0' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+            base = 16;
+            i += 2;
+        } else if (c == '%') {
+            base = 2;
+            ++i;
+        } else if (c == '&') {
+            base = 8;
+            ++i;
+        }
+    }
+    if (i >= text.size()) return 0;
+
+    // Decimal numbers must fit a signed 32-bit value; the other bases may
+    // use all 32 bits.
+    const uint64_t limit = base == 10 ? (negative ? 2147483648ULL : 2147483647ULL) : 0xFFFFFFFFULL;
+    uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        int digit = -1;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (digit < 0 || digit >= base) return 0;
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+        if (value > limit) return 0;
+    }
+    const uint32_t bits = static_cast<uint32_t>(value);
+    return negative ? static_cast<int32_t>(0U - bits) : static_cast<int32_t>(bits);
+}
+
+std::string IntToStr(int32_t n) { return std::to_string(n); }
+
+std::string AddSlash(const std::string& path) {
+    std::string out = Cut255(path);
+    if (out.empty() || out.back() != PathSeparator) out += PathSeparator;
+    return Cut255(out);
+}
+
+// --- Files -------------------------------------------------------------------
+
+bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& error) {
+    const std::string temp = path + ".part";
+    std::FILE* file = std::fopen(temp.c_str(), "wb");
+    if (!file) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        error = std::strerror(errno ? errno : EIO);
+        std::remove(temp.c_str());
+        return false;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        error = std::strerror(errno);
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}

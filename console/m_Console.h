@@ -1,0 +1,100 @@
+// The console module: the one screen and keyboard objects, the plain
+// procedures the whole program calls, pipe colour codes and string helpers.
+//
+// Every text handed to these procedures is cut to 255 characters first.
+// Coordinates are 1-based: column 1..80, row 1..25.
+// Texts are byte strings in code page 437.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "m_Input.h"
+#include "m_Output.h"
+
+extern std::unique_ptr<TOutput> Screen;
+extern std::unique_ptr<TInput> Keyboard;
+constexpr Byte ScreenRows = 25;
+constexpr Byte ScreenCols = 80;
+
+// Longest text the console layer and the string helpers handle.
+constexpr std::size_t MaxText = 255;
+
+// Separator of file paths on this platform.
+#ifdef _WIN32
+constexpr char PathSeparator = '\\';
+#else
+constexpr char PathSeparator = '/';
+#endif
+
+// Creates Screen and Keyboard (this takes the console and clears it).
+void InitConsole();
+// Frees Screen, then Keyboard; nothing on the screen is restored, but the
+// terminal's own modes are given back.
+void DoneConsole();
+
+// Gives the terminal back, reports Message on standard error and ends the
+// program with a non-zero status. For unexpected input/output failures.
+[[noreturn]] void FatalError(const std::string& message);
+
+// --- Screen output -------------------------------------------------------
+void NewLine();
+void WriteLine(const std::string& text);
+void WriteStr(const std::string& text);
+void ClearScreen();
+Byte AttrAt(int x, int y);
+char CharAt(int x, int y);
+void GotoXY(int x, int y);
+Byte WhereX();
+Byte WhereY();
+void SaveScreen(TScreenImage& image);
+void RestoreScreen(const TScreenImage& image);
+void SetTextColor(Byte color);
+void WriteXY(int x, int y, Byte attr, const std::string& text);
+void WriteXYPipe(int x, int y, Byte attr, const std::string& text);
+void SetTextAttr(Byte attr);
+Byte GetTextAttr();
+void FlushOutput();
+void WritePipe(const std::string& text);
+void Delay(int ms);
+void ResetTerminal();
+bool IsFile(const std::string& name);
+
+// --- Keyboard --------------------------------------------------------------
+bool KeyPressed();
+char ReadKey();
+
+// --- Pipe colour codes -----------------------------------------------------
+// Which writer asks: the two accept slightly different codes.
+enum class PipeRule { WritePipe, WriteXYPipe };
+// Whether the two characters after a "|" (Code, one or two characters) begin
+// a colour code for the given writer.
+bool IsPipeCode(const std::string& code, PipeRule rule);
+// The attribute a colour code turns Attr into (low 16 bits: codes 32..255
+// of WriteXYPipe do not fit in a byte).
+uint16_t PipeAttr(const std::string& code, uint16_t attr);
+
+// --- String helpers ----------------------------------------------------------
+char LowerChar(char ch);
+std::string Upper(const std::string& text);
+std::string Lower(const std::string& text);
+std::string RepeatChar(char ch, int count);
+std::string PadRight(const std::string& text, int width, char ch);
+std::string PadLeft(const std::string& text, int width, char ch);
+std::string PadCenter(const std::string& text, int width, char ch);
+Byte PipeLength(const std::string& text);
+Byte PipePadWidth(const std::string& text, int width);
+int32_t StrToInt(const std::string& text);
+std::string IntToStr(int32_t n);
+// Appends the platform's path separator when the text does not end in one.
+std::string AddSlash(const std::string& path);
+// The text cut to 255 characters.
+std::string Cut255(const std::string& text);
+
+// --- Files -------------------------------------------------------------------
+// Writes Bytes to Path, replacing an existing file only once the new content
+// is complete (written beside it, then renamed over it). Answers false with
+// a reason in Error when the file cannot be created or written; an existing
+// file is then left as it was.
+bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& error);

@@ -1,0 +1,10 @@
+// The program's keyboard class: the console implementation, unchanged.
+#pragma once
+
+#include "m_Input_Windows.h"
+
+class TInput : public TInputWindows {
+public:
+    using TInputWindows::TInputWindows;
+    ~TInput() override = default;
+};

@@ -1,0 +1,10 @@
+// The program's screen class: the console implementation, unchanged.
+#pragma once
+
+#include "m_Output_Windows.h"
+
+class TOutput : public TOutputWindows {
+public:
+    using TOutputWindows::TOutputWindows;
+    ~TOutput() override = default;
+};

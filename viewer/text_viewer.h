@@ -1,0 +1,51 @@
+// The scrolling viewer for pipe-coded texts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "../console/m_Console.h"
+
+// Four bytes. As a window: first column, first row, width in columns, and
+// the number of rows below the first row.
+struct TCoord {
+    Byte X = 0;
+    Byte Y = 0;
+    Byte Width = 0;
+    Byte Height = 0;
+};
+
+class ttextviewer {
+public:
+    ttextviewer() = default;
+    virtual ~ttextviewer() = default;
+
+    void Load(const std::string& FileName);
+    void Run();
+    void ClearWindow();
+    void DrawScrollBar();
+    void HighlightMatch();
+    void FindFrom(int32_t Start);
+    void ShowViewerHelp();
+
+    Byte Fore = 7;
+    Byte Back = 16;
+    std::vector<std::string> Lines;
+    int32_t TopLine = 0;
+    int32_t LeftCol = 0;
+    bool ShowScrollBar = true;
+    Byte BarFore = 7;
+    Byte BarBack = 0;
+    TCoord Window{};
+    TCoord SavedWindow{};
+    bool FullScreen = false;
+
+private:
+    // State of one run.
+    std::string SearchWord;
+    bool Found = false;
+    int32_t FoundCol = 0;
+};
+
+void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height);
