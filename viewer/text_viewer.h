@@ -42,10 +42,20 @@ public:
     bool FullScreen = false;
 
 private:
+    void ClampTop();
+    void DrawPage();
+    void ExtendedKeyPressed(Byte code);
+    void PlainKeyPressed(char key);
+    void SaveToFile();
+    void ToggleFullScreen();
+    int32_t LongestLine() const;
+
     // State of one run.
     std::string SearchWord;
     bool Found = false;
     int32_t FoundCol = 0;
+    // The screen as it was when full-screen mode began.
+    TScreenImage BeforeFullScreen{};
 };
 
 void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height);

@@ -17,6 +17,7 @@ protected:
     }
     void TearDown() override { DoneConsole(); }
 
+public:
     // Character and attribute of a cell, 1-based like the program's
     // coordinates.
     static char Ch(int x, int y) { return static_cast<char>(memcon::CellAt(x - 1, y - 1).Char & 0xFF); }

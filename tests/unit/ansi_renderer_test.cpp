@@ -1,0 +1,249 @@
+// Drawing ANSI art files: colours, cursor movement, pipe codes, pacing and
+// the keys that change it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "ansi/ansi_renderer.h"
+#include "console_fixture.h"
+
+namespace {
+
+class Renderer : public ConsoleTest {
+protected:
+    void SetUp() override {
+        ConsoleTest::SetUp();
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("quix_render_" + std::to_string(::getpid()) + ".ans")).string();
+    }
+    void TearDown() override {
+        std::remove(path_.c_str());
+        ConsoleTest::TearDown();
+    }
+    // Draws Bytes from (1,1) with attribute 7, no pauses unless asked.
+    void Draw(const std::string& bytes, int32_t pause = 0) {
+        std::ofstream(path_, std::ios::binary) << bytes;
+        ShowAnsiFile(path_, pause);
+    }
+    // Attribute after drawing a sequence from attribute 7.
+    int AttrAfter(const std::string& bytes) {
+        SetTextAttr(7);
+        Draw(bytes);
+        return GetTextAttr();
+    }
+    std::string path_;
+};
+
+const std::string E = "\x1b";
+
+}  // namespace
+
+TEST_F(Renderer, SelectGraphicRendition) {
+    EXPECT_EQ(AttrAfter(E + "[1;33;44m"), 0x1E);
+    EXPECT_EQ(AttrAfter(E + "[1;33;44m" + E + "[7m"), 0x61);
+    EXPECT_EQ(AttrAfter(E + "[5m" + E + "[40m"), 0x07) << "a background clears the blink bit";
+    EXPECT_EQ(AttrAfter(E + "[1;31m" + E + "[m"), 0x07);
+    EXPECT_EQ(AttrAfter(E + "[1;31m" + E + "[0m"), 0x07);
+    EXPECT_EQ(AttrAfter(E + "[39m" + E + "[22m"), 0x07);
+    EXPECT_EQ(AttrAfter(E + "[5;7m"), 0xF0) << "inverse keeps bit 7";
+    EXPECT_EQ(AttrAfter(E + "[36m"), 0x03) << "ANSI cyan is PC colour 3";
+}
+
+TEST_F(Renderer, ModeSequencesHaveNoEffect) {
+    Draw(E + "[7h" + E + "[?33lA");
+    EXPECT_EQ(Row(1), "A");
+    EXPECT_EQ(At(1, 1), 7);
+}
+
+TEST_F(Renderer, CursorPositioning) {
+    Draw("ab" + E + "[H");
+    EXPECT_EQ(WhereX(), 1);
+    EXPECT_EQ(WhereY(), 1);
+    Draw(E + "[10H");
+    EXPECT_EQ(WhereY(), 10);
+    EXPECT_EQ(WhereX(), 1);
+    Draw(E + "[;5H");
+    EXPECT_EQ(WhereY(), 1);
+    EXPECT_EQ(WhereX(), 5);
+    Draw(E + "[5;10f");
+    EXPECT_EQ(WhereY(), 5);
+    EXPECT_EQ(WhereX(), 10);
+    Draw(E + "[99;99H");
+    EXPECT_EQ(WhereY(), 25);
+    EXPECT_EQ(WhereX(), 80);
+}
+
+TEST_F(Renderer, RelativeMovesAreClamped) {
+    GotoXY(78, 5);
+    Draw(E + "[5C");
+    EXPECT_EQ(WhereX(), 80);
+    GotoXY(1, 5);
+    Draw(E + "[D");
+    EXPECT_EQ(WhereX(), 1);
+    GotoXY(3, 2);
+    Draw(E + "[3A");
+    EXPECT_EQ(WhereY(), 1);
+    GotoXY(3, 20);
+    Draw(E + "[30B");
+    EXPECT_EQ(WhereY(), 25);
+    GotoXY(7, 3);
+    Draw(E + "[2E");
+    EXPECT_EQ(WhereX(), 1);
+    EXPECT_EQ(WhereY(), 5);
+    GotoXY(7, 3);
+    Draw(E + "[G");
+    EXPECT_EQ(WhereX(), 1);
+    GotoXY(7, 3);
+    Draw(E + "[s" + E + "[20;20H" + E + "[u");
+    EXPECT_EQ(WhereX(), 7);
+    EXPECT_EQ(WhereY(), 3);
+}
+
+TEST_F(Renderer, EraseToEndOfLine) {
+    WriteXY(1, 1, 0x4F, std::string(80, 'x'));
+    GotoXY(1, 1);
+    Draw(E + "[44m" + E + "[K");
+    EXPECT_EQ(WhereX(), 80);
+    EXPECT_EQ(Row(1), std::string(79, ' ') + "x");
+    EXPECT_EQ(At(79, 1), 0x17);
+}
+
+TEST_F(Renderer, PositionReportIsDrawnAsText) {
+    GotoXY(4, 2);
+    Draw(E + "[6n");
+    EXPECT_EQ(Row(2), "   \x1b[2;4R");
+}
+
+TEST_F(Renderer, EscapeFollowedByOtherByteSwallowsIt) {
+    Draw(E + "Xab");
+    EXPECT_EQ(Row(1), "ab");
+}
+
+TEST_F(Renderer, ByteBelowDigitsEndsASequence) {
+    Draw(E + "[1 Zq");
+    EXPECT_EQ(Row(1), "Zq") << "the space ends the sequence and is lost";
+}
+
+TEST_F(Renderer, LineFeedOnlyFilesDrawLikeCrLf) {
+    Draw("one\ntwo\nthree");
+    const std::string lf = Row(1) + "/" + Row(2) + "/" + Row(3);
+    ClearScreen();
+    Draw("one\r\ntwo\r\nthree");
+    EXPECT_EQ(Row(1) + "/" + Row(2) + "/" + Row(3), lf);
+    EXPECT_EQ(lf, "one/two/three");
+    EXPECT_EQ(WhereY(), 3);
+}
+
+TEST_F(Renderer, TabMovesEightColumnsClamped) {
+    Draw("a\tb");
+    EXPECT_EQ(Ch(10, 1), 'b');
+    GotoXY(76, 1);
+    Draw("\tc");
+    EXPECT_EQ(Ch(80, 1), 'c');
+}
+
+TEST_F(Renderer, FormFeedClears) {
+    Draw("abc\x0c" "d");
+    EXPECT_EQ(Row(1), "d");
+}
+
+TEST_F(Renderer, PipeCodes) {
+    SetTextAttr(0x17);
+    Draw("|07x");
+    EXPECT_EQ(At(1, 1), 0x17) << "|07 keeps the blue background";
+    SetTextAttr(7);
+    Draw(E + "[5m|12y");
+    EXPECT_EQ(GetTextAttr(), 0x8C) << "|12 keeps the blink bit";
+    SetTextAttr(0x8C);
+    Draw("|20z");
+    EXPECT_EQ(GetTextAttr(), 0x4C) << "|20 clears blink";
+    ClearScreen();
+    Draw("|24|ab");
+    EXPECT_EQ(Row(1), "|24|ab");
+}
+
+TEST_F(Renderer, PipeAsLastByteIsDrawnAndEnds) {
+    Draw("ab|");
+    EXPECT_EQ(Row(1), "ab|");
+    ClearScreen();
+    Draw("ab|1");
+    EXPECT_EQ(Row(1), "ab|");
+}
+
+TEST_F(Renderer, PipeGiveBackAcrossABlockBoundary) {
+    // The bar is the last byte of the first block; "ab" start the second.
+    std::string lines;
+    for (int i = 0; i < 51; ++i) lines += std::string(78, 'x') + "\r\n";
+    lines += std::string(15, 'x');
+    ASSERT_EQ(lines.size(), 4095u);
+    Draw(lines + "|ab");
+    EXPECT_EQ(Row(25).substr(15), "|ab");
+    ClearScreen();
+    std::string code = lines;
+    code += "|14q";
+    SetTextAttr(7);
+    Draw(code);
+    EXPECT_EQ(Ch(16, 25), 'q');
+    EXPECT_EQ(At(16, 25), 0x0E);
+}
+
+TEST_F(Renderer, SubEndsTheDrawing) {
+    Draw("ab\x1a" "cd");
+    EXPECT_EQ(Row(1), "ab");
+}
+
+TEST_F(Renderer, PauseCounts) {
+    const std::string block(4096, '\0');  // NUL bytes draw nothing
+    Draw(block, 800);
+    EXPECT_EQ(memcon::SleepCalls(), 5u);
+    memcon::Reset();
+    InitConsole();
+    Draw(block, 5000);
+    EXPECT_EQ(memcon::SleepCalls(), 0u);
+    memcon::Reset();
+    InitConsole();
+    Draw(std::string(100, '\0'), 1);
+    EXPECT_EQ(memcon::SleepCalls(), 101u) << "every byte and the end mark";
+    EXPECT_EQ(memcon::SleptMs(), 606u);
+}
+
+TEST_F(Renderer, EscStopsAfterDrawingTheByteJustRead) {
+    memcon::PressEsc();
+    Draw("abc");
+    EXPECT_EQ(Row(1), "a");
+}
+
+TEST_F(Renderer, PaceKeys) {
+    // '*' sets the interval to 20: 4096 bytes then pause 204 times.
+    memcon::TypeText("*");
+    Draw(std::string(4096, '\0'), 0);
+    EXPECT_EQ(memcon::SleepCalls(), 204u);
+    memcon::Reset();
+    InitConsole();
+    // '-' three times from 9 reaches 0: no pauses after the keys.
+    memcon::TypeText("---");
+    Draw(std::string(100, '\0'), 9);
+    EXPECT_EQ(memcon::SleepCalls(), 0u);
+    memcon::Reset();
+    InitConsole();
+    memcon::TypeText("+");
+    Draw(std::string(90, '\0'), 7);
+    EXPECT_EQ(memcon::SleepCalls(), 9u) << "10 then every 10th byte";
+}
+
+TEST_F(Renderer, MissingFileIsReported) {
+    ShowAnsiFile("/nonexistent/dir/x.ans", 0);
+    EXPECT_EQ(Row(1), "File /nonexistent/dir/x.ans not found.");
+}
+
+TEST_F(Renderer, HostileInputStaysBounded) {
+    Draw(E + "[" + std::string(1000000, '9') + ";1;2H" + E + "[99999999999999999999C" + E + "[");
+    EXPECT_LE(WhereX(), 80);
+    Draw("");
+    std::string garbage;
+    for (int i = 0; i < 20000; ++i) garbage += static_cast<char>((i * 7919) & 0xFF);
+    Draw(garbage);
+    EXPECT_GE(WhereY(), 1);
+}

@@ -1,0 +1,292 @@
+#include "text_viewer.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "../widgets/boxes.h"
+#include "../widgets/prompts.h"
+
+namespace {
+
+constexpr char KeyTab = 9;
+constexpr char KeyEnter = 13;
+constexpr char KeyEsc = 27;
+constexpr char CtrlF = 6;
+constexpr char CtrlG = 7;
+constexpr char CtrlR = 18;
+constexpr char CtrlS = 19;
+constexpr char CtrlY = 25;
+
+enum ExtendedKey : Byte {
+    F1 = 59, F10 = 68, Home = 71, Up = 72, PgUp = 73, Left = 75, Right = 77, End = 79, Down = 80, PgDn = 81
+};
+
+// Splits the file's bytes at CR LF, a lone CR or a lone LF. A break at
+// the very end adds no empty line.
+std::vector<std::string> SplitLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::string line;
+    bool pending = false;  // a line has begun since the last break
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(line);
+            line.clear();
+            pending = false;
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+            continue;
+        }
+        line += c;
+        pending = true;
+    }
+    if (pending) lines.push_back(line);
+    return lines;
+}
+
+// Upper-cases only a..z, so that other bytes match only themselves.
+std::string FoldCase(const std::string& text) {
+    std::string out = text;
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return out;
+}
+
+// The character the console shows at (X, Y).
+char ShownChar(int x, int y) {
+    TScreenImage cell;
+    Screen->SaveRegion(x, y, x, y, cell);
+    return static_cast<char>(cell.Data[0].Char & 0xFF);
+}
+
+// A framed message in the dialogs' place; waits for a key.
+void ShowMessageBox(const std::string& title, const std::string& message) {
+    TMenuBox box;
+    box.FrameStyle = 1;
+    box.Title = title;
+    box.Draw(15, 12, 67, 16);
+    WriteXY(17, 13, 0x70, PadRight(message, 49, ' '));
+    WriteXY(17, 15, 0x70, PadCenter("press any key", 49, ' '));
+    ReadKey();
+}
+
+}  // namespace
+
+void ttextviewer::Load(const std::string& FileName) {
+    Lines.clear();
+    if (IsFile(FileName)) {
+        std::ifstream in(FileName, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (in.bad() || !in.is_open())
+            Lines = {" ", "|12the text could not be read.|07"};
+        else
+            Lines = SplitLines(bytes);
+    } else {
+        Lines = {" "};
+    }
+    TopLine = 0;
+    LeftCol = 0;
+}
+
+void ttextviewer::ClearWindow() {
+    for (int row = Window.Y; row <= Window.Y + Window.Height; ++row) WriteXY(Window.X, row, 0, RepeatChar(' ', Window.Width));
+}
+
+void ttextviewer::DrawScrollBar() {
+    const int count = static_cast<int>(Lines.size());
+    const int height = Window.Height;
+    const int col = Window.X + Window.Width - 1;
+    const int size = std::min(std::max(height * height / count, 1), height);
+    const int pos = static_cast<int>(static_cast<double>(TopLine) / count * height);
+    for (int row = Window.Y; row < Window.Y + height; ++row) WriteXY(col, row, static_cast<Byte>(16 * BarBack + BarFore), " ");
+    for (int row = Window.Y + pos; row <= Window.Y + pos + size; ++row)
+        WriteXY(col, row, static_cast<Byte>(16 * BarFore + BarBack), " ");
+}
+
+void ttextviewer::HighlightMatch() {
+    const int first = Window.X;
+    const int last = Window.X + Window.Width - 1;
+    for (int i = 0; i < static_cast<int>(SearchWord.size()); ++i) {
+        const int col = Window.X + FoundCol - LeftCol - 1 + i;
+        if (col < first || col > last) continue;  // clipped to the window
+        const Byte attr = static_cast<Byte>((AttrAt(col, Window.Y) - 16 * Back + 64) & 0xFF);
+        WriteXY(col, Window.Y, attr, std::string(1, ShownChar(col, Window.Y)));
+    }
+}
+
+void ttextviewer::FindFrom(int32_t Start) {
+    const std::string word = FoldCase(SearchWord);
+    for (int32_t i = std::max(Start, 0); i < static_cast<int32_t>(Lines.size()); ++i) {
+        const std::size_t at = word.empty() ? std::string::npos : FoldCase(Lines[i]).find(word);
+        if (at == std::string::npos) {
+            Found = false;
+            continue;
+        }
+        const int32_t p = static_cast<int32_t>(at) + 1;
+        TopLine = i;
+        Found = true;
+        FoundCol = p;
+        if (p > Window.Width) LeftCol = p - 1;
+        return;
+    }
+}
+
+void ttextviewer::ShowViewerHelp() {
+    const int x = Window.X;
+    const int y = Window.Y;
+    DrawPanel(static_cast<Byte>(x + 5), static_cast<Byte>(y + 2), static_cast<Byte>(x + Window.Width - 10),
+              static_cast<Byte>(y + 14), 0);
+    {
+        TMenuBox box;
+        box.FrameStyle = 1;
+        box.Sunken = true;
+        box.Shadow = false;
+        box.Draw(static_cast<Byte>(x + 6), static_cast<Byte>(y + 4), static_cast<Byte>(x + Window.Width - 11),
+                 static_cast<Byte>(y + 13));
+    }
+    WriteXY(x + 7, y + 3, 0x1F, "Help");
+    WriteXY(x + 9, y + 5, 0x70, "+-       : Change Font Color");
+    WriteXY(x + 9, y + 6, 0x70, "/*       : Change Background Color");
+    WriteXY(x + 9, y + 7, 0x70, "CTRL + R : Resets Viewer");
+    WriteXY(x + 9, y + 8, 0x70, "CTRL + F : Search");
+    WriteXY(x + 9, y + 9, 0x70, "CTRL + G : Repeat Search");
+    WriteXY(x + 9, y + 10, 0x70, "CTRL + S : Save file to disk");
+    WriteXY(x + 9, y + 12, 0x70, "Press any key...");
+    ReadKey();
+}
+
+void ttextviewer::Run() {
+    SearchWord.clear();
+    Found = false;
+    ClearWindow();
+    if (Lines.empty()) return;
+    for (;;) {
+        ClampTop();
+        DrawPage();
+        if (ShowScrollBar) DrawScrollBar();
+        if (Found) HighlightMatch();
+        const char key = ReadKey();
+        if (key == KeyTab || key == KeyEnter || key == KeyEsc) return;
+        if (key == 0)
+            ExtendedKeyPressed(static_cast<Byte>(ReadKey()));
+        else
+            PlainKeyPressed(key);
+    }
+}
+
+void ttextviewer::ClampTop() {
+    const int32_t last = static_cast<int32_t>(Lines.size()) - 1;
+    if (TopLine + Window.Height > last) TopLine = last - Window.Height;
+    if (TopLine < 0) TopLine = 0;
+}
+
+void ttextviewer::DrawPage() {
+    const Byte attr = static_cast<Byte>((16 * Back + Fore) & 0xFF);
+    const std::size_t pieceWidth = Window.Width > 0 ? Window.Width - 1u : 0u;
+    for (int i = 0; i < static_cast<int>(Lines.size()) && i <= Window.Height; ++i) {
+        const std::string& line = Lines[static_cast<std::size_t>(TopLine + i)];
+        const std::string piece = static_cast<std::size_t>(LeftCol) < line.size() ? line.substr(LeftCol, pieceWidth) : "";
+        WriteXYPipe(Window.X, Window.Y + i, attr, PadRight(piece, PipePadWidth(piece, Window.Width), ' '));
+    }
+}
+
+void ttextviewer::ExtendedKeyPressed(Byte code) {
+    const int32_t last = static_cast<int32_t>(Lines.size()) - 1;
+    switch (code) {
+    case Up: TopLine = std::max(TopLine - 1, 0); break;
+    case Down:
+        ++TopLine;
+        if (TopLine + Window.Height > last) TopLine = last - Window.Height;
+        break;
+    case PgUp: TopLine = std::max(TopLine - Window.Height, 0); break;
+    case PgDn:
+        TopLine += Window.Height;
+        if (TopLine + Window.Height > last) TopLine = last - Window.Height;
+        break;
+    case Left: LeftCol = std::max(LeftCol - 1, 0); break;
+    case Right: ++LeftCol; break;
+    case Home: LeftCol = 0; break;
+    case End: LeftCol = std::max(LongestLine() - Window.Width - 1, 0); break;
+    case F1: ShowViewerHelp(); return;
+    case F10: ToggleFullScreen(); return;
+    default: return;
+    }
+    Found = false;
+}
+
+void ttextviewer::PlainKeyPressed(char key) {
+    switch (key) {
+    case '+': Fore = static_cast<Byte>(std::min(Fore + 1, 15)); break;
+    case '-':
+        if (Fore > 0) --Fore;  // stops at black
+        break;
+    case '/': Back = static_cast<Byte>(std::min(Back + 1, 15)); break;
+    case '*': Back = static_cast<Byte>(std::max(Back - 1, 9)); break;
+    case CtrlR:
+        Fore = 15;
+        Back = 1;
+        TopLine = 0;
+        LeftCol = 0;
+        Found = false;
+        break;
+    case CtrlF:
+        if (InputDialog(15, 12, 67, 17, " Find... ", "Enter word to find:", SearchWord))
+            FindFrom(TopLine);
+        else
+            Found = false;
+        break;
+    case CtrlG:
+        if (!SearchWord.empty()) FindFrom(TopLine + 1);
+        break;
+    case CtrlS: SaveToFile(); break;
+    case CtrlY:
+        SearchWord.clear();
+        Found = false;
+        break;
+    default: break;
+    }
+}
+
+void ttextviewer::SaveToFile() {
+    std::string name;
+    if (!InputDialog(15, 12, 67, 17, " Save Article ", "Enter Filename:", name) || name.empty()) return;
+    std::string bytes;
+    for (const std::string& line : Lines) bytes += line + "\r\n";
+    std::string error;
+    if (!WriteFileReplacing(name, bytes, error)) ShowMessageBox(" Save Article ", "not saved: " + error);
+}
+
+void ttextviewer::ToggleFullScreen() {
+    FullScreen = !FullScreen;
+    if (FullScreen) {
+        // Kept so that leaving full-screen mode gives back the caller's
+        // screen, not the text drawn over it.
+        SaveScreen(BeforeFullScreen);
+        SavedWindow = Window;
+        Window = TCoord{1, 1, ScreenCols, static_cast<Byte>(ScreenRows - 1)};
+    } else {
+        Window = SavedWindow;
+        RestoreScreen(BeforeFullScreen);
+    }
+}
+
+int32_t ttextviewer::LongestLine() const {
+    std::size_t longest = 0;
+    for (const std::string& line : Lines) longest = std::max(longest, line.size());
+    return static_cast<int32_t>(longest);
+}
+
+void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height) {
+    ttextviewer viewer;
+    viewer.Fore = 7;
+    viewer.Back = 16;
+    viewer.BarFore = 7;
+    viewer.BarBack = 0;
+    viewer.ShowScrollBar = true;
+    viewer.FullScreen = false;
+    viewer.TopLine = 0;
+    viewer.LeftCol = 0;
+    viewer.Window = TCoord{X, Y, Width, Height};
+    viewer.Load(FileName);
+    viewer.Run();
+}
