@@ -25,12 +25,12 @@ struct SectionSettings {
 };
 
 const std::array<ArticleEntry, 6> ArticleEntries = {{
-    {"news of the issue...", "news", "news of the issue", "quix staff", "scene/news"},
-    {"article one", "article1", "article one", "quix staff", "art/history"},
-    {"article two", "article2", "article two", "quix staff", "music/trackers"},
-    {"article three", "article3", "article three", "quix staff", "scene/interview"},
-    {"article seven", "article7", "article seven", "quix staff", "art/review"},
-    {"article eight", "article8", "article eight", "quix staff", "art/essay"},
+    {"scene news...", "news", "scene news, issue #1", "moth", "scene/news"},
+    {"eighty columns of light [history]", "article1", "eighty columns of light", "orrery", "art/history"},
+    {"why do we still track?", "article2", "patterns, samples and effects", "halfnote", "music/trackers"},
+    {"talking blocks with tessel [interview]", "article3", "talking blocks with tessel", "wren", "scene/interview"},
+    {"sixteen colours are plenty...", "article7", "sixteen colours are plenty", "lumen", "art/colour"},
+    {"lanternfall 2026 [compo report]", "article8", "lanternfall 2026: the compo report", "halfnote", "scene/party"},
 }};
 
 const std::array<ArticleEntry, 6> TutorEntries = {{
