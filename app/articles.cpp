@@ -34,12 +34,15 @@ const std::array<ArticleEntry, 6> ArticleEntries = {{
 }};
 
 const std::array<ArticleEntry, 6> TutorEntries = {{
-    {"[bgn] tutorial four", "article4", "tutorial four", "", "tutorial/ansi"},
-    {"[avg] tutorial five", "article5", "tutorial five", "quix staff", "tutorial/ansi"},
-    {"[bgn] tutorial six", "article6", "tutorial six", "quix staff", "tutorial/music"},
-    {"[avg] tutor one", "tutor1", "tutor one", "quix staff", "tutorial/music"},
-    {"[adv] tutor two", "tutor2", "tutor two", "quix staff", "tutorial/code"},
-    {"[bgn] tutor three", "tutor3", "tutor three", "quix staff", "tutorial/writing"},
+    {"[bgn] Writing for the text viewer", "article4", "Writing for the Quix Text Viewer", "", "tutorial/writing"},
+    {"[bgn] Drawing ANSI art", "article5", "Drawing ANSI Art: Blocks, Shades and Escapes", "ochre", "tutorial/ansi"},
+    {"[adv] Shading and colour in text mode", "article6", "Shading and Colour in Text Mode", "mothlight",
+     "tutorial/ansi/colour"},
+    {"[bgn] Your first tracker module", "tutor1", "Your First Tracker Module", "tinwhistle", "tutorial/music/tracker"},
+    {"[avg] XM, envelopes and mixing", "tutor2", "Beyond Four Channels: XM, Envelopes, Mixing", "basspike",
+     "tutorial/music/tracker"},
+    {"[adv] A console program in C++", "tutor3", "Owning the Terminal: a Console Program in C++", "rawmode",
+     "tutorial/code/cpp"},
 }};
 
 constexpr int32_t BackEntry = 6;

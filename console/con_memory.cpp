@@ -219,7 +219,7 @@ void TypeText(const std::string& text, uint32_t atMs) {
             continue;
         }
         const KeyInfo k = KeyFor(c);
-        PushKeyPress(k.vk, k.scan, static_cast<uint8_t>(c), k.shift ? ShiftPressed : 0, atMs);
+        PushKeyPress(k.vk, k.scan, static_cast<uint8_t>(c), k.shift ? uint32_t{ShiftPressed} : uint32_t{0}, atMs);
     }
 }
 
