@@ -1,0 +1,507 @@
+// The console API on a POSIX terminal (standard input and output).
+//
+// The cells live here (term_cells); a flush hands them to the renderer
+// (term_screen), which answers the bytes that bring the terminal up to date,
+// and writes them with one write(). Key bytes go through the decoder
+// (term_keys) into a queue of key records.
+//
+// The terminal is the user's: raw mode is given back, colours reset and the
+// cursor shown whatever way the program ends (normal end, end of input,
+// SIGTERM and its kin, a crash that can be caught).
+#include "con_terminal.h"
+
+#include <langinfo.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "conapi.h"
+#include "term_cells.h"
+#include "term_keys.h"
+#include "term_screen.h"
+
+namespace {
+
+constexpr uint64_t kMs = 1'000'000;  // nanoseconds
+// A KeyPressed that finds no key flushes at most once a frame and asks the
+// terminal for input at most once a millisecond: the ANSI renderer asks for
+// every byte it draws, and a system call per byte would be most of its cost.
+constexpr uint64_t kFrameNs = 16 * kMs;
+constexpr uint64_t kPollEveryNs = 1 * kMs;
+// How long the terminal may take to honour the request for 80x25.
+constexpr int kResizeWaitMs = 200;
+
+uint64_t NowNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(ts.tv_nsec);
+}
+
+// What the signal handlers use: plain values only, all set up before the
+// handlers are installed.
+struct SignalState {
+    volatile sig_atomic_t open = 0;       // between Open and Close
+    volatile sig_atomic_t restored = 1;   // the terminal is the user's again
+    volatile sig_atomic_t nextRow = 0;    // where the user's shell goes on
+    volatile sig_atomic_t termRows = 25;
+    volatile sig_atomic_t resized = 0;    // SIGWINCH came
+    volatile sig_atomic_t continued = 0;  // SIGCONT came
+    bool ttyIn = false;
+    termios saved{};
+    termios raw{};
+};
+SignalState g_sig;
+
+// Signals that end the process: the terminal is restored, then the signal
+// takes its default course.
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGPIPE,
+                                  SIGSEGV, SIGBUS, SIGFPE, SIGABRT, SIGILL};
+constexpr int kOtherSignals[] = {SIGTSTP, SIGCONT, SIGWINCH};
+constexpr int kSignalCount = std::size(kEndingSignals) + std::size(kOtherSignals);
+
+// Writes all of Data, going on after partial writes and interruptions;
+// async-signal-safe. Answers the number of write() calls.
+int WriteAll(const char* data, std::size_t len) {
+    int calls = 0;
+    while (len > 0) {
+        const ssize_t n = write(STDOUT_FILENO, data, len);
+        ++calls;
+        if (n > 0) {
+            data += n;
+            len -= static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EAGAIN) {
+            pollfd p{STDOUT_FILENO, POLLOUT, 0};
+            if (poll(&p, 1, 100) <= 0) break;
+        } else if (!(n < 0 && errno == EINTR)) {
+            break;  // the terminal is gone: nothing more can be shown
+        }
+    }
+    return calls;
+}
+
+// Async-signal-safe: fixed bytes, write() and tcsetattr() only.
+void RestoreFromSignal() {
+    if (g_sig.restored) return;
+    g_sig.restored = 1;
+    char buf[termscreen::kLeaveMax];
+    WriteAll(buf, termscreen::FormatLeave(buf, g_sig.nextRow, g_sig.termRows));
+    if (g_sig.ttyIn) tcsetattr(STDIN_FILENO, TCSANOW, &g_sig.saved);
+}
+
+void OnEndingSignal(int sig) {
+    RestoreFromSignal();
+    signal(sig, SIG_DFL);
+    raise(sig);  // delivered with the default action once this returns
+}
+
+void OnStop(int) {
+    const int saved = errno;
+    RestoreFromSignal();
+    raise(SIGSTOP);
+    errno = saved;
+}
+
+void OnContinue(int) {
+    if (!g_sig.open) return;
+    if (g_sig.ttyIn) tcsetattr(STDIN_FILENO, TCSANOW, &g_sig.raw);
+    g_sig.restored = 0;
+    g_sig.continued = 1;
+}
+
+void OnResize(int) { g_sig.resized = 1; }
+
+struct Terminal {
+    bool open = false;
+    bool utf8 = true;
+    termcells::CellBuffer cells;
+    conapi::Coord cursor{};
+    bool cursorVisible = true;
+    bool dirty = true;
+    std::optional<termscreen::Renderer> renderer;
+    termkeys::Decoder decoder;
+    std::deque<conapi::InputRecord> queue;
+    std::vector<conapi::InputRecord> decoded;
+    int cols = 80;
+    int rows = 25;
+    bool tooSmall = false;
+    bool messageShown = false;
+    bool askedForSize = false;
+    uint64_t lastFlushNs = 0;
+    uint64_t lastPollNs = 0;
+    uint64_t lastInputNs = 0;
+    bool inputEnded = false;
+    bool inEndHandler = false;
+    void (*endHandler)() = nullptr;
+    struct sigaction oldActions[kSignalCount]{};
+    conterm::OutputStats stats;
+};
+
+Terminal& T() {
+    static Terminal t;
+    return t;
+}
+
+void WriteOut(const std::string& bytes) {
+    if (bytes.empty()) return;
+    Terminal& t = T();
+    t.stats.writeCalls += static_cast<uint64_t>(WriteAll(bytes.data(), bytes.size()));
+    t.stats.bytes += bytes.size();
+}
+
+void InstallHandlers() {
+    Terminal& t = T();
+    int i = 0;
+    auto install = [&](int sig, void (*handler)(int), int flags) {
+        struct sigaction sa {};
+        sa.sa_handler = handler;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = flags;
+        sigaction(sig, &sa, &t.oldActions[i++]);
+    };
+    for (int sig : kEndingSignals) install(sig, OnEndingSignal, SA_RESETHAND);
+    install(SIGTSTP, OnStop, SA_RESTART);
+    install(SIGCONT, OnContinue, SA_RESTART);
+    install(SIGWINCH, OnResize, SA_RESTART);
+}
+
+void RemoveHandlers() {
+    Terminal& t = T();
+    int i = 0;
+    for (int sig : kEndingSignals) sigaction(sig, &t.oldActions[i++], nullptr);
+    for (int sig : kOtherSignals) sigaction(sig, &t.oldActions[i++], nullptr);
+}
+
+// UTF-8 output when the user's locale says so. The program's own locale
+// stays "C": only the question is asked.
+bool LocaleIsUtf8() {
+    const char* current = std::setlocale(LC_CTYPE, nullptr);
+    const std::string previous = current ? current : "C";
+    std::setlocale(LC_CTYPE, "");
+    const std::string codeset = nl_langinfo(CODESET);
+    std::setlocale(LC_CTYPE, previous.c_str());
+    return codeset == "UTF-8" || codeset == "utf8";
+}
+
+bool TrueColour() {
+    const char* v = std::getenv("COLORTERM");
+    return v && (std::strcmp(v, "truecolor") == 0 || std::strcmp(v, "24bit") == 0);
+}
+
+// The terminal's size; 80x25 when neither standard output nor standard
+// input is a terminal that can say.
+void QuerySize(int& cols, int& rows) {
+    cols = conapi::MaxCols;
+    rows = 25;
+    for (int fd : {STDOUT_FILENO, STDIN_FILENO}) {
+        winsize ws{};
+        if (ioctl(fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
+            cols = ws.ws_col;
+            rows = ws.ws_row;
+            return;
+        }
+    }
+}
+
+bool TooSmall(int cols, int rows) { return cols < conapi::MaxCols || rows < 25; }
+
+// Asks the terminal once for 80x25 and gives it a moment to get there.
+void AskForSize(int& cols, int& rows) {
+    Terminal& t = T();
+    t.askedForSize = true;
+    WriteOut("\x1b[8;25;80t");
+    for (int waited = 0; waited < kResizeWaitMs && !g_sig.resized; waited += 10) {
+        timespec ts{0, 10 * static_cast<long>(kMs)};
+        nanosleep(&ts, nullptr);
+    }
+    g_sig.resized = 0;
+    QuerySize(cols, rows);
+}
+
+void UpdateSize() {
+    Terminal& t = T();
+    int cols = 0;
+    int rows = 0;
+    QuerySize(cols, rows);
+    if (TooSmall(cols, rows) && !t.askedForSize) AskForSize(cols, rows);
+    const bool small = TooSmall(cols, rows);
+    if (small && (!t.tooSmall || cols != t.cols || rows != t.rows)) t.messageShown = false;
+    if (!small && t.tooSmall) t.renderer->Invalidate();
+    t.tooSmall = small;
+    t.cols = cols;
+    t.rows = rows;
+    g_sig.termRows = rows;
+    t.renderer->SetTerminalSize(cols, rows);
+}
+
+// Resizes and continuing after a stop, noted by the signal handlers.
+void CheckSignals() {
+    if (!g_sig.continued && !g_sig.resized) return;
+    g_sig.continued = 0;
+    g_sig.resized = 0;
+    Terminal& t = T();
+    t.renderer->Invalidate();
+    t.messageShown = false;
+    UpdateSize();
+}
+
+void Restore() {
+    Terminal& t = T();
+    char buf[termscreen::kLeaveMax];
+    const int next = t.tooSmall ? 2 : t.renderer->NextFreeRow();
+    const std::size_t len = termscreen::FormatLeave(buf, next, t.rows);
+    WriteOut(std::string(buf, len));
+    if (g_sig.ttyIn) tcsetattr(STDIN_FILENO, TCSADRAIN, &g_sig.saved);
+    g_sig.restored = 1;
+}
+
+void ExpireEscapeIfDue(uint64_t now) {
+    Terminal& t = T();
+    if (!t.decoder.Pending() || now - t.lastInputNs < termkeys::kEscWaitMs * kMs) return;
+    t.decoded.clear();
+    t.decoder.Expire(t.decoded);
+    t.queue.insert(t.queue.end(), t.decoded.begin(), t.decoded.end());
+}
+
+[[noreturn]] void EndForGood() {
+    conapi::Close();
+    std::exit(0);
+}
+
+// Standard input has ended: the program leaves through its own exit path.
+void InputEnded() {
+    Terminal& t = T();
+    t.inputEnded = true;
+    if (t.inEndHandler) return;
+    t.inEndHandler = true;
+    if (t.endHandler) t.endHandler();
+    EndForGood();
+}
+
+// Reads what standard input has (poll said it has something).
+void ReadInput() {
+    Terminal& t = T();
+    char buf[512];
+    const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
+    if (n > 0) {
+        t.lastInputNs = NowNs();
+        t.decoded.clear();
+        t.decoder.Feed(std::string_view(buf, static_cast<std::size_t>(n)), t.decoded);
+        t.queue.insert(t.queue.end(), t.decoded.begin(), t.decoded.end());
+    } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+        InputEnded();
+    }
+}
+
+// Waits up to TimeoutMs (-1: no limit) for input and reads it. A signal
+// cuts the wait short; the caller looks at the signal's flags.
+void PollInput(int timeoutMs) {
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    const int r = poll(&p, 1, timeoutMs);
+    if (r < 0 && errno == EINTR) return;
+    if (r < 0 || (r > 0 && (p.revents & POLLNVAL))) {
+        InputEnded();  // no input to be had
+    } else if (r > 0) {
+        ReadInput();
+    }
+}
+
+}  // namespace
+
+namespace conterm {
+OutputStats Stats() { return T().stats; }
+}  // namespace conterm
+
+namespace conapi {
+
+void Open() {
+    Terminal& t = T();
+    if (t.open) return;
+    t.utf8 = LocaleIsUtf8();
+    t.renderer.emplace(termscreen::Options{t.utf8, TrueColour()});
+    t.decoder = termkeys::Decoder(t.utf8);
+    g_sig.ttyIn = isatty(STDIN_FILENO) != 0;
+    if (g_sig.ttyIn && tcgetattr(STDIN_FILENO, &g_sig.saved) == 0) {
+        // Raw: every key byte as it comes, no echo, no signals from Ctrl+C
+        // or Ctrl+Z, no CR/LF translation in either direction.
+        g_sig.raw = g_sig.saved;
+        cfmakeraw(&g_sig.raw);
+        g_sig.raw.c_cc[VMIN] = 1;
+        g_sig.raw.c_cc[VTIME] = 0;
+        tcsetattr(STDIN_FILENO, TCSADRAIN, &g_sig.raw);
+    } else {
+        g_sig.ttyIn = false;
+    }
+    g_sig.restored = 0;
+    g_sig.open = 1;
+    InstallHandlers();
+    static bool atExitSet = false;
+    if (!atExitSet) {
+        atExitSet = true;
+        std::atexit([] { Close(); });
+    }
+    t.open = true;
+    t.cells.Clear(Cell{' ', 7});  // what a fresh PC text screen holds
+    UpdateSize();
+    t.renderer->Invalidate();
+    t.dirty = true;
+    Flush();  // the terminal starts cleared, in a known state
+}
+
+void Close() {
+    Terminal& t = T();
+    if (!t.open) return;
+    Flush();
+    Restore();
+    t.open = false;
+    g_sig.open = 0;
+    RemoveHandlers();
+}
+
+int16_t BufferRows() { return static_cast<int16_t>(T().cells.Rows()); }
+
+void SetBufferSize(Coord size) {
+    T().cells.SetRows(size.Y);
+    T().dirty = true;
+}
+
+void SetWindow(Rect) {
+    // The terminal shows the buffer from its top-left corner: no window.
+}
+
+void SetCursorInfo(int, bool visible) {
+    T().cursorVisible = visible;
+    T().dirty = true;
+}
+
+void SetCursorPosition(Coord pos) {
+    T().cursor = pos;
+    T().dirty = true;
+}
+
+void WriteCells(const Cell* cells, Coord size, Rect region) {
+    T().cells.Write(cells, size, region);
+    T().dirty = true;
+}
+
+void ReadCells(Cell* cells, Coord size, Rect region) { T().cells.Read(cells, size, region); }
+
+uint16_t ReadAttribute(Coord pos) { return T().cells.Attribute(pos); }
+
+void FillAttribute(uint16_t attr, int count, Coord pos) {
+    T().cells.FillAttribute(attr, count, pos);
+    T().dirty = true;
+}
+
+void FillCharacter(uint8_t ch, int count, Coord pos) {
+    T().cells.FillCharacter(ch, count, pos);
+    T().dirty = true;
+}
+
+void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill) {
+    T().cells.Scroll(scroll, clip, dest, fill);
+    T().dirty = true;
+}
+
+int PendingEvents() {
+    Terminal& t = T();
+    if (!t.queue.empty() || !t.open) return static_cast<int>(t.queue.size());
+    const uint64_t now = NowNs();
+    if (now - t.lastFlushNs >= kFrameNs) Flush();
+    if (!t.inputEnded && now - t.lastPollNs >= kPollEveryNs) {
+        t.lastPollNs = now;
+        PollInput(0);
+        ExpireEscapeIfDue(now);
+    }
+    return static_cast<int>(t.queue.size());
+}
+
+void ReadEvent(InputRecord& rec) {
+    Terminal& t = T();
+    if (t.queue.empty()) return;
+    rec = t.queue.front();
+    t.queue.pop_front();
+}
+
+bool WaitForInput(int timeoutMs) {
+    Terminal& t = T();
+    const uint64_t start = NowNs();
+    const uint64_t deadline = start + static_cast<uint64_t>(timeoutMs < 0 ? 0 : timeoutMs) * kMs;
+    for (;;) {
+        if (!t.queue.empty()) return true;
+        Flush();
+        const uint64_t now = NowNs();
+        if (t.inputEnded) {
+            // Nothing will ever come: a wait without limit ends the program,
+            // a limited one just lets its time pass.
+            if (timeoutMs < 0) EndForGood();
+            if (now < deadline) Sleep(static_cast<int>((deadline - now + kMs - 1) / kMs));
+            return false;
+        }
+        int wait = -1;
+        if (timeoutMs >= 0) {
+            if (now >= deadline) return false;
+            wait = static_cast<int>((deadline - now + kMs - 1) / kMs);
+        }
+        if (t.decoder.Pending()) {
+            const uint64_t escDue = t.lastInputNs + termkeys::kEscWaitMs * kMs;
+            const int escWait = now >= escDue ? 0 : static_cast<int>((escDue - now + kMs - 1) / kMs);
+            wait = wait < 0 ? escWait : std::min(wait, escWait);
+        }
+        PollInput(wait);
+        ExpireEscapeIfDue(NowNs());
+    }
+}
+
+void Flush() {
+    Terminal& t = T();
+    if (!t.open) return;
+    CheckSignals();
+    t.lastFlushNs = NowNs();
+    if (t.tooSmall) {
+        if (!t.messageShown) {
+            WriteOut(termscreen::TooSmallMessage(t.cols, t.rows));
+            t.messageShown = true;
+            g_sig.nextRow = 2;
+        }
+        t.renderer->Invalidate();
+        return;
+    }
+    if (!t.dirty && !t.renderer->FullPending()) return;
+    termscreen::Frame frame{t.cells.Data(), t.cells.Rows(), t.cursor, t.cursorVisible};
+    const std::string bytes = t.renderer->Update(frame);
+    t.dirty = false;
+    WriteOut(bytes);
+    g_sig.nextRow = t.renderer->NextFreeRow();
+}
+
+void Sleep(int ms) {
+    Flush();
+    const uint64_t deadline = NowNs() + static_cast<uint64_t>(ms < 0 ? 0 : ms) * kMs;
+    for (;;) {
+        const uint64_t now = NowNs();
+        if (now >= deadline) return;
+        const uint64_t left = deadline - now;
+        timespec ts{static_cast<time_t>(left / 1'000'000'000u), static_cast<long>(left % 1'000'000'000u)};
+        if (nanosleep(&ts, nullptr) != 0 && errno == EINTR) Flush();  // a resize: redraw at once
+    }
+}
+
+uint32_t TickCount() { return static_cast<uint32_t>(NowNs() / kMs); }
+
+void SetEndOfInputHandler(void (*handler)()) { T().endHandler = handler; }
+
+}  // namespace conapi

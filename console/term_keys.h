@@ -1,0 +1,74 @@
+// Terminal key decoding: the bytes a terminal sends for key presses, turned
+// into the key records a PC console reports (virtual-key code, set 1 scan
+// code, 8-bit character, Shift/Ctrl/Alt state). The keyboard object then
+// treats a terminal exactly like the console.
+//
+// Understood input forms: plain and control bytes; xterm (CSI and SS3 forms
+// with modifiers CSI 1;mX and CSI n;m~), VT220 (CSI n~), the linux console
+// (CSI [A..[E), rxvt (CSI n$, CSI n^, CSI n@, CSI a-d, SS3 a-d); Alt+key as
+// ESC followed by the key; UTF-8 input, mapped to code page 437.
+//
+// The decoder is pure: bytes in, records out. Terminals send a sequence in
+// one go, but a read may split it; unfinished input stays pending until more
+// bytes come, or until the caller says that the short wait for them has
+// passed (Expire): then a lone ESC is the Esc key.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "conapi.h"
+
+namespace termkeys {
+
+// How long a pending ESC waits for the rest of a sequence, in milliseconds.
+constexpr int kEscWaitMs = 30;
+
+// Virtual-key codes of the keys the decoder reports.
+enum Vk : uint16_t {
+    VkBack = 0x08, VkTab = 0x09, VkClear = 0x0C, VkReturn = 0x0D, VkEscape = 0x1B,
+    VkSpace = 0x20, VkPrior = 0x21, VkNext = 0x22, VkEnd = 0x23, VkHome = 0x24,
+    VkLeft = 0x25, VkUp = 0x26, VkRight = 0x27, VkDown = 0x28,
+    VkInsert = 0x2D, VkDelete = 0x2E,
+    VkNumpad0 = 0x60, VkMultiply = 0x6A, VkAdd = 0x6B, VkSubtract = 0x6D,
+    VkDecimal = 0x6E, VkDivide = 0x6F, VkF1 = 0x70,
+    VkOem1 = 0xBA, VkOemPlus = 0xBB, VkOemComma = 0xBC, VkOemMinus = 0xBD,
+    VkOemPeriod = 0xBE, VkOem2 = 0xBF, VkOem3 = 0xC0, VkOem4 = 0xDB,
+    VkOem5 = 0xDC, VkOem6 = 0xDD, VkOem7 = 0xDE,
+};
+
+// The record of an ASCII byte (0x00-0x7F) typed on a US keyboard: letters,
+// digits, punctuation with Shift where needed, Ctrl+letter for 1..26, Enter
+// for CR and LF, Backspace for BS and DEL, Tab, Esc.
+conapi::InputRecord AsciiKey(uint8_t byte);
+
+class Decoder {
+public:
+    // Utf8: bytes from 0x80 are UTF-8 sequences; otherwise each is one
+    // 8-bit character.
+    explicit Decoder(bool utf8 = true) : utf8_(utf8) {}
+
+    // Decodes Bytes; one key-down record per complete key goes to Out.
+    void Feed(std::string_view bytes, std::vector<conapi::InputRecord>& out);
+    // The wait for more bytes has passed: a pending ESC becomes the Esc key
+    // (ESC [ and ESC O become Alt+[ and Alt+O); other unfinished input is
+    // dropped.
+    void Expire(std::vector<conapi::InputRecord>& out);
+    // Whether unfinished input waits for more bytes.
+    bool Pending() const { return !pending_.empty(); }
+    std::size_t PendingBytes() const { return pending_.size(); }
+
+private:
+    void Decode(bool final, std::vector<conapi::InputRecord>& out);
+
+    bool utf8_;
+    std::string pending_;
+    // Inside an over-long control sequence: its bytes are dropped up to its
+    // final byte, so that garbage neither grows the buffer nor types keys.
+    bool skipping_ = false;
+};
+
+}  // namespace termkeys

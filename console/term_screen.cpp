@@ -1,0 +1,239 @@
+#include "term_screen.h"
+
+#include <algorithm>
+
+#include "cp437.h"
+
+namespace termscreen {
+
+const std::array<Rgb, 16> kVgaPalette = {{
+    {0x00, 0x00, 0x00}, {0x00, 0x00, 0xAA}, {0x00, 0xAA, 0x00}, {0x00, 0xAA, 0xAA},
+    {0xAA, 0x00, 0x00}, {0xAA, 0x00, 0xAA}, {0xAA, 0x55, 0x00}, {0xAA, 0xAA, 0xAA},
+    {0x55, 0x55, 0x55}, {0x55, 0x55, 0xFF}, {0x55, 0xFF, 0x55}, {0x55, 0xFF, 0xFF},
+    {0xFF, 0x55, 0x55}, {0xFF, 0x55, 0xFF}, {0xFF, 0xFF, 0x55}, {0xFF, 0xFF, 0xFF},
+}};
+
+namespace {
+
+// PC colours count blue, green, red from bit 0; ANSI colours red, green,
+// blue. The ANSI number of each of the eight base PC colours.
+constexpr std::array<int, 8> kAnsiOf = {0, 4, 2, 6, 1, 5, 3, 7};
+
+// Shown for the control values on a terminal that takes raw code page 437
+// bytes: it would obey the controls, so each gets a look-alike instead
+// (0x16 and 0x1C borrow the block and corner of the upper half).
+constexpr char kRawLow[] = " oo*****#o#++dd*><|!PS\xDC|^v><\xC0-^v";
+static_assert(sizeof(kRawLow) == 33, "one look-alike for each of 0x00-0x1F");
+
+std::string Colour(int base, const Rgb& c) {
+    return std::to_string(base) + ";2;" + std::to_string(c.r) + ';' + std::to_string(c.g) + ';' +
+           std::to_string(c.b);
+}
+
+std::string FgParams(int fg, bool trueColor) {
+    if (trueColor) return Colour(38, kVgaPalette[fg]);
+    return std::to_string((fg < 8 ? 30 : 90) + kAnsiOf[fg & 7]);
+}
+
+std::string BgParams(int bg, bool trueColor) {
+    if (trueColor) return Colour(48, kVgaPalette[bg]);
+    return std::to_string((bg < 8 ? 40 : 100) + kAnsiOf[bg & 7]);
+}
+
+// ESC [ N X, with N left out when it is 1 (the default).
+std::string Csi(int n, char final) {
+    std::string s = "\x1b[";
+    if (n != 1) s += std::to_string(n);
+    s += final;
+    return s;
+}
+
+std::string Cup(int row, int col) {
+    std::string s = "\x1b[";
+    if (row > 0 || col > 0) s += std::to_string(row + 1);
+    if (col > 0) s += ';' + std::to_string(col + 1);
+    return s + 'H';
+}
+
+bool IsBlank(const conapi::Cell& c) {
+    const uint8_t ch = static_cast<uint8_t>(c.Char);
+    const bool emptyGlyph = ch == 0 || ch == ' ' || ch == 0xFF;
+    return emptyGlyph && (c.Attr & 0xF0) == 0;
+}
+
+// Appends the decimal digits of N (non-negative) without allocating.
+char* PutNumber(char* p, int n) {
+    char digits[12];
+    int len = 0;
+    do {
+        digits[len++] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n > 0 && len < 11);
+    while (len > 0) *p++ = digits[--len];
+    return p;
+}
+
+char* PutText(char* p, const char* text) {
+    while (*text) *p++ = *text++;
+    return p;
+}
+
+}  // namespace
+
+std::string SgrParams(uint8_t attr, bool trueColor) {
+    return FgParams(attr & 0x0F, trueColor) + ';' + BgParams(attr >> 4, trueColor);
+}
+
+std::string GlyphBytes(uint8_t ch, bool utf8) {
+    if (utf8) return cp437::GlyphUtf8(ch);
+    if (ch < 0x20) return std::string(1, kRawLow[ch]);
+    if (ch == 0x7F) return "^";
+    return std::string(1, static_cast<char>(ch));
+}
+
+Renderer::Renderer(Options options) : options_(options) {
+    for (int i = 0; i < 256; ++i) glyphs_[i] = GlyphBytes(static_cast<uint8_t>(i), options_.utf8);
+}
+
+void Renderer::SetTerminalSize(int cols, int rows) {
+    if (cols == termCols_ && rows == termRows_) return;
+    termCols_ = cols;
+    termRows_ = rows;
+    full_ = true;
+}
+
+std::string Renderer::MoveBytes(int row, int col) const {
+    if (row == curRow_ && col == curCol_) return {};
+    std::string best = Cup(row, col);
+    if (curRow_ >= 0) {
+        const int dy = row - curRow_;
+        std::string rowPart = dy > 0 ? Csi(dy, 'B') : dy < 0 ? Csi(-dy, 'A') : "";
+        std::string colPart;
+        if (col == 0) {
+            colPart = "\r";
+        } else if (curCol_ >= 0) {
+            const int dx = col - curCol_;
+            colPart = dx > 0 ? Csi(dx, 'C') : dx < 0 ? Csi(-dx, 'D') : "";
+        } else {
+            colPart = Csi(col + 1, 'G');
+        }
+        std::string relative = rowPart + colPart;
+        if (relative.size() < best.size()) best = std::move(relative);
+        // CR LF..., a few bytes for the start of a row a little further down
+        // (CR first, so that a terminal that adds CR to LF agrees).
+        if (col == 0 && dy > 0 && dy < static_cast<int>(best.size())) best = "\r" + std::string(dy, '\n');
+    }
+    return best;
+}
+
+void Renderer::MoveTo(std::string& out, int row, int col) {
+    out += MoveBytes(row, col);
+    curRow_ = row;
+    curCol_ = col;
+}
+
+// Reaches Col on the cursor's own row by writing the unchanged cells in
+// between again, when that is shorter than a cursor move and needs no
+// colour change. Answers whether it did.
+bool Renderer::FillGap(std::string& out, int row, int col, std::size_t moveCost) {
+    if (row != curRow_ || curCol_ < 0 || col <= curCol_ || attr_ < 0) return false;
+    std::size_t cost = 0;
+    for (int c = curCol_; c < col; ++c) {
+        const conapi::Cell& cell = shown_[row * kCols + c];
+        if (cell.Attr != attr_) return false;
+        cost += glyphs_[cell.Char & 0xFF].size();
+        if (cost >= moveCost) return false;
+    }
+    for (int c = curCol_; c < col; ++c) out += glyphs_[shown_[row * kCols + c].Char & 0xFF];
+    curCol_ = col;
+    return true;
+}
+
+void Renderer::SetAttr(std::string& out, uint8_t attr) {
+    if (attr == attr_) return;
+    const int fg = attr & 0x0F;
+    const int bg = attr >> 4;
+    std::string params;
+    if (attr_ < 0 || fg == (attr_ & 0x0F) || bg == (attr_ >> 4)) {
+        if (attr_ < 0 || fg != (attr_ & 0x0F)) params = FgParams(fg, options_.trueColor);
+        if (attr_ < 0 || bg != (attr_ >> 4)) {
+            if (!params.empty()) params += ';';
+            params += BgParams(bg, options_.trueColor);
+        }
+    } else {
+        params = SgrParams(attr, options_.trueColor);
+    }
+    out += "\x1b[" + params + 'm';
+    attr_ = attr;
+}
+
+std::string Renderer::Update(const Frame& frame) {
+    std::string out;
+    const int rows = std::min({frame.rows, termRows_, kRows});
+    const int cols = std::min(kCols, termCols_);
+    if (rows != shownRows_) full_ = true;
+    if (full_) {
+        // A known state: default colours, ASCII character set, the whole
+        // terminal as scroll region, no autowrap, cleared.
+        out += "\x1b[0m\x1b(B\x1b[r\x1b[?7l\x1b[H\x1b[2J";
+        curRow_ = 0;
+        curCol_ = 0;
+        attr_ = -1;
+        cursorShown_ = -1;
+    }
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            const conapi::Cell& src = frame.cells[r * kCols + c];
+            const conapi::Cell cell{static_cast<uint16_t>(src.Char & 0xFF), static_cast<uint16_t>(src.Attr & 0xFF)};
+            conapi::Cell& old = shown_[r * kCols + c];
+            if (!full_ && old.Char == cell.Char && old.Attr == cell.Attr) continue;
+            const std::string move = MoveBytes(r, c);
+            if (!move.empty() && !FillGap(out, r, c, move.size())) out += move;
+            curRow_ = r;
+            curCol_ = c;
+            SetAttr(out, static_cast<uint8_t>(cell.Attr));
+            out += glyphs_[cell.Char];
+            old = cell;
+            // Past the terminal's last column the cursor's column is not
+            // known: terminals differ in where they leave it.
+            curCol_ = c + 1 < termCols_ ? c + 1 : -1;
+        }
+    }
+    shownRows_ = rows;
+    full_ = false;
+    if (frame.cursorVisible) {
+        const int row = std::clamp<int>(frame.cursor.Y, 0, rows - 1);
+        const int col = std::clamp<int>(frame.cursor.X, 0, cols - 1);
+        MoveTo(out, row, col);
+        if (cursorShown_ != 1) out += "\x1b[?25h";
+        cursorShown_ = 1;
+    } else if (cursorShown_ != 0) {
+        out += "\x1b[?25l";
+        cursorShown_ = 0;
+    }
+    return out;
+}
+
+int Renderer::NextFreeRow() const {
+    for (int r = shownRows_ - 1; r >= 0; --r) {
+        for (int c = 0; c < std::min(kCols, termCols_); ++c)
+            if (!IsBlank(shown_[r * kCols + c])) return r + 1;
+    }
+    return 0;
+}
+
+std::string TooSmallMessage(int cols, int rows) {
+    return "\x1b[0m\x1b[H\x1b[2J\x1b[?7hplease make the terminal at least 80x25 (now " + std::to_string(cols) +
+           'x' + std::to_string(rows) + ")\x1b[?7l";
+}
+
+std::size_t FormatLeave(char* buf, int nextRow, int termRows) {
+    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[");
+    if (termRows < 1) termRows = 1;
+    const bool scroll = nextRow >= termRows;
+    p = PutNumber(p, scroll ? termRows : std::max(nextRow, 0) + 1);
+    p = PutText(p, scroll ? "H\r\n" : "H");
+    return static_cast<std::size_t>(p - buf);
+}
+
+}  // namespace termscreen

@@ -1,0 +1,108 @@
+// Terminal screen updates: the console's cells in, the bytes that bring a
+// terminal up to date out.
+//
+// The renderer remembers what the terminal shows. For each new frame it
+// writes only the cells that changed, moves the terminal cursor only where
+// the next changed cell is not where the cursor already stands (choosing the
+// shortest way there), and changes colours only when they differ. Colours
+// are the PC palette (colour 6 is brown): exact VGA colours as 24-bit SGR
+// where the terminal has true colour, else the 16 ANSI colours with 90-97
+// and 100-107 for the bright ones. Attribute bit 7 is a bright background,
+// never blinking. Autowrap stays off while it draws, so the last cell of
+// the screen never scrolls it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "conapi.h"
+
+namespace termscreen {
+
+struct Rgb {
+    uint8_t r, g, b;
+};
+
+// The 16 colours of the PC text screen, by attribute colour number.
+extern const std::array<Rgb, 16> kVgaPalette;
+
+struct Options {
+    bool utf8 = true;       // glyphs as UTF-8, else raw code page 437 bytes
+    bool trueColor = false; // 24-bit SGR, else the 16 ANSI colours
+};
+
+// One state of the console: Rows rows of 80 cells, row-major.
+struct Frame {
+    const conapi::Cell* cells = nullptr;
+    int rows = 25;
+    conapi::Coord cursor{};
+    bool cursorVisible = true;
+};
+
+// The SGR parameters (between ESC [ and m) that set both colours of Attr.
+std::string SgrParams(uint8_t attr, bool trueColor);
+
+// What a glyph looks like on a terminal: its UTF-8 bytes, or its raw byte.
+// In raw mode the values 0x00-0x1F and 0x7F, which a terminal would obey
+// as controls, are shown as look-alike characters.
+std::string GlyphBytes(uint8_t ch, bool utf8);
+
+class Renderer {
+public:
+    static constexpr int kCols = conapi::MaxCols;
+    static constexpr int kRows = conapi::MaxRows;
+
+    explicit Renderer(Options options);
+
+    // The terminal's size in cells; a change redraws everything.
+    void SetTerminalSize(int cols, int rows);
+    // The next Update resets the terminal's modes, clears it and draws
+    // every cell (at start, after a resize, after the process continued).
+    void Invalidate() { full_ = true; }
+    bool FullPending() const { return full_; }
+
+    // The bytes that turn what the terminal shows into Frame, and then put
+    // the cursor where the console has it. Empty when nothing changed.
+    std::string Update(const Frame& frame);
+
+    // The row (0-based) below the last row that shows anything other than
+    // blank cells on black: where the terminal's next user should go on.
+    int NextFreeRow() const;
+
+private:
+    // The shortest bytes that take the terminal cursor to Row, Col.
+    std::string MoveBytes(int row, int col) const;
+    void MoveTo(std::string& out, int row, int col);
+    void SetAttr(std::string& out, uint8_t attr);
+    bool FillGap(std::string& out, int row, int col, std::size_t moveCost);
+
+    Options options_;
+    std::array<std::string, 256> glyphs_;
+    std::array<conapi::Cell, kCols * kRows> shown_{};
+    int shownRows_ = 0;
+    bool full_ = true;
+    int termCols_ = 80;
+    int termRows_ = 25;
+    int curRow_ = -1;      // terminal cursor; -1: not known
+    int curCol_ = -1;
+    int attr_ = -1;        // colours in force; -1: not known
+    int cursorShown_ = -1; // -1: not known
+};
+
+// The bytes shown instead of the console while the terminal is smaller
+// than 80x25: a cleared terminal with one plain line saying so.
+std::string TooSmallMessage(int cols, int rows);
+
+// Longest output of FormatLeave.
+constexpr std::size_t kLeaveMax = 64;
+
+// The bytes that give the terminal back at the end: default colours,
+// cursor shown, autowrap on, and the cursor at the start of row NextRow
+// (0-based); past the terminal's last row the terminal scrolls one line.
+// Writes into Buf (kLeaveMax bytes) without allocating, so that signal
+// handlers can call it; answers the length.
+std::size_t FormatLeave(char* buf, int nextRow, int termRows);
+
+}  // namespace termscreen

@@ -1,0 +1,190 @@
+"""The terminal console end to end: the switch summary, the terminal given
+back in the state it was found after every kind of ending, Ctrl+C as a key,
+stops and resizes, and standard input that is not a terminal."""
+
+import os
+import signal
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Terminal  # noqa: E402
+
+import pyte  # noqa: E402
+
+SUMMARY = [
+    "[]  q u i x   m a g a z i n e",
+    "",
+    "  use the following switches if you are having problem with music",
+    "  or ansi graphics display.",
+    "",
+    "  --help, /h, -h  : this screen... obviously.",
+    "  --silent        : no music for you :p",
+    "  --ascii         : no special chars for you, only ascii chars",
+    "",
+    None,  # the contact line: two spaces, then the board
+    "",
+]
+
+# Shown once the main menu is up (an entry the light bar does not start on).
+MENU_TEXT = "a r t i c l e s"
+
+# Raw mode as `stty -a` shows it.
+RAW_FLAGS = ["-icanon", "-echo", "-isig", "-icrnl", "-ixon", "-opost", "-iexten"]
+
+
+def flags(stty_output):
+    return set(stty_output.split())
+
+
+class SwitchSummary(unittest.TestCase):
+    def test_every_help_switch_prints_the_summary_and_ends_with_0(self):
+        for args in (["--help"], ["--HELP"], ["/h"], ["-h"], ["HELP"], ["--silent", "--help"]):
+            with self.subTest(args=args), Terminal(args) as t:
+                self.assertEqual(t.wait_exit(), 0, t.dump())
+                for y, want in enumerate(SUMMARY, 1):
+                    if want is None:
+                        self.assertRegex(t.row(y), r"^  \S", t.dump())
+                    else:
+                        self.assertEqual(t.row(y), want, t.dump())
+                self.assertEqual([t.row(y) for y in range(12, 26)], [""] * 14, t.dump())
+                # The terminal's next user goes on below the summary, in the
+                # terminal's own colours, with the cursor shown.
+                self.assertEqual(t.cursor(), (1, 11, True), t.dump())
+                self.assertEqual(t.screen.cursor.attrs.fg, "default")
+                self.assertIn(pyte.modes.DECAWM, t.screen.mode)
+
+
+class TerminalGivenBack(unittest.TestCase):
+    def start(self):
+        t = Terminal(start=False)
+        self.addCleanup(t.close)
+        before = t.stty()
+        t.start()
+        t.wait_for_text(MENU_TEXT, timeout=30)
+        return t, before
+
+    def assertGivenBack(self, t, before):
+        self.assertEqual(t.stty(), before, "pty settings differ after the end")
+        self.assertTrue(t.cursor()[2], "cursor hidden after the end")
+        self.assertIn(pyte.modes.DECAWM, t.screen.mode, "autowrap left off")
+        self.assertEqual(t.screen.cursor.attrs.bg, "default", "colours not reset")
+
+    def test_raw_mode_while_running_and_restored_after_a_normal_end(self):
+        t, before = self.start()
+        during = flags(t.stty())
+        for flag in RAW_FLAGS:
+            self.assertIn(flag, during)
+        t.send("x")
+        self.assertEqual(t.wait_exit(), 0, t.dump())
+        self.assertGivenBack(t, before)
+
+    def test_restored_after_ending_signals(self):
+        for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT, signal.SIGQUIT):
+            with self.subTest(signal=sig.name):
+                t, before = self.start()
+                t.signal(sig)
+                self.assertEqual(t.wait_exit(), -sig, t.dump())
+                self.assertGivenBack(t, before)
+                t.close()
+
+    def test_ctrl_c_is_a_key_not_an_end(self):
+        t, before = self.start()
+        t.ctrl("c")
+        time.sleep(0.5)
+        t.pump()
+        self.assertTrue(t.alive(), "Ctrl+C ended the program")
+        t.send("x")
+        self.assertEqual(t.wait_exit(), 0, t.dump())
+        self.assertGivenBack(t, before)
+
+    def test_stop_gives_the_terminal_back_and_continue_takes_it_again(self):
+        t, before = self.start()
+        t.signal(signal.SIGTSTP)
+        deadline = time.monotonic() + 5
+        while not t.stopped() and time.monotonic() < deadline:
+            time.sleep(0.02)
+        self.assertTrue(t.stopped())
+        t.pump(0.1)
+        self.assertEqual(t.stty(), before, "stopped with the terminal still raw")
+        self.assertTrue(t.cursor()[2])
+        # Someone else writes on the terminal while the program is stopped.
+        t.screen.reset()
+        t.signal(signal.SIGCONT)
+        t.wait_for_text(MENU_TEXT, timeout=10)
+        self.assertIn("-icanon", flags(t.stty()))
+        t.send("x")
+        self.assertEqual(t.wait_exit(), 0, t.dump())
+        self.assertGivenBack(t, before)
+
+
+class Resizing(unittest.TestCase):
+    def test_too_small_says_so_and_a_resize_back_redraws(self):
+        with Terminal() as t:
+            t.wait_for_text(MENU_TEXT, timeout=30)
+            t.settle()
+            t.resize(60, 20)
+            t.wait_for_text("please make the terminal at least 80x25 (now 60x20)")
+            self.assertTrue(t.alive())
+            t.resize(80, 25)
+            t.wait_for_text(MENU_TEXT)
+            t.wait_for_gone("please make")
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0, t.dump())
+
+    def test_a_larger_terminal_shows_the_whole_screen_from_the_corner(self):
+        with Terminal(cols=100, rows=30) as t:
+            t.wait_for_text(MENU_TEXT, timeout=30)
+            t.settle()
+            x, y = t.find(MENU_TEXT)
+            self.assertLessEqual(x + len(MENU_TEXT), 81)
+            self.assertLessEqual(y, 25)
+            self.assertEqual([t.row(r) for r in range(26, 31)], [""] * 5)
+
+
+class Colours(unittest.TestCase):
+    # The main menu's entries are drawn in |08|16: dark grey on black.
+
+    def test_true_colour_reads_back_as_the_pc_attribute(self):
+        with Terminal() as t:
+            x, y = t.wait_for_text(MENU_TEXT, timeout=30)
+            t.settle()
+            self.assertEqual(t.attr(x, y), 0x08, t.dump())
+            self.assertEqual(t.row(y)[x - 1:x - 1 + len(MENU_TEXT)], MENU_TEXT)
+
+    def test_sixteen_colours_use_the_bright_codes(self):
+        with Terminal(colorterm=None) as t:
+            x, y = t.wait_for_text(MENU_TEXT, timeout=30)
+            t.settle()
+            cell = t.cell(x, y)
+            # Dark grey is bright black, SGR 90 (pyte names it black too).
+            self.assertEqual((cell.fg, cell.bg), ("black", "black"))
+            output = t.output.decode("utf-8", "replace")
+            self.assertRegex(output, r"\x1b\[(\d+;)?90[;m]")
+            self.assertNotIn("38;2;", output)
+
+
+class NotATerminal(unittest.TestCase):
+    def test_input_at_its_end_ends_the_program_normally(self):
+        with Terminal(stdin=subprocess.DEVNULL, start=False) as t:
+            before = t.stty()
+            t.start()
+            start = time.monotonic()
+            self.assertEqual(t.wait_exit(timeout=30), 0, t.dump())
+            self.assertLess(time.monotonic() - start, 30)
+            self.assertEqual(t.stty(), before)
+
+    def test_input_from_a_pipe_is_read_as_keys(self):
+        # 'x' typed through a pipe reaches the main menu's hot key.
+        with Terminal(stdin=subprocess.PIPE, start=False) as t:
+            t.start()
+            t.wait_for_text(MENU_TEXT, timeout=30)
+            t.proc.stdin.write(b"x")
+            t.proc.stdin.flush()
+            self.assertEqual(t.wait_exit(), 0, t.dump())
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,594 @@
+// Terminal screen updates, read back through a small terminal model: every
+// frame the renderer turns into bytes must leave the model showing exactly
+// the console's cells, cursor and colours, with as few moves, colour changes
+// and glyphs as the change needs. Also the 256 glyphs of code page 437, the
+// PC palette in both colour modes, and the bytes that give the terminal
+// back.
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <array>
+#include <cstring>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "console/cp437.h"
+#include "console/term_screen.h"
+
+using conapi::Cell;
+using termscreen::Frame;
+using termscreen::Options;
+using termscreen::Renderer;
+
+namespace {
+
+// Decodes one UTF-8 character at S[I], advancing I; nullopt when broken.
+std::optional<char32_t> NextUtf8(const std::string& s, std::size_t& i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) return std::nullopt;
+    char32_t cp = len == 1 ? b : b & (0x7F >> len);
+    for (int k = 1; k < len; ++k) {
+        const auto c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) return std::nullopt;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    i += len;
+    return cp;
+}
+
+// A terminal as far as the renderer uses one: cursor moves, SGR colours,
+// clearing, autowrap and cursor visibility. It records anything it would
+// not expect from the renderer (stray control bytes, scrolling, wrapping).
+class Vt {
+public:
+    struct Glyph {
+        int ch = ' ';  // code page 437 byte shown
+        int fg = -1;   // PC colour, -1: the terminal's default
+        int bg = -1;
+    };
+
+    Vt(int cols, int rows, bool utf8) : cols_(cols), rows_(rows), utf8_(utf8), grid_(cols * rows) {}
+
+    void Feed(const std::string& s) {
+        std::size_t i = 0;
+        while (i < s.size()) {
+            const auto b = static_cast<unsigned char>(s[i]);
+            if (b == 0x1B) {
+                i = Escape(s, i);
+            } else if (b == '\r') {
+                x_ = 0;
+                ++i;
+            } else if (b == '\n') {
+                if (y_ == rows_ - 1) faults.push_back("LF on the last row scrolls");
+                else ++y_;
+                ++i;
+            } else if (b < 0x20 || b == 0x7F) {
+                faults.push_back("control byte " + std::to_string(b));
+                ++i;
+            } else {
+                int ch = b;
+                if (utf8_) {
+                    const auto cp = NextUtf8(s, i);
+                    if (!cp) {
+                        faults.push_back("broken UTF-8");
+                        ++i;
+                        continue;
+                    }
+                    const auto back = cp437::FromUnicode(*cp);
+                    ch = back ? *back : '?';
+                } else {
+                    ++i;
+                }
+                Put(ch);
+            }
+        }
+    }
+
+    const Glyph& At(int col, int row) const { return grid_[row * cols_ + col]; }
+    int X() const { return x_; }
+    int Y() const { return y_; }
+    bool CursorShown() const { return cursorShown_; }
+    bool Autowrap() const { return autowrap_; }
+    std::vector<std::string> faults;
+
+private:
+    void Put(int ch) {
+        if (wrapPending_) {
+            if (autowrap_) {
+                faults.push_back("autowrap moved to the next line");
+                x_ = 0;
+                if (y_ == rows_ - 1) faults.push_back("autowrap scrolled");
+                else ++y_;
+            }
+            wrapPending_ = false;
+        }
+        grid_[y_ * cols_ + x_] = Glyph{ch, fg_, bg_};
+        // Like xterm: at the last column the cursor stays put.
+        if (x_ == cols_ - 1) wrapPending_ = true;
+        else ++x_;
+    }
+
+    std::size_t Escape(const std::string& s, std::size_t i) {
+        if (i + 1 >= s.size()) {
+            faults.push_back("lone ESC");
+            return s.size();
+        }
+        if (s[i + 1] == '(') return i + 3;  // character set choice
+        if (s[i + 1] != '[') {
+            faults.push_back("unexpected escape");
+            return i + 2;
+        }
+        std::size_t j = i + 2;
+        std::string params;
+        while (j < s.size() && ((s[j] >= '0' && s[j] <= '9') || s[j] == ';' || s[j] == '?')) params += s[j++];
+        if (j >= s.size()) {
+            faults.push_back("unfinished CSI");
+            return j;
+        }
+        Csi(params, s[j]);
+        return j + 1;
+    }
+
+    static std::vector<int> Numbers(const std::string& p) {
+        std::vector<int> out;
+        std::string cur;
+        for (char c : p + ";") {
+            if (c == ';') {
+                out.push_back(cur.empty() ? -1 : std::stoi(cur));
+                cur.clear();
+            } else if (c != '?') {
+                cur += c;
+            }
+        }
+        return out;
+    }
+
+    void Csi(const std::string& params, char final) {
+        wrapPending_ = false;
+        const auto n = Numbers(params);
+        const int a = n[0] < 1 ? 1 : n[0];
+        const int b = n.size() > 1 && n[1] >= 1 ? n[1] : 1;
+        if (!params.empty() && params[0] == '?') {
+            const bool on = final == 'h';
+            if (n[0] == 7) autowrap_ = on;
+            else if (n[0] == 25) cursorShown_ = on;
+            else faults.push_back("private mode " + params);
+            return;
+        }
+        switch (final) {
+        case 'H': y_ = std::min(a, rows_) - 1; x_ = std::min(b, cols_) - 1; break;
+        case 'A': y_ = std::max(0, y_ - a); break;
+        case 'B': y_ = std::min(rows_ - 1, y_ + a); break;
+        case 'C': x_ = std::min(cols_ - 1, x_ + a); break;
+        case 'D': x_ = std::max(0, x_ - a); break;
+        case 'G': x_ = std::min(a, cols_) - 1; break;
+        case 'r': x_ = 0; y_ = 0; break;
+        case 'J':
+            if (n[0] != 2) faults.push_back("partial erase");
+            for (auto& g : grid_) g = Glyph{' ', fg_, bg_};
+            break;
+        case 'm': Sgr(n); break;
+        default: faults.push_back(std::string("CSI ") + final);
+        }
+    }
+
+    void Sgr(const std::vector<int>& n) {
+        static constexpr int kPcOfAnsi[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+        for (std::size_t k = 0; k < n.size(); ++k) {
+            const int v = n[k];
+            if (v == 0 || v == -1) {
+                fg_ = bg_ = -1;
+            } else if (v >= 30 && v <= 37) {
+                fg_ = kPcOfAnsi[v - 30];
+            } else if (v >= 90 && v <= 97) {
+                fg_ = 8 + kPcOfAnsi[v - 90];
+            } else if (v >= 40 && v <= 47) {
+                bg_ = kPcOfAnsi[v - 40];
+            } else if (v >= 100 && v <= 107) {
+                bg_ = 8 + kPcOfAnsi[v - 100];
+            } else if ((v == 38 || v == 48) && k + 4 < n.size() && n[k + 1] == 2) {
+                int found = -2;
+                for (int c = 0; c < 16; ++c) {
+                    const auto& rgb = termscreen::kVgaPalette[c];
+                    if (rgb.r == n[k + 2] && rgb.g == n[k + 3] && rgb.b == n[k + 4]) found = c;
+                }
+                if (found < 0) faults.push_back("colour outside the PC palette");
+                (v == 38 ? fg_ : bg_) = found;
+                k += 4;
+            } else {
+                faults.push_back("SGR " + std::to_string(v));
+            }
+        }
+    }
+
+    int cols_, rows_;
+    bool utf8_;
+    std::vector<Glyph> grid_;
+    int x_ = 0, y_ = 0;
+    int fg_ = -1, bg_ = -1;
+    bool autowrap_ = true;
+    bool wrapPending_ = false;
+    bool cursorShown_ = true;
+};
+
+// The console's side: 80x50 cells, a cursor.
+struct Console {
+    std::array<Cell, 80 * 50> cells{};
+    int rows = 25;
+    conapi::Coord cursor{0, 0};
+    bool visible = true;
+
+    Cell& at(int col, int row) { return cells[row * 80 + col]; }
+    Frame frame() const { return Frame{cells.data(), rows, cursor, visible}; }
+};
+
+// Whether the model shows Con exactly: glyphs (0 shows as a space; raw
+// bytes show the control values as look-alikes), colours, cursor.
+::testing::AssertionResult Shows(const Vt& vt, const Console& con, bool utf8 = true) {
+    if (!vt.faults.empty()) return ::testing::AssertionFailure() << "terminal fault: " << vt.faults.front();
+    for (int r = 0; r < con.rows; ++r) {
+        for (int c = 0; c < 80; ++c) {
+            const Cell& want = con.cells[r * 80 + c];
+            const auto byte = static_cast<uint8_t>(want.Char);
+            const int ch = utf8 ? (byte == 0 ? ' ' : byte)
+                                : static_cast<unsigned char>(termscreen::GlyphBytes(byte, false)[0]);
+            const auto& got = vt.At(c, r);
+            if (got.ch != ch || got.fg != (want.Attr & 0x0F) || got.bg != ((want.Attr >> 4) & 0x0F))
+                return ::testing::AssertionFailure()
+                       << "cell " << c << "," << r << " shows " << got.ch << " in " << got.fg << "/" << got.bg
+                       << ", console has " << ch << " attr " << (want.Attr & 0xFF);
+        }
+    }
+    if (vt.CursorShown() != con.visible) return ::testing::AssertionFailure() << "cursor visibility";
+    if (con.visible && (vt.X() != con.cursor.X || vt.Y() != con.cursor.Y))
+        return ::testing::AssertionFailure() << "cursor at " << vt.X() << "," << vt.Y() << " not " << con.cursor.X
+                                             << "," << con.cursor.Y;
+    return ::testing::AssertionSuccess();
+}
+
+// What an update's bytes do, counted.
+struct Counts {
+    int moves = 0;   // cursor positioning: CSI H/A/B/C/D/G, CR, LF
+    int sgr = 0;
+    int glyphs = 0;
+    int other = 0;
+};
+
+Counts Count(const std::string& s, bool utf8 = true) {
+    Counts n;
+    for (std::size_t i = 0; i < s.size();) {
+        const char c = s[i];
+        if (c == '\x1b' && i + 1 < s.size() && s[i + 1] == '[') {
+            std::size_t j = i + 2;
+            while (j < s.size() && !(s[j] >= 0x40 && s[j] <= 0x7E)) ++j;
+            const char f = j < s.size() ? s[j] : '?';
+            if (std::strchr("HABCDG", f)) ++n.moves;
+            else if (f == 'm') ++n.sgr;
+            else ++n.other;
+            i = j + 1;
+        } else if (c == '\x1b') {
+            ++n.other;  // ESC ( B: the character set
+            i += 3;
+        } else if (c == '\r' || c == '\n') {
+            ++n.moves;
+            ++i;
+        } else {
+            ++n.glyphs;
+            if (utf8) {
+                if (!NextUtf8(s, i)) ++i;
+            } else {
+                ++i;
+            }
+        }
+    }
+    return n;
+}
+
+void Randomize(Console& con, std::mt19937& rng) {
+    for (auto& c : con.cells) c = Cell{uint16_t(rng() % 256), uint16_t(rng() % 256)};
+}
+
+std::string Update(Renderer& r, const Console& con, Vt& vt) {
+    const std::string out = r.Update(con.frame());
+    vt.Feed(out);
+    return out;
+}
+
+}  // namespace
+
+// --- Glyphs ---------------------------------------------------------------------------
+
+TEST(Cp437Glyphs, UpperHalfAgreesWithTheSystemsCodePage437) {
+    iconv_t cd = iconv_open("UTF-32LE", "IBM437");
+    if (cd == reinterpret_cast<iconv_t>(-1)) GTEST_SKIP() << "no IBM437 converter on this system";
+    for (int b = 0x20; b < 0x100; ++b) {
+        if (b == 0x7F) continue;  // the system calls it DEL; the PC draws a house
+        char in = static_cast<char>(b);
+        char32_t out = 0;
+        char* inp = &in;
+        char* outp = reinterpret_cast<char*>(&out);
+        size_t inLeft = 1, outLeft = sizeof out;
+        ASSERT_NE(iconv(cd, &inp, &inLeft, &outp, &outLeft), static_cast<size_t>(-1)) << b;
+        EXPECT_EQ(cp437::ToUnicode(static_cast<uint8_t>(b)), out) << "byte " << b;
+    }
+    iconv_close(cd);
+}
+
+TEST(Cp437Glyphs, ControlValuesAreThePcSymbols) {
+    EXPECT_EQ(cp437::ToUnicode(0x00), U' ');
+    EXPECT_EQ(cp437::ToUnicode(0x01), U'\u263A');  // smiley
+    EXPECT_EQ(cp437::ToUnicode(0x0D), U'\u266A');  // note
+    EXPECT_EQ(cp437::ToUnicode(0x1B), U'\u2190');  // left arrow
+    EXPECT_EQ(cp437::ToUnicode(0x1F), U'\u25BC');  // down triangle
+    EXPECT_EQ(cp437::ToUnicode(0x7F), U'\u2302');  // house
+    // 1..255 are 255 different printable glyphs, each found again by its
+    // code point.
+    std::set<char32_t> seen;
+    for (int b = 1; b < 256; ++b) {
+        const char32_t cp = cp437::ToUnicode(static_cast<uint8_t>(b));
+        EXPECT_GE(cp, 0x20u) << b;
+        EXPECT_TRUE(cp < 0x7F || cp >= 0xA0) << "no control code point for " << b;
+        seen.insert(cp);
+        EXPECT_EQ(cp437::FromUnicode(cp), std::optional<uint8_t>(static_cast<uint8_t>(b))) << b;
+    }
+    EXPECT_EQ(seen.size(), 255u);
+    EXPECT_FALSE(cp437::FromUnicode(U'\u20AC').has_value());
+    EXPECT_FALSE(cp437::FromUnicode(0x1B).has_value());
+}
+
+TEST(Cp437Glyphs, Utf8Encoding) {
+    EXPECT_EQ(cp437::GlyphUtf8(0xB0), "\xe2\x96\x91");
+    std::string four;
+    cp437::AppendUtf8(four, 0x1F600);
+    EXPECT_EQ(four, "\xf0\x9f\x98\x80");
+    for (int b = 0; b < 256; ++b) {
+        const std::string s = cp437::GlyphUtf8(static_cast<uint8_t>(b));
+        std::size_t i = 0;
+        const auto cp = NextUtf8(s, i);
+        ASSERT_TRUE(cp.has_value()) << b;
+        EXPECT_EQ(i, s.size());
+        EXPECT_EQ(*cp, cp437::ToUnicode(static_cast<uint8_t>(b)));
+    }
+}
+
+TEST(Cp437Glyphs, RawBytesNeverIncludeControls) {
+    for (int b = 0; b < 256; ++b) {
+        const std::string s = termscreen::GlyphBytes(static_cast<uint8_t>(b), false);
+        ASSERT_EQ(s.size(), 1u);
+        const auto out = static_cast<unsigned char>(s[0]);
+        EXPECT_TRUE(out >= 0x20 && out != 0x7F) << b;
+        if (b >= 0x20 && b != 0x7F) {
+            EXPECT_EQ(out, b);
+        }
+    }
+}
+
+// --- Colours ------------------------------------------------------------------------------
+
+TEST(TermColours, TrueColourIsTheExactVgaPalette) {
+    EXPECT_EQ(termscreen::SgrParams(0x06, true), "38;2;170;85;0;48;2;0;0;0") << "brown, not yellow";
+    EXPECT_EQ(termscreen::SgrParams(0x1F, true), "38;2;255;255;255;48;2;0;0;170");
+    EXPECT_EQ(termscreen::SgrParams(0x8E, true), "38;2;255;255;85;48;2;85;85;85") << "bit 7: bright background";
+    EXPECT_EQ(termscreen::SgrParams(0xF0, true), "38;2;0;0;0;48;2;255;255;255");
+}
+
+TEST(TermColours, SixteenColoursUseBrightCodesNotBold) {
+    EXPECT_EQ(termscreen::SgrParams(0x07, false), "37;40");
+    EXPECT_EQ(termscreen::SgrParams(0x06, false), "33;40");
+    EXPECT_EQ(termscreen::SgrParams(0x0E, false), "93;40");
+    EXPECT_EQ(termscreen::SgrParams(0x1F, false), "97;44");
+    EXPECT_EQ(termscreen::SgrParams(0x4C, false), "91;41");
+    EXPECT_EQ(termscreen::SgrParams(0xC7, false), "37;101") << "bit 7: bright background, no blink";
+    EXPECT_EQ(termscreen::SgrParams(0x08, false), "90;40");
+    EXPECT_EQ(termscreen::SgrParams(0x93, false), "36;104");
+}
+
+// --- Updates ---------------------------------------------------------------------------------
+
+TEST(TermScreen, FullRedrawShowsEveryCellInEveryMode) {
+    for (const Options opt : {Options{true, true}, Options{true, false}, Options{false, false}}) {
+        std::mt19937 rng(25);
+        Console con;
+        Randomize(con, rng);
+        con.cursor = {17, 9};
+        Renderer r(opt);
+        Vt vt(80, 25, opt.utf8);
+        const std::string out = Update(r, con, vt);
+        EXPECT_TRUE(Shows(vt, con, opt.utf8)) << "utf8 " << opt.utf8 << " true colour " << opt.trueColor;
+        EXPECT_FALSE(vt.Autowrap()) << "drawing runs without autowrap";
+        EXPECT_LT(out.find("\x1b[?7l"), out.find("\x1b[2J"));
+    }
+}
+
+TEST(TermScreen, UnchangedScreenWritesNothing) {
+    Console con;
+    Renderer r(Options{});
+    Vt vt(80, 25, true);
+    Update(r, con, vt);
+    EXPECT_EQ(r.Update(con.frame()), "");
+    con.visible = false;
+    Update(r, con, vt);
+    EXPECT_EQ(r.Update(con.frame()), "");
+}
+
+TEST(TermScreen, OneChangedCellIsOneMoveOneColourOneGlyph) {
+    Console con;
+    for (auto& c : con.cells) c = Cell{' ', 0x07};
+    con.visible = false;
+    Renderer r(Options{true, true});
+    Vt vt(80, 25, true);
+    Update(r, con, vt);
+
+    con.at(40, 10) = Cell{0xDB, 0x1E};
+    std::string out = Update(r, con, vt);
+    Counts n = Count(out);
+    EXPECT_EQ(n.moves, 1);
+    EXPECT_EQ(n.sgr, 1);
+    EXPECT_EQ(n.glyphs, 1);
+    EXPECT_EQ(n.other, 0);
+    EXPECT_TRUE(Shows(vt, con));
+
+    con.at(3, 20) = Cell{'x', 0x1E};  // same colours as the last cell drawn
+    out = Update(r, con, vt);
+    n = Count(out);
+    EXPECT_EQ(n.moves, 1);
+    EXPECT_EQ(n.sgr, 0);
+    EXPECT_EQ(n.glyphs, 1);
+    EXPECT_TRUE(Shows(vt, con));
+
+    // With the cursor shown elsewhere it goes back there after the glyph.
+    con.visible = true;
+    con.cursor = {0, 0};
+    Update(r, con, vt);
+    con.at(70, 3) = Cell{'y', 0x07};
+    out = Update(r, con, vt);
+    n = Count(out);
+    EXPECT_EQ(n.moves, 2);
+    EXPECT_EQ(n.sgr, 1);
+    EXPECT_EQ(n.glyphs, 1);
+    EXPECT_TRUE(Shows(vt, con));
+}
+
+TEST(TermScreen, ARunOfChangesNeedsOneMoveAndShortGapsAreRewritten) {
+    Console con;
+    for (auto& c : con.cells) c = Cell{'.', 0x07};
+    con.visible = false;
+    Renderer r(Options{});
+    Vt vt(80, 25, true);
+    Update(r, con, vt);
+
+    for (int c = 10; c < 30; ++c) con.at(c, 5) = Cell{'a', 0x07};
+    Counts n = Count(Update(r, con, vt));
+    EXPECT_EQ(n.moves, 1);
+    EXPECT_EQ(n.glyphs, 20);
+    EXPECT_EQ(n.sgr, 0);
+
+    // Cells 50 and 52 change; 51 is unchanged in the same colours: writing
+    // it again is shorter than a move over it.
+    con.at(50, 6) = Cell{'b', 0x07};
+    con.at(52, 6) = Cell{'c', 0x07};
+    const std::string out = Update(r, con, vt);
+    n = Count(out);
+    EXPECT_EQ(n.moves, 1);
+    EXPECT_EQ(n.glyphs, 3);
+    EXPECT_TRUE(Shows(vt, con));
+}
+
+TEST(TermScreen, FullRedrawOfOneColourCostsLittleMoreThanItsGlyphs) {
+    Console con;
+    for (auto& c : con.cells) c = Cell{'#', 0x1F};
+    Renderer r(Options{});
+    Vt vt(80, 25, true);
+    const std::string out = Update(r, con, vt);
+    const Counts n = Count(out);
+    EXPECT_EQ(n.glyphs, 2000);
+    EXPECT_EQ(n.sgr, 2) << "one reset, one colour";
+    EXPECT_LE(out.size(), 2000u + 25 * 2 + 60) << "rows joined by CR LF";
+    EXPECT_TRUE(Shows(vt, con));
+}
+
+TEST(TermScreen, LastCellOfTheScreenNeverScrolls) {
+    Console con;
+    for (auto& c : con.cells) c = Cell{' ', 0x07};
+    Renderer r(Options{});
+    Vt vt(80, 25, true);
+    Update(r, con, vt);
+    con.at(79, 24) = Cell{'Z', 0x4F};
+    con.at(79, 23) = Cell{'Y', 0x4F};
+    Update(r, con, vt);
+    EXPECT_TRUE(Shows(vt, con));  // the model reports any wrap or scroll
+}
+
+TEST(TermScreen, RandomEditsKeepTheTerminalInStep) {
+    for (const Options opt : {Options{true, true}, Options{true, false}, Options{false, false}}) {
+        for (const int termCols : {80, 100}) {
+            std::mt19937 rng(80 + termCols);
+            Console con;
+            Randomize(con, rng);
+            Renderer r(opt);
+            r.SetTerminalSize(termCols, 30);
+            Vt vt(termCols, 30, opt.utf8);
+            Update(r, con, vt);
+            for (int round = 0; round < 300; ++round) {
+                const int kind = static_cast<int>(rng() % 4);
+                if (kind == 0) {  // a few scattered cells
+                    for (int k = 0; k < 5; ++k) con.at(rng() % 80, rng() % 25) = Cell{uint16_t(rng() % 256), uint16_t(rng() % 256)};
+                } else if (kind == 1) {  // a row of text in one colour
+                    const int row = rng() % 25, from = rng() % 80, len = rng() % (80 - from);
+                    const uint16_t attr = rng() % 256;
+                    for (int c = from; c < from + len; ++c) con.at(c, row) = Cell{uint16_t('a' + rng() % 26), attr};
+                } else if (kind == 2) {  // the screen scrolled up a line
+                    for (int row = 0; row < 24; ++row)
+                        for (int c = 0; c < 80; ++c) con.at(c, row) = con.at(c, row + 1);
+                    for (int c = 0; c < 80; ++c) con.at(c, 24) = Cell{' ', 0x07};
+                } else {  // the cursor moved, shown or hidden
+                    con.cursor = {int16_t(rng() % 80), int16_t(rng() % 25)};
+                    con.visible = rng() % 3 != 0;
+                }
+                Update(r, con, vt);
+                ASSERT_TRUE(Shows(vt, con, opt.utf8)) << "round " << round << " kind " << kind << " cols " << termCols;
+            }
+        }
+    }
+}
+
+TEST(TermScreen, ResizeAndInvalidateRedrawEverything) {
+    Console con;
+    Renderer r(Options{});
+    Vt vt(80, 25, true);
+    Update(r, con, vt);
+    r.SetTerminalSize(80, 25);
+    EXPECT_EQ(r.Update(con.frame()), "") << "the same size changes nothing";
+    r.SetTerminalSize(90, 30);
+    std::string out = r.Update(con.frame());
+    EXPECT_NE(out.find("\x1b[2J"), std::string::npos);
+    EXPECT_EQ(Count(out).glyphs, 2000);
+    r.Invalidate();
+    out = r.Update(con.frame());
+    EXPECT_EQ(Count(out).glyphs, 2000);
+    // A terminal with fewer rows than the console gets only its rows.
+    r.SetTerminalSize(80, 25);
+    con.rows = 50;
+    out = r.Update(con.frame());
+    EXPECT_EQ(Count(out).glyphs, 2000);
+}
+
+TEST(TermScreen, NextFreeRowIsBelowTheLastVisibleContent) {
+    Console con;
+    for (auto& c : con.cells) c = Cell{' ', 0x07};
+    Renderer r(Options{});
+    r.Update(con.frame());
+    EXPECT_EQ(r.NextFreeRow(), 0);
+    con.at(5, 9) = Cell{'x', 0x07};
+    r.Update(con.frame());
+    EXPECT_EQ(r.NextFreeRow(), 10);
+    con.at(0, 20) = Cell{' ', 0x17};  // a blue blank still shows
+    r.Update(con.frame());
+    EXPECT_EQ(r.NextFreeRow(), 21);
+    con.at(79, 24) = Cell{0xDB, 0x08};
+    r.Update(con.frame());
+    EXPECT_EQ(r.NextFreeRow(), 25);
+}
+
+// --- Leaving, and a terminal too small -------------------------------------------------------
+
+TEST(TermLeave, GivesModesBackAndPlacesTheCursorBelowTheContent) {
+    char buf[termscreen::kLeaveMax];
+    std::string s(buf, termscreen::FormatLeave(buf, 11, 25));
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[12H");
+    s.assign(buf, termscreen::FormatLeave(buf, 25, 25));
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[25H\r\n") << "below the last row: one line scrolls";
+    s.assign(buf, termscreen::FormatLeave(buf, 0, 25));
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[1H");
+    EXPECT_LE(termscreen::FormatLeave(buf, 2000000000, 2000000000), termscreen::kLeaveMax);
+}
+
+TEST(TermLeave, TooSmallMessageNamesTheSize) {
+    const std::string s = termscreen::TooSmallMessage(60, 20);
+    EXPECT_NE(s.find("please make the terminal at least 80x25 (now 60x20)"), std::string::npos);
+    EXPECT_LT(s.find("\x1b[2J"), s.find("please")) << "cleared first";
+}

@@ -1,0 +1,346 @@
+// The light-bar menu. One Run is a small state machine around the box: Top
+// (the item in the first row), the highlighted Index and the position of the
+// ripple animation on the bar.
+#include "lightbar.h"
+
+#include <algorithm>
+
+namespace {
+
+// Milliseconds between two letters of the bar animation.
+constexpr int AnimStepMs = 60;
+
+// Codes of the extended keys the menu knows.
+constexpr Byte KeyUp = 72;
+constexpr Byte KeyDown = 80;
+constexpr Byte KeyHome = 71;
+constexpr Byte KeyEnd = 79;
+constexpr Byte KeyPgUp = 73;
+constexpr Byte KeyPgDn = 81;
+constexpr Byte KeyLeft = 75;
+constexpr Byte KeyRight = 77;
+
+constexpr Byte KeyCtrlA = 1;
+constexpr Byte KeyBackspace = 8;
+constexpr Byte KeyEnter = 13;
+constexpr Byte KeyCtrlY = 25;
+constexpr Byte KeyEsc = 27;
+
+// No result yet: every result code is either an index (>= 0) or one of the
+// negative codes of lightbar.h, none of which is this value.
+constexpr int32_t NoResult = -1;
+
+// The state of one Run; it lives only while the menu is on screen.
+class BarRun {
+public:
+    BarRun(TBar& bar, int x, int y, int width, int rows)
+        : bar_(bar), x_(x), y_(y), width_(width), rows_(rows) {}
+
+    int32_t Run(int32_t start) {
+        PlaceStart(std::max(0, start));
+        DrawAll();
+        while (result_ == NoResult) {
+            DrawMoreIndicator();
+            if (bar_.SearchX != 0) WriteXY(bar_.SearchX, bar_.SearchY, bar_.SearchAttr, bar_.SearchText);
+            if (bar_.ShowScrollBar) DrawScrollBar();
+            Animate();
+            HandleKey(static_cast<Byte>(ReadKey()));
+            // Whatever the key did, the ripple starts over on the (possibly
+            // new) bar.
+            animPos_ = 1;
+            animUpper_ = false;
+        }
+        bar_.Index = result_;
+        return result_;
+    }
+
+private:
+    // The first highlighted item goes to the top row when the list allows it;
+    // near the end the last page is shown instead.
+    void PlaceStart(int32_t start) {
+        const int32_t count = bar_.Count;
+        if (start > count - 1) {
+            top_ = 0;
+            bar_.Index = 0;
+        } else if (start > count - rows_) {
+            top_ = std::max(0, count - rows_);
+            bar_.Index = start;
+        } else {
+            top_ = start;
+            bar_.Index = start;
+        }
+    }
+
+    // Item I in the given colour prefix, filled to the box's visible width so
+    // that the bar always covers the whole row, pipe codes or not.
+    void DrawLine(int32_t i, const std::string& colour) {
+        const std::string& text = bar_.Items[static_cast<std::size_t>(i)].Text;
+        WriteXYPipe(x_, y_ + i - top_, 7, colour + PadRight(text, PipePadWidth(text, width_), ' '));
+    }
+
+    void DrawItem(int32_t i) { DrawLine(i, bar_.NormalColour); }
+
+    void DrawBar() {
+        DrawLine(bar_.Index, bar_.SelectedColour);
+        if (bar_.OnHighlight) bar_.OnHighlight(bar_.Index);
+    }
+
+    void DrawAll() {
+        for (int r = 0; r < rows_; ++r) {
+            if (top_ + r < bar_.Count)
+                DrawItem(top_ + r);
+            else
+                WriteXY(x_, y_ + r, 7, RepeatChar(' ', width_));
+        }
+        DrawBar();
+    }
+
+    void DrawScrollBar() {
+        const int col = x_ + width_ - 1;
+        for (int r = 0; r < rows_; ++r)
+            WriteXY(col, y_ + r, bar_.ScrollTrackAttr, std::string(1, static_cast<char>(bar_.ScrollTrackChar)));
+        int p = 0;
+        if (bar_.Index == 0)
+            p = 0;
+        else if (bar_.Index == bar_.Count - 1)
+            p = rows_ - 1;
+        else
+            p = rows_ * bar_.Index / bar_.Count;
+        WriteXY(col, y_ + p, bar_.ScrollThumbAttr, std::string(1, static_cast<char>(bar_.ScrollThumbChar)));
+    }
+
+    // Two arrows that tell whether items are hidden above or below; redrawn
+    // only when that changes, since WritePipe moves the cursor.
+    void DrawMoreIndicator() {
+        if (!bar_.ShowMore) return;
+        int state = 0;
+        if (top_ > 0) state |= 1;
+        if (top_ + rows_ < bar_.Count) state |= 2;
+        if (state == moreState_) return;
+        moreState_ = state;
+        const char above = (state & 1) ? '\xF4' : ' ';
+        const char below = (state & 2) ? '\xF5' : ' ';
+        GotoXY(bar_.MoreX, bar_.MoreY);
+        WritePipe(bar_.MoreColour + above + below + " more");
+    }
+
+    // The ripple: one letter of the bar per step, lower case on one pass and
+    // upper case on the next. It sleeps between steps and checks for a key
+    // before each one, so a key waits at most one step and no CPU is burnt.
+    void Animate() {
+        while (!KeyPressed()) {
+            const std::string& t = bar_.Items[static_cast<std::size_t>(bar_.Index)].Text;
+            if (!t.empty()) {
+                const std::string letter(1, t[static_cast<std::size_t>(animPos_ - 1)]);
+                const int col = x_ + animPos_ - 1;
+                const int row = y_ + bar_.Index - top_;
+                if (animUpper_)
+                    WriteXY(col, row, bar_.AnimUpperAttr, Upper(letter));
+                else
+                    WriteXY(col, row, bar_.AnimLowerAttr, Lower(letter));
+            }
+            ++animPos_;
+            Delay(AnimStepMs);
+            if (animPos_ > static_cast<int>(t.size())) {
+                animPos_ = 1;
+                animUpper_ = !animUpper_;
+            }
+        }
+    }
+
+    void HandleKey(Byte key) {
+        if (key == 0)
+            HandleExtended(static_cast<Byte>(ReadKey()));
+        else
+            HandlePlain(key);
+    }
+
+    void HandleExtended(Byte code) {
+        const bool paging = code == KeyPgUp || code == KeyPgDn;
+        switch (code) {
+            case KeyUp: case KeyDown: case KeyHome: case KeyEnd:
+            case KeyPgUp: case KeyPgDn: case KeyLeft: case KeyRight:
+                if (!(paging && bar_.SpecialKeys)) bar_.SearchFrom = 0;
+                break;
+            default:
+                return;
+        }
+        switch (code) {
+            case KeyUp: MoveUp(); break;
+            case KeyDown: MoveDown(); break;
+            case KeyHome:
+                top_ = 0;
+                bar_.Index = 0;
+                DrawAll();
+                break;
+            case KeyEnd:
+                bar_.Index = bar_.Count - 1;
+                if (rows_ < bar_.Count) top_ = bar_.Count - rows_;
+                DrawAll();
+                break;
+            case KeyPgUp: PageUp(); break;
+            case KeyPgDn: PageDown(); break;
+            case KeyLeft: result_ = BarLeft; break;
+            case KeyRight: result_ = BarRight; break;
+        }
+    }
+
+    // No wrap-around at either end: the first and last item stay put.
+    void MoveUp() {
+        if (bar_.Index > top_) {
+            DrawItem(bar_.Index);
+            --bar_.Index;
+            DrawBar();
+        } else if (top_ > 0) {
+            --top_;
+            --bar_.Index;
+            DrawAll();
+        }
+    }
+
+    void MoveDown() {
+        if (bar_.Index >= bar_.Count - 1) return;
+        if (bar_.Index < top_ + rows_ - 1) {
+            DrawItem(bar_.Index);
+            ++bar_.Index;
+            DrawBar();
+        } else {
+            ++top_;
+            ++bar_.Index;
+            DrawAll();
+        }
+    }
+
+    // With SpecialKeys the owner pages for itself (the keys reach OnKey as
+    // '[' and ']'); otherwise the menu pages by a box height.
+    void PageUp() {
+        if (bar_.SpecialKeys) {
+            if (bar_.OnKey) bar_.OnKey('[', bar_.Index);
+        } else if (top_ - rows_ >= 0) {
+            top_ -= rows_;
+            bar_.Index -= rows_;
+        } else {
+            top_ = 0;
+            bar_.Index = 0;
+        }
+        DrawAll();
+    }
+
+    void PageDown() {
+        if (bar_.SpecialKeys) {
+            if (bar_.OnKey) bar_.OnKey(']', bar_.Index);
+            DrawAll();
+            return;
+        }
+        if (rows_ >= bar_.Count) return;
+        if (top_ + rows_ < bar_.Count - 1) {
+            top_ += rows_;
+            bar_.Index = top_;
+        } else {
+            top_ = bar_.Count - rows_;
+            bar_.Index = bar_.Count - 1;
+        }
+        DrawAll();
+    }
+
+    void HandlePlain(Byte key) {
+        if (key == KeyEsc) {
+            result_ = BarEsc;
+        } else if (key == KeyEnter) {
+            result_ = bar_.Index;
+            if (bar_.OnSelect) bar_.OnSelect(bar_.Index);
+        }
+        // The owner's key procedure sees every plain key, Esc and Enter too,
+        // and may have drawn over the box (help screen, track menu).
+        if (bar_.OnKey) {
+            bar_.OnKey(static_cast<char>(key), bar_.Index);
+            DrawAll();
+        }
+        if (bar_.SpecialKeys)
+            HandleSpecial(key);
+        else
+            HandleSearchKey(key);
+    }
+
+    void HandleSpecial(Byte key) {
+        switch (key) {
+            case '+': result_ = BarPlus; break;
+            case '-': result_ = BarMinus; break;
+            case '*': result_ = BarStar; break;
+            case '/': result_ = BarSlash; break;
+            case KeyBackspace: result_ = BarBackspace; break;
+            default: break;
+        }
+    }
+
+    // Type-ahead search: the text grows with every typed character and stays
+    // between runs; a character that matches nothing is kept all the same so
+    // that the next letters are searched together with it.
+    void HandleSearchKey(Byte key) {
+        if (key >= 32 && key <= 128) {
+            bar_.SearchText += Upper(std::string(1, static_cast<char>(key)));
+            bar_.SearchFrom = 0;
+            Search();
+        } else if (key == KeyCtrlA) {
+            ++bar_.SearchFrom;
+            if (bar_.SearchFrom > bar_.Count - 1) bar_.SearchFrom = 0;
+            Search();
+        } else if (key == KeyBackspace) {
+            if (!bar_.SearchText.empty()) bar_.SearchText.pop_back();
+            if (bar_.SearchX != 0) WriteXY(bar_.SearchX, bar_.SearchY, bar_.SearchAttr, bar_.SearchText + " ");
+            bar_.SearchFrom = 0;
+            Search();
+        } else if (key == KeyCtrlY) {
+            if (bar_.SearchX != 0) {
+                GotoXY(bar_.SearchX, bar_.SearchY);
+                WriteStr(RepeatChar(' ', static_cast<int>(bar_.SearchText.size())));
+            }
+            bar_.SearchText.clear();
+            bar_.SearchFrom = 0;
+        }
+    }
+
+    // The first match from SearchFrom on goes to the top row, even near the
+    // end of the list, so the eye finds it in the same place every time.
+    void Search() {
+        if (bar_.SearchText.empty()) return;
+        for (int32_t i = std::max(0, bar_.SearchFrom); i < bar_.Count; ++i) {
+            if (Upper(bar_.Items[static_cast<std::size_t>(i)].Text).find(bar_.SearchText) != std::string::npos) {
+                top_ = i;
+                bar_.Index = i;
+                bar_.SearchFrom = i;
+                DrawAll();
+                return;
+            }
+        }
+    }
+
+    TBar& bar_;
+    const int x_;
+    const int y_;
+    const int width_;
+    const int rows_;
+    int32_t top_ = 0;
+    int32_t result_ = NoResult;
+    int moreState_ = 0;
+    int animPos_ = 1;
+    bool animUpper_ = false;
+};
+
+}  // namespace
+
+void TBar::Add(const std::string& Text) {
+    Items.push_back(TBItem{Text});
+    Count = static_cast<int32_t>(Items.size());
+}
+
+int32_t TBar::Run(Byte X, Byte Y, Byte Width, Byte Rows, int32_t Start) {
+    // Callers always add items first and never pass a negative start; an
+    // empty menu has nothing to highlight, so it ends as if Esc was pressed
+    // rather than read an item that does not exist.
+    if (Items.empty()) {
+        Index = BarEsc;
+        return Index;
+    }
+    return BarRun(*this, X, Y, Width, Rows).Run(Start);
+}
