@@ -1,0 +1,188 @@
+"""The magazine end to end, as a reader uses it: the logo, the main menu and
+its refusal in ASCII mode, an article opened under its header with the text
+in the window, saving it, the gallery with its save dialog, the framed pages,
+and the files left in the program folder afterwards."""
+
+import os
+import shutil
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Terminal, binary  # noqa: E402
+
+CONTENT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "content")
+
+MAIN_ENTRY = "a r t i c l e s"           # shown once the main menu is up
+ARTICLES_ENTRY = "[ b a c k ]"            # shown once a section menu is up
+GALLERY_ENTRY = "b b s  a r t  X"
+
+
+class Magazine:
+    """One run of the magazine from its own program folder, so that the
+    files it writes there can be checked."""
+
+    def __init__(self, *args):
+        self.folder = tempfile.mkdtemp(prefix="quixmag-folder-")
+        self.exe = os.path.join(self.folder, "quixmag")
+        shutil.copy2(binary(), self.exe)
+        self.term = Terminal(argv=[self.exe, "--silent", *args])
+
+    def close(self):
+        self.term.close()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def files(self):
+        return sorted(f for f in os.listdir(self.folder) if f != "quixmag")
+
+    def main_menu(self):
+        self.term.wait_for_text(MAIN_ENTRY, timeout=30)
+
+    def choose(self, downs):
+        """Moves the bar Downs entries down from the top and presses Enter."""
+        self.term.key("home")
+        for _ in range(downs):
+            self.term.key("down")
+        self.term.key("enter")
+
+
+class MagazineTest(unittest.TestCase):
+    def start(self, *args):
+        mag = Magazine(*args)
+        self.addCleanup(mag.close)
+        return mag
+
+    def test_logo_then_main_menu_and_exit_screen(self):
+        mag = self.start()
+        term = mag.term
+        term.wait_for_text("d e c e m b e r", timeout=10)
+        self.assertIn("\u2588", term.text(), "the ANSI logo is drawn with block characters")
+        mag.main_menu()
+        self.assertEqual(mag.files(), ["menu1.ans"])
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(mag.files(), [], "the program removes its files when it ends")
+
+    def test_ascii_mode_shows_the_twin_logo_and_refuses_the_gallery(self):
+        mag = self.start("--ascii")
+        term = mag.term
+        term.wait_for_text("d e c e m b e r", timeout=10)
+        self.assertNotIn("\u2588", term.text(), "the twin is plain ASCII")
+        mag.main_menu()
+        mag.choose(2)
+        where = term.wait_for_text("even if you access the menu, you can't see the ansi art :p")
+        self.assertEqual(where, (12, 22))
+        term.send(" ")
+        mag.main_menu()
+        self.assertNotIn("menu3.ans", mag.files(), "the gallery was not entered")
+
+    def test_left_arrow_redraws_the_menu_with_the_first_entry_highlighted(self):
+        mag = self.start()
+        term = mag.term
+        mag.main_menu()
+        term.key("down", "down")
+        term.pump(0.3)
+        term.key("left")
+        term.wait_for_gone(MAIN_ENTRY, timeout=10)  # the wipe blanks the screen
+        mag.main_menu()
+        term.pump(0.2)
+        x, y = term.find(MAIN_ENTRY)
+        self.assertEqual(term.colours(x, y)[0], 8, "entry 1 is drawn as a normal entry again")
+
+    def test_article_opens_under_its_header_saves_and_leaves_no_files(self):
+        mag = self.start()
+        term = mag.term
+        mag.main_menu()
+        mag.choose(1)
+        term.wait_for_text(ARTICLES_ENTRY)
+        self.assertIn("articles.ans", mag.files())
+        term.key("enter")  # the first entry: scene news
+        term.wait_for_text("scene news, issue #1")
+        self.assertIsNotNone(term.find("moth"), "the author is written into its field")
+        self.assertIsNotNone(term.find("scene/news"), "the category is written into its field")
+        self.assertIsNone(term.find("!"), "every marker was replaced")
+        term.wait_for_text("SCENE NEWS")
+        self.assertIn("news.txt", mag.files())
+        self.assertIn("news_hdr.ans", mag.files())
+
+        saved = os.path.join(term.cwd, "saved.txt")
+        term.ctrl("s")
+        term.wait_for_text("Enter Filename:")
+        term.send("saved.txt")
+        term.key("enter")   # ends the editing
+        term.key("enter")   # YES
+        term.pump(0.5)
+        with open(saved, "rb") as f:
+            data = f.read()
+        with open(os.path.join(CONTENT, "news.txt"), "rb") as f:
+            original = f.read()
+        self.assertEqual(data, original.replace(b"\n", b"\r\n"), "the text is saved with CR LF line ends")
+
+        term.key("esc")
+        term.wait_for_text(ARTICLES_ENTRY)
+        self.assertNotIn("news.txt", mag.files())
+        self.assertNotIn("news_hdr.ans", mag.files())
+        term.key("end", "enter")  # [ b a c k ]
+        mag.main_menu()
+        mag.choose(5)  # e x i t
+        self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(mag.files(), [])
+
+    def test_gallery_saves_artwork_and_refuses_unsafe_names(self):
+        mag = self.start()
+        term = mag.term
+        mag.main_menu()
+        mag.choose(2)
+        term.wait_for_text(GALLERY_ENTRY)
+        term.key("end", "up", "enter")  # b b s  a r t  X
+        term.wait_for_text("p r e s s  e  t o  e x t r a c t")
+        term.send("e")
+        term.wait_for_text("ansi_art10.ans")
+        term.key("enter", "enter")
+        term.wait_for_text(GALLERY_ENTRY)
+        saved = os.path.join(mag.folder, "ansi_art10.ans")
+        with open(saved, "rb") as f, open(os.path.join(CONTENT, "art10.ans"), "rb") as g:
+            self.assertEqual(f.read(), g.read(), "the copy equals the artwork byte for byte")
+
+        parent = os.path.dirname(mag.folder)
+        for name in ("../quix-escape", "/tmp/quix-escape", "a/b", ".."):
+            term.key("home", "enter")
+            term.wait_for_text("p r e s s  e  t o  e x t r a c t")
+            term.send("E")
+            term.wait_for_text("ansi_art1.ans")
+            term.ctrl("y")
+            term.send(name)
+            term.key("enter", "enter")
+            term.wait_for_text("not saved")
+            term.send(" ")
+            term.wait_for_text(GALLERY_ENTRY)
+            self.assertFalse(os.path.exists(os.path.join(parent, "quix-escape")))
+            self.assertFalse(os.path.exists("/tmp/quix-escape"))
+
+        # X inside the gallery ends the program and leaves its screen file.
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(mag.files(), ["ansi_art10.ans", "menu3.ans"])
+
+    def test_about_and_editorial_open_in_the_viewer_and_leave_no_files(self):
+        for mode in ((), ("--ascii",)):
+            mag = self.start(*mode)
+            term = mag.term
+            for entry, text in ((4, "quix"), (0, "quix")):
+                mag.main_menu()
+                mag.choose(entry)
+                term.wait_for_gone(MAIN_ENTRY)
+                term.wait_for_text(text)
+                term.pump(0.5)
+                names = {"about.ans", "about.txt"} if entry == 4 else {"edit.ans", "editorial.txt"}
+                self.assertTrue(names <= set(mag.files()), mag.files())
+                term.key("esc")
+                mag.main_menu()
+                self.assertEqual(mag.files(), ["menu1.ans"])
+            term.send("x")
+            self.assertEqual(term.wait_exit(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
