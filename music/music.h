@@ -2,6 +2,7 @@
 // module in play, and the track menu.
 #pragma once
 
+#include <array>
 #include <string>
 
 void LoadSoundLibrary();
@@ -9,3 +10,10 @@ void PlayTrack(const std::string& Name);
 void ToggleMusic();
 void TrackMenu();
 void ReleaseMusic();
+
+// The track menu's frame: ten rows of pipe-coded code page 437 block art,
+// row I drawn at column 1, row I.
+extern const std::array<std::string, 10> TrackFrameRows;
+// Draws the frame with WriteXYPipe from attribute 7, pausing 10 ms after
+// each row (the first step of TrackMenu).
+void DrawTrackFrame();

@@ -1,0 +1,401 @@
+// Start-up switches, the global hot keys, resources and one-shot screens, the
+// header fields of article pages and the shutdown, on the memory console.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+#include "ansi/ansi_renderer.h"
+#include "app/articles.h"
+#include "app/program.h"
+#include "app/resources.h"
+#include "app_fixture.h"
+#include "console/con_memory.h"
+
+namespace {
+
+using apptest::Exists;
+using apptest::FillScreen;
+using apptest::ReadFile;
+using apptest::WriteFile;
+
+// The switch summary, line by line; line 10 is the board's contact line.
+const std::vector<std::string> Summary = {
+    "[]  q u i x   m a g a z i n e",
+    "",
+    "  use the following switches if you are having problem with music",
+    "  or ansi graphics display.",
+    "",
+    "  --help, /h, -h  : this screen... obviously.",
+    "  --silent        : no music for you :p",
+    "  --ascii         : no special chars for you, only ascii chars",
+    "",
+    "<contact>",
+    "",
+};
+
+void ExpectSummaryOnScreen() {
+    for (int i = 0; i < static_cast<int>(Summary.size()); ++i) {
+        const std::string row = ConsoleTest::Row(i + 1);
+        if (Summary[static_cast<std::size_t>(i)] == "<contact>") {
+            EXPECT_EQ(row.substr(0, 2), "  ") << "contact line";
+            EXPECT_GT(row.size(), 2u) << "contact line";
+            EXPECT_NE(row[2], ' ') << "contact line";
+        } else {
+            EXPECT_EQ(row, Summary[static_cast<std::size_t>(i)]) << "line " << i + 1;
+        }
+    }
+    for (int y = 12; y <= 25; ++y) EXPECT_EQ(ConsoleTest::Row(y), "") << "row " << y;
+}
+
+// Runs the command-line reader on the given arguments (the program name is
+// added in front).
+bool ReadArgs(std::vector<std::string> args) {
+    args.insert(args.begin(), "quixmag");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    return ReadCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+// --- Command line ------------------------------------------------------------------
+
+using AppCommandLine = apptest::ProgramTest;
+
+TEST_F(AppCommandLine, SwitchesMatchWholeIgnoringCase) {
+    EXPECT_TRUE(ReadArgs({"--ASCII"}));
+    EXPECT_EQ(AsciiSuffix, "_asc");
+    EXPECT_FALSE(SilentMode);
+
+    AsciiSuffix.clear();
+    EXPECT_TRUE(ReadArgs({"--Silent"}));
+    EXPECT_TRUE(SilentMode);
+    EXPECT_EQ(AsciiSuffix, "");
+
+    for (const char* help : {"HELP", "/H", "-h", "--Help", "help"}) {
+        EXPECT_FALSE(ReadArgs({help})) << help;
+    }
+}
+
+TEST_F(AppCommandLine, NearMissesAreIgnoredWithoutAMessage) {
+    FillScreen('#', 0x22);
+    EXPECT_TRUE(ReadArgs({"-ascii", "--ascii=1", "ascii", "--silentx", "h", "--", ""}));
+    EXPECT_EQ(AsciiSuffix, "");
+    EXPECT_FALSE(SilentMode);
+    EXPECT_EQ(Row(1), std::string(80, '#')) << "nothing was written";
+}
+
+TEST_F(AppCommandLine, HelpStopsTheReadingAndPrintsTheSummary) {
+    ClearScreen();
+    EXPECT_FALSE(ReadArgs({"--silent", "--help", "--ascii"}));
+    EXPECT_TRUE(SilentMode) << "arguments before the help are taken";
+    EXPECT_EQ(AsciiSuffix, "") << "arguments after it are not examined";
+    ExpectSummaryOnScreen();
+    EXPECT_EQ(WhereX(), 1);
+    EXPECT_EQ(WhereY(), 12);
+}
+
+TEST_F(AppCommandLine, ProgramWithHelpPrintsOnACleanScreenAndEndsWithZero) {
+    // Should the program go on past the summary, its menu would wait.
+    apptest::Watchdog watchdog(std::chrono::seconds(30));
+    FillScreen('#', 0x22);
+    std::vector<std::string> args = {"quixmag", "--silent", "--help"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    EXPECT_EQ(RunMagazine(static_cast<int>(argv.size()), argv.data()), 0);
+    ExpectSummaryOnScreen();
+    EXPECT_TRUE(SoundLibraryFile.empty()) << "no sound library was written";
+}
+
+// --- Global hot keys -----------------------------------------------------------------
+
+using AppHotKeys = apptest::ProgramTest;
+
+TEST_F(AppHotKeys, SpeedStepsByTwentyAndNeverGoesBelowZero) {
+    DisplaySpeed = 80;
+    for (int i = 0; i < 4; ++i) GlobalHotKey('-', 0);
+    EXPECT_EQ(DisplaySpeed, 0);
+    GlobalHotKey('-', 0);
+    EXPECT_EQ(DisplaySpeed, 0) << "not -20";
+    GlobalHotKey('+', 3);
+    EXPECT_EQ(DisplaySpeed, 20);
+
+    DisplaySpeed = 30;
+    GlobalHotKey('-', 0);
+    GlobalHotKey('-', 0);
+    EXPECT_EQ(DisplaySpeed, 0);
+    DisplaySpeed = 100000;
+    GlobalHotKey('+', 0);
+    EXPECT_EQ(DisplaySpeed, 100020) << "no upper limit";
+}
+
+TEST_F(AppHotKeys, AToggleTheAsciiModeInEitherCase) {
+    GlobalHotKey('a', 0);
+    EXPECT_EQ(AsciiSuffix, "_asc");
+    GlobalHotKey('A', 0);
+    EXPECT_EQ(AsciiSuffix, "");
+    GlobalHotKey('A', 0);
+    EXPECT_EQ(AsciiSuffix, "_asc");
+}
+
+TEST_F(AppHotKeys, OtherKeysDoNothing) {
+    FillScreen('#', 0x22);
+    DisplaySpeed = 100;
+    // Any key read would throw: the queue is empty.
+    for (char key : {'\x1b', '\r', 'z', 'q', '1', ' ', '*', '/', '\t', '\0'}) GlobalHotKey(key, 0);
+    EXPECT_EQ(DisplaySpeed, 100);
+    EXPECT_EQ(AsciiSuffix, "");
+    for (int y = 1; y <= 25; ++y) ASSERT_EQ(Row(y), std::string(80, '#')) << y;
+}
+
+TEST_F(AppHotKeys, TrackMenuOpenKeepsHelpAndTracksShut) {
+    FillScreen('#', 0x22);
+    TrackMenuOpen = true;
+    for (char key : {'h', 'H', 't', 'T', 'm', 'M'}) GlobalHotKey(key, 0);
+    for (int y = 1; y <= 25; ++y) ASSERT_EQ(Row(y), std::string(80, '#')) << y;
+    EXPECT_TRUE(TrackMenuOpen);
+}
+
+TEST_F(AppHotKeys, HShowsTheHelpScreenThenTheCurrentScreen) {
+    SKIP_WITHOUT("help");
+    // The help screen as drawn straight from its resource.
+    WriteFile(work_ / "help_copy.ans", ResourceBytes("help"));
+    SetTextColor(7);
+    ClearScreen();
+    ShowAnsiFile(work_ / "help_copy.ans", 0);
+    std::vector<std::string> help;
+    for (int y = 1; y <= 25; ++y) help.push_back(Row(y));
+
+    CurrentScreenFile = program_ / "menu1.ans";
+    WriteFile(CurrentScreenFile, "\x1b[2;3Hthe menu behind");
+    FillScreen('#', 0x22);
+    EXPECT_THROW(GlobalHotKey('h', 0), memcon::InputExhausted) << "the help waits for a key";
+    for (int y = 1; y <= 25; ++y) EXPECT_EQ(Row(y), help[static_cast<std::size_t>(y - 1)]) << "row " << y;
+    EXPECT_FALSE(Exists(work_ / "tmp.ans"));
+
+    memcon::TypeText("q", memcon::Now() + 10);
+    GlobalHotKey('H', 0);
+    EXPECT_EQ(Row(1), "");
+    EXPECT_EQ(Row(2), "  the menu behind");
+    EXPECT_EQ(Row(25), "") << "the screen was cleared before";
+}
+
+// --- Resources -------------------------------------------------------------------------
+
+using AppResources = apptest::ProgramTest;
+
+TEST_F(AppResources, LookupIgnoresCase) {
+    const ResourceData* art = FindResource("ART1");
+    ASSERT_NE(art, nullptr);
+    EXPECT_EQ(FindResource("art1"), art);
+    EXPECT_EQ(FindResource("aRt1"), art);
+    EXPECT_EQ(FindResource("art"), nullptr);
+    EXPECT_EQ(FindResource("art1 "), nullptr);
+    EXPECT_EQ(FindResource("no such thing"), nullptr);
+
+    ExtractResource("ArT1", program_ / "a.ans");
+    EXPECT_EQ(ReadFile(program_ / "a.ans"), ResourceBytes("ART1"));
+    EXPECT_GT(ReadFile(program_ / "a.ans").size(), 0u);
+}
+
+TEST_F(AppResources, ReplacingALongerFileLeavesNoTail) {
+    const std::string bytes = ResourceBytes("art2");
+    WriteFile(program_ / "a.ans", std::string(bytes.size() * 3 + 100, 'z'));
+    ExtractResource("art2", program_ / "a.ans");
+    EXPECT_EQ(ReadFile(program_ / "a.ans"), bytes);
+}
+
+TEST_F(AppResources, OneShotScreenGoesThroughTmpAnsInTheWorkingFolder) {
+    // The screen as drawn straight from a copy of the resource.
+    WriteFile(program_ / "copy.ans", ResourceBytes("art3"));
+    SetTextColor(7);
+    ClearScreen();
+    ShowAnsiFile(program_ / "copy.ans", 0);
+    std::vector<std::string> expected;
+    for (int y = 1; y <= 25; ++y) expected.push_back(Row(y));
+
+    WriteFile(program_ / "tmp.ans", "old");
+    WriteFile(work_ / "tmp.ans", "old");
+    FillScreen('#', 0x22);
+    ShowResourceScreen("art3");
+    for (int y = 1; y <= 25; ++y) EXPECT_EQ(Row(y), expected[static_cast<std::size_t>(y - 1)]) << "row " << y;
+    EXPECT_FALSE(Exists(work_ / "tmp.ans")) << "written over and removed in the working folder";
+    EXPECT_EQ(ReadFile(program_ / "tmp.ans"), "old") << "the program folder is not used";
+}
+
+using AppResourcesDeathTest = apptest::ProgramTest;
+
+bool NonZeroExit(int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; }
+
+TEST_F(AppResourcesDeathTest, UnwritableTargetEndsTheProgramWithAnError) {
+    // A folder that does not exist, and a "folder" that is a file: neither
+    // can take the file, not even for root.
+    EXPECT_EXIT(ExtractResource("art1", program_ / "missing/art.ans"), NonZeroExit, "missing/art.ans");
+    WriteFile(program_ / "plain", "x");
+    ProgramDir = program_ / "plain/";
+    EXPECT_EXIT(ExtractResource("art1", ProgramDir + "menu1.ans"), NonZeroExit, "plain/menu1.ans");
+}
+
+TEST_F(AppResourcesDeathTest, MissingResourceEndsTheProgramWithAnError) {
+    EXPECT_EXIT(ExtractResource("nosuch", program_ / "x.ans"), NonZeroExit, "[Nn][Oo][Ss][Uu][Cc][Hh]");
+}
+
+// --- Header fields -----------------------------------------------------------------------
+
+using AppHeaderFields = apptest::ProgramTest;
+
+// Writes Text at (X, Y) through the character writer, as the renderer does,
+// so that the cells can be read back with CharAt.
+void Put(int x, int y, Byte attr, const std::string& text) {
+    SetTextAttr(attr);
+    GotoXY(x, y);
+    WriteStr(text);
+}
+
+TEST_F(AppHeaderFields, ScanFindsRunsInScreenOrder) {
+    ClearScreen();
+    Put(10, 2, 0x1E, "!");
+    Put(5, 4, 0x2A, "!!");
+    Put(7, 4, 0x4C, "!x!");  // the run goes on in another colour, then a gap
+    Put(79, 6, 0x3B, "!!!!");  // columns 79, 80 and on into row 7
+    Put(80, 8, 0x5D, "!");     // row 9 starts without a marker
+    Put(20, 1, 0x0F, "?");
+    ScanHeaderFields('!', ' ');
+
+    struct Expect {
+        int x, y, attr, length;
+    };
+    const std::vector<Expect> expected = {
+        {10, 2, 0x1E, 1}, {5, 4, 0x2A, 3}, {9, 4, 0x4C, 1}, {79, 6, 0x3B, 4}, {80, 8, 0x5D, 1}};
+    ASSERT_EQ(HeaderFields.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(HeaderFields[i].X, expected[i].x) << i;
+        EXPECT_EQ(HeaderFields[i].Y, expected[i].y) << i;
+        EXPECT_EQ(HeaderFields[i].Width, expected[i].attr) << i << ": attribute";
+        EXPECT_EQ(HeaderFields[i].Height, expected[i].length) << i << ": length";
+    }
+    // Every marker became the replacement in the colour of its run's first
+    // cell; other cells are untouched.
+    EXPECT_EQ(Ch(10, 2), ' ');
+    EXPECT_EQ(At(10, 2), 0x1E);
+    EXPECT_EQ(Ch(7, 4), ' ');
+    EXPECT_EQ(At(7, 4), 0x2A);
+    EXPECT_EQ(Ch(8, 4), 'x');
+    EXPECT_EQ(At(8, 4), 0x4C);
+    EXPECT_EQ(Ch(2, 7), ' ');
+    EXPECT_EQ(At(2, 7), 0x3B);
+    EXPECT_EQ(Ch(20, 1), '?');
+}
+
+TEST_F(AppHeaderFields, ScanStartsFromAnEmptyListAndUsesTheGivenCharacters) {
+    ClearScreen();
+    Put(3, 3, 0x07, "**");
+    Put(3, 5, 0x07, "!");
+    HeaderFields.push_back(TCoord{1, 1, 1, 1});
+    ScanHeaderFields('*', '.');
+    ASSERT_EQ(HeaderFields.size(), 1u);
+    EXPECT_EQ(HeaderFields[0].X, 3);
+    EXPECT_EQ(HeaderFields[0].Height, 2);
+    EXPECT_EQ(Row(3), "  ..");
+    EXPECT_EQ(Ch(3, 5), '!');
+}
+
+TEST_F(AppHeaderFields, WriteFieldOfOneCellWritesTheWholeText) {
+    FillScreen('#', 0x22);
+    HeaderFields = {TCoord{5, 3, 0x1F, 1}};
+    WriteHeaderField(0, "a title longer than its marker");
+    EXPECT_EQ(Row(3).substr(4, 31), "a title longer than its marker#");
+    EXPECT_EQ(At(5, 3), 0x1F);
+    EXPECT_EQ(At(34, 3), 0x1F);
+    EXPECT_EQ(At(35, 3), 0x22);
+
+    WriteHeaderField(0, "");
+    EXPECT_EQ(Ch(5, 3), 'a') << "an empty text writes nothing";
+}
+
+TEST_F(AppHeaderFields, WriteLongerFieldCutsOrPadsWithCharacterZero) {
+    FillScreen('#', 0x22);
+    HeaderFields = {TCoord{1, 1, 0x07, 1}, TCoord{5, 5, 0x2E, 6}};
+    WriteHeaderField(1, "abcdefghij");
+    EXPECT_EQ(Row(5).substr(3, 8), "#abcdef#");
+    EXPECT_EQ(At(10, 5), 0x2E);
+    EXPECT_EQ(At(11, 5), 0x22);
+
+    WriteHeaderField(1, "ab");
+    EXPECT_EQ(Ch(5, 5), 'a');
+    EXPECT_EQ(Ch(6, 5), 'b');
+    for (int x = 7; x <= 10; ++x) {
+        EXPECT_EQ(memcon::CellAt(x - 1, 4).Char & 0xFF, 0) << x;
+        EXPECT_EQ(At(x, 5), 0x2E) << x;
+    }
+    EXPECT_EQ(Ch(11, 5), '#');
+}
+
+TEST_F(AppHeaderFields, ClearEmptiesTheList) {
+    HeaderFields = {TCoord{1, 1, 7, 1}, TCoord{2, 2, 7, 2}};
+    ClearHeaderFields();
+    EXPECT_TRUE(HeaderFields.empty());
+}
+
+// --- Shutdown --------------------------------------------------------------------------------
+
+class AppExitScreen : public apptest::ProgramTest {
+protected:
+    // The program's files and some that are not its own.
+    void MakeFiles() {
+        SoundLibraryFile = program_ / "soundlib.so";
+        for (const char* name : {"soundlib.so", "music.mod", "articles.ans", "tutors.ans", "menu1.ans", "menu3.ans",
+                                 "about.ans", "saved.ans"})
+            WriteFile(program_ / name, "x");
+    }
+};
+
+TEST_F(AppExitScreen, RemovesOnlyTheFiveFiles) {
+    SKIP_WITHOUT("exit");
+    MakeFiles();
+    SilentMode = true;
+    HeaderFields = {TCoord{1, 1, 7, 1}};
+    FillScreen('#', 0x22);
+    ExitScreen();
+    EXPECT_EQ(program_.Files(), (std::vector<std::string>{"about.ans", "menu3.ans", "saved.ans"}));
+    EXPECT_TRUE(work_.Files().empty()) << "no tmp.ans is left";
+    EXPECT_TRUE(HeaderFields.empty());
+    EXPECT_GE(memcon::Now(), 500u) << "the exit screen stays for half a second";
+    for (int y = 1; y <= 25; ++y) ASSERT_EQ(Row(y), "") << "silent: no message, row " << y;
+}
+
+TEST_F(AppExitScreen, FailedMusicLeavesAMessage) {
+    SKIP_WITHOUT("exit");
+    MusicFailed = true;
+    ExitScreen();
+    EXPECT_EQ(Row(1), "hmm... something went wrong. but who cares. c ya");
+    for (int y = 2; y <= 25; ++y) ASSERT_EQ(Row(y), "") << y;
+    EXPECT_EQ(WhereY(), 2);
+
+    memcon::Reset();
+    SilentMode = true;  // silent wins: nothing to say
+    ExitScreen();
+    EXPECT_EQ(Row(1), "");
+}
+
+TEST_F(AppExitScreen, UsableMusicIsReleasedWithoutAMessage) {
+    SKIP_WITHOUT("exit");
+    ExitScreen();  // music on, not failed, nothing loaded: a quiet release
+    for (int y = 1; y <= 25; ++y) ASSERT_EQ(Row(y), "") << y;
+}
+
+using AppExitScreenDeathTest = AppExitScreen;
+
+TEST_F(AppExitScreenDeathTest, HotKeyXEndsTheProgramWithZeroAfterTheExitScreen) {
+    SKIP_WITHOUT("exit");
+    MakeFiles();
+    SilentMode = true;
+    EXPECT_EXIT(GlobalHotKey('x', 0), testing::ExitedWithCode(0), "");
+    EXPECT_EQ(program_.Files(), (std::vector<std::string>{"about.ans", "menu3.ans", "saved.ans"}))
+        << "the gallery's menu3.ans stays";
+    MakeFiles();
+    EXPECT_EXIT(GlobalHotKey('X', 0), testing::ExitedWithCode(0), "");
+    EXPECT_FALSE(Exists(program_ / "menu1.ans"));
+}
+
+}  // namespace

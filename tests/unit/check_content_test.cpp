@@ -1,0 +1,225 @@
+// The content rules on hand-made screens and texts: each rule passes good
+// input and reports the fault it exists for.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tools/content_rules.h"
+
+namespace {
+
+using contentrules::Problems;
+
+std::string Esc(const std::string& seq) { return "\x1b[" + seq; }
+
+// N lines of filler text, each ended by LF.
+std::string Lines(int n, const std::string& line = "|07a line of text") {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += line + "\n";
+    return out;
+}
+
+bool Mentions(const Problems& problems, const std::string& part) {
+    for (const std::string& p : problems)
+        if (p.find(part) != std::string::npos) return true;
+    return false;
+}
+
+class ContentRules : public ::testing::Test {
+protected:
+    void TearDown() override { DoneConsole(); }
+    contentrules::ScreenDrawer drawer;
+
+    Problems Fits(const std::string& bytes) { return contentrules::CheckFits(drawer, "SCREEN", bytes); }
+};
+
+// --- Screens stay inside 80x25 ------------------------------------------------
+
+TEST_F(ContentRules, ScreensThatStayInsideTheScreenPass) {
+    // Rows 1..23 with line breaks, row 24 full width (its wrap waits, so
+    // the CR LF after it does not leave an empty row), 79 cells of row 25.
+    std::string full;
+    for (int row = 0; row < 23; ++row) full += std::string(79, 'x') + "\r\n";
+    full += std::string(80, 'x') + "\r\n" + std::string(79, 'y');
+    EXPECT_TRUE(Fits(full).empty());
+    // A clear, a jump to the last row and cursor moves far past the edge:
+    // the renderer clamps them, nothing scrolls.
+    EXPECT_TRUE(Fits(Esc("2J") + Esc("25;1H") + "bottom" + Esc("99B") + Esc("99C") + Esc("D") + "z").empty());
+    // What follows the end-of-text mark is never drawn.
+    EXPECT_TRUE(Fits("title\x1a" + std::string(40, '\n')).empty());
+    EXPECT_TRUE(drawer.SelfTest());
+}
+
+TEST_F(ContentRules, AScrollIsReportedHoweverItComes) {
+    // 25 line breaks: the last one scrolls.
+    EXPECT_TRUE(Mentions(Fits(Lines(25, "row")), "scrolls the screen"));
+    // The last cell of row 25, alone.
+    EXPECT_FALSE(Fits(Esc("25;80H") + "x").empty());
+    // A full row 25 drawn by running text.
+    std::string text;
+    for (int row = 0; row < 24; ++row) text += "line\r\n";
+    EXPECT_FALSE(Fits(text + std::string(80, 'w')).empty());
+    // A scroll whose traces a later clear wipes away, by ESC[2J and by FF.
+    EXPECT_FALSE(Fits(std::string(30, '\n') + Esc("2J") + "clean").empty());
+    EXPECT_FALSE(Fits(std::string(30, '\n') + "\x0c" + "clean").empty());
+    EXPECT_FALSE(Fits(Esc("25;80H") + "x" + Esc("1;1H") + Esc("0J") + "J\x0c").empty());
+}
+
+// --- Places the program draws over stay blank ------------------------------------
+
+TEST_F(ContentRules, AMenuBoxMustStayBlankOnBlack) {
+    const contentrules::Box box{53, 10, 69, 16};
+    // Decoration around the box, NUL cells and black-background spaces in it.
+    ASSERT_TRUE(drawer.Draw(Esc("10;52H") + "#" + Esc("10;70H") + "#" + Esc("17;53H") + "#" + Esc("12;55H") +
+                            std::string(3, '\0') + Esc("1;31m") + "   "));
+    EXPECT_TRUE(contentrules::CheckBoxClear("MENU", box).empty());
+
+    ASSERT_TRUE(drawer.Draw(Esc("16;69H") + "#"));
+    const Problems glyph = contentrules::CheckBoxClear("MENU", box);
+    ASSERT_EQ(glyph.size(), 1u);
+    EXPECT_NE(glyph[0].find("column 69 row 16"), std::string::npos) << glyph[0];
+
+    // A space on a blue background shows as a blue cell.
+    ASSERT_TRUE(drawer.Draw(Esc("13;60H") + Esc("44m") + " "));
+    EXPECT_FALSE(contentrules::CheckBoxClear("MENU", box).empty());
+    // So does a bright (iCE) black background.
+    ASSERT_TRUE(drawer.Draw(Esc("13;60H") + Esc("5m") + " "));
+    EXPECT_FALSE(contentrules::CheckBoxClear("MENU", box).empty());
+}
+
+TEST_F(ContentRules, EachBackdropHasItsBoxes) {
+    EXPECT_EQ(contentrules::BoxesOf("MENU_ASC").size(), 2u);
+    EXPECT_EQ(contentrules::BoxesOf("TUTORS").size(), 1u);
+    EXPECT_EQ(contentrules::BoxesOf("EDIT_ASC")[0].Bottom, 22);
+    EXPECT_TRUE(contentrules::BoxesOf("LOGO").empty());
+}
+
+// --- Twins --------------------------------------------------------------------------
+
+TEST_F(ContentRules, TwinsArePlainSevenBitText) {
+    EXPECT_TRUE(contentrules::CheckTwinBytes("T", "|15hello|07\r\n+--+\n\x1a").empty());
+    EXPECT_TRUE(Mentions(contentrules::CheckTwinBytes("T", "a" + Esc("0m") + "b"), "ESC"));
+    EXPECT_TRUE(Mentions(contentrules::CheckTwinBytes("T", "block \xdb"), "above 127"));
+    EXPECT_TRUE(Mentions(contentrules::CheckTwinBytes("T", "tab\there"), "control byte"));
+    EXPECT_EQ(contentrules::CheckTwinBytes("T", "\x1b\xb0\x07").size(), 3u);
+}
+
+// --- Header screens --------------------------------------------------------------------
+
+// A header screen: three labels with a marker after each, the window's
+// corners at (TopX,TopY) and (BottomX,BottomY).
+std::string Header(int topX, int topY, int bottomX, int bottomY) {
+    return Esc("2;3H") + "title: !" + Esc("3;3H") + "author: !" + Esc("4;3H") + "category: !" +
+           Esc(std::to_string(topY) + ";" + std::to_string(topX) + "H") + "!" +
+           Esc(std::to_string(bottomY) + ";" + std::to_string(bottomX) + "H") + "!";
+}
+
+TEST_F(ContentRules, AGoodHeaderYieldsFiveSingleMarkers) {
+    ASSERT_TRUE(drawer.Draw(Header(1, 6, 80, 24)));
+    EXPECT_TRUE(contentrules::CheckHeaderFields("ARTICLE_HDR").empty());
+    EXPECT_TRUE(contentrules::CheckMarkerCount("ARTICLE_HDR", Header(1, 6, 80, 24)).empty());
+}
+
+TEST_F(ContentRules, HeaderFaultsAreNamed) {
+    // Four markers: the window's last corner is missing.
+    const std::string four = Esc("2;3H") + "t: !" + Esc("3;3H") + "a: !" + Esc("4;3H") + "c: !" + Esc("6;1H") + "!";
+    ASSERT_TRUE(drawer.Draw(four));
+    EXPECT_TRUE(Mentions(contentrules::CheckHeaderFields("ARTICLE_HDR"), "shows 4"));
+    EXPECT_TRUE(Mentions(contentrules::CheckMarkerCount("ARTICLE_HDR", four), "holds 4"));
+
+    // A run of two markers.
+    ASSERT_TRUE(drawer.Draw(Header(1, 6, 80, 24) + Esc("2;11H") + "!"));
+    EXPECT_TRUE(Mentions(contentrules::CheckHeaderFields("ARTICLE_HDR"), "2 markers long"));
+
+    // The top-left corner not in column 1.
+    ASSERT_TRUE(drawer.Draw(Header(2, 6, 80, 24)));
+    EXPECT_TRUE(Mentions(contentrules::CheckHeaderFields("ARTICLE_HDR"), "wanted column 1"));
+
+    // The bottom-right corner on the same row, and left of the top-left.
+    ASSERT_TRUE(drawer.Draw(Header(1, 6, 80, 6)));
+    EXPECT_TRUE(Mentions(contentrules::CheckHeaderFields("ARTICLE_HDR"), "not below and right"));
+    ASSERT_TRUE(drawer.Draw(Esc("2;3H") + "t: !" + Esc("3;3H") + "a: !" + Esc("4;3H") + "c: !" + Esc("6;1H") + "!" +
+                            Esc("5;40H") + "!"));
+    EXPECT_FALSE(contentrules::CheckHeaderFields("ARTICLE_HDR").empty());
+
+    // A marker that a later byte hides is still a marker in the file.
+    EXPECT_FALSE(contentrules::CheckMarkerCount("ARTICLE_HDR_ASC", Header(1, 6, 80, 24) + Esc("1;1H") + "!\b ").empty());
+}
+
+TEST_F(ContentRules, MarkersBelongToHeadersOnly) {
+    EXPECT_TRUE(contentrules::CheckMarkerCount("MENU", "menu|15 art").empty());
+    EXPECT_TRUE(Mentions(contentrules::CheckMarkerCount("LOGO", "hello!"), "holds 1"));
+}
+
+// --- Texts ----------------------------------------------------------------------------------
+
+TEST_F(ContentRules, AGoodTextPasses) {
+    // 79 characters with the colour codes counted; literal bars that begin no
+    // code are shown as they are.
+    const std::string wide = "|15|16" + std::string(30, 'a') + "|00|23 a || b | c |ab" + std::string(19, 'b') + "|07";
+    ASSERT_EQ(wide.size(), 79u);
+    EXPECT_TRUE(contentrules::CheckText("T", Lines(59) + wide + "\n").empty());
+    EXPECT_TRUE(contentrules::CheckText("T", Lines(250)).empty());
+}
+
+TEST_F(ContentRules, TextFaultsAreNamed) {
+    using contentrules::CheckText;
+    EXPECT_TRUE(Mentions(CheckText("T", Lines(59)), "has 59 lines"));
+    EXPECT_TRUE(Mentions(CheckText("T", Lines(251)), "has 251 lines"));
+    EXPECT_TRUE(Mentions(CheckText("T", Lines(70, "dos line\r")), "ends with CR"));
+    EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + "no end"), "no LF"));
+    EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + std::string(80, 'x') + "\n"), "longer than 79 characters, colour codes counted (80)"));
+    EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + std::string(300, 'x') + "\n"), "(300)"));
+    EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + "|15" + std::string(77, 'x') + "\n"), "(80)"))
+        << "colour codes count towards the width";
+    EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + "caf\xe9\n"), "above 127"));
+    EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + "tab\there\n"), "control byte"));
+    EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + "wow!\n"), "line 71 holds \"!\""));
+    for (const std::string bad : {"|24 too high", "a | 5 b", "hex |x5", "end |1", "minus |-3"})
+        EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + bad + "\n"), "colour code outside")) << bad;
+    // The first bar of a line is a good code, the second a stray one.
+    EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + "|07ok |31\n"), "(column 7)"));
+}
+
+TEST_F(ContentRules, ManyFaultsOfOneKindAreSummed) {
+    const Problems p = contentrules::CheckText("T", Lines(70, "bang!"));
+    EXPECT_EQ(p.size(), 6u);
+    EXPECT_TRUE(Mentions(p, "65 more line(s)"));
+}
+
+// --- Modules, library, catalogue -----------------------------------------------------------
+
+TEST_F(ContentRules, ModulesAndLibraryAreRecognised) {
+    EXPECT_TRUE(contentrules::CheckModule("M", "Extended Module: song").empty());
+    std::string mod(2000, '\0');
+    mod.replace(1080, 4, "M.K.");
+    EXPECT_TRUE(contentrules::CheckModule("M", mod).empty());
+    EXPECT_FALSE(contentrules::CheckModule("M", std::string(2000, 'x')).empty());
+    EXPECT_FALSE(contentrules::CheckModule("M", "RIFF....WAVE").empty());
+    EXPECT_TRUE(contentrules::CheckLibrary("S", std::string("\x7f" "ELF\x02\x01", 6)).empty());
+    EXPECT_FALSE(contentrules::CheckLibrary("S", "#!/bin/sh").empty());
+}
+
+TEST_F(ContentRules, MissingAndStrayResourcesAreNamed) {
+    // Every resource holds a few letters, but ART7 is not there.
+    const contentrules::Lookup lookup = [](const std::string& name) -> std::optional<std::string_view> {
+        if (name == "ART7") return std::nullopt;
+        return std::string_view("hi");
+    };
+    contentrules::Summary summary;
+    const Problems p = contentrules::CheckCatalogue(lookup, summary);
+    EXPECT_TRUE(Mentions(p, "ART7: missing from the executable"));
+    EXPECT_FALSE(Mentions(p, "ART1: missing"));
+    EXPECT_FALSE(Mentions(p, "(checker)"));
+    EXPECT_EQ(summary.Screens, 28);  // 29 screens and twins, less ART7
+
+    const Problems strays = contentrules::CheckUncatalogued({"MENU", "menu_asc", "MENU-ASC", "ART11"});
+    ASSERT_EQ(strays.size(), 2u);
+    EXPECT_TRUE(Mentions(strays, "MENU-ASC"));
+    EXPECT_TRUE(Mentions(strays, "ART11"));
+
+    EXPECT_EQ(contentrules::CheckResource(drawer, {"NEWS", contentrules::Kind::Text}, ""),
+              Problems{"NEWS: is empty"});
+}
+
+}  // namespace

@@ -1,0 +1,356 @@
+// The music side of the program on the memory console: the track menu's
+// frame and keys, the switches that keep the music inert, and the real sound
+// library (embedded in the test binary) under SDL's silent driver.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "app/resources.h"
+#include "console/con_memory.h"
+#include "console/m_Console.h"
+#include "music/music.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// --- The frame, written out piece by piece ------------------------------------------
+
+std::string Run(unsigned char ch, int count) { return std::string(static_cast<std::size_t>(count), static_cast<char>(ch)); }
+
+const std::string SP = " ";
+const std::string B0 = "\xB0";
+const std::string B1 = "\xB1";
+const std::string B2 = "\xB2";
+const std::string FB = "\xDB";  // full block
+const std::string LH = "\xDC";  // lower half
+const std::string UH = "\xDF";  // upper half
+
+std::string Join(std::initializer_list<std::string> pieces) {
+    std::string row;
+    for (const auto& piece : pieces)
+        row += piece;
+    return row;
+}
+
+const std::array<std::string, 10> ExpectedFrame = {
+    Join({"|04", Run(0xDB, 2), "|12", "|20", Run(0xDB, 3), B2, B1, B0, "|00", Run(' ', 2), "|12", "Tracks...",
+          "|00", Run(' ', 21), "|04", Run(0xDC, 2), FB, LH, "|15", B0, "|04", Run(' ', 5), "|12", B2, UH, "|04",
+          "|16", FB, "|07", SP, B0, "|04", SP, "|07", SP}),
+    Join({"|04", B2, FB, "|12", "|20", FB, "|04", "|16", Run(0xDB, 17), "|20", Run(0xDB, 2), LH, FB,
+          Run(0xDC, 9), Run(' ', 2), Run(0xDB, 9), "|00", SP, "|04", Run(0xDB, 4), SP, "|12", B2, "|04", "|16",
+          Run(0xDB, 2), "|07", SP, B2, B0}),
+    Join({"|04", B2, FB, "|12", "|20", FB, "|04", "|16", Run(0xDB, 8), "|00", "|20", Run(' ', 9), "|04",
+          Run(0xDB, 24), "|00", SP, "|04", Run(0xDB, 4), LH, "|12", B0, "|04", "|16", Run(0xDB, 2), "|07", SP,
+          FB, B2}),
+    Join({"|04", B1, Run(0xDB, 4), "|00", "|20", Run(' ', 46), "|04", "|16", Run(0xDB, 2), "|07", SP, UH, FB}),
+    Join({"|04", B0, Run(0xDB, 5), "|00", "|20", Run(' ', 28), "|04", "|16", Run(0xDB, 18), UH, "|07", SP, FB,
+          "|15", "|23", B0, "|16", B0}),
+    Join({"|04", B0, Run(0xDB, 33), "|00", "|20", SP, "|04", "|16", Run(0xDB, 15), "|12", "|20", FB, "|04", "|16",
+          FB, "|07", SP, Run(0xDB, 3)}),
+    Join({"|12", SP, "|00", "|20", Run(' ', 34), "|04", "|16", Run(0xDB, 11), "|12", "|20", B0, B1, B2, FB, UH,
+          "|04", "|16", FB, "|07", SP, Run(0xDB, 2)}),
+    Join({"|12", SP, "|00", "|20", Run(' ', 13), "|04", "|16", Run(0xDB, 33), Run(0xDF, 4), "|07", SP, LH,
+          Run(0xDB, 2)}),
+    Join({"|04", SP, "|07", Run(0xDC, 4), "|15", LH, "|07", Run(0xDC, 4), "|15", Run(0xDC, 2), "|07",
+          Run(0xDC, 2), "|15", LH, "|07", Run(0xDC, 33), Run(0xDB, 4), Run(0xDF, 2), SP}),
+    Join({Run(0xDF, 8), "|15", Run(0xDF, 2), "|07", Run(0xDF, 3), "|15", UH, "|07", Run(0xDF, 34)}),
+};
+
+constexpr std::array<int, 10> FrameWidths = {57, 56, 56, 56, 57, 56, 55, 55, 55, 48};
+
+// --- Keys ------------------------------------------------------------------------------
+
+constexpr uint16_t ScanDown = 80;
+
+void Down(int times = 1) {
+    for (int i = 0; i < times; ++i)
+        memcon::PressExtended(ScanDown);
+}
+
+// Keys that move the bar from the first track to "[ c l o s e ]" and choose it.
+void CloseFromTop() {
+    Down(5);
+    memcon::PressEnter();
+}
+
+// The closing keys once more after a test's own script: they close the
+// menu from wherever it stands, so a menu that closes too late takes them
+// and does not hang, and one that closes in time leaves them unread. The
+// space in front is for the redraw after closing, which may drop a key (the
+// renderer looks at the keyboard once per byte, end mark included).
+void PushBackstop() {
+    memcon::TypeText(" ");
+    CloseFromTop();
+}
+
+// Whether exactly the backstop is left after the menu: nothing of it taken
+// (closed too late), nothing of the script left over (closed too early).
+::testing::AssertionResult BackstopUnread() {
+    const std::string closing("\0P\0P\0P\0P\0P\r", 11);
+    std::string keys;
+    while (KeyPressed())
+        keys += ReadKey();
+    if (keys == closing || keys == " " + closing)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "keys left after the menu closed: " << ::testing::PrintToString(keys);
+}
+
+// --- Fixture ---------------------------------------------------------------------------------
+
+std::string ReadFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class MusicTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A menu that never ends would spin in virtual time for ever: turn
+        // that into a failure of the whole run instead of a hang.
+        ::alarm(60);
+        memcon::Reset();
+        InitConsole();
+        dir_ = fs::temp_directory_path() /
+               ("music_test_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+        ProgramDir = dir_.string() + "/";
+        // Empty unless a test needs to see it: the renderer reads a key per
+        // byte it draws, which would eat the backstop keys.
+        CurrentScreenFile = (dir_ / "backdrop.ans").string();
+        WriteBackdrop("");
+        SilentMode = false;
+        MusicFailed = false;
+        MusicPlaying = false;
+        TrackMenuOpen = false;
+        CurrentMusicFile.clear();
+        SoundLibraryFile.clear();
+        AsciiSuffix.clear();
+        DisplaySpeed = 800;
+    }
+    void TearDown() override {
+        ReleaseMusic();
+        ::unsetenv("SDL_AUDIODRIVER");
+        DoneConsole();
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+        ::alarm(0);
+    }
+
+    fs::path ModuleFile() const { return dir_ / "music.mod"; }
+    void WriteBackdrop(const std::string& text) const {
+        std::ofstream(CurrentScreenFile, std::ios::binary | std::ios::trunc) << text;
+    }
+
+    fs::path dir_;
+};
+
+// --- The frame ----------------------------------------------------------------------------------
+
+TEST_F(MusicTest, FrameRowsHoldTheArtAndItsWidths) {
+    for (std::size_t i = 0; i < TrackFrameRows.size(); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i + 1));
+        EXPECT_EQ(TrackFrameRows[i], ExpectedFrame[i]);
+        EXPECT_EQ(PipeLength(TrackFrameRows[i]), FrameWidths[i]);
+    }
+}
+
+TEST_F(MusicTest, FrameIsDrawnRowByRowFromTheTopLeftCorner) {
+    for (std::size_t i = 0; i < TrackFrameRows.size(); ++i)
+        WriteXYPipe(1, static_cast<int>(i) + 1, 7, TrackFrameRows[i]);
+    std::vector<conapi::Cell> reference;
+    for (int row = 0; row < 25; ++row)
+        for (int col = 0; col < 80; ++col)
+            reference.push_back(memcon::CellAt(col, row));
+
+    DoneConsole();
+    memcon::Reset();
+    InitConsole();
+    DrawTrackFrame();
+    for (int row = 0; row < 25; ++row)
+        for (int col = 0; col < 80; ++col) {
+            const conapi::Cell want = reference[static_cast<std::size_t>(row * 80 + col)];
+            const conapi::Cell got = memcon::CellAt(col, row);
+            ASSERT_EQ(got.Char, want.Char) << "column " << col + 1 << ", row " << row + 1;
+            ASSERT_EQ(got.Attr, want.Attr) << "column " << col + 1 << ", row " << row + 1;
+        }
+    EXPECT_GE(memcon::SleptMs(), 100u) << "10 ms after each of the ten rows";
+
+    // The title sits in light red on red.
+    EXPECT_EQ(memcon::RowText(0).substr(10, 9), "Tracks...");
+    EXPECT_EQ(memcon::CellAt(10, 0).Attr & 0xFF, 0x4C);
+    EXPECT_EQ(memcon::CellAt(0, 0).Char & 0xFF, 0xDB);
+    EXPECT_EQ(memcon::CellAt(0, 0).Attr & 0xFF, 0x04);
+}
+
+// --- Keys in the track menu ---------------------------------------------------------------------
+
+TEST_F(MusicTest, OnlyTheCloseEntryClosesTheMenu) {
+    MusicFailed = true;  // choices do nothing; the keys are what is tested
+    memcon::PressEsc();
+    memcon::PressExtended(75);  // Left
+    memcon::PressExtended(77);  // Right
+    memcon::PressEsc();
+    CloseFromTop();  // each negative result starts again at the top
+    PushBackstop();
+    TrackMenu();
+    EXPECT_TRUE(BackstopUnread());
+    EXPECT_FALSE(TrackMenuOpen);
+}
+
+TEST_F(MusicTest, ClosingDrawsTheScreenUnderTheMenuAgain) {
+    WriteBackdrop("backdrop under the menu");
+    CloseFromTop();
+    TrackMenu();
+    EXPECT_EQ(memcon::RowText(0).substr(0, 23), "backdrop under the menu");
+    for (int row = 1; row < 10; ++row)
+        EXPECT_EQ(memcon::RowText(row).find_first_not_of(' '), std::string::npos) << "row " << row + 1;
+    EXPECT_EQ(memcon::CellAt(0, 0).Attr & 0xFF, 7);
+}
+
+TEST_F(MusicTest, MenuStartsAgainOnTheChosenEntry) {
+    MusicFailed = true;
+    Down(2);
+    memcon::PressEnter();  // the third track: the menu stays open on it
+    Down(3);
+    memcon::PressEnter();  // from the third entry, three down is the close entry
+    PushBackstop();
+    TrackMenu();
+    EXPECT_TRUE(BackstopUnread());
+    EXPECT_FALSE(TrackMenuOpen);
+}
+
+TEST_F(MusicTest, HotKeysInsideTheMenu) {
+    SilentMode = true;
+    // T, M and H would open another track menu or the help screen over this
+    // one; here they do nothing. "+" and A reach the global handler.
+    memcon::TypeText("tmhTMH+a");
+    CloseFromTop();
+    PushBackstop();
+    TrackMenu();
+    EXPECT_TRUE(BackstopUnread());
+    EXPECT_FALSE(TrackMenuOpen);
+    EXPECT_EQ(DisplaySpeed, 820);
+    EXPECT_EQ(AsciiSuffix, "_asc");
+}
+
+// --- Music switched off ---------------------------------------------------------------------------
+
+TEST_F(MusicTest, SilentModeKeepsEverythingInert) {
+    SilentMode = true;
+    memcon::PressEnter();  // track 1
+    Down();
+    memcon::PressEnter();  // track 2
+    Down(4);
+    memcon::PressEnter();  // close
+    PushBackstop();
+    TrackMenu();
+    EXPECT_TRUE(BackstopUnread());
+
+    PlayTrack("music3");
+    ToggleMusic();
+    ToggleMusic();
+    EXPECT_FALSE(fs::exists(ModuleFile()));
+    EXPECT_TRUE(CurrentMusicFile.empty());
+    EXPECT_FALSE(MusicPlaying);
+    EXPECT_FALSE(MusicFailed);
+}
+
+TEST_F(MusicTest, AfterAFailureChoicesDoNothing) {
+    MusicFailed = true;
+    memcon::PressEnter();
+    Down(5);
+    memcon::PressEnter();
+    TrackMenu();
+    PlayTrack("music1");
+    ToggleMusic();
+    EXPECT_FALSE(fs::exists(ModuleFile()));
+    EXPECT_FALSE(MusicPlaying);
+    ReleaseMusic();  // nothing loaded: harmless
+}
+
+// --- The real library ---------------------------------------------------------------------------------
+
+TEST_F(MusicTest, InitFailureSwitchesTheMusicOff) {
+    ::setenv("SDL_AUDIODRIVER", "nonexistent_driver", 1);
+    LoadSoundLibrary();
+    EXPECT_TRUE(MusicFailed);
+    EXPECT_FALSE(MusicPlaying);
+    EXPECT_EQ(SoundLibraryFile, ProgramDir + "soundlib.so");
+    EXPECT_TRUE(fs::exists(SoundLibraryFile));
+    EXPECT_EQ(memcon::RowText(0).substr(0, 11), "Init failed");
+    EXPECT_FALSE(fs::exists(ModuleFile())) << "no track is started";
+
+    ToggleMusic();
+    PlayTrack("music1");
+    EXPECT_FALSE(MusicPlaying);
+    EXPECT_FALSE(fs::exists(ModuleFile()));
+}
+
+TEST_F(MusicTest, LoadsTheLibraryAndSwitchesTracks) {
+    for (const char* name : {"music1", "music2", "music3", "music4", "music5"})
+        if (FindResource(name) == nullptr)
+            GTEST_SKIP() << "the issue's modules are not embedded yet";
+
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    LoadSoundLibrary();
+    ASSERT_FALSE(MusicFailed) << memcon::RowText(0) << " / " << memcon::RowText(1);
+    EXPECT_TRUE(MusicPlaying);
+    EXPECT_EQ(memcon::RowText(0).find_first_not_of(' '), std::string::npos) << "no message on success";
+    EXPECT_EQ(CurrentMusicFile, (dir_ / "music.mod").string());
+    const ResourceData* first = FindResource("music1");
+    EXPECT_EQ(ReadFile(ModuleFile()), std::string(reinterpret_cast<const char*>(first->Data), first->Size));
+
+    ToggleMusic();
+    EXPECT_FALSE(MusicPlaying);
+    ToggleMusic();
+    EXPECT_TRUE(MusicPlaying);
+
+    Down(2);
+    memcon::PressEnter();  // the third track
+    Down(3);
+    memcon::PressEnter();
+    PushBackstop();
+    TrackMenu();
+    EXPECT_TRUE(BackstopUnread());
+    EXPECT_TRUE(MusicPlaying);
+    const ResourceData* third = FindResource("music3");
+    EXPECT_EQ(ReadFile(ModuleFile()), std::string(reinterpret_cast<const char*>(third->Data), third->Size));
+
+    // The switches come first, even with the library loaded.
+    SilentMode = true;
+    ToggleMusic();
+    PlayTrack("music2");
+    EXPECT_TRUE(MusicPlaying);
+    EXPECT_EQ(ReadFile(ModuleFile()), std::string(reinterpret_cast<const char*>(third->Data), third->Size));
+    SilentMode = false;
+    MusicFailed = true;
+    ToggleMusic();
+    EXPECT_TRUE(MusicPlaying);
+    MusicFailed = false;
+
+    // A module file the library refuses leaves the music off; P tries again.
+    ToggleMusic();
+    std::ofstream(ModuleFile(), std::ios::binary | std::ios::trunc) << "not a module";
+    ToggleMusic();
+    EXPECT_FALSE(MusicPlaying);
+
+    ReleaseMusic();
+    EXPECT_FALSE(MusicPlaying);
+    ToggleMusic();  // nothing is loaded any more: harmless
+    EXPECT_TRUE(fs::remove(SoundLibraryFile));
+}
+
+}  // namespace

@@ -1,0 +1,544 @@
+// The main menu and the sections, run on the memory console with the real
+// embedded screens and texts.
+//
+// Keys are scheduled at later virtual times, one wait at a time: the ANSI
+// renderer takes any key that is due while it draws, so each key must come
+// after the wipe and the drawing before the wait it is meant for. A test
+// looks at the screen where the program stops for a key that the script
+// does not hold (viewer, prompt, dialog): the memory console then throws
+// InputExhausted out of the section.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ansi/ansi_renderer.h"
+#include "app/articles.h"
+#include "app/gallery.h"
+#include "app/main_menu.h"
+#include "app/program.h"
+#include "app_fixture.h"
+#include "console/con_memory.h"
+
+namespace {
+
+using apptest::Exists;
+using apptest::FillScreen;
+using apptest::ReadFile;
+using apptest::WriteFile;
+
+constexpr Byte KeyDown = 80, KeyLeft = 75, KeyRight = 77, KeyEnd = 79;
+
+// Longer than any wipe plus the drawing of a screen.
+constexpr uint32_t Gap = 10000;
+
+class Sections : public apptest::ProgramTest {
+protected:
+    // The moment of the next wait; the keys of one wait share it.
+    uint32_t Next() { return at_ += Gap; }
+
+    void Down(int n, uint32_t at) {
+        for (int i = 0; i < n; ++i) memcon::PressExtended(KeyDown, 0, at);
+    }
+    // Moves the bar N entries down and chooses.
+    void Choose(int n) {
+        const uint32_t at = Next();
+        Down(n, at);
+        memcon::PressEnter(at);
+    }
+    void Esc() { memcon::PressEsc(Next()); }
+    void Type(const std::string& text) { memcon::TypeText(text, Next()); }
+    // The last entry of a menu.
+    void ChooseLast() {
+        const uint32_t at = Next();
+        memcon::PressExtended(KeyEnd, 0, at);
+        memcon::PressEnter(at);
+    }
+
+    // The rows of a resource screen drawn on a cleared screen.
+    std::vector<std::string> DrawnRows(const std::string& resource) {
+        WriteFile(work_ / "drawn.ans", ResourceBytes(resource));
+        SetTextColor(7);
+        ClearScreen();
+        ShowAnsiFile(work_ / "drawn.ans", 0);
+        std::remove((work_ / "drawn.ans").c_str());
+        std::vector<std::string> rows;
+        for (int y = 1; y <= 25; ++y) rows.push_back(Row(y));
+        return rows;
+    }
+
+    // The text a viewer row shows of a pipe-coded line: codes removed.
+    static std::string Visible(const std::string& line) {
+        std::string out;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '|' && i + 2 < line.size() && isdigit(static_cast<unsigned char>(line[i + 1])) &&
+                isdigit(static_cast<unsigned char>(line[i + 2]))) {
+                i += 2;
+                continue;
+            }
+            out += line[i];
+        }
+        return out;
+    }
+    // Line I (0-based) of an LF-terminated text.
+    static std::string LineOf(const std::string& text, int i) {
+        std::size_t start = 0;
+        for (; i > 0 && start != std::string::npos; --i) {
+            start = text.find('\n', start);
+            if (start != std::string::npos) ++start;
+        }
+        if (start == std::string::npos) return {};
+        return text.substr(start, text.find('\n', start) - start);
+    }
+
+    apptest::Watchdog watchdog_{std::chrono::seconds(30)};
+    uint32_t at_ = 0;
+};
+
+// Where the marker runs of the header screen lie, found on the drawn screen.
+struct Marker {
+    int x, y;
+};
+
+// --- Main menu -----------------------------------------------------------------------
+
+constexpr int MenuX = 53, MenuY = 10, MenuW = 17;
+
+TEST_F(Sections, MainMenuEscLeavesAndRemovesItsScreen) {
+    SKIP_WITHOUT("menu");
+    Esc();
+    MainMenu();
+    EXPECT_EQ(CurrentScreenFile, ProgramDir + "menu1.ans");
+    EXPECT_TRUE(program_.Files().empty());
+}
+
+TEST_F(Sections, MainMenuExitEntryLeaves) {
+    SKIP_WITHOUT("menu");
+    Choose(5);
+    MainMenu();
+    EXPECT_TRUE(program_.Files().empty());
+}
+
+TEST_F(Sections, MainMenuLeftAndRightStartAgainOnTheFirstEntry) {
+    SKIP_WITHOUT("menu", "edit", "editorial", "about", "abouttxt");
+    for (Byte arrow : {KeyLeft, KeyRight}) {
+        SCOPED_TRACE(arrow == KeyLeft ? "Left" : "Right");
+        Choose(4);  // the about page, so that the menu comes back on entry 4
+        Esc();
+        memcon::PressExtended(arrow, 0, Next());
+        Choose(0);  // Enter on whatever is highlighted after the redraw
+        EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+        EXPECT_TRUE(Exists(program_ / "editorial.txt")) << "the editorial is open";
+        EXPECT_FALSE(Exists(program_ / "about.txt"));
+        std::remove((program_ / "editorial.txt").c_str());
+        std::remove((program_ / "edit.ans").c_str());
+    }
+}
+
+TEST_F(Sections, MainMenuHighlightsTheEntryOfTheSectionThatReturned) {
+    SKIP_WITHOUT("menu", "about", "abouttxt");
+    Choose(4);  // about
+    Esc();      // leaves the viewer
+    Choose(0);  // Enter on the highlighted entry
+    EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+    EXPECT_TRUE(Exists(program_ / "about.txt")) << "the about page is open again";
+    EXPECT_FALSE(Exists(program_ / "editorial.txt"));
+    EXPECT_EQ(CurrentScreenFile, ProgramDir + "menu1.ans") << "the about page sets no screen file";
+}
+
+TEST_F(Sections, MainMenuRefusesTheGalleryInAsciiMode) {
+    SKIP_WITHOUT("menu_asc");
+    const std::string refusal = "even if you access the menu, you can't see the ansi art :p";
+    AsciiSuffix = "_asc";
+    Choose(2);
+    EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+    EXPECT_EQ(Row(22).substr(11), refusal);
+    EXPECT_EQ(At(12, 22), 0x07);
+    EXPECT_EQ(At(MenuX + MenuW - 1, MenuY + 2), 0x0F) << "the bar is on the entry";
+    EXPECT_EQ(At(MenuX + MenuW - 1, MenuY), 0x07);
+
+    // A key closes the refusal; the menu comes back on the same entry.
+    memcon::Reset();
+    at_ = 0;
+    Choose(2);
+    Type("q");
+    Choose(0);
+    EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+    EXPECT_EQ(Row(22).substr(11), refusal);
+    EXPECT_EQ(At(MenuX + MenuW - 1, MenuY + 2), 0x0F);
+    EXPECT_EQ(At(MenuX + MenuW - 1, MenuY), 0x07);
+    EXPECT_FALSE(Exists(program_ / "menu3.ans")) << "the gallery was not entered";
+}
+
+TEST_F(Sections, MainMenuKeepsItsColoursWhenHotKeyASwitchesMode) {
+    SKIP_WITHOUT("menu");
+    Type("a");
+    Choose(2);
+    EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+    EXPECT_EQ(AsciiSuffix, "_asc");
+    EXPECT_EQ(Row(22).substr(11, 14), "even if you ac") << "the next choice is refused";
+    EXPECT_EQ(At(MenuX + MenuW - 1, MenuY + 1), 0x08) << "the ANSI colours stay";
+    EXPECT_EQ(At(MenuX + MenuW - 1, MenuY + 2), 0x0F);
+}
+
+// --- Articles and tutorials ----------------------------------------------------------------
+
+class SectionArticles : public Sections {
+protected:
+    // The marker cells of the header screen, in screen order.
+    std::vector<Marker> HeaderMarkers(const std::string& resource) {
+        DrawnRows(resource);
+        std::vector<Marker> markers;
+        for (int y = 1; y <= 25; ++y)
+            for (int x = 1; x <= 80; ++x)
+                if (Ch(x, y) == '!') markers.push_back({x, y});
+        return markers;
+    }
+};
+
+TEST_F(SectionArticles, EntryShowsItsFieldsAndTextWhereTheMarkersWere) {
+    SKIP_WITHOUT("articles", "article_hdr", "news");
+    const std::vector<Marker> m = HeaderMarkers("article_hdr");
+    ASSERT_EQ(m.size(), 5u) << "the header screen marks three fields and two corners";
+
+    Choose(0);
+    EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
+    EXPECT_EQ(Row(m[0].y).substr(m[0].x - 1, 20), "scene news, issue #1");
+    EXPECT_EQ(Row(m[1].y).substr(m[1].x - 1, 4), "moth");
+    EXPECT_EQ(Row(m[2].y).substr(m[2].x - 1, 10), "scene/news");
+    // The viewer's window: the first line at the top-left corner, in its
+    // own colours.
+    const std::string first = Visible(LineOf(ResourceBytes("news"), 0));
+    EXPECT_EQ(Row(m[3].y).substr(m[3].x - 1, first.size()), first);
+    EXPECT_EQ(At(m[3].x, m[3].y), 0x0F);
+    for (const Marker& k : m) EXPECT_NE(Ch(k.x, k.y), '!') << k.x << "," << k.y;
+
+    EXPECT_TRUE(Exists(program_ / "news.txt"));
+    EXPECT_TRUE(Exists(program_ / "news_hdr.ans"));
+    EXPECT_EQ(CurrentScreenFile, ProgramDir + "articles.ans");
+}
+
+TEST_F(SectionArticles, ViewerWindowSpansTheCornerMarkers) {
+    SKIP_WITHOUT("articles", "article_hdr", "news");
+    const std::vector<Marker> m = HeaderMarkers("article_hdr");
+    ASSERT_EQ(m.size(), 5u);
+    // Width is the bottom-right marker's column: the scroll bar stands in
+    // column X + Width - 1; Height + 1 rows are drawn.
+    const int x = m[3].x, y = m[3].y, width = m[4].x, height = m[4].y - m[3].y;
+    Choose(0);
+    EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
+    const int bar = x + width - 1;
+    if (bar <= 80) {
+        EXPECT_EQ(At(bar, y), 0x70) << "the thumb starts at the top";
+        EXPECT_EQ(At(bar, y + height - 1), 0x07) << "the track ends one row above the last";
+    }
+    const std::string last = Visible(LineOf(ResourceBytes("news"), height)).substr(0, 10);
+    EXPECT_EQ(Row(y + height).substr(x - 1, last.size()), last) << "line Height is on the last row";
+}
+
+TEST_F(SectionArticles, LeavingTheViewerRemovesTheEntrysFilesAndBackLeaves) {
+    SKIP_WITHOUT("articles", "article_hdr", "article1");
+    Choose(1);
+    Esc();  // leaves the viewer
+    ChooseLast();
+    ArticlesSection();
+    EXPECT_EQ(program_.Files(), std::vector<std::string>{"articles.ans"}) << "the section screen stays";
+}
+
+TEST_F(SectionArticles, EscInTheSectionMenuStaysAndStartsOnTheFirstEntry) {
+    SKIP_WITHOUT("articles", "article_hdr", "news");
+    const uint32_t at = Next();
+    Down(3, at);
+    memcon::PressEsc(at);
+    Choose(0);
+    EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
+    EXPECT_TRUE(Exists(program_ / "news.txt")) << "the first entry opened";
+    EXPECT_FALSE(Exists(program_ / "article3.txt"));
+}
+
+TEST_F(SectionArticles, EmptyAuthorLeavesTheFieldBlank) {
+    SKIP_WITHOUT("tutors", "article_hdr", "article4");
+    const std::vector<Marker> m = HeaderMarkers("article_hdr");
+    ASSERT_EQ(m.size(), 5u);
+    Choose(0);  // the first tutorial has no author
+    EXPECT_THROW(TutorsSection(), memcon::InputExhausted);
+    EXPECT_EQ(Ch(m[1].x, m[1].y), ' ');
+    EXPECT_TRUE(Exists(program_ / "article4.txt"));
+    EXPECT_EQ(CurrentScreenFile, ProgramDir + "tutors.ans");
+}
+
+TEST_F(SectionArticles, AsciiModeUsesTheTwinHeader) {
+    SKIP_WITHOUT("articles_asc", "article_hdr_asc", "news");
+    const std::vector<Marker> m = HeaderMarkers("article_hdr_asc");
+    ASSERT_GE(m.size(), 3u);
+    AsciiSuffix = "_asc";
+    Choose(0);
+    EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
+    EXPECT_EQ(Row(m[0].y).substr(m[0].x - 1, 20), "scene news, issue #1");
+    EXPECT_EQ(ReadFile(program_ / "articles.ans"), ResourceBytes("articles_asc"));
+    EXPECT_EQ(ReadFile(program_ / "news_hdr.ans"), ResourceBytes("article_hdr_asc"));
+}
+
+TEST_F(SectionArticles, HotKeyABetweenTwoEntriesTakesTheNewModesHeader) {
+    SKIP_WITHOUT("articles", "article_hdr", "article_hdr_asc", "news");
+    const std::vector<Marker> m = HeaderMarkers("article_hdr_asc");
+    ASSERT_GE(m.size(), 3u);
+    Choose(0);
+    Esc();
+    const uint32_t at = Next();
+    memcon::TypeText("a", at);  // the menu stays as it is, in ANSI colours
+    memcon::PressExtended(71, 0, at);  // Home: the first entry again
+    memcon::PressEnter(at);
+    EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
+    EXPECT_EQ(AsciiSuffix, "_asc");
+    EXPECT_EQ(ReadFile(program_ / "news_hdr.ans"), ResourceBytes("article_hdr_asc"));
+    EXPECT_EQ(ReadFile(program_ / "articles.ans"), ResourceBytes("articles")) << "the section keeps its screen";
+    EXPECT_EQ(Row(m[0].y).substr(m[0].x - 1, 20), "scene news, issue #1");
+    EXPECT_EQ(Row(m[2].y).substr(m[2].x - 1, 10), "scene/news");
+}
+
+// --- Gallery -------------------------------------------------------------------------------
+
+constexpr int FieldX = 18, FieldY = 14;  // the save dialog's input field
+const std::string GalleryPrompt =
+    "p r e s s  e  t o  e x t r a c t. a n y  o t h e r  k e y  t o  c o n t i n u e";
+
+class SectionGallery : public Sections {
+protected:
+    void SetUp() override {
+        Sections::SetUp();
+        if (FindResource("ansi") == nullptr) GTEST_SKIP() << "the gallery screen is not there yet";
+    }
+    // The text in the save dialog's field (fill characters removed).
+    static std::string Field() {
+        std::string s = memcon::RowText(FieldY - 1).substr(FieldX - 1, 49);
+        s.erase(s.find_first_of('\xB0') == std::string::npos ? s.size() : s.find_first_of('\xB0'));
+        return s;
+    }
+    // Answers the save dialog: Ctrl+Y empties the proposed name, then Name
+    // is typed and confirmed with YES.
+    void SaveAs(const std::string& name) {
+        const uint32_t at = Next();
+        memcon::PressCtrl('y', at);
+        memcon::TypeText(name, at);
+        memcon::PressEnter(at);
+        memcon::TypeText("y", at);
+    }
+};
+
+TEST_F(SectionGallery, ArtworkTenIsShownWithThePromptAndProposesItsName) {
+    SKIP_WITHOUT("art10");
+    const std::vector<std::string> art = DrawnRows("art10");
+    FillScreen('#', 0x22);
+    Choose(9);
+    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    for (int y = 1; y <= 24; ++y) EXPECT_EQ(Row(y), art[static_cast<std::size_t>(y - 1)]) << "row " << y;
+    EXPECT_EQ(Row(25), GalleryPrompt);
+    EXPECT_EQ(At(1, 25), 112);
+    EXPECT_EQ(At(static_cast<int>(GalleryPrompt.size()), 25), 112);
+    EXPECT_EQ(CurrentScreenFile, ProgramDir + "menu3.ans");
+
+    memcon::Reset();
+    at_ = 0;
+    Choose(9);
+    Type("e");
+    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    EXPECT_EQ(Field(), "ansi_art10.ans");
+}
+
+TEST_F(SectionGallery, UpperCaseEOpensTheSameDialog) {
+    Choose(2);
+    Type("E");
+    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    EXPECT_EQ(Field(), "ansi_art3.ans");
+}
+
+TEST_F(SectionGallery, OtherKeysReturnToTheGallery) {
+    Choose(0);
+    Type("x");  // hot keys are not looked at here: back to the menu
+    ChooseLast();
+    GallerySection();
+    EXPECT_TRUE(program_.Files().empty()) << "menu3.ans is removed on leaving";
+}
+
+TEST_F(SectionGallery, EmptiedNameSavesNothing) {
+    Choose(0);
+    Type("e");
+    SaveAs("");
+    Choose(0);
+    Type("e");
+    SaveAs("   ");
+    ChooseLast();
+    GallerySection();
+    EXPECT_TRUE(program_.Files().empty());
+    EXPECT_TRUE(work_.Files().empty());
+}
+
+TEST_F(SectionGallery, NameIsSavedAsTypedWithTheResourceBytes) {
+    WriteFile(program_ / "ansi_art5.ans", std::string(100000, 'z'));  // replaced
+    Choose(0);
+    Type("e");
+    SaveAs("myart");
+    Choose(4);
+    Type("e");
+    const uint32_t at = Next();  // the proposed name as it stands
+    memcon::PressEnter(at);
+    memcon::TypeText("y", at);
+    ChooseLast();
+    GallerySection();
+    EXPECT_EQ(program_.Files(), (std::vector<std::string>{"ansi_art5.ans", "myart"}));
+    EXPECT_EQ(ReadFile(program_ / "myart"), ResourceBytes("art1"));
+    EXPECT_EQ(ReadFile(program_ / "ansi_art5.ans"), ResourceBytes("art5"));
+}
+
+TEST_F(SectionGallery, NoAnswerSavesNothing) {
+    Choose(0);
+    Type("e");
+    const uint32_t at = Next();
+    memcon::PressEnter(at);
+    memcon::TypeText("n", at);
+    ChooseLast();
+    GallerySection();
+    EXPECT_TRUE(program_.Files().empty());
+}
+
+TEST_F(SectionGallery, NamesLeavingTheFolderAreRefused) {
+    // The program folder is a sub-folder with sub-folders "a" and "tmp", so
+    // that each refused name would have somewhere to go.
+    ProgramDir = program_ / "prog/";
+    std::filesystem::create_directories(program_ / "prog/a");
+    std::filesystem::create_directories(program_ / "prog/tmp");
+    const bool tmpXBefore = Exists("/tmp/x");
+    for (const std::string name : {"../x", "/tmp/x", "a/b", "..", "c:x", "a\\b"}) {
+        SCOPED_TRACE(name);
+        memcon::Reset();
+        at_ = 0;
+        Choose(0);
+        Type("e");
+        SaveAs(name);
+        EXPECT_THROW(GallerySection(), memcon::InputExhausted) << "a message waits for a key";
+        const std::string row = memcon::RowText(FieldY - 1).substr(FieldX - 1, 49);
+        EXPECT_EQ(row.find('\xB0'), std::string::npos) << "the message replaced the field: " << row;
+        EXPECT_NE(row.find_first_not_of(' '), std::string::npos);
+
+        memcon::Reset();
+        at_ = 0;
+        Choose(0);
+        Type("e");
+        SaveAs(name);
+        Type("q");  // the key the message waits for
+        ChooseLast();
+        GallerySection();  // the gallery went on
+    }
+    EXPECT_EQ(program_.Files(), std::vector<std::string>{"prog"});
+    EXPECT_TRUE(std::filesystem::is_empty(program_ / "prog/a"));
+    EXPECT_TRUE(std::filesystem::is_empty(program_ / "prog/tmp"));
+    EXPECT_FALSE(Exists(program_ / "prog/menu3.ans"));
+    if (!tmpXBefore) {
+        EXPECT_FALSE(Exists("/tmp/x"));
+    }
+}
+
+TEST_F(SectionGallery, UnwritableFileIsReportedAndTheGalleryGoesOn) {
+    std::filesystem::create_directories(program_ / "taken");
+    Choose(0);
+    Type("e");
+    SaveAs("taken");
+    EXPECT_THROW(GallerySection(), memcon::InputExhausted) << "a message waits for a key";
+
+    memcon::Reset();
+    at_ = 0;
+    Choose(0);
+    Type("e");
+    SaveAs("taken");
+    Type("q");
+    ChooseLast();
+    GallerySection();
+    EXPECT_TRUE(std::filesystem::is_directory(program_ / "taken"));
+    EXPECT_EQ(program_.Files(), std::vector<std::string>{"taken"});
+}
+
+TEST_F(SectionGallery, AfterAnArtworkTheBarIsBackOnItsEntry) {
+    Choose(3);
+    Type("q");
+    Choose(0);
+    Type("e");
+    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    EXPECT_EQ(Field(), "ansi_art4.ans");
+}
+
+TEST_F(SectionGallery, EscStartsAgainOnTheFirstEntry) {
+    Choose(3);
+    Type("q");
+    Esc();
+    Choose(0);
+    Type("e");
+    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    EXPECT_EQ(Field(), "ansi_art1.ans");
+}
+
+TEST_F(SectionGallery, ArtworksIgnoreTheAsciiMode) {
+    SKIP_WITHOUT("ansi_asc");
+    AsciiSuffix = "_asc";
+    Choose(0);
+    Type("e");
+    SaveAs("copy.ans");
+    ChooseLast();
+    GallerySection();
+    EXPECT_EQ(ReadFile(program_ / "copy.ans"), ResourceBytes("art1"));
+}
+
+// --- About and editorial ----------------------------------------------------------------------
+
+struct FramedPage {
+    const char* frame;
+    const char* text;
+    const char* frameFile;
+    const char* textFile;
+    void (*open)();
+};
+
+class SectionPages : public Sections, public ::testing::WithParamInterface<FramedPage> {};
+
+TEST_P(SectionPages, ShowTheTextInTheFrameAndLeaveNoFiles) {
+    const FramedPage page = GetParam();
+    SKIP_WITHOUT(page.frame, page.text);
+    const std::vector<std::string> frame = DrawnRows(page.frame);
+    CurrentScreenFile = "unchanged";
+    FillScreen('#', 0x22);
+    EXPECT_THROW(page.open(), memcon::InputExhausted);
+    for (int y : {1, 2, 3, 4, 23, 24, 25}) EXPECT_EQ(Row(y), frame[static_cast<std::size_t>(y - 1)]) << "row " << y;
+    const std::string first = Visible(LineOf(ResourceBytes(page.text), 0));
+    EXPECT_EQ(Row(5).substr(0, first.size()), first) << "the text starts at column 1, row 5";
+    const std::string last = Visible(LineOf(ResourceBytes(page.text), 17)).substr(0, 40);
+    EXPECT_EQ(Row(22).substr(0, last.size()), last) << "rows 5 to 22: the 18th line is on row 22";
+    EXPECT_EQ(At(80, 5), 0x70) << "the scroll bar's column is 80";
+    EXPECT_TRUE(Exists(program_ / page.frameFile));
+    EXPECT_TRUE(Exists(program_ / page.textFile));
+    EXPECT_EQ(CurrentScreenFile, "unchanged");
+
+    Esc();
+    page.open();
+    EXPECT_TRUE(program_.Files().empty());
+}
+
+TEST_P(SectionPages, AsciiModeUsesTheTwinFrame) {
+    const FramedPage page = GetParam();
+    const std::string twin = std::string(page.frame) + "_asc";
+    SKIP_WITHOUT(twin.c_str(), page.text);
+    const std::vector<std::string> frame = DrawnRows(twin);
+    AsciiSuffix = "_asc";
+    EXPECT_THROW(page.open(), memcon::InputExhausted);
+    EXPECT_EQ(ReadFile(program_ / page.frameFile), ResourceBytes(twin));
+    for (int y : {1, 2, 3, 4, 23, 24, 25}) EXPECT_EQ(Row(y), frame[static_cast<std::size_t>(y - 1)]) << "row " << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sections, SectionPages,
+                         ::testing::Values(FramedPage{"about", "abouttxt", "about.ans", "about.txt", AboutSection},
+                                           FramedPage{"edit", "editorial", "edit.ans", "editorial.txt",
+                                                      EditorialSection}),
+                         [](const auto& info) { return std::string(info.param.frame); });
+
+}  // namespace

@@ -1,0 +1,467 @@
+// The rules the content must keep, as functions: the content check
+// tool runs them on the embedded resources, the unit tests run them on
+// hand-made good and bad inputs to prove that each rule can fail.
+//
+// Screens are judged by drawing them with the program's own renderer on the
+// memory console, so a rule holds for what a reader will see, not for what
+// a second parser of ours believes the bytes mean.
+//
+// Header-only on purpose: the check tool's build target compiles one source
+// file, and the unit tests include the same functions.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ansi/ansi_renderer.h"
+#include "app/articles.h"
+#include "console/con_memory.h"
+#include "console/m_Console.h"
+
+namespace contentrules {
+
+// One line per problem, "NAME: what is wrong".
+using Problems = std::vector<std::string>;
+
+enum class Kind { Screen, Twin, Text, Module, Library };
+
+struct CatalogueEntry {
+    std::string Name;
+    Kind Type;
+};
+
+// Every resource the program asks for. Screens with a twin are listed
+// together with their NAME_ASC.
+inline std::vector<CatalogueEntry> Catalogue() {
+    std::vector<CatalogueEntry> all;
+    auto screen = [&](const std::string& name, bool twin) {
+        all.push_back({name, Kind::Screen});
+        if (twin) all.push_back({name + "_ASC", Kind::Twin});
+    };
+    screen("LOGO", true);
+    screen("HELP", false);
+    screen("EXIT", true);
+    screen("MENU", true);
+    screen("ARTICLES", true);
+    screen("TUTORS", true);
+    screen("ARTICLE_HDR", true);
+    screen("ANSI", true);
+    for (int i = 1; i <= 10; ++i) screen("ART" + std::to_string(i), false);
+    screen("ABOUT", true);
+    screen("EDIT", true);
+    all.push_back({"NEWS", Kind::Text});
+    for (int i = 1; i <= 8; ++i) all.push_back({"ARTICLE" + std::to_string(i), Kind::Text});
+    for (int i = 1; i <= 3; ++i) all.push_back({"TUTOR" + std::to_string(i), Kind::Text});
+    all.push_back({"ABOUTTXT", Kind::Text});
+    all.push_back({"EDITORIAL", Kind::Text});
+    for (int i = 1; i <= 5; ++i) all.push_back({"MUSIC" + std::to_string(i), Kind::Module});
+    all.push_back({"SOUNDLIB", Kind::Library});
+    return all;
+}
+
+// A rectangle of the screen, 1-based and inclusive.
+struct Box {
+    int Left, Top, Right, Bottom;
+};
+
+// Where the program draws over a backdrop, so the backdrop must leave the
+// place empty: the menus of each section, the refusal line of the main
+// menu (row 22 from column 12) and the text viewer's window of the framed
+// pages (rows 5..22, the whole width).
+inline std::vector<Box> BoxesOf(std::string_view name) {
+    auto is = [&](std::string_view base) { return name == base || name == std::string(base) + "_ASC"; };
+    if (is("MENU")) return {{53, 10, 69, 16}, {12, 22, 70, 22}};
+    if (is("ARTICLES") || is("TUTORS")) return {{18, 14, 61, 20}};
+    if (is("ANSI")) return {{53, 8, 70, 18}};
+    if (is("ABOUT") || is("EDIT")) return {{1, 5, 80, 22}};
+    return {};
+}
+
+inline bool IsHeader(std::string_view name) { return name == "ARTICLE_HDR" || name == "ARTICLE_HDR_ASC"; }
+
+// The renderer reads files only: each drawing goes through one scratch file
+// of this process, removed when the drawer goes.
+class ScratchFile {
+public:
+    ScratchFile()
+        : path_((std::filesystem::temp_directory_path() /
+                 ("quixmag-check-" + std::to_string(::getpid()) + ".ans")).string()) {}
+    ~ScratchFile() {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    // Answers false when the file cannot be written.
+    bool Write(std::string_view bytes) const {
+        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return static_cast<bool>(out);
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// --- Drawing a screen and noticing a scroll ---------------------------------
+//
+// How a scroll is seen. The screen object keeps a shadow copy of 50 rows of
+// cells, of which an 80x25 screen uses the first 25. The rows below are
+// touched by exactly two things: a scroll, which moves the whole shadow up
+// one row, and a clear, which empties all of it. So a mark put into the last
+// shadow row (row 50) before drawing has moved up into row 49 after the
+// drawing if, and only if, the screen scrolled at least once since the last
+// clear. Writing the last cell of row 25 always scrolls (the character
+// writer moves on to a row that is not there), so it is caught the same way.
+//
+// A clear after a scroll would wipe the evidence. The renderer clears the
+// screen only on the byte FF and on the final byte "J" of ESC[...J, so the
+// file is also drawn cut short just before each such byte: the first scroll
+// of a drawing is then followed by no clear within one of those cut
+// drawings (or within the whole file when no clear follows it). A drawing
+// cut short is a true beginning of the whole drawing: the renderer takes the
+// bytes one by one and the cut only ends it early (a "|" that loses the two
+// characters after it is drawn as a "|", just as it would have been, since a
+// colour code never contains "J" or FF).
+//
+// SelfTest proves on every run that the mark really moves on a scroll, so a
+// change in the screen object cannot make this check pass silently.
+
+constexpr conapi::Cell kMark{0xA55A, 0x5AA5};  // no character writer makes this cell
+constexpr int kShadowCols = 80;
+constexpr int kShadowRows = 50;
+
+inline void PlantMark() {
+    for (int col = 0; col < kShadowCols; ++col) Screen->Buffer[(kShadowRows - 1) * kShadowCols + col] = kMark;
+}
+
+inline bool MarkMoved() {
+    for (int col = 0; col < kShadowCols; ++col) {
+        const conapi::Cell c = Screen->Buffer[(kShadowRows - 2) * kShadowCols + col];
+        if (c.Char != kMark.Char || c.Attr != kMark.Attr) return false;
+    }
+    return true;
+}
+
+class ScreenDrawer {
+public:
+    // Draws Bytes on a fresh 80x25 memory console from (1,1) with attribute
+    // 7, without pauses and with no key waiting. The cells stay for the
+    // caller to read (memcon::CellAt, CharAt). Answers whether the drawing
+    // scrolled after its last clear; nullopt when the scratch file failed.
+    std::optional<bool> Draw(std::string_view bytes) const {
+        memcon::Reset(25);
+        InitConsole();
+        SetTextAttr(7);
+        GotoXY(1, 1);
+        PlantMark();
+        if (!file_.Write(bytes)) return std::nullopt;
+        ShowAnsiFile(file_.Path(), 0);
+        return MarkMoved();
+    }
+
+    // Whether drawing Bytes scrolls the screen at any moment. The cells
+    // left behind are those of the whole drawing.
+    std::optional<bool> Scrolls(std::string_view bytes) const {
+        // Nothing after the end-of-text mark is ever drawn.
+        const std::size_t sub = bytes.find('\x1a');
+        const std::string_view drawn = sub == std::string_view::npos ? bytes : bytes.substr(0, sub);
+        bool scrolled = false;
+        for (std::size_t p = 0; p < drawn.size() && !scrolled; ++p) {
+            if (drawn[p] != '\x0c' && drawn[p] != 'J') continue;
+            const auto cut = Draw(drawn.substr(0, p));
+            if (!cut) return cut;
+            scrolled = *cut;
+        }
+        const auto whole = Draw(bytes);
+        if (!whole) return whole;
+        return scrolled || *whole;
+    }
+
+    // Proves that a scroll is noticed and a quiet screen is not.
+    bool SelfTest() const {
+        const auto quiet = Scrolls("\x1b[2J\x1b[25;79Hx");
+        const auto lastCell = Scrolls("\x1b[25;80Hx\x1b[2J");
+        const auto lineFeeds = Scrolls(std::string(25, '\n'));
+        return quiet == false && lastCell == true && lineFeeds == true;
+    }
+
+private:
+    ScratchFile file_;
+};
+
+// --- The rules ---------------------------------------------------------------
+
+// A screen never scrolls and never writes the last cell of row 25.
+inline Problems CheckFits(const ScreenDrawer& drawer, std::string_view name, std::string_view bytes) {
+    const auto scrolls = drawer.Scrolls(bytes);
+    if (!scrolls) return {std::string(name) + ": cannot write a scratch file to draw it"};
+    if (*scrolls)
+        return {std::string(name) +
+                ": scrolls the screen while drawing (a line feed on row 25, or a character in the last cell "
+                "of row 25): it does not fit 80x25"};
+    return {};
+}
+
+// The cells of Box after the last drawing hold only blanks (space or
+// character 0) on a black background.
+inline Problems CheckBoxClear(std::string_view name, const Box& box) {
+    int dirty = 0;
+    std::string first;
+    for (int row = box.Top; row <= box.Bottom; ++row)
+        for (int col = box.Left; col <= box.Right; ++col) {
+            const conapi::Cell c = memcon::CellAt(col - 1, row - 1);
+            const uint16_t ch = c.Char & 0xFF;
+            const bool blank = ch == ' ' || ch == 0;
+            const bool blackBack = (c.Attr & 0xF0) == 0;
+            if (blank && blackBack) continue;
+            if (dirty++ == 0)
+                first = "column " + std::to_string(col) + " row " + std::to_string(row) + " holds " +
+                        (blank ? std::string("a blank") : "character " + std::to_string(ch)) + " with attribute " +
+                        std::to_string(c.Attr);
+        }
+    if (dirty == 0) return {};
+    return {std::string(name) + ": the area columns " + std::to_string(box.Left) + ".." + std::to_string(box.Right) +
+            " rows " + std::to_string(box.Top) + ".." + std::to_string(box.Bottom) +
+            " must stay blank on black, but " + std::to_string(dirty) + " cell(s) do not (first: " + first + ")"};
+}
+
+// A twin is plain 7-bit text with pipe codes: printable ASCII, CR, LF and
+// the end-of-text mark, and above all no ESC.
+inline Problems CheckTwinBytes(std::string_view name, std::string_view bytes) {
+    Problems out;
+    std::size_t esc = 0, high = 0, control = 0;
+    std::size_t firstBad = std::string_view::npos;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const bool allowed = (b >= 32 && b <= 126) || b == '\r' || b == '\n' || b == 26;
+        if (allowed) continue;
+        if (firstBad == std::string_view::npos) firstBad = i;
+        if (b == 27) ++esc;
+        else if (b >= 128) ++high;
+        else ++control;
+    }
+    if (esc) out.push_back(std::string(name) + ": holds " + std::to_string(esc) + " ESC byte(s); a twin draws with pipe codes only");
+    if (high) out.push_back(std::string(name) + ": holds " + std::to_string(high) + " byte(s) above 127; a twin is 7-bit");
+    if (control)
+        out.push_back(std::string(name) + ": holds " + std::to_string(control) +
+                      " control byte(s) other than CR, LF and SUB (first at offset " + std::to_string(firstBad) + ")");
+    return out;
+}
+
+// The field marker belongs to the header screens alone: the article header
+// screens carry exactly five single markers, every other screen and text
+// none (a stray one would end up on a header or confuse a reader).
+inline Problems CheckMarkerCount(std::string_view name, std::string_view bytes) {
+    std::size_t count = 0;
+    for (char c : bytes)
+        if (c == '!') ++count;
+    const std::size_t wanted = IsHeader(name) ? 5 : 0;
+    if (count == wanted) return {};
+    return {std::string(name) + ": holds " + std::to_string(count) + " \"!\" byte(s), " +
+            (wanted ? "wanted exactly 5 (the header's field markers)" : "wanted none (\"!\" marks header fields)")};
+}
+
+// After drawing a header screen, the program's own scan finds five runs of
+// one "!" each: title, author, category, and the viewer window's corners;
+// the top-left corner stands in column 1 and the bottom-right one below and
+// to the right of it.
+inline Problems CheckHeaderFields(std::string_view name) {
+    ScanHeaderFields('!', ' ');
+    const std::vector<TCoord> fields = HeaderFields;
+    ClearHeaderFields();
+    const std::string n(name);
+    if (fields.size() != 5)
+        return {n + ": the drawn header shows " + std::to_string(fields.size()) + " \"!\" run(s), wanted 5"};
+    Problems out;
+    // In a field record: X column, Y row, Width attribute, Height length.
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].Height != 1)
+            out.push_back(n + ": header field " + std::to_string(i) + " at column " + std::to_string(fields[i].X) +
+                          " row " + std::to_string(fields[i].Y) + " is " + std::to_string(fields[i].Height) +
+                          " markers long, wanted 1");
+    const TCoord& top = fields[3];
+    const TCoord& bottom = fields[4];
+    if (top.X != 1)
+        out.push_back(n + ": the window's top-left marker (field 3) is in column " + std::to_string(top.X) +
+                      ", wanted column 1");
+    if (bottom.Y <= top.Y || bottom.X <= top.X)
+        out.push_back(n + ": the window's bottom-right marker (field 4, column " + std::to_string(bottom.X) + " row " +
+                      std::to_string(bottom.Y) + ") is not below and right of the top-left one (column " +
+                      std::to_string(top.X) + " row " + std::to_string(top.Y) + ")");
+    return out;
+}
+
+// Whether the "|" at Pos would be taken for a colour code other than the
+// two-digit codes 00..23 the texts use: the viewer would then change the
+// colour and hide the characters after it. A bar that begins no code is
+// shown as it is and is fine.
+inline bool StrayCodeAt(std::string_view text, std::size_t pos) {
+    const std::string code(text.substr(pos + 1, 2));
+    if (!IsPipeCode(code, PipeRule::WriteXYPipe)) return false;
+    const bool twoDigits = code.size() == 2 && code[0] >= '0' && code[0] <= '9' && code[1] >= '0' && code[1] <= '9';
+    return !(twoDigits && (code[0] - '0') * 10 + (code[1] - '0') <= 23);
+}
+
+// Texts for the viewer: 60..250 lines ended by LF, at most 79 characters a
+// line with the colour codes counted (the viewer cuts each line after
+// Width - 1 raw characters), 7-bit, no "!", and no "|" that reads as a
+// colour code other than 00..23.
+inline Problems CheckText(std::string_view name, std::string_view bytes) {
+    constexpr int kMinLines = 60;
+    constexpr int kMaxLines = 250;
+    constexpr int kMaxWidth = 79;
+    constexpr int kMaxReports = 5;  // per rule; the count says the rest
+    const std::string n(name);
+    Problems out;
+
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t lf = bytes.find('\n', start);
+        const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + 1;
+    }
+    if (static_cast<int>(lines.size()) < kMinLines || static_cast<int>(lines.size()) > kMaxLines)
+        out.push_back(n + ": has " + std::to_string(lines.size()) + " lines, wanted " + std::to_string(kMinLines) +
+                      ".." + std::to_string(kMaxLines));
+    if (!bytes.empty() && bytes.back() != '\n') out.push_back(n + ": the last line has no LF");
+
+    struct Rule {
+        std::string what;
+        int count = 0;
+    };
+    Rule cr{"ends with CR (line ends are LF only)"}, wide{"is longer than 79 characters, colour codes counted"},
+        high{"holds a byte above 127 (texts are 7-bit)"}, control{"holds a control byte"},
+        marker{"holds \"!\" (it marks header fields)"}, bar{"holds a \"|\" that reads as a colour code outside 00..23"};
+    auto report = [&](Rule& rule, std::size_t line, const std::string& detail) {
+        if (rule.count++ < kMaxReports)
+            out.push_back(n + ": line " + std::to_string(line + 1) + " " + rule.what + detail);
+    };
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        bool sawHigh = false, sawControl = false, sawCr = false;
+        for (std::size_t k = 0; k < line.size(); ++k) {
+            const auto b = static_cast<unsigned char>(line[k]);
+            if (b == '\r') sawCr = true;
+            else if (b >= 128) sawHigh = true;
+            else if (b < 32 || b == 127) sawControl = true;
+        }
+        if (sawCr) report(cr, i, "");
+        if (sawHigh) report(high, i, "");
+        if (sawControl) report(control, i, "");
+        if (line.find('!') != std::string_view::npos) report(marker, i, "");
+        for (std::size_t k = line.find('|'); k != std::string_view::npos; k = line.find('|', k + 1))
+            if (StrayCodeAt(line, k)) {
+                report(bar, i, " (column " + std::to_string(k + 1) + ")");
+                break;
+            }
+        if (line.size() > static_cast<std::size_t>(kMaxWidth)) report(wide, i, " (" + std::to_string(line.size()) + ")");
+    }
+    for (const Rule* rule : {&cr, &wide, &high, &control, &marker, &bar})
+        if (rule->count > kMaxReports)
+            out.push_back(n + ": " + std::to_string(rule->count - kMaxReports) + " more line(s) " + rule->what);
+    return out;
+}
+
+// A tracker module the sound library can read: an XM, or a MOD with one of
+// the usual signatures at offset 1080.
+inline Problems CheckModule(std::string_view name, std::string_view bytes) {
+    if (bytes.substr(0, 17) == "Extended Module: ") return {};
+    if (bytes.size() > 1084) {
+        const std::string_view sig = bytes.substr(1080, 4);
+        for (std::string_view known : {"M.K.", "M!K!", "4CHN", "6CHN", "8CHN", "FLT4", "FLT8"})
+            if (sig == known) return {};
+    }
+    return {std::string(name) + ": is neither an XM nor a MOD module"};
+}
+
+// The sound library is a shared library of this platform.
+inline Problems CheckLibrary(std::string_view name, std::string_view bytes) {
+#ifdef _WIN32
+    const bool ok = bytes.substr(0, 2) == "MZ";
+#else
+    const bool ok = bytes.substr(0, 4) == "\x7f" "ELF";
+#endif
+    if (ok) return {};
+    return {std::string(name) + ": is not a shared library of this platform"};
+}
+
+// All rules that concern one resource.
+inline Problems CheckResource(const ScreenDrawer& drawer, const CatalogueEntry& entry, std::string_view bytes) {
+    Problems out;
+    auto add = [&](Problems more) { out.insert(out.end(), more.begin(), more.end()); };
+    if (bytes.empty()) return {entry.Name + ": is empty"};
+    switch (entry.Type) {
+    case Kind::Twin:
+        add(CheckTwinBytes(entry.Name, bytes));
+        [[fallthrough]];
+    case Kind::Screen:
+        add(CheckMarkerCount(entry.Name, bytes));
+        add(CheckFits(drawer, entry.Name, bytes));  // leaves the whole drawing on the console
+        for (const Box& box : BoxesOf(entry.Name)) add(CheckBoxClear(entry.Name, box));
+        if (IsHeader(entry.Name)) add(CheckHeaderFields(entry.Name));
+        break;
+    case Kind::Text:
+        add(CheckText(entry.Name, bytes));
+        break;
+    case Kind::Module: add(CheckModule(entry.Name, bytes)); break;
+    case Kind::Library: add(CheckLibrary(entry.Name, bytes)); break;
+    }
+    return out;
+}
+
+// Resources in the executable that the program never asks for: a file in
+// the content folder under a wrong name shows up here (and as missing).
+inline Problems CheckUncatalogued(const std::vector<std::string>& embeddedNames) {
+    Problems out;
+    const std::vector<CatalogueEntry> known = Catalogue();
+    for (const std::string& name : embeddedNames) {
+        bool listed = false;
+        for (const CatalogueEntry& entry : known) listed = listed || entry.Name == Upper(name);
+        if (!listed) out.push_back(name + ": embedded, but the program never asks for it (a misnamed file?)");
+    }
+    return out;
+}
+
+// The bytes of a resource by name; nullopt when there is none.
+using Lookup = std::function<std::optional<std::string_view>(const std::string&)>;
+
+struct Summary {
+    int Resources = 0;
+    int Screens = 0;
+    int Texts = 0;
+};
+
+// Checks every catalogued resource and names the ones that are missing.
+inline Problems CheckCatalogue(const Lookup& lookup, Summary& summary) {
+    Problems out;
+    const ScreenDrawer drawer;
+    if (!drawer.SelfTest()) out.push_back("(checker): a scroll cannot be noticed on this console build; screens unchecked");
+    for (const CatalogueEntry& entry : Catalogue()) {
+        const auto bytes = lookup(entry.Name);
+        if (!bytes) {
+            out.push_back(entry.Name + ": missing from the executable");
+            continue;
+        }
+        ++summary.Resources;
+        if (entry.Type == Kind::Screen || entry.Type == Kind::Twin) ++summary.Screens;
+        if (entry.Type == Kind::Text) ++summary.Texts;
+        const Problems more = CheckResource(drawer, entry, *bytes);
+        out.insert(out.end(), more.begin(), more.end());
+    }
+    return out;
+}
+
+}  // namespace contentrules
