@@ -81,6 +81,9 @@ constexpr int32_t FallbackDevice = -2;
 constexpr uint32_t OutputRate = 44100;
 constexpr uint32_t InitFlags = 0;
 constexpr uint32_t MusicLoadFlags = 774;
+// The logo clears the screen right after a failure message: keep the
+// message up long enough to be read.
+constexpr int FailureMessagePause = 1500;
 
 // The five modules of this issue, in track menu order.
 const std::array<std::string, 5> TrackLabels = {
@@ -286,6 +289,7 @@ void LoadSoundLibrary() {
         WriteLine("Error loading DLL");
         WriteLine(Cut255(error));
         MusicFailed = true;
+        Delay(FailureMessagePause);
         return;
     }
 
@@ -297,6 +301,7 @@ void LoadSoundLibrary() {
 
     if (MusicFailed) {
         UnloadLibrary();
+        Delay(FailureMessagePause);
         return;
     }
     PlayTrack("music1");
