@@ -4,8 +4,9 @@
 #include "con_memory.h"
 
 #include <algorithm>
-#include <array>
 #include <deque>
+
+#include "term_cells.h"
 
 using namespace conapi;
 
@@ -17,8 +18,7 @@ struct TimedEvent {
 };
 
 struct MemoryConsole {
-    std::array<Cell, MaxCols * MaxRows> cells{};
-    int16_t rows = 25;
+    termcells::CellBuffer cells;
     Coord cursor{};
     bool cursorVisible = true;
     std::deque<TimedEvent> input;
@@ -34,10 +34,6 @@ MemoryConsole& Con() {
     return con;
 }
 
-bool Inside(int x, int y) { return x >= 0 && x < MaxCols && y >= 0 && y < Con().rows; }
-
-Cell& At(int x, int y) { return Con().cells[y * MaxCols + x]; }
-
 bool EventDue() { return !Con().input.empty() && Con().input.front().at <= Con().now; }
 
 }  // namespace
@@ -46,61 +42,35 @@ namespace conapi {
 
 void Open() {}
 void Close() {}
-int16_t BufferRows() { return Con().rows; }
+int16_t BufferRows() { return static_cast<int16_t>(Con().cells.Rows()); }
 
-void SetBufferSize(Coord size) { Con().rows = std::clamp<int16_t>(size.Y, 1, MaxRows); }
+void SetBufferSize(Coord size) { Con().cells.SetRows(size.Y); }
 void SetWindow(Rect) {}
 void SetCursorInfo(int, bool visible) { Con().cursorVisible = visible; }
 void SetCursorPosition(Coord pos) { Con().cursor = pos; }
 
 void WriteCells(const Cell* cells, Coord size, Rect region) {
     ++Con().writeCalls;
-    for (int y = region.Top; y <= region.Bottom; ++y)
-        for (int x = region.Left; x <= region.Right; ++x) {
-            const int sx = x - region.Left;
-            const int sy = y - region.Top;
-            if (sx < size.X && sy < size.Y && Inside(x, y)) At(x, y) = cells[sy * size.X + sx];
-        }
+    Con().cells.Write(cells, size, region);
 }
 
-void ReadCells(Cell* cells, Coord size, Rect region) {
-    for (int y = region.Top; y <= region.Bottom; ++y)
-        for (int x = region.Left; x <= region.Right; ++x) {
-            const int sx = x - region.Left;
-            const int sy = y - region.Top;
-            if (sx < size.X && sy < size.Y && Inside(x, y)) cells[sy * size.X + sx] = At(x, y);
-        }
-}
+void ReadCells(Cell* cells, Coord size, Rect region) { Con().cells.Read(cells, size, region); }
 
-uint16_t ReadAttribute(Coord pos) { return Inside(pos.X, pos.Y) ? At(pos.X, pos.Y).Attr : 0; }
+uint16_t ReadAttribute(Coord pos) { return Con().cells.Attribute(pos); }
 
 void FillAttribute(uint16_t attr, int count, Coord pos) {
     ++Con().writeCalls;
-    for (int x = pos.X; x < pos.X + count && x < MaxCols; ++x)
-        if (Inside(x, pos.Y)) At(x, pos.Y).Attr = attr;
+    Con().cells.FillAttribute(attr, count, pos);
 }
 
 void FillCharacter(uint8_t ch, int count, Coord pos) {
     ++Con().writeCalls;
-    for (int x = pos.X; x < pos.X + count && x < MaxCols; ++x)
-        if (Inside(x, pos.Y)) At(x, pos.Y).Char = ch;
+    Con().cells.FillCharacter(ch, count, pos);
 }
 
 void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill) {
     ++Con().writeCalls;
-    const auto before = Con().cells;
-    const int dx = dest.X - scroll.Left;
-    const int dy = dest.Y - scroll.Top;
-    auto inClip = [&](int x, int y) {
-        return x >= clip.Left && x <= clip.Right && y >= clip.Top && y <= clip.Bottom && Inside(x, y);
-    };
-    // Uncovered cells of the source get the fill; moved cells overwrite.
-    for (int y = scroll.Top; y <= scroll.Bottom; ++y)
-        for (int x = scroll.Left; x <= scroll.Right; ++x)
-            if (inClip(x, y)) At(x, y) = fill;
-    for (int y = scroll.Top; y <= scroll.Bottom; ++y)
-        for (int x = scroll.Left; x <= scroll.Right; ++x)
-            if (Inside(x, y) && inClip(x + dx, y + dy)) At(x + dx, y + dy) = before[y * MaxCols + x];
+    Con().cells.Scroll(scroll, clip, dest, fill);
 }
 
 int PendingEvents() {
@@ -156,8 +126,8 @@ namespace memcon {
 
 void Reset(int rows) {
     auto& con = Con();
-    con.cells.fill(Cell{});
-    con.rows = static_cast<int16_t>(std::clamp(rows, 1, MaxRows));
+    con.cells.Clear(Cell{});
+    con.cells.SetRows(rows);
     con.cursor = Coord{};
     con.cursorVisible = true;
     con.input.clear();
@@ -253,7 +223,10 @@ int QueuedEvents() { return static_cast<int>(Con().input.size()); }
 uint32_t Now() { return Con().now; }
 uint64_t SleptMs() { return Con().slept; }
 uint64_t SleepCalls() { return Con().sleepCalls; }
-Cell CellAt(int col, int row) { return Inside(col, row) ? At(col, row) : Cell{}; }
+Cell CellAt(int col, int row) {
+    const bool inside = col >= 0 && col < MaxCols && row >= 0 && row < Con().cells.Rows();
+    return inside ? Con().cells.At(col, row) : Cell{};
+}
 
 std::string RowText(int row) {
     std::string out;
@@ -266,7 +239,7 @@ std::string RowText(int row) {
 
 Coord CursorPos() { return Con().cursor; }
 bool CursorVisible() { return Con().cursorVisible; }
-int16_t Rows() { return Con().rows; }
+int16_t Rows() { return static_cast<int16_t>(Con().cells.Rows()); }
 uint64_t WriteCalls() { return Con().writeCalls; }
 
 }  // namespace memcon
