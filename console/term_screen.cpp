@@ -61,6 +61,19 @@ bool IsBlank(const conapi::Cell& c) {
     return emptyGlyph && (c.Attr & 0xF0) == 0;
 }
 
+// Whether a terminal shows the two cells alike: the same cell, or two empty
+// glyphs on the same background (the foreground of a blank is invisible).
+// Screens drawn in plain text leave many blanks whose foreground alone
+// changed; they need not be sent again.
+bool LookAlike(const conapi::Cell& a, const conapi::Cell& b) {
+    if (a.Char == b.Char && a.Attr == b.Attr) return true;
+    auto empty = [](const conapi::Cell& c) {
+        const uint8_t ch = static_cast<uint8_t>(c.Char);
+        return ch == 0 || ch == ' ' || ch == 0xFF;
+    };
+    return empty(a) && empty(b) && (a.Attr & 0xF0) == (b.Attr & 0xF0);
+}
+
 // Appends the decimal digits of N (non-negative) without allocating.
 char* PutNumber(char* p, int n) {
     char digits[12];
@@ -186,7 +199,7 @@ std::string Renderer::Update(const Frame& frame) {
             const conapi::Cell& src = frame.cells[r * kCols + c];
             const conapi::Cell cell{static_cast<uint16_t>(src.Char & 0xFF), static_cast<uint16_t>(src.Attr & 0xFF)};
             conapi::Cell& old = shown_[r * kCols + c];
-            if (!full_ && old.Char == cell.Char && old.Attr == cell.Attr) continue;
+            if (!full_ && LookAlike(old, cell)) continue;
             const std::string move = MoveBytes(r, c);
             if (!move.empty() && !FillGap(out, r, c, move.size())) out += move;
             curRow_ = r;
