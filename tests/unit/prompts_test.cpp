@@ -18,11 +18,11 @@ class Prompts : public ConsoleTest {
 public:
     void SetUp() override {
         ConsoleTest::SetUp();
-        EndKeys = "\r";
+        EndKeys.assign(1, '\r');
         EndKeysExtended.clear();
     }
     void TearDown() override {
-        EndKeys = "\r";
+        EndKeys.assign(1, '\r');
         EndKeysExtended.clear();
         ConsoleTest::TearDown();
     }
