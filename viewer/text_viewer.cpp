@@ -4,23 +4,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "../console/key_codes.h"
 #include "../widgets/boxes.h"
 #include "../widgets/prompts.h"
 
 namespace {
-
-constexpr char KeyTab = 9;
-constexpr char KeyEnter = 13;
-constexpr char KeyEsc = 27;
-constexpr char CtrlF = 6;
-constexpr char CtrlG = 7;
-constexpr char CtrlR = 18;
-constexpr char CtrlS = 19;
-constexpr char CtrlY = 25;
-
-enum ExtendedKey : Byte {
-    F1 = 59, F10 = 68, Home = 71, Up = 72, PgUp = 73, Left = 75, Right = 77, End = 79, Down = 80, PgDn = 81
-};
 
 // Splits the file's bytes at CR LF, a lone CR or a lone LF. A break at
 // the very end adds no empty line.
@@ -193,22 +181,22 @@ void ttextviewer::DrawPage() {
 void ttextviewer::ExtendedKeyPressed(Byte code) {
     const int32_t last = static_cast<int32_t>(Lines.size()) - 1;
     switch (code) {
-    case Up: TopLine = std::max(TopLine - 1, 0); break;
-    case Down:
+    case KeyUp: TopLine = std::max(TopLine - 1, 0); break;
+    case KeyDown:
         ++TopLine;
         if (TopLine + Window.Height > last) TopLine = last - Window.Height;
         break;
-    case PgUp: TopLine = std::max(TopLine - Window.Height, 0); break;
-    case PgDn:
+    case KeyPgUp: TopLine = std::max(TopLine - Window.Height, 0); break;
+    case KeyPgDn:
         TopLine += Window.Height;
         if (TopLine + Window.Height > last) TopLine = last - Window.Height;
         break;
-    case Left: LeftCol = std::max(LeftCol - 1, 0); break;
-    case Right: ++LeftCol; break;
-    case Home: LeftCol = 0; break;
-    case End: LeftCol = std::max(LongestLine() - Window.Width - 1, 0); break;
-    case F1: ShowViewerHelp(); return;
-    case F10: ToggleFullScreen(); return;
+    case KeyLeft: LeftCol = std::max(LeftCol - 1, 0); break;
+    case KeyRight: ++LeftCol; break;
+    case KeyHome: LeftCol = 0; break;
+    case KeyEnd: LeftCol = std::max(LongestLine() - Window.Width - 1, 0); break;
+    case KeyF1: ShowViewerHelp(); return;
+    case KeyF10: ToggleFullScreen(); return;
     default: return;
     }
     Found = false;
@@ -222,24 +210,24 @@ void ttextviewer::PlainKeyPressed(char key) {
         break;
     case '/': Back = static_cast<Byte>(std::min(Back + 1, 15)); break;
     case '*': Back = static_cast<Byte>(std::max(Back - 1, 9)); break;
-    case CtrlR:
+    case KeyCtrlR:
         Fore = 15;
         Back = 1;
         TopLine = 0;
         LeftCol = 0;
         Found = false;
         break;
-    case CtrlF:
+    case KeyCtrlF:
         if (InputDialog(15, 12, 67, 17, " Find... ", "Enter word to find:", SearchWord))
             FindFrom(TopLine);
         else
             Found = false;
         break;
-    case CtrlG:
+    case KeyCtrlG:
         if (!SearchWord.empty()) FindFrom(TopLine + 1);
         break;
-    case CtrlS: SaveToFile(); break;
-    case CtrlY:
+    case KeyCtrlS: SaveToFile(); break;
+    case KeyCtrlY:
         SearchWord.clear();
         Found = false;
         break;

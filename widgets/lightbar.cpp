@@ -5,26 +5,12 @@
 
 #include <algorithm>
 
+#include "../console/key_codes.h"
+
 namespace {
 
 // Milliseconds between two letters of the bar animation.
 constexpr int AnimStepMs = 60;
-
-// Codes of the extended keys the menu knows.
-constexpr Byte KeyUp = 72;
-constexpr Byte KeyDown = 80;
-constexpr Byte KeyHome = 71;
-constexpr Byte KeyEnd = 79;
-constexpr Byte KeyPgUp = 73;
-constexpr Byte KeyPgDn = 81;
-constexpr Byte KeyLeft = 75;
-constexpr Byte KeyRight = 77;
-
-constexpr Byte KeyCtrlA = 1;
-constexpr Byte KeyBackspace = 8;
-constexpr Byte KeyEnter = 13;
-constexpr Byte KeyCtrlY = 25;
-constexpr Byte KeyEsc = 27;
 
 // No result yet: every result code is either an index (>= 0) or one of the
 // negative codes of lightbar.h, none of which is this value.

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 
+#include "../console/key_codes.h"
+
 std::string EndKeys(1, '\r');
 std::string EndKeysExtended;
 
@@ -11,18 +13,6 @@ namespace {
 
 // Longest text the editor holds.
 constexpr int MaxEditLen = 80;
-
-constexpr Byte KeyBackspace = 8;
-constexpr Byte KeyCtrlY = 25;
-constexpr Byte KeyEnter = 13;
-constexpr Byte KeySpace = 32;
-constexpr Byte KeyHome = 71;
-constexpr Byte KeyEnd = 79;
-constexpr Byte KeyLeft = 75;
-constexpr Byte KeyRight = 77;
-constexpr Byte KeyDel = 83;
-constexpr Byte KeyCtrlLeft = 115;
-constexpr Byte KeyCtrlRight = 116;
 
 enum InputModes : Byte { ModeNumber = 0, ModeAny = 1, ModeUpper = 2, ModeDate = 3 };
 
