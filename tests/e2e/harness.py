@@ -207,6 +207,21 @@ class Terminal:
             got = True
             timeout = 0.0
 
+    def idle(self, seconds):
+        """Keeps reading the screen for Seconds (pump returns as soon as a
+        first burst has come, so it is no way to wait)."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            self.pump(0.05)
+
+    def wait_for_file(self, path, timeout=15):
+        """Reads the screen until Path exists."""
+        deadline = time.monotonic() + timeout
+        while not os.path.exists(path):
+            if time.monotonic() > deadline:
+                raise AssertionError(f"{path} not written within {timeout} s\n{self.dump()}")
+            self.pump(0.05)
+
     def settle(self, quiet=0.3, timeout=10):
         """Reads until the child has written nothing for Quiet seconds."""
         deadline = time.monotonic() + timeout

@@ -82,11 +82,11 @@ class MagazineTest(unittest.TestCase):
         term = mag.term
         mag.main_menu()
         term.key("down", "down")
-        term.pump(0.3)
+        term.idle(0.3)
         term.key("left")
         term.wait_for_gone(MAIN_ENTRY, timeout=10)  # the wipe blanks the screen
         mag.main_menu()
-        term.pump(0.2)
+        term.idle(0.2)
         x, y = term.find(MAIN_ENTRY)
         self.assertEqual(term.colours(x, y)[0], 8, "entry 1 is drawn as a normal entry again")
 
@@ -112,7 +112,8 @@ class MagazineTest(unittest.TestCase):
         term.send("saved.txt")
         term.key("enter")   # ends the editing
         term.key("enter")   # YES
-        term.pump(0.5)
+        term.wait_for_file(saved)
+        term.idle(0.3)
         with open(saved, "rb") as f:
             data = f.read()
         with open(os.path.join(CONTENT, "news.txt"), "rb") as f:
@@ -174,7 +175,7 @@ class MagazineTest(unittest.TestCase):
                 mag.choose(entry)
                 term.wait_for_gone(MAIN_ENTRY)
                 term.wait_for_text(text)
-                term.pump(0.5)
+                term.idle(0.5)
                 names = {"about.ans", "about.txt"} if entry == 4 else {"edit.ans", "editorial.txt"}
                 self.assertTrue(names <= set(mag.files()), mag.files())
                 term.key("esc")

@@ -33,13 +33,6 @@ class Run:
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
-def idle(term, seconds):
-    """Keeps reading the screen for Seconds."""
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        term.pump(0.05)
-
-
 def loudness(path, start):
     """Peak of the 32-bit float stereo samples written after byte Start."""
     with open(path, "rb") as f:
@@ -106,14 +99,14 @@ class MusicTest(unittest.TestCase):
         term.wait_for_text("Tracks...")
         term.wait_for_text("[ c l o s e ]")
         term.key("enter")              # a track choice does nothing
-        idle(term, 0.5)
+        term.idle(0.5)
         self.assertNotIn("music.mod", run.files())
         term.key("end", "enter")       # [ c l o s e ]
         term.wait_for_gone("Tracks...")
         term.wait_for_text(MAIN_ENTRY)
         term.send("x")
         self.assertEqual(term.wait_exit(), 0)
-        idle(term, 0.3)
+        term.idle(0.3)
         self.assertIsNotNone(term.find("hmm... something went wrong. but who cares. c ya"))
 
     def test_silent_writes_no_library_and_still_opens_the_track_menu(self):
@@ -126,7 +119,7 @@ class MusicTest(unittest.TestCase):
         term.wait_for_text("[ c l o s e ]")
         term.send("t")                 # T, M and H do nothing inside it
         term.send("h")
-        idle(term, 1.0)
+        term.idle(1.0)
         self.assertIsNotNone(term.find("[ c l o s e ]"))
         self.assertIsNotNone(term.find("Tracks..."))
         self.assertEqual(run.files(), ["menu1.ans"])
@@ -135,7 +128,7 @@ class MusicTest(unittest.TestCase):
         term.wait_for_text(MAIN_ENTRY)
         term.send("x")
         self.assertEqual(term.wait_exit(), 0)
-        idle(term, 0.3)
+        term.idle(0.3)
         self.assertIsNone(term.find("hmm..."), "--silent ends without a message")
 
 
