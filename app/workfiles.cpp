@@ -485,14 +485,18 @@ bool IsRunningExecutable(const std::string& path) {
 }
 
 bool FolderWritable(const std::string& folder) {
-#ifdef _WIN32
-    // Windows has no cheap question for this: try a file that goes again.
+    // Permissions do not tell (root, read-only mounts, network folders): a
+    // file that is made exclusively and removed at once does.
     const std::string probe = folder + SaveTempPrefix + RandomLetters(8);
+#ifdef _WIN32
     FileHandle file(CreateFileW(Wide(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     return file.Valid();
 #else
-    return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
+    FileDescriptor file(CreateExclusive(probe, 0600));
+    if (!file.Valid()) return false;
+    ::unlink(probe.c_str());
+    return true;
 #endif
 }
 

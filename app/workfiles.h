@@ -55,7 +55,7 @@ std::string ExecutablePath(const char* argv0);
 bool IsRunningExecutable(const std::string& path);
 
 // Whether files can be created in Folder (with a trailing separator; empty
-// means the current folder).
+// means the current folder): a probe file is made and removed at once.
 bool FolderWritable(const std::string& folder);
 
 // --- Saves ----------------------------------------------------------------------

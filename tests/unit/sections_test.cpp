@@ -398,6 +398,33 @@ TEST_F(SectionGallery, NameIsSavedAsTypedWithTheResourceBytes) {
     EXPECT_EQ(ReadFile(program_ / "ansi_art5.ans"), ResourceBytes("art5"));
 }
 
+TEST_F(SectionGallery, AProgramFolderThatCannotBeWrittenSavesInTheCurrentFolder) {
+    ProgramDir = "/proc/";  // not writable, not even for root
+    Choose(0);
+    Type("e");
+    SaveAs("myart");
+    ChooseLast();
+    GallerySection();
+    EXPECT_EQ(ReadFile(work_ / "myart"), ResourceBytes("art1"));
+    EXPECT_EQ(work_.Files(), std::vector<std::string>{"myart"});
+}
+
+TEST_F(SectionGallery, TheRunningProgramIsRefused) {
+    // The program folder holds a link to the running program: the same file
+    // under another name.
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+    std::filesystem::create_symlink(self, program_ / "quixmag");
+    const auto size = std::filesystem::file_size(self);
+    Choose(0);
+    Type("e");
+    SaveAs("quixmag");
+    EXPECT_THROW(GallerySection(), memcon::InputExhausted) << "a message waits for a key";
+    EXPECT_NE(memcon::RowText(FieldY - 1).find("not saved: that is the running program"), std::string::npos)
+        << memcon::RowText(FieldY - 1);
+    EXPECT_EQ(std::filesystem::file_size(self), size);
+    EXPECT_TRUE(std::filesystem::is_symlink(program_ / "quixmag"));
+}
+
 TEST_F(SectionGallery, NoAnswerSavesNothing) {
     Choose(0);
     Type("e");
