@@ -75,6 +75,7 @@ bool RememberName(const std::string& name) {
     if (static_cast<std::size_t>(w.nameCount) >= MaxWorkNames) return false;
     auto& slot = w.names[static_cast<std::size_t>(w.nameCount)];
     std::memcpy(slot.data(), name.c_str(), name.size() + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     w.nameCount = w.nameCount + 1;  // only now may the signal path see it
     return true;
 }
@@ -109,7 +110,9 @@ constexpr const char* RefusedSelf = "that is the running program";
 void SetPendingSave(const std::string& path) {
     WorkState& w = Work();
     w.savePending = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     w.pendingSave = path;
+    std::atomic_signal_fence(std::memory_order_seq_cst);  // the path is whole before the flag says so
     w.savePending = 1;
 }
 
@@ -371,6 +374,7 @@ bool OpenWorkFolder(std::string& error) {
     w.folder = made + Separator;
     w.scratch = std::make_unique<char[]>(w.folder.size() + MaxWorkName);
     w.nameCount = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);  // the paths are whole before the folder counts as open
     w.open = 1;
     static bool atExitSet = false;
     if (!atExitSet) atExitSet = std::atexit(RemoveAtExit) == 0;
@@ -411,6 +415,7 @@ void RemoveWorkFolder() {
     if (!w.open) return;
     const std::string bare = w.bare;
     w.open = 0;  // the signal path leaves the folder alone from here
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     for (std::sig_atomic_t i = 0; i < w.nameCount; ++i)
         RemoveFile(w.folder + w.names[static_cast<std::size_t>(i)].data());
     std::error_code ignored;
@@ -489,7 +494,7 @@ bool FolderWritable(const std::string& folder) {
     // file that is made exclusively and removed at once does.
     const std::string probe = folder + SaveTempPrefix + RandomLetters(8);
 #ifdef _WIN32
-    FileHandle file(CreateFileW(Wide(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    FileHandle file(CreateFileW(Wide(probe).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     return file.Valid();
 #else
