@@ -11,6 +11,7 @@ import resource
 import shutil
 import select
 import signal
+import subprocess
 import sys
 import tempfile
 import time
@@ -73,6 +74,24 @@ class FilesTest(unittest.TestCase):
                 self.assertEqual(place.work_files(), [])
                 self.assertEqual(place.program_files(), [])
                 self.assertIn("icanon", term.stty().split(), "the terminal was given back")
+
+    def test_esc_end_of_input_and_help_leave_nothing(self):
+        place = Setting(self)
+        term = place.run("--silent")
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        term.key("esc")
+        self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(place.work_files(), [])
+
+        term = place.run("--silent", stdin=subprocess.DEVNULL)
+        self.assertEqual(term.wait_exit(timeout=60), 0)
+        self.assertEqual(place.work_files(), [])
+
+        term = place.run("--silent", "--help")
+        self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(place.work_files(), [], "the switch summary needs no working folder")
+        self.assertEqual(place.program_files(), [])
+        self.assertEqual(os.listdir(place.cwd), [])
 
     def test_a_closed_output_pipe_leaves_no_file(self):
         place = Setting(self)
