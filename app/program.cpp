@@ -1,7 +1,6 @@
 #include "program.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -14,6 +13,7 @@
 #include "articles.h"
 #include "main_menu.h"
 #include "resources.h"
+#include "workfiles.h"
 
 std::string AsciiSuffix;
 bool SilentMode = false;
@@ -28,16 +28,12 @@ std::string SoundLibraryFile;
 
 namespace {
 
-// The folder of the executable itself, wherever it was started from.
+// The folder of the executable itself, wherever it was started from, whole
+// however long it is.
 std::string ExecutableFolder(const char* argv0) {
-    std::error_code error;
-    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error || self.empty()) self = std::filesystem::absolute(argv0 ? argv0 : "", error);
-    return AddSlash(self.parent_path().string());
-}
-
-void RemoveIfFile(const std::string& name) {
-    if (!name.empty() && IsFile(name)) std::remove(name.c_str());
+    std::string folder = std::filesystem::path(ExecutablePath(argv0)).parent_path().string();
+    if (folder.empty() || folder.back() != PathSeparator) folder += PathSeparator;
+    return folder;
 }
 
 // Input has ended for good (the terminal went away, or standard input was
@@ -109,8 +105,8 @@ void GlobalHotKey(char Key, int32_t /*Highlighted*/) {
 void ExitScreen() {
     SetTextColor(7);
     ClearScreen();
-    ShowResourceScreen("exit" + AsciiSuffix);
-    Delay(500);
+    // On a full disk the exit screen is skipped: the reader is leaving anyway.
+    if (ShowResourceScreenIfWritable("exit" + AsciiSuffix)) Delay(500);
     SetTextColor(7);
     ClearScreen();
     if (!SilentMode) {
@@ -120,8 +116,9 @@ void ExitScreen() {
             WriteLine("hmm... something went wrong. but who cares. c ya");
     }
     ClearHeaderFields();
-    RemoveIfFile(SoundLibraryFile);
-    for (const char* name : {"music.mod", "articles.ans", "tutors.ans", "menu1.ans"}) RemoveIfFile(ProgramDir + name);
+    // Every file the program wrote for itself lives in the working folder,
+    // including the gallery's screen that hot key X leaves behind.
+    RemoveWorkFolder();
 }
 
 int RunMagazine(int argc, char** argv) {
@@ -140,6 +137,9 @@ int RunMagazine(int argc, char** argv) {
         DoneConsole();
         return 0;
     }
+    std::string error;
+    if (!OpenWorkFolder(error)) FatalError(error);
+    conapi::SetAbortCleanup(RemoveWorkFolderNow);
     if (!SilentMode) LoadSoundLibrary();
     ShowLogo();
     Delay(1000);

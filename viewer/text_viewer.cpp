@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "../app/workfiles.h"
 #include "../console/key_codes.h"
 #include "../widgets/boxes.h"
 #include "../widgets/prompts.h"
