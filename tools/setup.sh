@@ -105,7 +105,7 @@ test_package() {
     echo "== the installed program"
     out=$(cd / && quixmag --help </dev/null) || { echo "quixmag --help failed" >&2; return 1; }
     grep -q -- "--silent" <<<"$out" || { echo "quixmag --help shows no switches" >&2; return 1; }
-    python3 "$top/tests/package/test_installed.py"
+    /usr/bin/python3 "$top/tests/package/test_installed.py"
 }
 
 install_missing
