@@ -20,6 +20,11 @@ if(WIN32)
   return()
 endif()
 
+# The manual page renders without warnings and documents every switch and key.
+enable_testing()
+add_test(NAME manual_page
+  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/package/test_manpage.py)
+
 set(CPACK_PACKAGE_NAME quixmag)
 set(CPACK_PACKAGE_VERSION ${QUIXMAG_VERSION})
 set(CPACK_PACKAGE_VENDOR "the quix group")
