@@ -67,19 +67,25 @@ def colour(value: str, default: int) -> int:
 
 def cells_to_ansi(term: Terminal) -> bytes:
     """The emulated screen as an ANSI file: every row placed with a cursor
-    move, a full SGR wherever the colours change (bright backgrounds as
-    blink, for iCE colour rendering), byte 26 at the end."""
+    move and written up to its last cell that is not a blank on black, a
+    full SGR wherever the colours change (bright backgrounds as blink, for
+    iCE colour rendering), byte 26 at the end."""
     glyphs = cp437_table()
     out = bytearray(f"{ESC}[0m".encode())
     last = None
     for y in range(1, ROWS + 1):
+        cells = [term.cell(x, y) for x in range(1, COLS + 1)]
+        used = [x for x, c in enumerate(cells, 1) if (c.data or " ") != " " or colour(c.bg, 0) != 0]
+        if not used:
+            continue
         out += f"{ESC}[{y};1H".encode()
-        for x in range(1, COLS + 1):
-            cell = term.cell(x, y)
+        for x, cell in enumerate(cells[:used[-1]], 1):
             fg, bg = colour(cell.fg, 7), colour(cell.bg, 0)
             if (fg, bg) != last:
-                params = ["0"] + (["1"] if fg >= 8 else []) + (["5"] if bg >= 8 else [])
+                # Blink comes after the background colour, which would clear it.
+                params = ["0"] + (["1"] if fg >= 8 else [])
                 params += [str(30 + PC_TO_ANSI[fg & 7]), str(40 + PC_TO_ANSI[bg & 7])]
+                params += ["5"] if bg >= 8 else []
                 out += f"{ESC}[{';'.join(params)}m".encode()
                 last = (fg, bg)
             ch = cell.data or " "
