@@ -91,6 +91,13 @@ test_package() {
     package_deb
     local deb
     deb=$(ls "$dist"/quixmag_*.deb)
+    # The sound library inside the executable needs these for the music.
+    local depends
+    depends=$(dpkg-deb -f "$deb" Depends)
+    echo "depends on: $depends"
+    for lib in libopenmpt0 libsdl2-2.0-0; do
+        grep -q "\b$lib\b" <<<"$depends" || { echo "the package does not depend on $lib" >&2; return 1; }
+    done
     echo "== lintian"
     out=$(lintian --fail-on error "$deb" 2>&1) || status=$?
     grep -v "running with root privileges" <<<"$out" || true
