@@ -62,7 +62,7 @@ package_deb() {
 package_windows() {
     echo "== Windows zip"
     local exe="$top/build-windows/quixmag.exe"
-    if [ ! -f "$exe" ] && ! bash "${BASH_SOURCE[0]}" --windows; then
+    if [ ! -f "$exe" ] && ! bash "$top/tools/setup.sh" --windows; then
         echo "cannot build $exe: no Windows zip" >&2
         return 1
     fi
