@@ -10,7 +10,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
 mode=${1:-run}
 
-packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev python3 python3-pyte)
+packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev libtomlplusplus-dev python3 python3-pyte ansilove)
 
 install_missing() {
     local missing=()
