@@ -174,7 +174,7 @@ inline Lines CheckTextFile(const std::string& file, std::string_view bytes) {
         if (what.rfind("line ", 0) == 0) {
             std::istringstream in(what.substr(5));
             in >> line;
-            what = what.substr(what.find(' ', 5) + 1);
+            what = "the line " + what.substr(what.find(' ', 5) + 1);
         }
         out.push_back(At(file, line, what + "; " + TextHint(what)));
     }
