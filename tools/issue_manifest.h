@@ -249,6 +249,13 @@ inline bool IsCategory(const std::string& text) {
     });
 }
 
+// Tutorial labels begin with the level they are written for.
+inline bool IsLevelTagged(const std::string& label) {
+    for (const char* tag : {"[bgn] ", "[avg] ", "[adv] "})
+        if (label.rfind(tag, 0) == 0) return true;
+    return false;
+}
+
 inline std::vector<Entry> ReadEntries(const toml::table& root, const std::string& key, const std::string& where,
                                       const std::filesystem::path& folder, std::vector<Problem>& problems) {
     std::vector<Entry> out;
@@ -264,6 +271,10 @@ inline std::vector<Entry> ReadEntries(const toml::table& root, const std::string
         e.Category = in.Text("category", "scene/news");
         in.RefuseUnknownKeys();
         CheckLabel(in, what, e.Label, SectionMenu);
+        if (key == "tutorial" && !IsLevelTagged(e.Label))
+            in.Add(in.LineOfKey("label"), what + ": the label \"" + e.Label +
+                                              "\" does not begin with its level, [bgn], [avg] or [adv] and a space; "
+                                              "write it like \"[bgn] " + e.Label + "\"");
         CheckFileName(in, what, "text", e.Text, folder);
         if (e.Title.empty()) in.Add(in.LineOfKey("title"), what + ": the title is empty; give the header's title");
         CheckField(in, what, "title", e.Title);

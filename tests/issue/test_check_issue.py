@@ -96,6 +96,7 @@ class CheckIssueTest(unittest.TestCase):
         f.replace("issue.toml", 'text = "checking.txt"', 'text = "nothere.txt"')
         f.replace("issue.toml", 'author = "gull"', 'author = "gull"\ntitel = "typo"')
         f.replace("issue.toml", 'save_as = "night_sky.ans"', 'save_as = "../night_sky.ans"')
+        f.replace("issue.toml", 'label = "[bgn] Checking an issue"', 'label = "Checking an issue"')
         text = f.read("issue.toml").decode()
         status, lines = f.check()
         self.assertEqual(status, 1)
@@ -103,9 +104,11 @@ class CheckIssueTest(unittest.TestCase):
         self.assertReported(lines, f"{m}:{line_of(text, 'nothere.txt')}:", "tutorial 1", "nothere.txt", "not in")
         self.assertReported(lines, f"{m}:{line_of(text, 'titel')}:", "article 1", "unknown key titel")
         self.assertReported(lines, f"{m}:{line_of(text, '../night_sky')}:", "piece 1", "not a plain file name")
+        untagged = line_of(text, 'label = "Checking an issue"')
+        self.assertReported(lines, f"{m}:{untagged}:", "tutorial 1", "[bgn], [avg] or [adv]")
         # checking.txt is named no more: it would be embedded for nothing.
         self.assertReported(lines, f"{f.path('checking.txt')}:", "never shows it")
-        self.assertTrue(lines[-1].endswith("5 problem(s)"), lines)
+        self.assertTrue(lines[-1].endswith("6 problem(s)"), lines)
 
         # The build refuses the same manifest, naming the entries, and
         # writes no tables.
