@@ -67,6 +67,9 @@ constexpr MenuLimits TrackMenu{35, 5};     // column 6, row 2, 6 rows
 // Header fields are written from their marker onwards; the text window is
 // at most 79 columns wide, so nothing longer can ever fit on a row.
 constexpr std::size_t MaxFieldLength = 79;
+// The logo spells the date with a space after each letter, beside the
+// issue's number, on one row of 80 columns.
+constexpr std::size_t MaxDateLength = 20;
 // The save dialog's input field.
 constexpr std::size_t MaxSaveNameLength = 48;
 
@@ -321,9 +324,10 @@ inline Manifest ReadManifest(const std::filesystem::path& path, const std::files
         problems.push_back({number ? LineOf(*number) : 0, "the issue needs its number, a whole number from 1 to 9999, "
                                                           "as a line such as number = 2"});
     m.Date = top.Text("date", "january 2027");
-    if (const toml::node* date = root.get("date"); date && date->is_string() && (m.Date.empty() || m.Date.size() > 40 ||
+    if (const toml::node* date = root.get("date"); date && date->is_string() && (m.Date.empty() || m.Date.size() > MaxDateLength ||
                                                                                !PrintableAscii(m.Date)))
-        problems.push_back({LineOf(*date), "the date must be 1 to 40 plain 7-bit characters, such as \"january 2027\""});
+        problems.push_back({LineOf(*date), "the date must be 1 to " + std::to_string(MaxDateLength) +
+                                               " plain 7-bit characters, such as \"january 2027\""});
     top.RefuseUnknownKeys();
 
     m.Articles = ReadEntries(root, "article", "articles section", folder, problems);

@@ -133,6 +133,12 @@ class CheckIssueTest(unittest.TestCase):
         self.assertReported(lines, f"{m}:{eleventh}:", "11 [[piece]] entries", "room for 10")
         self.assertReported(lines, f"{m}:", "no [[track]] entries")
 
+        f.write("issue.toml", text.replace("number = 2", "number = 0").replace(
+            'date = "january 2027"', 'date = "the twenty-first of january"'))
+        status, lines = f.check()
+        self.assertReported(lines, f"{m}:{line_of(text, 'number = 2')}:", "number", "1 to 9999")
+        self.assertReported(lines, f"{m}:{line_of(text, 'date =')}:", "date", "1 to 20")
+
         f.write("issue.toml", 'number = 3\ndate = "may\n')
         status, lines = f.check()
         self.assertEqual(status, 1)
