@@ -1,11 +1,10 @@
 #include "articles.h"
 
-#include <array>
-
 #include "../ansi/ansi_renderer.h"
 #include "../ansi/wipes.h"
 #include "../console/m_Console.h"
 #include "../widgets/lightbar.h"
+#include "issue.h"
 #include "program.h"
 #include "resources.h"
 #include "workfiles.h"
@@ -21,31 +20,8 @@ struct SectionSettings {
     std::string AnsiSelected, AnsiNormal;
     Byte AnsiAnim;
     int32_t HeaderPause;
-    const std::array<ArticleEntry, 6>& Entries;
+    const std::vector<ArticleEntry>& Entries;  // from the issue's manifest
 };
-
-const std::array<ArticleEntry, 6> ArticleEntries = {{
-    {"scene news...", "news", "scene news, issue #1", "moth", "scene/news"},
-    {"eighty columns of light [history]", "article1", "eighty columns of light", "orrery", "art/history"},
-    {"why do we still track?", "article2", "patterns, samples and effects", "halfnote", "music/trackers"},
-    {"talking blocks with tessel [interview]", "article3", "talking blocks with tessel", "wren", "scene/interview"},
-    {"sixteen colours are plenty...", "article7", "sixteen colours are plenty", "lumen", "art/colour"},
-    {"lanternfall 2026 [compo report]", "article8", "lanternfall 2026: the compo report", "halfnote", "scene/party"},
-}};
-
-const std::array<ArticleEntry, 6> TutorEntries = {{
-    {"[bgn] Writing for the text viewer", "article4", "Writing for the Quix Text Viewer", "", "tutorial/writing"},
-    {"[bgn] Drawing ANSI art", "article5", "Drawing ANSI Art: Blocks, Shades and Escapes", "ochre", "tutorial/ansi"},
-    {"[adv] Shading and colour in text mode", "article6", "Shading and Colour in Text Mode", "mothlight",
-     "tutorial/ansi/colour"},
-    {"[bgn] Your first tracker module", "tutor1", "Your First Tracker Module", "tinwhistle", "tutorial/music/tracker"},
-    {"[avg] XM, envelopes and mixing", "tutor2", "Beyond Four Channels: XM, Envelopes, Mixing", "basspike",
-     "tutorial/music/tracker"},
-    {"[adv] A console program in C++", "tutor3", "Owning the Terminal: a Console Program in C++", "rawmode",
-     "tutorial/code/cpp"},
-}};
-
-constexpr int32_t BackEntry = 6;
 
 // When a header screen lacks the window's corner markers, the text is
 // shown in the window the about page uses.
@@ -81,8 +57,10 @@ void RunSection(const SectionSettings& section) {
         ShowAnsiFile(screenFile, 5000);
         if (remembered < 0) remembered = 0;
         remembered = bar.Run(18, 14, 44, 7, remembered);
-        if (remembered == BackEntry) break;
-        if (remembered >= 0 && remembered < BackEntry) {
+        // "[ b a c k ]" follows the issue's entries.
+        const int32_t backEntry = static_cast<int32_t>(section.Entries.size());
+        if (remembered == backEntry) break;
+        if (remembered >= 0 && remembered < backEntry) {
             const ArticleEntry& entry = section.Entries[static_cast<std::size_t>(remembered)];
             OpenArticle(entry.Resource, entry.Title, entry.Author, entry.Category, section.HeaderPause);
         }

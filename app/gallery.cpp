@@ -7,18 +7,18 @@
 #include "../viewer/text_viewer.h"
 #include "../widgets/lightbar.h"
 #include "../widgets/prompts.h"
+#include "issue.h"
 #include "program.h"
 #include "resources.h"
 #include "workfiles.h"
 
 namespace {
 
-constexpr int32_t ArtworkCount = 10;
-constexpr int32_t BackEntry = 10;
+// The issue's pieces, then "[ b a c k ]".
+int32_t ArtworkCount() { return static_cast<int32_t>(GalleryPieces.size()); }
 
 void ConfigureGalleryBar(TBar& bar) {
-    for (int32_t i = 1; i <= 9; ++i) bar.Add("b b s  a r t  " + IntToStr(i));
-    bar.Add("b b s  a r t  X");
+    for (const GalleryPiece& piece : GalleryPieces) bar.Add(piece.Label);
     bar.Add("[ b a c k ]");
     if (AsciiSuffix.empty()) {
         bar.SelectedColour = "|11|16";
@@ -72,13 +72,12 @@ void SaveArtwork(const std::string& resource, const std::string& name) {
     if (!WriteFileReplacing(SaveFolder() + name, bytes, error)) TellSaveRefused("not saved: " + error);
 }
 
-void ShowArtwork(int32_t index) {
-    const std::string number = IntToStr(index + 1);
-    ShowResourceScreen("art" + number);
+void ShowArtwork(const GalleryPiece& piece) {
+    ShowResourceScreen(piece.Resource);
     WriteXY(1, 25, 112, "p r e s s  e  t o  e x t r a c t. a n y  o t h e r  k e y  t o  c o n t i n u e");
     if (Upper(std::string(1, ReadKey())) != "E") return;
-    std::string name = "ansi_art" + number + ".ans";
-    if (InputDialog(15, 12, 67, 17, " s a v e   a n s i ", "f i l e n a m e :", name)) SaveArtwork("art" + number, name);
+    std::string name = piece.SaveName;
+    if (InputDialog(15, 12, 67, 17, " s a v e   a n s i ", "f i l e n a m e :", name)) SaveArtwork(piece.Resource, name);
 }
 
 void ShowFramedPage(const std::string& frameResource, const std::string& frameName, const std::string& textResource,
@@ -110,8 +109,8 @@ void GallerySection() {
         ShowAnsiFile(screenFile, DisplaySpeed);
         const int32_t result = bar.Run(53, 8, 18, 11, remembered);
         remembered = result >= 0 ? result : 0;
-        if (result == BackEntry) break;
-        if (result >= 0 && result < ArtworkCount) ShowArtwork(result);
+        if (result == ArtworkCount()) break;
+        if (result >= 0 && result < ArtworkCount()) ShowArtwork(GalleryPieces[static_cast<std::size_t>(result)]);
     }
     RemoveWorkFile(screenFile);
 }

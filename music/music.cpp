@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "../ansi/ansi_renderer.h"
+#include "../app/issue.h"
 #include "../app/program.h"
 #include "../app/resources.h"
 #include "../app/workfiles.h"
@@ -86,13 +87,7 @@ constexpr uint32_t MusicLoadFlags = 774;
 // message up long enough to be read.
 constexpr int FailureMessagePause = 1500;
 
-// The five modules of this issue, in track menu order.
-const std::array<std::string, 5> TrackLabels = {
-    "b r i g h t   h o r i z o n", "r a i n   o n   g l a s s", "c o l d   c i r c u i t",
-    "l a s t   f e r r y", "p i x e l   p a r a d e",
-};
 const std::string CloseLabel = "[ c l o s e ]";
-constexpr int32_t CloseEntry = 5;
 
 // --- The platform's dynamic loader ----------------------------------------------
 
@@ -247,8 +242,9 @@ public:
 
 void RunTrackChoices() {
     TBar bar;
-    for (const std::string& label : TrackLabels)
-        bar.Add(label);
+    // The issue's tracks, then "[ c l o s e ]".
+    for (const TrackEntry& track : TrackEntries)
+        bar.Add(track.Label);
     bar.Add(CloseLabel);
     bar.SelectedColour = "|14|20";
     bar.NormalColour = "|12|20";
@@ -256,16 +252,17 @@ void RunTrackChoices() {
     bar.AnimUpperAttr = 78;
     bar.OnKey = GlobalHotKey;
 
+    const int32_t closeEntry = static_cast<int32_t>(TrackEntries.size());
     int32_t entry = 0;
     for (;;) {
         // Esc, Left and Right leave negative codes: start over at the top.
-        if (entry < 0 || entry > static_cast<int32_t>(TrackLabels.size()) + 1)
+        if (entry < 0 || entry > closeEntry + 1)
             entry = 0;
         entry = bar.Run(6, 2, 35, 6, entry);
-        if (entry == CloseEntry)
+        if (entry == closeEntry)
             return;
-        if (entry >= 0 && entry < static_cast<int32_t>(TrackLabels.size()))
-            PlayTrack("music" + std::to_string(entry + 1));
+        if (entry >= 0 && entry < closeEntry)
+            PlayTrack(TrackEntries[static_cast<std::size_t>(entry)].Module);
     }
 }
 
@@ -305,7 +302,8 @@ void LoadSoundLibrary() {
         Delay(FailureMessagePause);
         return;
     }
-    PlayTrack("music1");
+    // The manifest always names at least one track.
+    PlayTrack(TrackEntries.front().Module);
 }
 
 void PlayTrack(const std::string& Name) {

@@ -4,14 +4,49 @@
 // 7-bit, the header screens carry their five field markers, texts suit the
 // viewer. Prints one line per problem and exits with 1 when there is any;
 // otherwise prints a summary and exits with 0.
+//
+//   check_content          checks what is embedded in this executable
+//   check_content FOLDER   checks an issue folder and its manifest before a
+//                          build, one line per problem, "FILE:LINE: what is
+//                          wrong; how to fix it"
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/resources.h"
 #include "content_rules.h"
+#include "issue_check.h"
 
-int main() {
+namespace {
+
+int CheckIssueFolder(const std::filesystem::path& folder) {
+    if (!std::filesystem::is_directory(folder)) {
+        std::printf("%s: not a folder; give the issue's folder, the one that holds issue.toml\n", folder.c_str());
+        return 2;
+    }
+    issuecheck::Lines problems;
+    issue::Manifest manifest;
+    const issuecheck::Totals totals = issuecheck::CheckFolder(folder, problems, manifest);
+    DoneConsole();
+    for (const std::string& line : problems) std::printf("%s\n", line.c_str());
+    if (!problems.empty()) {
+        std::printf("%s: %zu problem(s)\n", folder.c_str(), problems.size());
+        return 1;
+    }
+    std::printf("%s: issue #%d, %s: %d screens drawn, %d texts read, %d modules played, no problems\n",
+                folder.c_str(), manifest.Number, manifest.Date.c_str(), totals.Screens, totals.Texts, totals.Modules);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2) return CheckIssueFolder(argv[1]);
+    if (argc > 2) {
+        std::fprintf(stderr, "usage: check_content [FOLDER]\n");
+        return 2;
+    }
     const contentrules::Lookup lookup = [](const std::string& name) -> std::optional<std::string_view> {
         const ResourceData* resource = FindResource(name);
         if (!resource) return std::nullopt;

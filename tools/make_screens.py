@@ -8,6 +8,9 @@ one). Running the script regenerates every file.
 
     tools/make_screens.py [--out DIR] [--preview DIR] [NAME...]
 
+The issue's number, date and number of gallery pieces come from the
+manifest DIR/issue.toml (content/issue.toml when DIR has none).
+
 --preview also renders each file to DIR/NAME.png with ansilove, after playing
 it back the way the magazine draws it (so twins, whose pipe codes ansilove
 does not read, show as the reader sees them).
@@ -21,6 +24,7 @@ import random
 import shutil
 import subprocess
 import sys
+import tomllib
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -49,6 +53,21 @@ THEMES = {
     "cyan": dict(letters=CYAN, shadow=1, tones=RAMP_CYAN, asc=ASC_CYAN, frame=[15, 11, 3, 3, 1], hi=11, lo=3),
     "grey": dict(letters=[15, 15, 7, 7, 7, 8], shadow=8, tones=RAMP_GREY, asc=ASC_GREY, frame=[15, 7, 8, 8], hi=15, lo=7),
 }
+
+NUMBER_WORDS = ["no", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine", "ten"]
+
+
+def read_issue(folder: Path) -> dict:
+    """What the screens say about the issue, from the folder's manifest."""
+    with open(folder / "issue.toml", "rb") as f:
+        manifest = tomllib.load(f)
+    pieces = len(manifest.get("piece", []))
+    return dict(number=manifest["number"], date=manifest["date"],
+                pieces=NUMBER_WORDS[pieces] if pieces < len(NUMBER_WORDS) else str(pieces),
+                piece_word="piece" if pieces == 1 else "pieces")
+
+
+ISSUE = read_issue(Path(__file__).resolve().parent.parent / "content")
 
 
 class Screen:
@@ -314,7 +333,7 @@ def logo(asc: bool) -> Canvas:
     else:
         s.big("magazine", 24, 15, WARM, shadow=5)
         issue_row = 23
-    issue = spaced("issue #1") + "  -  " + spaced("december 2026")
+    issue = spaced(f"issue #{ISSUE['number']}") + "  -  " + spaced(ISSUE["date"])
     c.text_ramp((COLS - len(issue)) // 2 + 1, issue_row, issue, [8, 7, 15, 15, 7, 8])
     c.text_center(issue_row + 1, "eighty columns, twenty-five rows, no limits", 3, x2=COLS - 1)
     s.stars(7, 160)
@@ -423,7 +442,7 @@ def menu(asc: bool) -> Canvas:
     t = THEMES["blue"]
     s.big("quix", 3, 1, COOL, sx=2, shadow=1)
     c.text_ramp(3, 9, spaced("magazine"), [9, 11, 15, 11, 9])
-    c.text(20, 9, "  " + spaced("issue #1"), 8)
+    c.text(20, 9, "  " + spaced(f"issue #{ISSUE['number']}"), 8)
     s.planet(68, 3.5, 6, "blue", [3, 11, 3])
     s.frame(50, 8, 72, 18, t["frame"], spaced("main"))
     s.equaliser(5, 17, 14, 7, 5)
@@ -478,7 +497,7 @@ def gallery(asc: bool) -> Canvas:
     t = THEMES["cyan"]
     s.big("ansi art", 3, 1, CYAN, shadow=1, twin_sx=0)
     c.text_ramp(3, 8, spaced("gallery"), [3, 11, 15, 11, 3])
-    c.text(18, 8, "- ten pieces drawn for this issue", 8)
+    c.text(18, 8, f"- {ISSUE['pieces']} {ISSUE['piece_word']} drawn for this issue", 8)
     s.frame(51, 6, 72, 20, t["frame"], spaced("pieces"))
     # a painting in its frame: a sunset
     fx1, fy1, fx2, fy2 = 4, 10, 46, 22
@@ -511,7 +530,7 @@ def framed_page(asc: bool, word: str, theme: str, seed: int) -> Canvas:
     width = tiny_width(word) if asc else SMALL.word_width(word, sx)
     x = 3 + width + 3
     c.text_ramp(x + 2, 2, spaced("quix magazine"), [t["lo"], t["hi"], 15, t["hi"]])
-    c.text(x + 2, 3, "issue #1 - december 2026", 8)
+    c.text(x + 2, 3, f"issue #{ISSUE['number']} - {ISSUE['date']}", 8)
     s.half_rule(x, COLS, 4, t["frame"][::-1] + t["frame"], upper=False)
     s.stars(seed, 40, x + 28, 1, COLS, 3)  # right of the issue line
     s.half_rule(1, COLS, 23, [8] + t["frame"][::-1] + t["frame"] + [8], upper=True)
@@ -598,6 +617,9 @@ def main() -> int:
     if unknown:
         ap.error(f"unknown screen {unknown[0]}; known: {', '.join(SCREENS)}")
     args.out.mkdir(parents=True, exist_ok=True)
+    global ISSUE
+    if (args.out / "issue.toml").is_file():
+        ISSUE = read_issue(args.out)
     if args.preview:
         if shutil.which("ansilove"):
             args.preview.mkdir(parents=True, exist_ok=True)

@@ -11,7 +11,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
 mode=${1:-run}
 
-packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev python3 python3-pyte)
+packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev libtomlplusplus-dev python3 python3-pyte)
 # The packages and their checks (dpkg-shlibdeps, lintian, groff for the
 # manual page) and the README pictures (ansilove).
 packages+=(dpkg-dev lintian groff-base ansilove)

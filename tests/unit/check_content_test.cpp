@@ -160,6 +160,12 @@ TEST_F(ContentRules, AGoodTextPasses) {
     ASSERT_EQ(wide.size(), 79u);
     EXPECT_TRUE(contentrules::CheckText("T", Lines(59) + wide + "\n").empty());
     EXPECT_TRUE(contentrules::CheckText("T", Lines(250)).empty());
+    // Another issue may ask for shorter texts; the width and the upper
+    // bound hold all the same.
+    EXPECT_TRUE(contentrules::CheckText("T", Lines(3), 1).empty());
+    EXPECT_TRUE(Mentions(contentrules::CheckText("T", Lines(3), 4), "has 3 lines"));
+    EXPECT_TRUE(Mentions(contentrules::CheckText("T", Lines(2) + std::string(80, 'x') + "\n", 1), "(80)"));
+    EXPECT_TRUE(Mentions(contentrules::CheckText("T", Lines(251), 1), "has 251 lines"));
 }
 
 TEST_F(ContentRules, TextFaultsAreNamed) {

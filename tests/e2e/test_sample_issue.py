@@ -1,0 +1,132 @@
+"""The magazine built from the sample issue under tests/ (QUIXMAG points at
+it, SAMPLE_ISSUE at its folder): every list the reader sees comes from that
+issue's manifest, and nothing of the first issue shows up."""
+
+import os
+import shutil
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Terminal, binary  # noqa: E402
+
+SAMPLE = os.environ.get("SAMPLE_ISSUE") or os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "sample-issue")
+
+MAIN_ENTRY = "a r t i c l e s"
+BACK = "[ b a c k ]"
+
+
+class SampleIssueTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="quixmag-sample-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
+        exe = os.path.join(self.folder, "quixmag")
+        shutil.copy2(binary(), exe)
+        self.term = Terminal(argv=[exe, "--silent"])
+        self.addCleanup(self.term.close)
+
+    def section_menu(self):
+        """Waits until a section's menu runs: its "[ b a c k ]" entry is
+        drawn (the backdrop's key line at row 24 names it too)."""
+        deadline = time.monotonic() + 15
+        while time.monotonic() < deadline:
+            self.term.pump(0.05)
+            at = self.term.find(BACK)
+            if at and at[1] < 24:
+                self.term.settle()
+                return at
+        self.fail("no section menu\n" + self.term.dump())
+
+    def menu_above(self, last, count, width):
+        """The menu's rows from Count rows above its entry Last down to it,
+        Width columns each, in lower case (the light bar's ripple
+        capitalises letters as it runs)."""
+        x, y = self.section_menu() if last == BACK else self.term.wait_for_text(last)
+        self.term.settle()
+        return [self.term.row(y - count + i)[x - 1:x - 1 + width].rstrip().lower() for i in range(count + 1)]
+
+    def choose(self, downs):
+        self.term.key("home")
+        for _ in range(downs):
+            self.term.key("down")
+        self.term.key("enter")
+
+    def test_logo_names_the_issue_of_the_manifest(self):
+        self.term.wait_for_text("j a n u a r y", timeout=15)
+        self.assertIsNotNone(self.term.find("# 2"), "issue #2, spaced, on the logo")
+        self.assertIsNone(self.term.find("d e c e m b e r"))
+        self.term.wait_for_text(MAIN_ENTRY, timeout=30)
+        self.term.send("x")
+        self.assertEqual(self.term.wait_exit(), 0)
+
+    def test_sections_list_the_manifests_entries_and_open_them(self):
+        term = self.term
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        self.choose(1)
+        self.assertEqual(self.menu_above(BACK, 3, 44), ["", "harbour lights [report]", "letters to the editors...",
+                                                         BACK], "two entries, then back")
+        self.assertIsNone(term.find("scene news"), "nothing of the first issue")
+
+        term.key("down", "enter")  # letters: an empty author
+        term.wait_for_text("letters to the editors")
+        term.wait_for_text("scene/letters")
+        term.wait_for_text("LETTERS TO THE EDITORS")
+        self.assertIn("letters.txt", os.listdir(self.folder))
+        term.key("esc")
+        self.section_menu()
+        self.assertNotIn("letters.txt", os.listdir(self.folder))
+
+        term.key("home", "enter")
+        term.wait_for_text("harbour lights at night")
+        self.assertIsNotNone(term.find("gull"))
+        self.assertIsNotNone(term.find("scene/report"))
+        term.wait_for_text("HARBOUR LIGHTS")
+        term.key("esc")
+        self.section_menu()
+        term.key("end", "enter")
+
+        term.wait_for_text(MAIN_ENTRY)
+        self.choose(3)  # t u t o r s
+        self.assertEqual(self.menu_above(BACK, 2, 44), ["", "[bgn] checking an issue", BACK], "one tutorial, then back")
+        term.key("enter")
+        term.wait_for_text("Checking an Issue Before It Ships")
+        term.wait_for_text("ledger")
+        term.key("esc")
+        self.section_menu()
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+
+    def test_gallery_piece_saves_under_its_proposed_name_and_tracks_list(self):
+        term = self.term
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        self.choose(2)
+        self.assertEqual(self.menu_above(BACK, 2, 18), ["", "n i g h t  s k y", BACK], "one piece, then back")
+        self.assertIsNone(term.find("b b s  a r t"))
+        term.key("enter")
+        term.wait_for_text("p r e s s  e  t o  e x t r a c t")
+        term.send("e")
+        term.wait_for_text("night_sky.ans")
+        term.key("enter", "enter")
+        self.section_menu()
+        saved = os.path.join(self.folder, "night_sky.ans")
+        term.wait_for_file(saved)
+        with open(saved, "rb") as f, open(os.path.join(SAMPLE, "nightsky.ans"), "rb") as g:
+            self.assertEqual(f.read(), g.read(), "the copy is the piece the manifest names")
+
+        term.send("t")
+        self.assertEqual(self.menu_above("[ c l o s e ]", 1, 35),
+                         ["p o r t   p a r a d e", "[ c l o s e ]"], "one track, then close")
+        self.assertIsNone(term.find("b r i g h t"))
+        term.key("enter")   # plays nothing with --silent, the menu stays
+        term.key("down", "enter")
+        term.wait_for_gone("[ c l o s e ]")
+        self.section_menu()
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()

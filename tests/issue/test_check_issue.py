@@ -1,0 +1,196 @@
+"""The issue checker (check_content FOLDER) and the build's manifest reader
+(make_issue_tables) on the sample issue and on broken copies of it: each
+fault is one line that names the file and the line it is on."""
+
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SAMPLE = os.environ.get("SAMPLE_ISSUE") or os.path.join(HERE, "..", "sample-issue")
+CHECK = os.environ.get("CHECK_CONTENT", "check_content")
+TABLES = os.environ.get("MAKE_ISSUE_TABLES", "make_issue_tables")
+
+
+def line_of(data, needle):
+    """The 1-based line of the first Needle in Data (bytes or text)."""
+    at = data.index(needle)
+    return data[:at].count(b"\n" if isinstance(data, bytes) else "\n") + 1
+
+
+def tiny_mod(rows_of_patterns=1):
+    """A four-channel MOD of one empty pattern: about eight seconds long."""
+    head = b"tiny".ljust(20, b"\0") + b"\0" * (31 * 30)
+    head += bytes([rows_of_patterns, 127]) + bytes(128) + b"M.K."
+    return head + bytes(1024 * rows_of_patterns)
+
+
+class IssueFolder:
+    """A copy of the sample issue to break."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="quix-issue-")
+        self.dir = os.path.join(self.root, "issue")
+        shutil.copytree(SAMPLE, self.dir)
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data if isinstance(data, bytes) else data.encode())
+
+    def replace(self, name, old, new):
+        data = self.read(name)
+        old = old if isinstance(old, bytes) else old.encode()
+        new = new if isinstance(new, bytes) else new.encode()
+        self.assert_in(old, data)
+        self.write(name, data.replace(old, new, 1))
+
+    @staticmethod
+    def assert_in(part, data):
+        if part not in data:
+            raise AssertionError(f"{part!r} is not in the sample issue any more")
+
+    def before_end_mark(self, name, extra):
+        """Adds Extra to a screen just before its end-of-text mark; answers
+        the line it lands on."""
+        data = self.read(name)
+        at = data.rindex(b"\x1a")
+        self.write(name, data[:at] + extra + data[at:])
+        return data[:at].count(b"\n") + 1
+
+    def check(self):
+        run = subprocess.run([CHECK, self.dir], capture_output=True, text=True, timeout=60)
+        return run.returncode, run.stdout.splitlines()
+
+
+class CheckIssueTest(unittest.TestCase):
+    def folder(self):
+        f = IssueFolder()
+        self.addCleanup(shutil.rmtree, f.root, True)
+        return f
+
+    def assertReported(self, lines, prefix, *words):
+        hits = [l for l in lines if l.startswith(prefix) and all(w in l for w in words)]
+        self.assertTrue(hits, f"no line starting {prefix!r} with {words}:\n" + "\n".join(lines))
+
+    def test_the_sample_issue_passes(self):
+        status, lines = self.folder().check()
+        self.assertEqual(status, 0, "\n".join(lines))
+        self.assertEqual(len(lines), 1)
+        self.assertIn("issue #2, january 2027", lines[0])
+        self.assertIn("no problems", lines[0])
+
+    def test_manifest_faults_are_named_on_their_lines(self):
+        f = self.folder()
+        m = f.path("issue.toml")
+        f.replace("issue.toml", 'label = "letters to the editors..."', 'label = "' + "l" * 45 + '"')
+        f.replace("issue.toml", 'text = "checking.txt"', 'text = "nothere.txt"')
+        f.replace("issue.toml", 'author = "gull"', 'author = "gull"\ntitel = "typo"')
+        f.replace("issue.toml", 'save_as = "night_sky.ans"', 'save_as = "../night_sky.ans"')
+        f.replace("issue.toml", 'label = "[bgn] Checking an issue"', 'label = "Checking an issue"')
+        text = f.read("issue.toml").decode()
+        status, lines = f.check()
+        self.assertEqual(status, 1)
+        self.assertReported(lines, f"{m}:{line_of(text, 'l' * 45)}:", "article 2", "45 characters", "44 wide")
+        self.assertReported(lines, f"{m}:{line_of(text, 'nothere.txt')}:", "tutorial 1", "nothere.txt", "not in")
+        self.assertReported(lines, f"{m}:{line_of(text, 'titel')}:", "article 1", "unknown key titel")
+        self.assertReported(lines, f"{m}:{line_of(text, '../night_sky')}:", "piece 1", "not a plain file name")
+        untagged = line_of(text, 'label = "Checking an issue"')
+        self.assertReported(lines, f"{m}:{untagged}:", "tutorial 1", "[bgn], [avg] or [adv]")
+        # checking.txt is named no more: it would be embedded for nothing.
+        self.assertReported(lines, f"{f.path('checking.txt')}:", "never shows it")
+        self.assertTrue(lines[-1].endswith("6 problem(s)"), lines)
+
+        # The build refuses the same manifest, naming the entries, and
+        # writes no tables.
+        out = os.path.join(f.root, "tables.cpp")
+        run = subprocess.run([TABLES, out, f.dir], capture_output=True, text=True, timeout=60)
+        self.assertNotEqual(run.returncode, 0)
+        self.assertIn(f"{m}:{line_of(text, 'l' * 45)}: article 2", run.stderr)
+        self.assertIn("tutorial 1", run.stderr)
+        self.assertFalse(os.path.exists(out))
+
+    def test_lists_that_do_not_fit_or_are_missing(self):
+        f = self.folder()
+        text = f.read("issue.toml").decode()
+        entry = text[text.index("[[piece]]"):text.index("[[track]]")]
+        track_at = text.index("[[track]]")
+        text = text[:track_at] + entry * 10 + "\n"   # eleven pieces, no track
+        f.write("issue.toml", text)
+        m = f.path("issue.toml")
+        status, lines = f.check()
+        self.assertEqual(status, 1)
+        eleventh = len(text[:[i for i in range(len(text)) if text.startswith("[[piece]]", i)][10]].splitlines()) + 1
+        self.assertReported(lines, f"{m}:{eleventh}:", "11 [[piece]] entries", "room for 10")
+        self.assertReported(lines, f"{m}:", "no [[track]] entries")
+
+        f.write("issue.toml", text.replace("number = 2", "number = 0").replace(
+            'date = "january 2027"', 'date = "the twenty-first of january"'))
+        status, lines = f.check()
+        self.assertReported(lines, f"{m}:{line_of(text, 'number = 2')}:", "number", "1 to 9999")
+        self.assertReported(lines, f"{m}:{line_of(text, 'date =')}:", "date", "1 to 20")
+
+        f.write("issue.toml", 'number = 3\ndate = "may\n')
+        status, lines = f.check()
+        self.assertEqual(status, 1)
+        self.assertReported(lines, f"{m}:2:", "not valid TOML")
+
+    def test_screen_faults_are_placed_on_the_line_that_makes_them(self):
+        f = self.folder()
+        box = f.before_end_mark("menu.ans", b"\x1b[12;60HX")
+        scroll = f.before_end_mark("logo.ans", b"\x1b[25;80HX")
+        f.replace("menu_asc.ans", b"\r\n", b"\r\n\xdb", )
+        marker = f.before_end_mark("article_hdr.ans", b"!")
+        stray = f.before_end_mark("about.ans", b"!")
+        os.remove(f.path("exit_asc.ans"))
+        f.write("notes.txt", "to do: everything\n")
+        status, lines = f.check()
+        self.assertEqual(status, 1)
+        self.assertReported(lines, f"{f.path('menu.ans')}:{box}:", "must stay blank", "column 60 row 12")
+        self.assertReported(lines, f"{f.path('logo.ans')}:{scroll}:", "scrolls the screen", "80x25")
+        self.assertReported(lines, f"{f.path('menu_asc.ans')}:2:", "above 127", "7-bit")
+        self.assertReported(lines, f"{f.path('article_hdr.ans')}:{marker}:", "holds 6", "exactly five")
+        self.assertReported(lines, f"{f.path('about.ans')}:{stray}:", "holds 1", "marks header fields")
+        self.assertReported(lines, f"{f.path('exit_asc.ans')}:", "missing")
+        self.assertReported(lines, f"{f.path('notes.txt')}:", "never shows it")
+
+    def test_text_and_module_faults(self):
+        f = self.folder()
+        harbour = f.read("harbour.txt")
+        f.replace("harbour.txt", "one keyboard", "one keyboard" + "x" * 70)
+        f.replace("letters.txt", "It can.", "It can! Really.")
+        f.write("parade.xm", tiny_mod())
+        m = f.path("issue.toml")
+        track = line_of(f.read("issue.toml").decode(), "[[track]]")
+        status, lines = f.check()
+        self.assertEqual(status, 1)
+        self.assertReported(lines, f"{f.path('harbour.txt')}:{line_of(harbour, b'one keyboard')}:",
+                            "longer than 79", "wrap")
+        self.assertReported(lines, f"{f.path('letters.txt')}:{line_of(f.read('letters.txt'), b'It can!')}:",
+                            '"!"', "header fields")
+        self.assertReported(lines, f"{m}:{track}:", "track 1", "parade.xm plays for 7 s", "at least 60 s")
+
+        f.write("parade.xm", b"RIFF....WAVEfmt " + bytes(200))
+        status, lines = f.check()
+        self.assertReported(lines, f"{m}:{track}:", "parade.xm does not load")
+
+    def test_titles_must_fit_the_header(self):
+        f = self.folder()
+        f.replace("issue.toml", 'title = "harbour lights at night"', 'title = "' + "h" * 75 + '"')
+        line = line_of(f.read("issue.toml").decode(), "[[article]]")
+        status, lines = f.check()
+        self.assertEqual(status, 1)
+        self.assertReported(lines, f"{f.path('issue.toml')}:{line}:", "article 1", "title is 75", "article_hdr")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,379 @@
+// The manifest of an issue folder (issue.toml): the issue's number and
+// date, the entries of the articles and tutorials sections, the gallery's
+// pieces and the tracks, each naming a file of the folder.
+//
+// Both the build (make_issue_tables, which turns the manifest into the
+// program's tables) and the content check read it through ReadManifest, so
+// a manifest the build refuses gets the same line-numbered message from
+// either. Every limit below comes from where the program shows the text:
+// a label must fit the width of its menu, a list the rows of its menu box.
+//
+// Header-only: each tool that reads a manifest is one source file.
+#pragma once
+
+#define TOML_EXCEPTIONS 0
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace issue {
+
+struct Entry {  // one row of the articles or tutorials section
+    std::string Label, Text, Title, Author, Category;
+    int Line = 0;
+};
+
+struct Piece {  // one artwork of the gallery
+    std::string Label, Art, SaveAs;
+    int Line = 0;
+};
+
+struct Track {  // one module of the track menu
+    std::string Label, Module;
+    int Line = 0;
+};
+
+struct Manifest {
+    int Number = 0;
+    std::string Date;
+    std::vector<Entry> Articles, Tutorials;
+    std::vector<Piece> Pieces;
+    std::vector<Track> Tracks;
+};
+
+// One problem in the manifest: its line (0 when it concerns the whole
+// file) and what is wrong, with how to fix it.
+struct Problem {
+    int Line;
+    std::string Text;
+};
+
+// Where each list is shown: the menu's width and how many entries its box
+// holds besides the last one ("[ b a c k ]" or "[ c l o s e ]").
+struct MenuLimits {
+    std::size_t Width;
+    std::size_t MaxEntries;
+};
+constexpr MenuLimits SectionMenu{44, 6};  // column 18, row 14, 7 rows
+constexpr MenuLimits GalleryMenu{18, 10};  // column 53, row 8, 11 rows
+constexpr MenuLimits TrackMenu{35, 5};     // column 6, row 2, 6 rows
+// Header fields are written from their marker onwards; the text window is
+// at most 79 columns wide, so nothing longer can ever fit on a row.
+constexpr std::size_t MaxFieldLength = 79;
+// The logo spells the date with a space after each letter, beside the
+// issue's number, on one row of 80 columns.
+constexpr std::size_t MaxDateLength = 20;
+// The save dialog's input field.
+constexpr std::size_t MaxSaveNameLength = 48;
+
+// The resource a file of the folder becomes: its name without the
+// extension, in lower case (the program asks for resources in lower case
+// and writes working files under that stem).
+inline std::string ResourceOf(const std::string& file) {
+    std::string stem = std::filesystem::path(file).stem().string();
+    std::transform(stem.begin(), stem.end(), stem.begin(), [](unsigned char c) { return std::tolower(c); });
+    return stem;
+}
+
+// The files every issue has besides the ones its manifest names: the
+// screens (with their plain-ASCII twins where the program asks for one)
+// and the about and editorial texts.
+inline const std::vector<std::string>& FixedScreens() {
+    static const std::vector<std::string> screens = {"logo",        "logo_asc",    "help",     "exit",
+                                                     "exit_asc",    "menu",        "menu_asc", "articles",
+                                                     "articles_asc", "tutors",     "tutors_asc", "article_hdr",
+                                                     "article_hdr_asc", "ansi",    "ansi_asc", "about",
+                                                     "about_asc",   "edit",        "edit_asc"};
+    return screens;
+}
+inline const std::vector<std::string>& FixedTexts() {
+    static const std::vector<std::string> texts = {"abouttxt", "editorial"};
+    return texts;
+}
+inline bool IsFixedResource(const std::string& name) {
+    const auto& s = FixedScreens();
+    const auto& t = FixedTexts();
+    return std::find(s.begin(), s.end(), name) != s.end() || std::find(t.begin(), t.end(), name) != t.end() ||
+           name == "soundlib";
+}
+
+namespace detail {
+
+inline bool PrintableAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= 32 && c <= 126; });
+}
+
+inline int LineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
+
+// Reads one table of a list ([[article]], [[piece]] ...), key by key.
+class TableReader {
+public:
+    TableReader(const toml::table& table, std::string what, std::vector<Problem>& problems)
+        : table_(table), what_(std::move(what)), problems_(problems) {}
+
+    // The text under Key; a problem when it is missing or not a text.
+    std::string Text(const std::string& key, const std::string& example) {
+        known_.insert(key);
+        const toml::node* node = table_.get(key);
+        if (!node) {
+            Add(Line(), what_ + " has no " + key + "; add a line such as " + key + " = \"" + example + "\"");
+            return {};
+        }
+        const auto value = node->value<std::string>();
+        if (!node->is_string() || !value) {
+            Add(LineOf(*node), what_ + ": " + key + " must be a text in double quotes, such as " + key + " = \"" +
+                                    example + "\"");
+            return {};
+        }
+        return *value;
+    }
+
+    // A problem for each key nobody asked for: most likely a misspelt one.
+    void RefuseUnknownKeys() {
+        for (auto&& [key, node] : table_)
+            if (!known_.count(std::string(key.str())))
+                Add(LineOf(node), what_ + ": unknown key " + std::string(key.str()) + "; the keys are " + KnownList());
+    }
+
+    // Key is known, though read by other means than Text.
+    void Allow(const std::string& key) { known_.insert(key); }
+    int Line() const { return LineOf(table_); }
+    void Add(int line, std::string text) { problems_.push_back({line, std::move(text)}); }
+    int LineOfKey(const std::string& key) const {
+        const toml::node* node = table_.get(key);
+        return node ? LineOf(*node) : Line();
+    }
+
+private:
+    std::string KnownList() const {
+        std::string out;
+        for (const std::string& k : known_) out += (out.empty() ? "" : ", ") + k;
+        return out;
+    }
+    const toml::table& table_;
+    std::string what_;
+    std::vector<Problem>& problems_;
+    std::set<std::string> known_;
+};
+
+// A menu label: one row of plain text that fits the menu's width.
+inline void CheckLabel(TableReader& in, const std::string& what, const std::string& label, const MenuLimits& menu) {
+    const int line = in.LineOfKey("label");
+    if (label.empty()) in.Add(line, what + ": the label is empty; give the text its menu shows");
+    if (label.size() > menu.Width)
+        in.Add(line, what + ": the label is " + std::to_string(label.size()) + " characters long, but its menu is " +
+                         std::to_string(menu.Width) + " wide; shorten it to at most " + std::to_string(menu.Width));
+    if (!PrintableAscii(label) || label.find('|') != std::string::npos)
+        in.Add(line, what + ": the label holds a character other than printable ASCII, or a \"|\" (which starts a "
+                            "colour code in a menu); use plain 7-bit characters");
+}
+
+// A text written into a header field.
+inline void CheckField(TableReader& in, const std::string& what, const std::string& key, const std::string& text) {
+    const int line = in.LineOfKey(key);
+    if (text.size() > MaxFieldLength)
+        in.Add(line, what + ": the " + key + " is " + std::to_string(text.size()) +
+                         " characters long; shorten it to at most " + std::to_string(MaxFieldLength));
+    if (!PrintableAscii(text))
+        in.Add(line, what + ": the " + key + " holds a character other than printable ASCII; use plain 7-bit characters");
+}
+
+// A file of the issue folder: a plain name whose stem can be a resource
+// name (letters, digits, "_") and is not one the program keeps for itself.
+inline void CheckFileName(TableReader& in, const std::string& what, const std::string& key, const std::string& file,
+                          const std::filesystem::path& folder) {
+    if (file.empty()) return;  // already reported
+    const int line = in.LineOfKey(key);
+    const std::string stem = ResourceOf(file);
+    const bool plain = file.find_first_of("/\\:") == std::string::npos && !stem.empty() &&
+                       std::all_of(stem.begin(), stem.end(), [](unsigned char c) { return std::isalnum(c) || c == '_'; });
+    if (!plain) {
+        in.Add(line, what + ": " + key + " \"" + file + "\" is not a plain file name of this folder; name a file such as "
+                                                             "\"article1.txt\" (letters, digits and _ before the dot)");
+        return;
+    }
+    if (IsFixedResource(stem)) {
+        in.Add(line, what + ": " + key + " \"" + file + "\" has the name of one of the issue's screens or texts (" +
+                         stem + "); rename the file");
+        return;
+    }
+    if (!folder.empty() && !std::filesystem::is_regular_file(folder / file))
+        in.Add(line, what + ": " + key + " \"" + file + "\" is not in " + folder.string() +
+                         "; add the file or correct the name");
+}
+
+inline std::vector<const toml::table*> ListOf(const toml::table& root, const std::string& key, const std::string& what,
+                                              std::vector<Problem>& problems) {
+    std::vector<const toml::table*> out;
+    const toml::node* node = root.get(key);
+    if (!node) return out;
+    const toml::array* array = node->as_array();
+    if (!array) {
+        problems.push_back({LineOf(*node), key + " must be a list of tables, each starting with a line [[" + key + "]]"});
+        return out;
+    }
+    for (const toml::node& item : *array) {
+        if (const toml::table* table = item.as_table())
+            out.push_back(table);
+        else
+            problems.push_back({LineOf(item), "each " + what + " must be a table starting with a line [[" + key + "]]"});
+    }
+    return out;
+}
+
+// Lines: where each entry of the list begins.
+inline void CheckCount(const std::vector<int>& lines, std::size_t most, const std::string& key,
+                       const std::string& where, std::vector<Problem>& problems) {
+    if (lines.empty())
+        problems.push_back({0, "no [[" + key + "]] entries; the " + where + " needs at least one"});
+    if (lines.size() > most)
+        problems.push_back({lines[most], std::to_string(lines.size()) + " [[" + key + "]] entries, but the " + where +
+                                             " has room for " + std::to_string(most) + "; remove this one and those after it"});
+}
+
+template <typename T>
+std::vector<int> LinesOf(const std::vector<T>& list) {
+    std::vector<int> lines;
+    for (const T& item : list) lines.push_back(item.Line);
+    return lines;
+}
+
+inline bool IsCategory(const std::string& text) {
+    if (text.empty() || text.front() == '/' || text.back() == '/' || text.find("//") != std::string::npos) return false;
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) {
+        return c == '/' || std::islower(c) || std::isdigit(c) || c == '-';
+    });
+}
+
+// Tutorial labels begin with the level they are written for.
+inline bool IsLevelTagged(const std::string& label) {
+    for (const char* tag : {"[bgn] ", "[avg] ", "[adv] "})
+        if (label.rfind(tag, 0) == 0) return true;
+    return false;
+}
+
+inline std::vector<Entry> ReadEntries(const toml::table& root, const std::string& key, const std::string& where,
+                                      const std::filesystem::path& folder, std::vector<Problem>& problems) {
+    std::vector<Entry> out;
+    for (const toml::table* table : ListOf(root, key, key, problems)) {
+        const std::string what = key + " " + std::to_string(out.size() + 1);
+        TableReader in(*table, what, problems);
+        Entry e;
+        e.Line = in.Line();
+        e.Label = in.Text("label", "scene news...");
+        e.Text = in.Text("text", "news.txt");
+        e.Title = in.Text("title", "scene news, issue #2");
+        e.Author = in.Text("author", "moth");
+        e.Category = in.Text("category", "scene/news");
+        in.RefuseUnknownKeys();
+        CheckLabel(in, what, e.Label, SectionMenu);
+        if (key == "tutorial" && !IsLevelTagged(e.Label))
+            in.Add(in.LineOfKey("label"), what + ": the label \"" + e.Label +
+                                              "\" does not begin with its level, [bgn], [avg] or [adv] and a space; "
+                                              "write it like \"[bgn] " + e.Label + "\"");
+        CheckFileName(in, what, "text", e.Text, folder);
+        if (e.Title.empty()) in.Add(in.LineOfKey("title"), what + ": the title is empty; give the header's title");
+        CheckField(in, what, "title", e.Title);
+        CheckField(in, what, "author", e.Author);
+        CheckField(in, what, "category", e.Category);
+        if (!IsCategory(e.Category))
+            in.Add(in.LineOfKey("category"), what + ": the category \"" + e.Category +
+                                                 "\" is not lower-case words joined by \"/\"; write it like \"scene/news\"");
+        out.push_back(std::move(e));
+    }
+    CheckCount(LinesOf(out), SectionMenu.MaxEntries, key, where, problems);
+    return out;
+}
+
+}  // namespace detail
+
+// Reads the manifest at Path and checks it; the files it names must be in
+// Folder (pass an empty Folder to skip that). Problems are appended.
+inline Manifest ReadManifest(const std::filesystem::path& path, const std::filesystem::path& folder,
+                             std::vector<Problem>& problems) {
+    using namespace detail;
+    Manifest m;
+    if (!std::filesystem::is_regular_file(path)) {
+        problems.push_back({0, "there is no manifest; write one (see docs/making-an-issue.md)"});
+        return m;
+    }
+    toml::parse_result parsed = toml::parse_file(path.string());
+    if (!parsed) {
+        const toml::parse_error& error = parsed.error();
+        problems.push_back({static_cast<int>(error.source().begin.line),
+                            "this is not valid TOML: " + std::string(error.description()) +
+                                "; texts go in double quotes, lists start with [[name]]"});
+        return m;
+    }
+    const toml::table& root = parsed.table();
+    TableReader top(root, "the issue", problems);
+    for (const char* key : {"number", "article", "tutorial", "piece", "track"}) top.Allow(key);
+
+    if (const toml::node* number = root.get("number"); number && number->is_integer() && number->value<int64_t>() &&
+                                                       *number->value<int64_t>() >= 1 &&
+                                                       *number->value<int64_t>() <= 9999)
+        m.Number = static_cast<int>(*number->value<int64_t>());
+    else
+        problems.push_back({number ? LineOf(*number) : 0, "the issue needs its number, a whole number from 1 to 9999, "
+                                                          "as a line such as number = 2"});
+    m.Date = top.Text("date", "january 2027");
+    if (const toml::node* date = root.get("date"); date && date->is_string() && (m.Date.empty() || m.Date.size() > MaxDateLength ||
+                                                                               !PrintableAscii(m.Date)))
+        problems.push_back({LineOf(*date), "the date must be 1 to " + std::to_string(MaxDateLength) +
+                                               " plain 7-bit characters, such as \"january 2027\""});
+    top.RefuseUnknownKeys();
+
+    m.Articles = ReadEntries(root, "article", "articles section", folder, problems);
+    m.Tutorials = ReadEntries(root, "tutorial", "tutorials section", folder, problems);
+
+    for (const toml::table* table : ListOf(root, "piece", "piece", problems)) {
+        const std::string what = "piece " + std::to_string(m.Pieces.size() + 1);
+        TableReader in(*table, what, problems);
+        Piece p;
+        p.Line = in.Line();
+        p.Label = in.Text("label", "b b s  a r t  1");
+        p.Art = in.Text("art", "art1.ans");
+        p.SaveAs = in.Text("save_as", "ansi_art1.ans");
+        in.RefuseUnknownKeys();
+        CheckLabel(in, what, p.Label, GalleryMenu);
+        CheckFileName(in, what, "art", p.Art, folder);
+        const bool plain = !p.SaveAs.empty() && p.SaveAs != "." && p.SaveAs != ".." &&
+                           p.SaveAs.find_first_of("/\\:") == std::string::npos && PrintableAscii(p.SaveAs) &&
+                           p.SaveAs.size() <= MaxSaveNameLength;
+        if (!plain)
+            in.Add(in.LineOfKey("save_as"), what + ": save_as \"" + p.SaveAs + "\" is not a plain file name of at most " +
+                                                std::to_string(MaxSaveNameLength) +
+                                                " characters; propose a name such as \"ansi_art1.ans\" (no / \\ or :)");
+        m.Pieces.push_back(std::move(p));
+    }
+    CheckCount(LinesOf(m.Pieces), GalleryMenu.MaxEntries, "piece", "gallery", problems);
+
+    for (const toml::table* table : ListOf(root, "track", "track", problems)) {
+        const std::string what = "track " + std::to_string(m.Tracks.size() + 1);
+        TableReader in(*table, what, problems);
+        Track t;
+        t.Line = in.Line();
+        t.Label = in.Text("label", "b r i g h t   h o r i z o n");
+        t.Module = in.Text("module", "music1.xm");
+        in.RefuseUnknownKeys();
+        CheckLabel(in, what, t.Label, TrackMenu);
+        CheckFileName(in, what, "module", t.Module, folder);
+        m.Tracks.push_back(std::move(t));
+    }
+    CheckCount(LinesOf(m.Tracks), TrackMenu.MaxEntries, "track", "track menu", problems);
+    return m;
+}
+
+// "FILE:LINE: text" (or "FILE: text" for the whole file).
+inline std::string Format(const std::string& file, const Problem& p) {
+    return file + ":" + (p.Line > 0 ? std::to_string(p.Line) + ":" : "") + " " + p.Text;
+}
+
+}  // namespace issue
