@@ -164,8 +164,10 @@ Sent DrawOnce(const std::string& path, int32_t pause) {
 }
 
 // Draws the file over and over, pauses off, for at least MinSeconds; the
-// terminal is brought up to date at the end. Answers MB/s of file bytes.
-double Throughput(const std::string& path, std::size_t size, double minSeconds, const Drain& drain) {
+// terminal is brought up to date at the end. Answers MB/s of file bytes and
+// adds the bytes drawn and the time taken to Bytes and Spent.
+double Throughput(const std::string& path, std::size_t size, double minSeconds, const Drain& drain,
+                  double& bytesDrawn, double& spent) {
     long draws = 0;
     double seconds = 0;
     const auto start = Clock::now();
@@ -179,6 +181,8 @@ double Throughput(const std::string& path, std::size_t size, double minSeconds, 
     conapi::Flush();
     drain.WaitFor(conterm::Stats().bytes);
     seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    bytesDrawn += static_cast<double>(size) * static_cast<double>(draws);
+    spent += seconds;
     return static_cast<double>(size) * static_cast<double>(draws) / 1e6 / seconds;
 }
 
@@ -199,6 +203,7 @@ double IconvFloor(std::string_view bytes, const std::string& scratch) {
 
 struct Totals {
     uint64_t file = 0, sent = 0, sentPaced = 0, minimum = 0, writes = 0, writesPaced = 0;
+    double drawn = 0, seconds = 0;  // of the throughput runs
 };
 
 void Measure(const std::string& name, std::string_view bytes, double minSeconds, bool trueColor,
@@ -210,7 +215,7 @@ void Measure(const std::string& name, std::string_view bytes, double minSeconds,
     const Sent fast = DrawOnce(path, 0);
     const uint64_t minimum = MinimumBytes(trueColor);
     const Sent paced = DrawOnce(path, 800);
-    const double mbs = Throughput(path, bytes.size(), minSeconds, drain);
+    const double mbs = Throughput(path, bytes.size(), minSeconds, drain, totals.drawn, totals.seconds);
     const double floor = IconvFloor(bytes, scratch);
     Report("%-18s %8zu %8.2f %8.2f %6.2f %9llu %6llu %9llu %6llu %8llu %6.2f\n", name.c_str(), bytes.size(), mbs,
            floor, floor > 0 ? mbs / floor : 0.0, static_cast<unsigned long long>(fast.bytes),
@@ -267,8 +272,9 @@ int main(int argc, char** argv) {
             Measure(entry.Name, std::string_view(reinterpret_cast<const char*>(res->Data), res->Size), minSeconds,
                     trueColor, path, scratch, drain, totals);
         }
-        Report("%-18s %8llu %8s %8s %6s %9llu %6llu %9llu %6llu %8llu %6.2f\n", "all shipped",
-               static_cast<unsigned long long>(totals.file), "", "", "", static_cast<unsigned long long>(totals.sent),
+        Report("%-18s %8llu %8.2f %8s %6s %9llu %6llu %9llu %6llu %8llu %6.2f\n", "all shipped",
+               static_cast<unsigned long long>(totals.file),
+               totals.seconds > 0 ? totals.drawn / 1e6 / totals.seconds : 0.0, "", "", static_cast<unsigned long long>(totals.sent),
                static_cast<unsigned long long>(totals.writes), static_cast<unsigned long long>(totals.sentPaced),
                static_cast<unsigned long long>(totals.writesPaced), static_cast<unsigned long long>(totals.minimum),
                totals.minimum ? static_cast<double>(totals.sent) / static_cast<double>(totals.minimum) : 0.0);

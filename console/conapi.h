@@ -96,8 +96,13 @@ void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill);
 int PendingEvents();
 // Takes one input record; only called when PendingEvents() > 0.
 void ReadEvent(InputRecord& rec);
-// Waits until an input record is pending or TimeoutMs passes (-1: no limit).
-// Answers whether a record is pending.
+// Waits until an input record is pending or TimeoutMs passes (-1: no limit),
+// without using the CPU meanwhile. Like Sleep it first brings the visible
+// console up to date. It returns as soon as a record arrives (within about a
+// millisecond: menus answer keys through it) and answers whether a record is
+// pending; any record ends the wait, key or not, so a caller that waits for a
+// key waits again for the rest of its time. A time-out of 0 only asks.
+// On Windows: WaitForSingleObject on the input handle.
 bool WaitForInput(int timeoutMs);
 
 // Brings the visible console up to date with the cell operations so far.

@@ -85,6 +85,18 @@ bool IsFile(const std::string& name) {
 bool KeyPressed() { return Keyboard->KeyPressed(); }
 char ReadKey() { return Keyboard->ReadKey(); }
 
+bool DelayUntilKey(int ms) {
+    const uint32_t start = conapi::TickCount();
+    for (;;) {
+        if (Keyboard->BufHead != Keyboard->BufTail) return true;
+        const uint32_t waited = conapi::TickCount() - start;
+        if (ms <= 0 || waited >= static_cast<uint32_t>(ms)) return false;
+        // Only for what is left of the wait: a record that makes no key
+        // must not start the wait over.
+        if (conapi::WaitForInput(ms - static_cast<int>(waited))) Keyboard->PollEvents();
+    }
+}
+
 // --- Pipe colour codes ---------------------------------------------------------------
 
 namespace {
