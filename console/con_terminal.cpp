@@ -331,7 +331,10 @@ void Open() {
     Terminal& t = T();
     if (t.open) return;
     t.utf8 = LocaleIsUtf8();
-    t.renderer.emplace(termscreen::Options{t.utf8, TrueColour()});
+    // Scrolling by the terminal only where TERM names a terminal known to
+    // have it, and not in raw code page 437 mode, whose terminals vary.
+    const bool scroll = t.utf8 && termscreen::TermScrollsRegions(std::getenv("TERM"));
+    t.renderer.emplace(termscreen::Options{t.utf8, TrueColour(), scroll});
     t.decoder = termkeys::Decoder(t.utf8);
     g_sig.ttyIn = isatty(STDIN_FILENO) != 0;
     if (g_sig.ttyIn && tcgetattr(STDIN_FILENO, &g_sig.saved) == 0) {
