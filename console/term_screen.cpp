@@ -180,19 +180,38 @@ void Renderer::MoveTo(std::string& out, int row, int col) {
     curCol_ = col;
 }
 
+namespace {
+
+bool EmptyGlyph(const conapi::Cell& c) {
+    const unsigned ch = c.Char;  // kUnknown is no empty glyph
+    return ch == 0 || ch == ' ' || ch == 0xFF;
+}
+
+}  // namespace
+
 // Reaches Col on the cursor's own row by writing the unchanged cells in
 // between again, when that is shorter than a cursor move and needs no
-// colour change. Answers whether it did.
+// colour change. An empty glyph shows only its background, so a space in
+// the colours in force rewrites it whatever its foreground. Answers whether
+// it did.
 bool Renderer::FillGap(std::string& out, int row, int col, std::size_t moveCost) {
     if (row != curRow_ || curCol_ < 0 || col <= curCol_ || attr_ < 0) return false;
     std::size_t cost = 0;
     for (int c = curCol_; c < col; ++c) {
         const conapi::Cell& cell = shown_[row * kCols + c];
-        if (cell.Attr != attr_) return false;
-        cost += glyphs_[cell.Char & 0xFF].size();
+        if (EmptyGlyph(cell)) {
+            if ((cell.Attr & 0xF0) != (attr_ & 0xF0)) return false;
+            cost += 1;
+        } else {
+            if (cell.Attr != attr_) return false;
+            cost += glyphs_[cell.Char & 0xFF].size();
+        }
         if (cost >= moveCost) return false;
     }
-    for (int c = curCol_; c < col; ++c) out += glyphs_[shown_[row * kCols + c].Char & 0xFF];
+    for (int c = curCol_; c < col; ++c) {
+        const conapi::Cell& cell = shown_[row * kCols + c];
+        out += EmptyGlyph(cell) ? glyphs_[' '] : glyphs_[cell.Char & 0xFF];
+    }
     curCol_ = col;
     return true;
 }
