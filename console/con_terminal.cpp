@@ -51,6 +51,15 @@ uint64_t NowNs() {
     return static_cast<uint64_t>(ts.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(ts.tv_nsec);
 }
 
+// The same clock at the kernel's tick (a few milliseconds), read without
+// asking the hardware: cheap enough for a check on every byte the ANSI
+// renderer draws, where the exact clock would be a large part of the cost.
+uint64_t CoarseNowNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(ts.tv_nsec);
+}
+
 // What the signal handlers use: plain values only, all set up before the
 // handlers are installed.
 struct SignalState {
@@ -150,10 +159,12 @@ struct Terminal {
     conterm::OutputStats stats;
 };
 
-Terminal& T() {
-    static Terminal t;
-    return t;
-}
+// The one terminal, at file scope rather than inside T(): T() runs for
+// every cell the program writes, and a function's own static would be
+// checked for its construction on every call.
+Terminal g_terminal;
+
+Terminal& T() { return g_terminal; }
 
 void WriteOut(const std::string& bytes) {
     if (bytes.empty()) return;
@@ -422,12 +433,14 @@ void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill) {
 int PendingEvents() {
     Terminal& t = T();
     if (!t.queue.empty() || !t.open) return static_cast<int>(t.queue.size());
-    const uint64_t now = NowNs();
+    // Both times below are kept on the coarse clock, so they never run
+    // ahead of it.
+    const uint64_t now = CoarseNowNs();
     if (now - t.lastFlushNs >= kFrameNs) Flush();
     if (!t.inputEnded && now - t.lastPollNs >= kPollEveryNs) {
         t.lastPollNs = now;
         PollInput(0);
-        ExpireEscapeIfDue(now);
+        ExpireEscapeIfDue(NowNs());
     }
     return static_cast<int>(t.queue.size());
 }
@@ -473,7 +486,7 @@ void Flush() {
     Terminal& t = T();
     if (!t.open) return;
     CheckSignals();
-    t.lastFlushNs = NowNs();
+    t.lastFlushNs = CoarseNowNs();
     if (t.tooSmall) {
         if (!t.messageShown) {
             WriteOut(termscreen::TooSmallMessage(t.cols, t.rows));

@@ -40,7 +40,13 @@ std::string Cut255(const std::string& text) { return text.size() > MaxText ? tex
 
 void NewLine() { Screen->WriteLine(""); }
 void WriteLine(const std::string& text) { Screen->WriteLine(Cut255(text)); }
-void WriteStr(const std::string& text) { Screen->WriteStr(Cut255(text)); }
+void WriteStr(const std::string& text) {
+    // The renderer writes every character by itself: no copy when no cut.
+    if (text.size() <= MaxText)
+        Screen->WriteStr(text);
+    else
+        Screen->WriteStr(Cut255(text));
+}
 void ClearScreen() { Screen->ClearScreen(); }
 Byte AttrAt(int x, int y) { return Screen->AttrAt(x, y); }
 
