@@ -94,25 +94,30 @@ def scroll_bytes(exe, presses):
 
 
 def renderer_figures(build):
-    """(worst twin x min, its name, MB/s over all shipped files) from
-    bench_term_renderer, or None when it is not there."""
+    """Figures of bench_term_renderer --shipped, or None when it is not
+    there: (worst twin against the minimum, its name, worst twin against
+    the floor with cursor moves, its name, MB/s wall, MB/s of CPU time)."""
     exe = os.path.join(build, "bench_term_renderer")
     if not os.path.exists(exe):
         return None
-    out = subprocess.run([exe, "0.3"], capture_output=True, text=True, timeout=900).stdout
-    worst, name, total = 0.0, "", None
+    out = subprocess.run([exe, "0.3", "--shipped"], capture_output=True, text=True, timeout=900).stdout
+    worst, name, worst_floor, name_floor, wall, cpu = 0.0, "", 0.0, "-", None, None
     for line in out.splitlines():
         cols = line.split()
         if not cols:
             continue
-        if cols[0].endswith("_asc") and len(cols) >= 11:
-            ratio = float(cols[-1])
-            if ratio > worst:
-                worst, name = ratio, cols[0]
-        m = re.match(r"all shipped\s+\d+\s+([\d.]+)", line)
+        if cols[0].lower().endswith("_asc") and len(cols) >= 11:
+            if float(cols[10]) > worst:
+                worst, name = float(cols[10]), cols[0]
+            if len(cols) >= 13 and float(cols[12]) > worst_floor:
+                worst_floor, name_floor = float(cols[12]), cols[0]
+        m = re.match(r"all shipped: ([\d.]+) MB/s of wall time, ([\d.]+) MB/s", line)
         if m:
-            total = float(m.group(1))
-    return worst, name, total
+            wall, cpu = float(m.group(1)), float(m.group(2))
+        m = re.match(r"all shipped\s+\d+\s+([\d.]+)\s", line)
+        if m and wall is None:
+            wall = float(m.group(1))
+    return worst, name, worst_floor, name_floor, wall, cpu
 
 
 def load():
@@ -154,7 +159,10 @@ def main():
     row("one-line scroll in the viewer, median bytes", [f"{summary(r[1])[0]:.0f}" for _, r in results])
     row("  min / max bytes", [f"{summary(r[1])[1]} / {summary(r[1])[2]}" for _, r in results])
     row("worst ASCII twin, x minimum", [f"{r[2][0]:.2f} {r[2][1]}" if r[2] else "-" for _, r in results])
-    row("renderer, all shipped, MB/s", [f"{r[2][2]:.1f}" if r[2] and r[2][2] else "-" for _, r in results])
+    row("worst ASCII twin, x floor (with moves)",
+        [f"{r[2][2]:.2f} {r[2][3]}" if r[2] and r[2][2] else "-" for _, r in results])
+    row("renderer, all shipped, MB/s (wall)", [f"{r[2][4]:.1f}" if r[2] and r[2][4] else "-" for _, r in results])
+    row("renderer, all shipped, MB/s (CPU time)", [f"{r[2][5]:.1f}" if r[2] and r[2][5] else "-" for _, r in results])
     print(f"(load now {load()}; {args.keys} key presses, 10 scrolls per build)")
 
 

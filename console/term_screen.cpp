@@ -167,9 +167,12 @@ std::string Renderer::MoveBytes(int row, int col) const {
         }
         std::string relative = rowPart + colPart;
         if (relative.size() < best.size()) best = std::move(relative);
-        // CR LF..., a few bytes for the start of a row a little further down
-        // (CR first, so that a terminal that adds CR to LF agrees).
-        if (col == 0 && dy > 0 && dy < static_cast<int>(best.size())) best = "\r" + std::string(dy, '\n');
+        // CR LF..., a few bytes for a row a little further down (CR first,
+        // so that a terminal that adds CR to LF agrees), then right to Col.
+        if (dy > 0 && dy < static_cast<int>(best.size())) {
+            std::string down = "\r" + std::string(dy, '\n') + (col > 0 ? Csi(col, 'C') : "");
+            if (down.size() < best.size()) best = std::move(down);
+        }
     }
     return best;
 }
