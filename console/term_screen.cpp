@@ -402,7 +402,9 @@ std::string TooSmallMessage(int cols, int rows) {
 }
 
 std::size_t FormatLeave(char* buf, int nextRow, int termRows) {
-    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[");
+    // The whole screen as scroll region again, in case an update that
+    // scrolled a band was cut short.
+    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b[");
     if (termRows < 1) termRows = 1;
     const bool scroll = nextRow >= termRows;
     p = PutNumber(p, scroll ? termRows : std::max(nextRow, 0) + 1);

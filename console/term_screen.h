@@ -116,7 +116,8 @@ std::string TooSmallMessage(int cols, int rows);
 constexpr std::size_t kLeaveMax = 64;
 
 // The bytes that give the terminal back at the end: default colours,
-// cursor shown, autowrap on, and the cursor at the start of row NextRow
+// cursor shown, autowrap on, the whole screen as scroll region, and the
+// cursor at the start of row NextRow
 // (0-based); past the terminal's last row the terminal scrolls one line.
 // Writes into Buf (kLeaveMax bytes) without allocating, so that signal
 // handlers can call it; answers the length.

@@ -704,11 +704,11 @@ TEST(TermScreen, NextFreeRowIsBelowTheLastVisibleContent) {
 TEST(TermLeave, GivesModesBackAndPlacesTheCursorBelowTheContent) {
     char buf[termscreen::kLeaveMax];
     std::string s(buf, termscreen::FormatLeave(buf, 11, 25));
-    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[12H");
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b[12H");
     s.assign(buf, termscreen::FormatLeave(buf, 25, 25));
-    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[25H\r\n") << "below the last row: one line scrolls";
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b[25H\r\n") << "below the last row: one line scrolls";
     s.assign(buf, termscreen::FormatLeave(buf, 0, 25));
-    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[1H");
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b[1H");
     EXPECT_LE(termscreen::FormatLeave(buf, 2000000000, 2000000000), termscreen::kLeaveMax);
 }
 
