@@ -92,7 +92,10 @@ void FillCharacter(uint8_t ch, int count, Coord pos);
 // inside Clip change; uncovered cells get Fill.
 void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill);
 
-// Number of input records waiting.
+// Number of input records waiting. It is called for every byte the ANSI
+// renderer draws, so it must be cheap: a back-end may look for new input at
+// most about once a millisecond (and, with no wait or flush between calls,
+// once every few calls) and answer from its queue in between.
 int PendingEvents();
 // Takes one input record; only called when PendingEvents() > 0.
 void ReadEvent(InputRecord& rec);
@@ -101,7 +104,7 @@ void ReadEvent(InputRecord& rec);
 // console up to date. It returns as soon as a record arrives (within about a
 // millisecond: menus answer keys through it) and answers whether a record is
 // pending; any record ends the wait, key or not, so a caller that waits for a
-// key waits again for the rest of its time. A time-out of 0 only asks.
+// key waits again for the rest of its time.
 // On Windows: WaitForSingleObject on the input handle.
 bool WaitForInput(int timeoutMs);
 
