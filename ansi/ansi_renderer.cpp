@@ -192,14 +192,21 @@ private:
 
     // Takes the next number off the parameter text.
     int NextParam() {
-        const auto stop = std::find_if(params_.begin(), params_.end(), [](char c) { return c < '0' || c > '9'; });
-        const std::string number(params_.begin(), stop);
-        const int value = number.empty() ? 0 : StrToInt(number);
-        if (stop == params_.end())
+        // The digits read as a decimal number, 0 when they do not fit a
+        // signed 32-bit value (as StrToInt reads them), without copies:
+        // this runs for every parameter of every sequence.
+        std::size_t i = 0;
+        uint64_t value = 0;
+        bool fits = true;
+        for (; i < params_.size() && params_[i] >= '0' && params_[i] <= '9'; ++i) {
+            value = value * 10 + static_cast<uint64_t>(params_[i] - '0');
+            if (value > 2147483647u) fits = false, value = 0;
+        }
+        if (i == params_.size())
             params_.clear();
         else
-            params_.erase(params_.begin(), stop + 1);
-        return value;
+            params_.erase(0, i + 1);
+        return fits ? static_cast<int>(value) : 0;
     }
 
     void SelectGraphicRendition() {

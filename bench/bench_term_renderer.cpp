@@ -9,10 +9,12 @@
 //    the terminal, with pauses off and with the pace of the program's start
 //    (800), beside a minimum: the UTF-8 bytes of every glyph that is not
 //    blank on black, plus the shortest SGR sequence for each change of
-//    colour between them in reading order (cursor moves not counted).
+//    colour between them in reading order (cursor moves not counted), and
+//    a floor: the minimum plus the shortest cursor moves past the blanks.
 // Prints a table; never fails.
 //
-//   bench_term_renderer [SECONDS_PER_FILE] [--truecolor]   (default 0.3)
+//   bench_term_renderer [SECONDS_PER_FILE] [--truecolor] [--shipped]   (default 0.3)
+// --shipped leaves out the made-up files.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -25,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -125,6 +128,26 @@ std::size_t SgrBytes(int from, int to, bool trueColor) {
 
 // The least a terminal must receive to show the console's cells, when it
 // starts cleared to blanks on black in attribute 7.
+// Digits of N.
+std::size_t Digits(int n) { return std::to_string(n).size(); }
+
+// The fewest bytes that take a cursor standing at Row, Col (Col may be 80:
+// past the row's end) to NextRow, NextCol, when every cell skipped is blank:
+// spaces, a move to the right, the start of a lower row by CR and line
+// feeds plus a move to the right, or an absolute move.
+uint64_t ShortestMove(int row, int col, int nextRow, int nextCol) {
+    auto right = [](int n) -> uint64_t { return n <= 0 ? 0 : std::min<uint64_t>(n, n == 1 ? 3 : 3 + Digits(n)); };
+    if (row == nextRow && nextCol >= col) return right(nextCol - col);
+    const uint64_t absolute = 3 + Digits(nextRow + 1) + (nextCol > 0 ? 1 + Digits(nextCol + 1) : 0);
+    if (nextRow <= row) return absolute;
+    return std::min<uint64_t>(absolute, 1 + (nextRow - row) + right(nextCol));
+}
+
+// The same least bytes, plus the fewest bytes that move the cursor past
+// the blank cells between the glyphs (cursor moves are the one cost the
+// minimum leaves out, though no screen with gaps can be drawn without).
+uint64_t FloorBytes(bool trueColor);
+
 uint64_t MinimumBytes(bool trueColor) {
     std::array<conapi::Cell, 80 * 25> cells{};
     conapi::ReadCells(cells.data(), conapi::Coord{80, 25}, conapi::Rect{0, 0, 79, 24});
@@ -137,6 +160,32 @@ uint64_t MinimumBytes(bool trueColor) {
         if (emptyGlyph && (attr & 0xF0) == 0) continue;
         bytes += termscreen::GlyphBytes(emptyGlyph ? ' ' : ch, true).size();
         // A blank shows only its background: the foreground may stay.
+        const int needed = emptyGlyph ? ((attr & 0xF0) | (current & 0x0F)) : attr;
+        if (needed != current) {
+            bytes += SgrBytes(current, needed, trueColor);
+            current = needed;
+        }
+    }
+    return bytes;
+}
+
+uint64_t FloorBytes(bool trueColor) {
+    std::array<conapi::Cell, 80 * 25> cells{};
+    conapi::ReadCells(cells.data(), conapi::Coord{80, 25}, conapi::Rect{0, 0, 79, 24});
+    uint64_t bytes = 0;
+    int current = 7;
+    int row = 0;
+    int col = 0;
+    for (int i = 0; i < 80 * 25; ++i) {
+        const conapi::Cell& c = cells[i];
+        const auto ch = static_cast<uint8_t>(c.Char);
+        const auto attr = static_cast<uint8_t>(c.Attr);
+        const bool emptyGlyph = ch == 0 || ch == ' ' || ch == 0xFF;
+        if (emptyGlyph && (attr & 0xF0) == 0) continue;
+        bytes += ShortestMove(row, col, i / 80, i % 80);
+        row = i / 80;
+        col = i % 80 + 1;
+        bytes += termscreen::GlyphBytes(emptyGlyph ? ' ' : ch, true).size();
         const int needed = emptyGlyph ? ((attr & 0xF0) | (current & 0x0F)) : attr;
         if (needed != current) {
             bytes += SgrBytes(current, needed, trueColor);
@@ -164,10 +213,19 @@ Sent DrawOnce(const std::string& path, int32_t pause) {
 }
 
 // Draws the file over and over, pauses off, for at least MinSeconds; the
-// terminal is brought up to date at the end. Answers MB/s of file bytes.
-double Throughput(const std::string& path, std::size_t size, double minSeconds, const Drain& drain) {
+// terminal is brought up to date at the end. Answers MB/s of file bytes and
+// adds the bytes drawn and the time taken to Bytes and Spent.
+double ThreadCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+double Throughput(const std::string& path, std::size_t size, double minSeconds, const Drain& drain,
+                  double& bytesDrawn, double& spent, double& cpuSpent) {
     long draws = 0;
     double seconds = 0;
+    const double cpuStart = ThreadCpuSeconds();
     const auto start = Clock::now();
     do {
         SetTextAttr(7);
@@ -179,6 +237,9 @@ double Throughput(const std::string& path, std::size_t size, double minSeconds, 
     conapi::Flush();
     drain.WaitFor(conterm::Stats().bytes);
     seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    bytesDrawn += static_cast<double>(size) * static_cast<double>(draws);
+    spent += seconds;
+    cpuSpent += ThreadCpuSeconds() - cpuStart;
     return static_cast<double>(size) * static_cast<double>(draws) / 1e6 / seconds;
 }
 
@@ -198,7 +259,8 @@ double IconvFloor(std::string_view bytes, const std::string& scratch) {
 }
 
 struct Totals {
-    uint64_t file = 0, sent = 0, sentPaced = 0, minimum = 0, writes = 0, writesPaced = 0;
+    uint64_t file = 0, sent = 0, sentPaced = 0, minimum = 0, writes = 0, writesPaced = 0, floor = 0;
+    double drawn = 0, seconds = 0, cpu = 0;  // of the throughput runs
 };
 
 void Measure(const std::string& name, std::string_view bytes, double minSeconds, bool trueColor,
@@ -209,18 +271,22 @@ void Measure(const std::string& name, std::string_view bytes, double minSeconds,
     }
     const Sent fast = DrawOnce(path, 0);
     const uint64_t minimum = MinimumBytes(trueColor);
+    const uint64_t floorBytes = FloorBytes(trueColor);
     const Sent paced = DrawOnce(path, 800);
-    const double mbs = Throughput(path, bytes.size(), minSeconds, drain);
+    const double mbs = Throughput(path, bytes.size(), minSeconds, drain, totals.drawn, totals.seconds, totals.cpu);
     const double floor = IconvFloor(bytes, scratch);
-    Report("%-18s %8zu %8.2f %8.2f %6.2f %9llu %6llu %9llu %6llu %8llu %6.2f\n", name.c_str(), bytes.size(), mbs,
+    Report("%-18s %8zu %8.2f %8.2f %6.2f %9llu %6llu %9llu %6llu %8llu %6.2f %8llu %7.2f\n", name.c_str(), bytes.size(), mbs,
            floor, floor > 0 ? mbs / floor : 0.0, static_cast<unsigned long long>(fast.bytes),
            static_cast<unsigned long long>(fast.writes), static_cast<unsigned long long>(paced.bytes),
            static_cast<unsigned long long>(paced.writes), static_cast<unsigned long long>(minimum),
-           minimum ? static_cast<double>(fast.bytes) / static_cast<double>(minimum) : 0.0);
+           minimum ? static_cast<double>(fast.bytes) / static_cast<double>(minimum) : 0.0,
+           static_cast<unsigned long long>(floorBytes),
+           floorBytes ? static_cast<double>(fast.bytes) / static_cast<double>(floorBytes) : 0.0);
     totals.file += bytes.size();
     totals.sent += fast.bytes;
     totals.sentPaced += paced.bytes;
     totals.minimum += minimum;
+    totals.floor += floorBytes;
     totals.writes += fast.writes;
     totals.writesPaced += paced.writes;
 }
@@ -230,9 +296,12 @@ void Measure(const std::string& name, std::string_view bytes, double minSeconds,
 int main(int argc, char** argv) {
     double minSeconds = 0.3;
     bool trueColor = false;
+    bool shippedOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--truecolor") == 0)
             trueColor = true;
+        else if (std::strcmp(argv[i], "--shipped") == 0)
+            shippedOnly = true;
         else
             minSeconds = std::atof(argv[i]);
     }
@@ -257,8 +326,8 @@ int main(int argc, char** argv) {
         InitConsole();
         Report("ANSI renderer -> terminal back-end -> pseudo-terminal (UTF-8, %s colour), %.2f s or more per file\n",
                trueColor ? "24-bit" : "16", minSeconds);
-        Report("%-18s %8s %8s %8s %6s %9s %6s %9s %6s %8s %6s\n", "file", "bytes", "MB/s", "iconv", "ratio", "sent",
-               "writes", "sent@800", "writes", "minimum", "x min");
+        Report("%-18s %8s %8s %8s %6s %9s %6s %9s %6s %8s %6s %8s %7s\n", "file", "bytes", "MB/s", "iconv", "ratio", "sent",
+               "writes", "sent@800", "writes", "minimum", "x min", "floor", "x floor");
         Totals totals;
         for (const contentrules::CatalogueEntry& entry : contentrules::Catalogue()) {
             if (entry.Type != contentrules::Kind::Screen && entry.Type != contentrules::Kind::Twin) continue;
@@ -267,16 +336,25 @@ int main(int argc, char** argv) {
             Measure(entry.Name, std::string_view(reinterpret_cast<const char*>(res->Data), res->Size), minSeconds,
                     trueColor, path, scratch, drain, totals);
         }
-        Report("%-18s %8llu %8s %8s %6s %9llu %6llu %9llu %6llu %8llu %6.2f\n", "all shipped",
-               static_cast<unsigned long long>(totals.file), "", "", "", static_cast<unsigned long long>(totals.sent),
+        Report("%-18s %8llu %8.2f %8s %6s %9llu %6llu %9llu %6llu %8llu %6.2f %8llu %7.2f\n", "all shipped",
+               static_cast<unsigned long long>(totals.file),
+               totals.seconds > 0 ? totals.drawn / 1e6 / totals.seconds : 0.0, "", "", static_cast<unsigned long long>(totals.sent),
                static_cast<unsigned long long>(totals.writes), static_cast<unsigned long long>(totals.sentPaced),
                static_cast<unsigned long long>(totals.writesPaced), static_cast<unsigned long long>(totals.minimum),
-               totals.minimum ? static_cast<double>(totals.sent) / static_cast<double>(totals.minimum) : 0.0);
+               totals.minimum ? static_cast<double>(totals.sent) / static_cast<double>(totals.minimum) : 0.0,
+               static_cast<unsigned long long>(totals.floor),
+               totals.floor ? static_cast<double>(totals.sent) / static_cast<double>(totals.floor) : 0.0);
+        Report("all shipped: %.2f MB/s of wall time, %.2f MB/s of the drawing thread's CPU time\n",
+               totals.seconds > 0 ? totals.drawn / 1e6 / totals.seconds : 0.0,
+               totals.cpu > 0 ? totals.drawn / 1e6 / totals.cpu : 0.0);
         Totals ignored;
+        if (!shippedOnly) {
         Measure("synthetic art 1MB", benchdata::ScreenArt(1 << 20), minSeconds, trueColor, path, scratch, drain, ignored);
         Measure("scrolling 1MB", benchdata::ScrollingText(1 << 20), minSeconds, trueColor, path, scratch, drain, ignored);
+        }
         Report("(sent, writes: one drawing on a cleared screen with pauses off; sent@800: at the start-up pace;\n"
-               " minimum: glyph bytes in UTF-8 plus one SGR per colour change, for the final picture)\n");
+               " minimum: glyph bytes in UTF-8 plus one SGR per colour change, for the final picture;\n"
+               " floor: the minimum plus the shortest cursor moves past the blanks between glyphs)\n");
         DoneConsole();
     }
     std::filesystem::remove(path);

@@ -42,12 +42,26 @@ constexpr uint64_t kMs = 1'000'000;  // nanoseconds
 // every byte it draws, and a system call per byte would be most of its cost.
 constexpr uint64_t kFrameNs = 16 * kMs;
 constexpr uint64_t kPollEveryNs = 1 * kMs;
+// Calls of PendingEvents in a row, without a wait or a flush between them,
+// that share one look at the clock: the renderer calls it for every byte,
+// tens of nanoseconds apart, while a caller that waits between its calls
+// looks at the clock every time.
+constexpr int kCallsPerClockRead = 8;
 // How long the terminal may take to honour the request for 80x25.
 constexpr int kResizeWaitMs = 200;
 
 uint64_t NowNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(ts.tv_nsec);
+}
+
+// The same clock at the kernel's tick (a few milliseconds), read without
+// asking the hardware: cheap enough for a check on every byte the ANSI
+// renderer draws, where the exact clock would be a large part of the cost.
+uint64_t CoarseNowNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
     return static_cast<uint64_t>(ts.tv_sec) * 1'000'000'000u + static_cast<uint64_t>(ts.tv_nsec);
 }
 
@@ -144,6 +158,7 @@ struct Terminal {
     bool askedForSize = false;
     uint64_t lastFlushNs = 0;
     uint64_t lastPollNs = 0;
+    int callsBeforeClock = 0;  // PendingEvents calls left before the next clock read
     uint64_t lastInputNs = 0;
     bool inputEnded = false;
     bool inEndHandler = false;
@@ -152,10 +167,12 @@ struct Terminal {
     conterm::OutputStats stats;
 };
 
-Terminal& T() {
-    static Terminal t;
-    return t;
-}
+// The one terminal, at file scope rather than inside T(): T() runs for
+// every cell the program writes, and a function's own static would be
+// checked for its construction on every call.
+Terminal g_terminal;
+
+Terminal& T() { return g_terminal; }
 
 void WriteOut(const std::string& bytes) {
     if (bytes.empty()) return;
@@ -333,7 +350,10 @@ void Open() {
     Terminal& t = T();
     if (t.open) return;
     t.utf8 = LocaleIsUtf8();
-    t.renderer.emplace(termscreen::Options{t.utf8, TrueColour()});
+    // Scrolling by the terminal only where TERM names a terminal known to
+    // have it, and not in raw code page 437 mode, whose terminals vary.
+    const bool scroll = t.utf8 && termscreen::TermScrollsRegions(std::getenv("TERM"));
+    t.renderer.emplace(termscreen::Options{t.utf8, TrueColour(), scroll});
     t.decoder = termkeys::Decoder(t.utf8);
     g_sig.ttyIn = isatty(STDIN_FILENO) != 0;
     if (g_sig.ttyIn && tcgetattr(STDIN_FILENO, &g_sig.saved) == 0) {
@@ -421,12 +441,19 @@ void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill) {
 int PendingEvents() {
     Terminal& t = T();
     if (!t.queue.empty() || !t.open) return static_cast<int>(t.queue.size());
-    const uint64_t now = NowNs();
+    if (t.callsBeforeClock > 0) {
+        --t.callsBeforeClock;
+        return 0;
+    }
+    t.callsBeforeClock = kCallsPerClockRead - 1;
+    // Both times below are kept on the coarse clock, so they never run
+    // ahead of it.
+    const uint64_t now = CoarseNowNs();
     if (now - t.lastFlushNs >= kFrameNs) Flush();
     if (!t.inputEnded && now - t.lastPollNs >= kPollEveryNs) {
         t.lastPollNs = now;
         PollInput(0);
-        ExpireEscapeIfDue(now);
+        ExpireEscapeIfDue(NowNs());
     }
     return static_cast<int>(t.queue.size());
 }
@@ -472,7 +499,8 @@ void Flush() {
     Terminal& t = T();
     if (!t.open) return;
     CheckSignals();
-    t.lastFlushNs = NowNs();
+    t.lastFlushNs = CoarseNowNs();
+    t.callsBeforeClock = 0;
     if (t.tooSmall) {
         if (!t.messageShown) {
             WriteOut(termscreen::TooSmallMessage(t.cols, t.rows));

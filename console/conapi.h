@@ -92,12 +92,20 @@ void FillCharacter(uint8_t ch, int count, Coord pos);
 // inside Clip change; uncovered cells get Fill.
 void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill);
 
-// Number of input records waiting.
+// Number of input records waiting. It is called for every byte the ANSI
+// renderer draws, so it must be cheap: a back-end may look for new input at
+// most about once a millisecond (and, with no wait or flush between calls,
+// once every few calls) and answer from its queue in between.
 int PendingEvents();
 // Takes one input record; only called when PendingEvents() > 0.
 void ReadEvent(InputRecord& rec);
-// Waits until an input record is pending or TimeoutMs passes (-1: no limit).
-// Answers whether a record is pending.
+// Waits until an input record is pending or TimeoutMs passes (-1: no limit),
+// without using the CPU meanwhile. Like Sleep it first brings the visible
+// console up to date. It returns as soon as a record arrives (within about a
+// millisecond: menus answer keys through it) and answers whether a record is
+// pending; any record ends the wait, key or not, so a caller that waits for a
+// key waits again for the rest of its time.
+// On Windows: WaitForSingleObject on the input handle.
 bool WaitForInput(int timeoutMs);
 
 // Brings the visible console up to date with the cell operations so far.

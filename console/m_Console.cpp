@@ -40,7 +40,13 @@ std::string Cut255(const std::string& text) { return text.size() > MaxText ? tex
 
 void NewLine() { Screen->WriteLine(""); }
 void WriteLine(const std::string& text) { Screen->WriteLine(Cut255(text)); }
-void WriteStr(const std::string& text) { Screen->WriteStr(Cut255(text)); }
+void WriteStr(const std::string& text) {
+    // The renderer writes every character by itself: no copy when no cut.
+    if (text.size() <= MaxText)
+        Screen->WriteStr(text);
+    else
+        Screen->WriteStr(Cut255(text));
+}
 void ClearScreen() { Screen->ClearScreen(); }
 Byte AttrAt(int x, int y) { return Screen->AttrAt(x, y); }
 
@@ -84,6 +90,18 @@ bool IsFile(const std::string& name) {
 
 bool KeyPressed() { return Keyboard->KeyPressed(); }
 char ReadKey() { return Keyboard->ReadKey(); }
+
+bool DelayUntilKey(int ms) {
+    const uint32_t start = conapi::TickCount();
+    for (;;) {
+        if (Keyboard->BufHead != Keyboard->BufTail) return true;
+        const uint32_t waited = conapi::TickCount() - start;
+        if (ms <= 0 || waited >= static_cast<uint32_t>(ms)) return false;
+        // Only for what is left of the wait: a record that makes no key
+        // must not start the wait over.
+        if (conapi::WaitForInput(ms - static_cast<int>(waited))) Keyboard->PollEvents();
+    }
+}
 
 // --- Pipe colour codes ---------------------------------------------------------------
 

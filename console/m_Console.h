@@ -64,6 +64,10 @@ bool IsFile(const std::string& name);
 // --- Keyboard --------------------------------------------------------------
 bool KeyPressed();
 char ReadKey();
+// Waits Ms milliseconds like Delay, but ends as soon as a key byte is
+// waiting (the key stays for ReadKey). Input that makes no key, such as a
+// key release, does not shorten the wait. Answers whether a key is waiting.
+bool DelayUntilKey(int ms);
 
 // --- Pipe colour codes -----------------------------------------------------
 // Which writer asks: the two accept slightly different codes.

@@ -74,6 +74,28 @@ bool LookAlike(const conapi::Cell& a, const conapi::Cell& b) {
     return empty(a) && empty(b) && (a.Attr & 0xF0) == (b.Attr & 0xF0);
 }
 
+// A cell as the terminal shows it, for comparing: an empty glyph shows only
+// its background. Cells of a frame are compared by their low bytes; cells
+// the terminal was left to fill (kUnknown) look like no frame's cell.
+uint32_t Look(uint16_t ch, uint16_t attr) {
+    const unsigned low = ch & 0xFF;
+    if ((ch >> 8) == 0 && (low == 0 || low == ' ' || low == 0xFF)) return (0x20u << 16) | (attr & 0xF0u);
+    return (static_cast<uint32_t>(ch) << 16) | attr;
+}
+
+uint32_t FrameLook(const conapi::Cell& c) { return Look(c.Char & 0xFF, c.Attr & 0xFF); }
+uint32_t ShownLook(const conapi::Cell& c) { return Look(c.Char, c.Attr); }
+
+// What the renderer records for a row the terminal blanked in its own way
+// (the colours of inserted lines differ between terminals): never alike to
+// a console cell, so the row is drawn in full.
+constexpr conapi::Cell kUnknown{0x1AB, 0x100};
+
+// About what the bytes of a band scroll cost, in rewritten cells, and what
+// reaching a changed row costs on top of its cells.
+constexpr int kScrollCost = 12;
+constexpr int kRowCost = 3;
+
 // Appends the decimal digits of N (non-negative) without allocating.
 char* PutNumber(char* p, int n) {
     char digits[12];
@@ -92,6 +114,19 @@ char* PutText(char* p, const char* text) {
 }
 
 }  // namespace
+
+bool TermScrollsRegions(const char* term) {
+    if (!term) return false;
+    const std::string t = term;
+    static const char* const kFamilies[] = {"xterm", "screen", "tmux", "rxvt", "linux", "vt102", "vt220",
+                                            "vt320", "vt420", "vt520", "putty", "konsole", "gnome", "alacritty",
+                                            "kitty", "foot", "st-", "wezterm", "iterm", "mintty", "ms-terminal",
+                                            "contour", "cygwin"};
+    if (t == "st") return true;
+    for (const char* family : kFamilies)
+        if (t.rfind(family, 0) == 0) return true;
+    return false;
+}
 
 std::string SgrParams(uint8_t attr, bool trueColor) {
     return FgParams(attr & 0x0F, trueColor) + ';' + BgParams(attr >> 4, trueColor);
@@ -132,9 +167,12 @@ std::string Renderer::MoveBytes(int row, int col) const {
         }
         std::string relative = rowPart + colPart;
         if (relative.size() < best.size()) best = std::move(relative);
-        // CR LF..., a few bytes for the start of a row a little further down
-        // (CR first, so that a terminal that adds CR to LF agrees).
-        if (col == 0 && dy > 0 && dy < static_cast<int>(best.size())) best = "\r" + std::string(dy, '\n');
+        // CR LF..., a few bytes for a row a little further down (CR first,
+        // so that a terminal that adds CR to LF agrees), then right to Col.
+        if (dy > 0 && dy < static_cast<int>(best.size())) {
+            std::string down = "\r" + std::string(dy, '\n') + (col > 0 ? Csi(col, 'C') : "");
+            if (down.size() < best.size()) best = std::move(down);
+        }
     }
     return best;
 }
@@ -145,19 +183,38 @@ void Renderer::MoveTo(std::string& out, int row, int col) {
     curCol_ = col;
 }
 
+namespace {
+
+bool EmptyGlyph(const conapi::Cell& c) {
+    const unsigned ch = c.Char;  // kUnknown is no empty glyph
+    return ch == 0 || ch == ' ' || ch == 0xFF;
+}
+
+}  // namespace
+
 // Reaches Col on the cursor's own row by writing the unchanged cells in
 // between again, when that is shorter than a cursor move and needs no
-// colour change. Answers whether it did.
+// colour change. An empty glyph shows only its background, so a space in
+// the colours in force rewrites it whatever its foreground. Answers whether
+// it did.
 bool Renderer::FillGap(std::string& out, int row, int col, std::size_t moveCost) {
     if (row != curRow_ || curCol_ < 0 || col <= curCol_ || attr_ < 0) return false;
     std::size_t cost = 0;
     for (int c = curCol_; c < col; ++c) {
         const conapi::Cell& cell = shown_[row * kCols + c];
-        if (cell.Attr != attr_) return false;
-        cost += glyphs_[cell.Char & 0xFF].size();
+        if (EmptyGlyph(cell)) {
+            if ((cell.Attr & 0xF0) != (attr_ & 0xF0)) return false;
+            cost += 1;
+        } else {
+            if (cell.Attr != attr_) return false;
+            cost += glyphs_[cell.Char & 0xFF].size();
+        }
         if (cost >= moveCost) return false;
     }
-    for (int c = curCol_; c < col; ++c) out += glyphs_[shown_[row * kCols + c].Char & 0xFF];
+    for (int c = curCol_; c < col; ++c) {
+        const conapi::Cell& cell = shown_[row * kCols + c];
+        out += EmptyGlyph(cell) ? glyphs_[' '] : glyphs_[cell.Char & 0xFF];
+    }
     curCol_ = col;
     return true;
 }
@@ -180,6 +237,107 @@ void Renderer::SetAttr(std::string& out, uint8_t attr) {
     attr_ = attr;
 }
 
+// Compares every row of the frame with every row the terminal shows, by a
+// hash of the row, to find shifts that turn changed rows into rows already
+// shown; then picks the band for the best of them by the cells it saves.
+Renderer::Scroll Renderer::FindScroll(const conapi::Cell* cells, int rows, int cols) const {
+    if (!options_.scroll || rows < 3) return {};
+    std::array<uint64_t, kRows> now{};
+    std::array<uint64_t, kRows> was{};
+    std::array<int, kRows> stay{};  // cells to rewrite without a scroll
+    int changed = 0;
+    for (int r = 0; r < rows; ++r) {
+        uint64_t hn = 1469598103934665603u;
+        uint64_t hw = hn;
+        for (int c = 0; c < cols; ++c) {
+            const uint32_t n = FrameLook(cells[r * kCols + c]);
+            const uint32_t w = ShownLook(shown_[r * kCols + c]);
+            hn = (hn ^ n) * 1099511628211u;
+            hw = (hw ^ w) * 1099511628211u;
+            stay[r] += n != w;
+        }
+        if (stay[r] > 0) stay[r] += kRowCost;
+        now[r] = hn;
+        was[r] = hw;
+        changed += stay[r] > 0;
+    }
+    if (changed < 2) return {};
+
+    // Shift K: the frame's row R is the shown row R + K.
+    struct Candidate {
+        int shift = 0;
+        int rowsMatched = 0;
+    };
+    std::array<Candidate, 3> candidates{};
+    for (int k = 1 - rows; k < rows; ++k) {
+        if (k == 0) continue;
+        int matched = 0;
+        for (int r = std::max(0, -k); r < std::min(rows, rows - k); ++r) matched += stay[r] > 0 && now[r] == was[r + k];
+        if (matched < 2) continue;
+        Candidate c{k, matched};
+        for (auto& slot : candidates)
+            if (c.rowsMatched > slot.rowsMatched) std::swap(c, slot);
+    }
+
+    Scroll best;
+    int bestGain = 0;
+    std::array<int, kRows + 1> stayBefore{};
+    for (int r = 0; r < rows; ++r) stayBefore[r + 1] = stayBefore[r] + stay[r];
+    for (const Candidate& cand : candidates) {
+        const int k = cand.shift;
+        if (k == 0) continue;
+        // Cells to rewrite in row R once the shown row R + K has moved there.
+        std::array<int, kRows + 1> movedBefore{};
+        for (int r = 0; r < rows; ++r) {
+            int cost = cols;
+            if (r + k >= 0 && r + k < rows) {
+                cost = 0;
+                for (int c = 0; c < cols; ++c)
+                    cost += FrameLook(cells[r * kCols + c]) != ShownLook(shown_[(r + k) * kCols + c]);
+                if (cost > 0) cost += kRowCost;
+            }
+            movedBefore[r + 1] = movedBefore[r] + cost;
+        }
+        const int n = std::abs(k);
+        for (int top = 0; top < rows; ++top) {
+            for (int bottom = top + n; bottom < rows; ++bottom) {
+                // Rows that get a moved row, and the N rows the terminal blanks.
+                const int first = k > 0 ? top : top + n;
+                const int last = k > 0 ? bottom - n : bottom;
+                const int with = movedBefore[last + 1] - movedBefore[first] + n * cols + kScrollCost;
+                const int gain = stayBefore[bottom + 1] - stayBefore[top] - with;
+                if (gain > bestGain) {
+                    bestGain = gain;
+                    best = Scroll{top, bottom, k};
+                }
+            }
+        }
+    }
+    return best;
+}
+
+void Renderer::ApplyScroll(std::string& out, const Scroll& s) {
+    const int n = std::abs(s.shift);
+    // Setting the margins homes the cursor; resetting them afterwards homes
+    // it again, so a line feed never meets a margin.
+    out += "\x1b[" + std::to_string(s.top + 1) + ';' + std::to_string(s.bottom + 1) + 'r';
+    curRow_ = 0;
+    curCol_ = 0;
+    MoveTo(out, s.top, 0);
+    out += Csi(n, s.shift > 0 ? 'M' : 'L');
+    out += "\x1b[r";
+    curRow_ = 0;
+    curCol_ = 0;
+    auto row = [this](int r) { return shown_.begin() + r * kCols; };
+    if (s.shift > 0) {
+        for (int r = s.top; r + n <= s.bottom; ++r) std::copy_n(row(r + n), kCols, row(r));
+        for (int r = s.bottom - n + 1; r <= s.bottom; ++r) std::fill_n(row(r), kCols, kUnknown);
+    } else {
+        for (int r = s.bottom; r - n >= s.top; --r) std::copy_n(row(r - n), kCols, row(r));
+        for (int r = s.top; r < s.top + n; ++r) std::fill_n(row(r), kCols, kUnknown);
+    }
+}
+
 std::string Renderer::Update(const Frame& frame) {
     std::string out;
     const int rows = std::min({frame.rows, termRows_, kRows});
@@ -193,6 +351,9 @@ std::string Renderer::Update(const Frame& frame) {
         curCol_ = 0;
         attr_ = -1;
         cursorShown_ = -1;
+    } else {
+        const Scroll scroll = FindScroll(frame.cells, rows, cols);
+        if (scroll.shift != 0) ApplyScroll(out, scroll);
     }
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c) {
@@ -241,7 +402,9 @@ std::string TooSmallMessage(int cols, int rows) {
 }
 
 std::size_t FormatLeave(char* buf, int nextRow, int termRows) {
-    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[");
+    // The whole screen as scroll region again, in case an update that
+    // scrolled a band was cut short.
+    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b[");
     if (termRows < 1) termRows = 1;
     const bool scroll = nextRow >= termRows;
     p = PutNumber(p, scroll ? termRows : std::max(nextRow, 0) + 1);

@@ -31,7 +31,13 @@ extern const std::array<Rgb, 16> kVgaPalette;
 struct Options {
     bool utf8 = true;       // glyphs as UTF-8, else raw code page 437 bytes
     bool trueColor = false; // 24-bit SGR, else the 16 ANSI colours
+    bool scroll = false;    // the terminal scrolls a region (DECSTBM, IL, DL)
 };
+
+// Whether a terminal of type Term (the TERM variable; null when unset) is
+// known to scroll a region of rows: set top and bottom margins (DECSTBM)
+// and insert and delete lines (IL, DL) within them.
+bool TermScrollsRegions(const char* term);
 
 // One state of the console: Rows rows of 80 cells, row-major.
 struct Frame {
@@ -72,6 +78,17 @@ public:
     int NextFreeRow() const;
 
 private:
+    // A band of rows whose content moved up (Shift > 0) or down by Shift
+    // rows; Shift 0 means none.
+    struct Scroll {
+        int top = 0;
+        int bottom = 0;
+        int shift = 0;
+    };
+    // The band scroll that saves the most cells to rewrite, if any saves.
+    Scroll FindScroll(const conapi::Cell* cells, int rows, int cols) const;
+    // Lets the terminal move the band's rows, and updates what it shows.
+    void ApplyScroll(std::string& out, const Scroll& s);
     // The shortest bytes that take the terminal cursor to Row, Col.
     std::string MoveBytes(int row, int col) const;
     void MoveTo(std::string& out, int row, int col);
@@ -99,7 +116,8 @@ std::string TooSmallMessage(int cols, int rows);
 constexpr std::size_t kLeaveMax = 64;
 
 // The bytes that give the terminal back at the end: default colours,
-// cursor shown, autowrap on, and the cursor at the start of row NextRow
+// cursor shown, autowrap on, the whole screen as scroll region, and the
+// cursor at the start of row NextRow
 // (0-based); past the terminal's last row the terminal scrolls one line.
 // Writes into Buf (kLeaveMax bytes) without allocating, so that signal
 // handlers can call it; answers the length.

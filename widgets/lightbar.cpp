@@ -111,8 +111,9 @@ private:
     }
 
     // The ripple: one letter of the bar per step, lower case on one pass and
-    // upper case on the next. It sleeps between steps and checks for a key
-    // before each one, so a key waits at most one step and no CPU is burnt.
+    // upper case on the next. Between steps it waits for the next step or a
+    // key, whichever comes first: a key is answered at once, the ripple keeps
+    // its pace while no key comes, and no CPU is burnt.
     void Animate() {
         while (!KeyPressed()) {
             const std::string& t = bar_.Items[static_cast<std::size_t>(bar_.Index)].Text;
@@ -126,7 +127,7 @@ private:
                     WriteXY(col, row, bar_.AnimLowerAttr, Lower(letter));
             }
             ++animPos_;
-            Delay(AnimStepMs);
+            DelayUntilKey(AnimStepMs);
             if (animPos_ > static_cast<int>(t.size())) {
                 animPos_ = 1;
                 animUpper_ = !animUpper_;

@@ -4,6 +4,7 @@ in the window, saving it, the gallery with its save dialog, the framed pages,
 and the files left in the program folder afterwards."""
 
 import os
+import re
 import shutil
 import sys
 import tempfile
@@ -199,6 +200,34 @@ class MagazineTest(unittest.TestCase):
                 term.key("esc")
                 mag.main_menu()
                 self.assertEqual(mag.work_files(), ["menu1.ans"])
+            term.send("x")
+            self.assertEqual(term.wait_exit(), 0)
+
+    def test_editorial_text_follows_every_scroll(self):
+        # The window shows 18 lines of the text from row 5, colour codes
+        # left out, whether the terminal scrolls them or they are rewritten.
+        with open(os.path.join(CONTENT, "editorial.txt"), encoding="cp437") as f:
+            lines = [re.sub(r"\|\d\d", "", line.rstrip("\n")).rstrip() for line in f]
+        for term_type in ("xterm-256color", "dumb"):
+            mag = Magazine()
+            self.addCleanup(mag.close)
+            mag.term.close()
+            mag.term = Terminal(argv=[mag.exe, "--silent"], env={"TERM": term_type})
+            term = mag.term
+            mag.main_menu()
+            mag.choose(0)
+            term.wait_for_text(lines[1])
+            top = 0
+            steps = [("down", 1)] * 5 + [("pgdn", 17), ("up", -1), ("up", -1), ("down", 1), ("pgup", -17),
+                                         ("down", 1), ("down", 1)]
+            for key, move in steps:
+                term.key(key)
+                top += move
+                term.settle(0.2)
+                shown = [term.row(5 + i) for i in range(18)]
+                self.assertEqual(shown, lines[top:top + 18], f"TERM={term_type}, after {key}, top line {top}")
+            term.key("esc")
+            mag.main_menu()
             term.send("x")
             self.assertEqual(term.wait_exit(), 0)
 

@@ -241,6 +241,15 @@ TEST_F(Renderer, MissingFileIsReported) {
 TEST_F(Renderer, HostileInputStaysBounded) {
     Draw(E + "[" + std::string(1000000, '9') + ";1;2H" + E + "[99999999999999999999C" + E + "[");
     EXPECT_LE(WhereX(), 80);
+    // A count beyond a signed 32-bit value reads as 0, which counts as 1;
+    // the largest one that fits is a real count.
+    Draw(E + "[5;1H" + E + "[3000000000C");
+    EXPECT_EQ(WhereX(), 2);
+    Draw(E + "[2147483647C");
+    EXPECT_EQ(WhereX(), 80);
+    // 2^32 + 30 is no colour 30: it reads as 0, the reset.
+    Draw(E + "[1;33;44m" + E + "[4294967326m");
+    EXPECT_EQ(GetTextAttr(), 7);
     Draw("");
     std::string garbage;
     for (int i = 0; i < 20000; ++i) garbage += static_cast<char>((i * 7919) & 0xFF);

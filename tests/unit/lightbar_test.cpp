@@ -209,9 +209,9 @@ TEST_F(LightBar, AnimationRipplesOnTheBarsOwnRowInAScrolledBox) {
     EXPECT_EQ(bar.Run(BoxX, BoxY, BoxW, 4, 8), 8);
 
     // Steps at 0, 60, ... 480 ms: "india" once in lower case, then four
-    // letters of the upper-case pass.
-    EXPECT_EQ(memcon::SleepCalls(), 9u);
-    EXPECT_EQ(memcon::SleptMs(), 540u);
+    // letters of the upper-case pass. The key ends the wait for the step
+    // due at 540 ms the moment it comes.
+    EXPECT_EQ(memcon::Now(), 500u) << "the key is answered at once";
     const int row = BoxY + 2;
     EXPECT_EQ(memcon::RowText(row - 1).substr(BoxX - 1, 6), "INDIa ");
     for (int c = 0; c < 4; ++c) EXPECT_EQ(At(BoxX + c, row), 0x0C);
@@ -222,15 +222,32 @@ TEST_F(LightBar, AnimationRipplesOnTheBarsOwnRowInAScrolledBox) {
     EXPECT_EQ(At(BoxX, row + 1), ItemAttr);
 }
 
+TEST_F(LightBar, AnimationKeepsItsPaceThroughInputThatMakesNoKey) {
+    TBar bar = Menu(10);
+    bar.AnimUpperAttr = 0x0C;
+    // Releases of keys pressed before the menu came, while it waits.
+    conapi::InputRecord release{conapi::EventType::Key, false, 'Q', 16, 'q', 0};
+    for (uint32_t at : {30u, 90u, 100u, 290u}) memcon::PushEvent(release, at);
+    memcon::PressEnter(500);
+    EXPECT_EQ(bar.Run(BoxX, BoxY, BoxW, 4, 0), 0);
+    // Still one letter every 60 ms: "alpha" in lower case at 0..240 ms,
+    // then "ALPH" at 300..480 ms.
+    EXPECT_EQ(memcon::RowText(BoxY - 1).substr(BoxX - 1, 6), "ALPHa ");
+    EXPECT_EQ(At(BoxX + 3, BoxY), 0x0C);
+    EXPECT_EQ(memcon::Now(), 500u);
+}
+
 TEST_F(LightBar, AnimationStartsOverAfterEveryKey) {
     TBar bar = Menu(10);
     bar.AnimLowerAttr = 0x0A;
     QueueKeys("<Down>", 200);   // after four letters of "alpha"
-    QueueKeys("<Enter>", 350);  // two letters of "bravo"
+    QueueKeys("<Enter>", 350);  // "bravo" from 200 ms: letters at 200, 260, 320
     EXPECT_EQ(bar.Run(BoxX, BoxY, BoxW, 4, 0), 1);
     EXPECT_EQ(At(BoxX, BoxY + 1), 0x0A);
     EXPECT_EQ(At(BoxX + 1, BoxY + 1), 0x0A);
-    EXPECT_EQ(At(BoxX + 2, BoxY + 1), BarAttr);
+    EXPECT_EQ(At(BoxX + 2, BoxY + 1), 0x0A);
+    EXPECT_EQ(At(BoxX + 3, BoxY + 1), BarAttr);
+    EXPECT_EQ(memcon::Now(), 350u);
     EXPECT_EQ(At(BoxX, BoxY), ItemAttr) << "the old bar was redrawn as a plain item";
 }
 

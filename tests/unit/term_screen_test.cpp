@@ -63,7 +63,8 @@ public:
                 x_ = 0;
                 ++i;
             } else if (b == '\n') {
-                if (y_ == rows_ - 1) faults.push_back("LF on the last row scrolls");
+                if (y_ == bottom_) faults.push_back("LF on the bottom margin scrolls");
+                else if (y_ == rows_ - 1) faults.push_back("LF on the last row scrolls");
                 else ++y_;
                 ++i;
             } else if (b < 0x20 || b == 0x7F) {
@@ -166,7 +167,15 @@ private:
         case 'C': x_ = std::min(cols_ - 1, x_ + a); break;
         case 'D': x_ = std::max(0, x_ - a); break;
         case 'G': x_ = std::min(a, cols_) - 1; break;
-        case 'r': x_ = 0; y_ = 0; break;
+        case 'r':  // margins; the cursor goes home
+            top_ = n[0] < 1 ? 0 : n[0] - 1;
+            bottom_ = n.size() > 1 && n[1] >= 1 ? std::min(n[1], rows_) - 1 : rows_ - 1;
+            if (top_ >= bottom_) faults.push_back("empty scroll region");
+            x_ = 0;
+            y_ = 0;
+            break;
+        case 'L':
+        case 'M': MoveLines(final == 'L' ? a : -a); break;
         case 'J':
             if (n[0] != 2) faults.push_back("partial erase");
             for (auto& g : grid_) g = Glyph{' ', fg_, bg_};
@@ -174,6 +183,26 @@ private:
         case 'm': Sgr(n); break;
         default: faults.push_back(std::string("CSI ") + final);
         }
+    }
+
+    // IL (N > 0) or DL (N < 0) at the cursor's row, inside the margins. The
+    // lines brought in show what no console cell shows: what colour a
+    // terminal gives them varies, so the renderer must draw them.
+    void MoveLines(int n) {
+        if (y_ < top_ || y_ > bottom_) {
+            faults.push_back("IL/DL outside the scroll region");
+            return;
+        }
+        const int count = std::min(std::abs(n), bottom_ - y_ + 1);
+        auto row = [this](int r) { return grid_.begin() + r * cols_; };
+        if (n > 0) {
+            for (int r = bottom_; r - count >= y_; --r) std::copy_n(row(r - count), cols_, row(r));
+            for (int r = y_; r < y_ + count; ++r) std::fill_n(row(r), cols_, Glyph{'?', -2, -2});
+        } else {
+            for (int r = y_; r + count <= bottom_; ++r) std::copy_n(row(r + count), cols_, row(r));
+            for (int r = bottom_ - count + 1; r <= bottom_; ++r) std::fill_n(row(r), cols_, Glyph{'?', -2, -2});
+        }
+        x_ = 0;
     }
 
     void Sgr(const std::vector<int>& n) {
@@ -209,6 +238,7 @@ private:
     bool utf8_;
     std::vector<Glyph> grid_;
     int x_ = 0, y_ = 0;
+    int top_ = 0, bottom_ = rows_ - 1;  // scroll region
     int fg_ = -1, bg_ = -1;
     bool autowrap_ = true;
     bool wrapPending_ = false;
@@ -237,7 +267,10 @@ struct Console {
             const int ch = utf8 ? (byte == 0 ? ' ' : byte)
                                 : static_cast<unsigned char>(termscreen::GlyphBytes(byte, false)[0]);
             const auto& got = vt.At(c, r);
-            if (got.ch != ch || got.fg != (want.Attr & 0x0F) || got.bg != ((want.Attr >> 4) & 0x0F))
+            // The foreground of an empty glyph cannot be seen: it need not agree.
+            const bool empty = byte == 0 || byte == ' ' || byte == 0xFF;
+            const bool alike = got.ch == ch || (empty && (got.ch == ' ' || got.ch == 0xFF));
+            if (!alike || (!empty && got.fg != (want.Attr & 0x0F)) || got.bg != ((want.Attr >> 4) & 0x0F))
                 return ::testing::AssertionFailure()
                        << "cell " << c << "," << r << " shows " << got.ch << " in " << got.fg << "/" << got.bg
                        << ", console has " << ch << " attr " << (want.Attr & 0xFF);
@@ -504,7 +537,8 @@ TEST(TermScreen, LastCellOfTheScreenNeverScrolls) {
 }
 
 TEST(TermScreen, RandomEditsKeepTheTerminalInStep) {
-    for (const Options opt : {Options{true, true}, Options{true, false}, Options{false, false}}) {
+    for (const Options opt : {Options{true, true}, Options{true, false}, Options{false, false},
+                              Options{true, true, true}, Options{true, false, true}}) {
         for (const int termCols : {80, 100}) {
             std::mt19937 rng(80 + termCols);
             Console con;
@@ -514,7 +548,7 @@ TEST(TermScreen, RandomEditsKeepTheTerminalInStep) {
             Vt vt(termCols, 30, opt.utf8);
             Update(r, con, vt);
             for (int round = 0; round < 300; ++round) {
-                const int kind = static_cast<int>(rng() % 4);
+                const int kind = static_cast<int>(rng() % 5);
                 if (kind == 0) {  // a few scattered cells
                     for (int k = 0; k < 5; ++k) con.at(rng() % 80, rng() % 25) = Cell{uint16_t(rng() % 256), uint16_t(rng() % 256)};
                 } else if (kind == 1) {  // a row of text in one colour
@@ -525,15 +559,106 @@ TEST(TermScreen, RandomEditsKeepTheTerminalInStep) {
                     for (int row = 0; row < 24; ++row)
                         for (int c = 0; c < 80; ++c) con.at(c, row) = con.at(c, row + 1);
                     for (int c = 0; c < 80; ++c) con.at(c, 24) = Cell{' ', 0x07};
+                } else if (kind == 3) {  // a band of rows moved up or down, new rows of text come in
+                    const int top = rng() % 20, bottom = top + 2 + rng() % (24 - top - 1);
+                    const int n = 1 + rng() % 3;
+                    const bool up = rng() % 2 == 0;
+                    auto copy = [&](int to, int from) {
+                        for (int c = 0; c < 80; ++c) con.at(c, to) = con.at(c, from);
+                    };
+                    if (up) {
+                        for (int row = top; row + n <= bottom; ++row) copy(row, row + n);
+                    } else {
+                        for (int row = bottom; row - n >= top; --row) copy(row, row - n);
+                    }
+                    const int fresh = up ? std::max(top, bottom - n + 1) : top;
+                    for (int row = fresh; row < fresh + n && row <= bottom; ++row)
+                        for (int c = 0; c < 80; ++c) con.at(c, row) = Cell{uint16_t(rng() % 256), uint16_t(rng() % 256)};
                 } else {  // the cursor moved, shown or hidden
                     con.cursor = {int16_t(rng() % 80), int16_t(rng() % 25)};
                     con.visible = rng() % 3 != 0;
                 }
                 Update(r, con, vt);
-                ASSERT_TRUE(Shows(vt, con, opt.utf8)) << "round " << round << " kind " << kind << " cols " << termCols;
+                ASSERT_TRUE(Shows(vt, con, opt.utf8))
+                    << "round " << round << " kind " << kind << " cols " << termCols << " scroll " << opt.scroll;
             }
         }
     }
+}
+
+// A text window on rows 5..22 between a fixed header and footer, as the
+// viewer shows it: Line(i) is text line I.
+std::string Line(int i) {
+    static const char* const words[] = {"screen", "text", "colour", "row", "tune", "art", "issue", "key"};
+    std::mt19937 rng(static_cast<unsigned>(i));
+    std::string s = std::to_string(i);
+    while (s.size() < 70) s += std::string(" ") + words[rng() % 8];
+    return s.substr(0, 70);
+}
+
+void ShowText(Console& con, int first) {
+    for (int c = 0; c < 80; ++c) {
+        con.at(c, 0) = Cell{0xDB, 0x1E};
+        con.at(c, 24) = Cell{0xDC, 0x4F};
+    }
+    for (int row = 4; row <= 21; ++row) {
+        const std::string text = Line(first + row - 4);
+        for (int c = 0; c < 80; ++c)
+            con.at(c, row) = Cell{uint16_t(c < 70 ? static_cast<unsigned char>(text[c]) : ' '), 0x07};
+    }
+}
+
+TEST(TermScreen, AOneLineScrollOfATextWindowLetsTheTerminalScroll) {
+    for (const bool trueColor : {false, true}) {
+        Console con;
+        for (auto& c : con.cells) c = Cell{' ', 0x07};
+        ShowText(con, 0);
+        Renderer r(Options{true, trueColor, true});
+        Vt vt(80, 25, true);
+        Update(r, con, vt);
+        struct Step {
+            int first;
+            char command;  // the line command the terminal gets
+        };
+        int shown = 0;
+        for (const Step step : {Step{1, 'M'}, Step{2, 'M'}, Step{1, 'L'}, Step{4, 'M'}, Step{0, 'L'}}) {
+            const std::size_t newLines = static_cast<std::size_t>(std::abs(step.first - shown));
+            shown = step.first;
+            ShowText(con, step.first);
+            const std::string out = Update(r, con, vt);
+            ASSERT_TRUE(Shows(vt, con)) << "at line " << step.first;
+            EXPECT_NE(out.find(step.command), std::string::npos) << "at line " << step.first;
+            EXPECT_EQ(Count(out).other, 3) << "margins, the line command, margins off";
+            // The terminal moves the rows: only the new rows are sent (80
+            // cells each), with a few bytes for the scroll, the moves and
+            // one change of both colours.
+            EXPECT_LT(out.size(), newLines * 80 + 60) << "at line " << step.first << " " << testing::PrintToString(out);
+        }
+    }
+}
+
+TEST(TermScreen, WithoutScrollingTheWindowIsRewrittenTheSameWay) {
+    Console con;
+    for (auto& c : con.cells) c = Cell{' ', 0x07};
+    ShowText(con, 0);
+    Renderer r(Options{true, false, false});
+    Vt vt(80, 25, true);
+    Update(r, con, vt);
+    ShowText(con, 1);
+    const std::string out = Update(r, con, vt);
+    EXPECT_TRUE(Shows(vt, con));
+    EXPECT_EQ(Count(out).other, 0) << "no margins, no line commands";
+    EXPECT_GT(out.size(), 17u * 40) << "most of every row again";
+}
+
+TEST(TermScreen, ScrollingIsForTerminalsKnownToHaveIt) {
+    for (const char* term : {"xterm", "xterm-256color", "screen", "screen.xterm-256color", "tmux-256color",
+                             "linux", "rxvt-unicode", "vt220", "st-256color"})
+        EXPECT_TRUE(termscreen::TermScrollsRegions(term)) << term;
+    // vt100 has margins but no line insert or delete; "ansi" no margins.
+    for (const char* term : {"dumb", "", "vt100", "ansi", "unknown"})
+        EXPECT_FALSE(termscreen::TermScrollsRegions(term)) << term;
+    EXPECT_FALSE(termscreen::TermScrollsRegions(nullptr));
 }
 
 TEST(TermScreen, ResizeAndInvalidateRedrawEverything) {
@@ -579,11 +704,11 @@ TEST(TermScreen, NextFreeRowIsBelowTheLastVisibleContent) {
 TEST(TermLeave, GivesModesBackAndPlacesTheCursorBelowTheContent) {
     char buf[termscreen::kLeaveMax];
     std::string s(buf, termscreen::FormatLeave(buf, 11, 25));
-    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[12H");
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b[12H");
     s.assign(buf, termscreen::FormatLeave(buf, 25, 25));
-    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[25H\r\n") << "below the last row: one line scrolls";
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b[25H\r\n") << "below the last row: one line scrolls";
     s.assign(buf, termscreen::FormatLeave(buf, 0, 25));
-    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[1H");
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b[1H");
     EXPECT_LE(termscreen::FormatLeave(buf, 2000000000, 2000000000), termscreen::kLeaveMax);
 }
 
