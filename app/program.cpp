@@ -13,6 +13,7 @@
 #include "../widgets/prompts.h"
 #include "articles.h"
 #include "main_menu.h"
+#include "public_mode.h"
 #include "resources.h"
 
 std::string AsciiSuffix;
@@ -140,6 +141,9 @@ int RunMagazine(int argc, char** argv) {
         DoneConsole();
         return 0;
     }
+    // A board's callers and remote readers hear nothing: the sound library
+    // is then neither written out nor loaded.
+    if (!MusicAllowed()) SilentMode = true;
     if (!SilentMode) LoadSoundLibrary();
     ShowLogo();
     Delay(1000);
