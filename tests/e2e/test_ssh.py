@@ -1,0 +1,184 @@
+"""The magazine served over SSH by tools/serve-ssh.sh on 127.0.0.1, read with
+`ssh -tt` in an 80x25 tmux pane: a reader reads an article, cannot save it,
+leaves with status 0 and leaves no file behind; and a reader who tries to
+get anything else (a shell, a command, a forwarded port, a copied file, job
+control keys, a dropped connection) gets nothing."""
+
+import os
+import signal
+import socket
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sshboard import Board, Panes, can_serve  # noqa: E402
+
+MAIN_ENTRY = "a r t i c l e s"
+SECTION_ENTRY = "[ b a c k ]"
+NOTICE = "saving is off on this board"
+ARTICLE_TEXT = "SCENE NEWS"  # the first line of the first article, content/news.txt
+
+
+@unittest.skipIf(can_serve(), can_serve())
+class ServedOverSsh(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.board = Board()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.board.close()
+
+    def setUp(self):
+        self.panes = Panes()
+        self.addCleanup(self.panes.close)
+        self.addCleanup(self.assert_nothing_left)
+
+    def assert_nothing_left(self):
+        left = self.board.wait_no_processes()
+        self.assertEqual(left, [], "every process of the reading account ended")
+        self.assertEqual(self.board.new_files(), [], "no file was written or left anywhere")
+
+    def reader(self, name="reader", *extra):
+        pane = self.panes.open(name, self.board.ssh_command(*extra))
+        self.panes.wait_for(pane, MAIN_ENTRY, timeout=30)
+        return pane
+
+    def test_reader_reads_an_article_cannot_save_and_leaves(self):
+        p = self.panes
+        pane = self.reader()
+        p.keys(pane, "Home", "Down", "Enter")
+        p.wait_for(pane, SECTION_ENTRY)
+        p.keys(pane, "Enter")
+        p.wait_for(pane, ARTICLE_TEXT)
+        while_reading = self.board.new_files()
+
+        p.keys(pane, "C-s")
+        p.wait_for(pane, NOTICE)
+        self.assertNotIn("Enter Filename:", p.screen(pane), "no save dialog")
+        p.keys(pane, "y")  # closes the notice
+        p.wait_for_gone(pane, NOTICE)
+        p.keys(pane, "PageDown")
+        p.wait_for_gone(pane, ARTICLE_TEXT)  # the viewer still answers
+
+        p.keys(pane, "Escape")
+        p.wait_for(pane, SECTION_ENTRY)
+        p.keys(pane, "End", "Enter")
+        p.wait_for(pane, MAIN_ENTRY)
+        p.keys(pane, "x")
+        self.assertEqual(p.status(pane), 0)
+        self.assertNotIn("sound", " ".join(while_reading), "no sound library was written")
+
+    def test_a_command_given_by_the_reader_is_not_run(self):
+        marker = os.path.join("/tmp", f"quixmag-escape-{os.getpid()}")
+        attempt = ["/bin/sh", "-c", f"'id; touch {marker}'"]
+        # With a terminal the magazine comes up instead of the command.
+        pane = self.panes.open("cmd", self.board.ssh_command() + attempt)
+        self.panes.wait_for(pane, MAIN_ENTRY, timeout=30)
+        self.panes.keys(pane, "x")
+        self.assertEqual(self.panes.status(pane), 0)
+        # Without one: no shell output, and the magazine ends at the end of input.
+        run = subprocess.run(self.board.ssh_command(tty=False) + attempt, stdin=subprocess.DEVNULL,
+                             capture_output=True, timeout=30)
+        self.assertNotIn(b"uid=", run.stdout)
+        self.assertFalse(os.path.exists(marker))
+        # A subsystem request (sftp, scp) meets the magazine too: nothing is copied.
+        for copy in (["scp"], ["scp", "-O"]):
+            with self.subTest(copy=copy):
+                argv = [*copy, "-F", "/dev/null", "-i", os.path.join(self.board.server_dir, "reader_key"),
+                        "-o", "UserKnownHostsFile=" + os.path.join(self.board.server_dir, "known_hosts"),
+                        "-o", "BatchMode=yes", "-P", str(self.board.port), "/etc/hostname",
+                        f"{self.board.user}@127.0.0.1:{marker}"]
+                copied = subprocess.run(argv, stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+                self.assertNotEqual(copied.returncode, 0)
+                self.assertFalse(os.path.exists(marker))
+
+    def test_no_port_is_forwarded(self):
+        # A target the reader would like to reach through the server.
+        target = socket.socket()
+        self.addCleanup(target.close)
+        target.bind(("127.0.0.1", 0))
+        target.listen(1)
+        target.settimeout(2)
+        target_port = target.getsockname()[1]
+        local_port = _free_port()
+        local = subprocess.Popen(self.board.ssh_command("-N", "-L", f"{local_port}:127.0.0.1:{target_port}"),
+                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            _wait_listening(local_port)
+            with socket.create_connection(("127.0.0.1", local_port), timeout=5) as s:
+                s.settimeout(5)
+                self.assertEqual(s.recv(1), b"", "the server closed the forwarded channel")
+            with self.assertRaises(socket.timeout, msg="nothing reached the target"):
+                target.accept()
+        finally:
+            local.terminate()
+            _, err = local.communicate(timeout=10)
+        self.assertIn(b"administratively prohibited", err)
+
+        remote = subprocess.run(self.board.ssh_command("-N", "-o", "ExitOnForwardFailure=yes",
+                                                       "-R", f"{_free_port()}:127.0.0.1:{target_port}"),
+                                stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+        self.assertNotEqual(remote.returncode, 0)
+        self.assertIn(b"forwarding failed", remote.stderr)
+
+    def test_job_control_and_interrupt_keys_reach_no_shell(self):
+        p = self.panes
+        pane = self.reader()
+        for key in ("C-z", "C-c", "C-\\", "C-d"):
+            p.keys(pane, key)
+        time.sleep(0.5)
+        names = sorted(name for _, name in self.board.processes())
+        self.assertEqual(names, ["quixmag", "sshd"], "the magazine runs alone, no shell in between")
+        self.assertIn(MAIN_ENTRY, p.screen(pane))
+        p.keys(pane, "Down", "Enter")  # the menu still answers
+        p.wait_for(pane, SECTION_ENTRY)
+        p.keys(pane, "End", "Enter")
+        p.wait_for(pane, MAIN_ENTRY)
+        p.keys(pane, "x")
+        self.assertEqual(p.status(pane), 0)
+
+    def test_connection_closed_mid_drawing_ends_the_session(self):
+        pane = self.panes.open("drop", self.board.ssh_command())
+        self.panes.wait_for(pane, "\u2588")  # the logo has begun
+        client = _clients_of(self.board)
+        self.assertTrue(client, "the ssh client runs")
+        for pid in client:
+            os.kill(pid, signal.SIGKILL)
+        left = self.board.wait_no_processes()
+        self.assertEqual(left, [], "the magazine ended with the connection")
+
+
+def _free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def _wait_listening(port, timeout=15):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=1):
+                return
+        except OSError:
+            time.sleep(0.05)
+    raise AssertionError(f"nothing listens on {port}")
+
+
+def _clients_of(board):
+    """Pids of the ssh clients that use the board's reader key."""
+    out = subprocess.run(["ps", "-eo", "pid=,comm=,args="], capture_output=True, text=True).stdout
+    key = os.path.join(board.server_dir, "reader_key")
+    found = []
+    for line in out.splitlines():
+        pid, comm, args = (line.split(None, 2) + [""])[:3]
+        if comm == "ssh" and key in args:
+            found.append(int(pid))
+    return found
+
+
+if __name__ == "__main__":
+    unittest.main()
