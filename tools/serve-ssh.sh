@@ -17,7 +17,9 @@
 #   LISTEN             the address to listen on (default 127.0.0.1)
 #   IDLE_TIMEOUT       a session with no traffic for this long is closed
 #                      (sshd time format, default 15m)
-#   MAX_STARTUPS       sshd MaxStartups (default 10:30:60)
+#   MAX_STARTUPS       sshd MaxStartups (default 30:30:100: a crowd of
+#                      30 may log in at once, beyond that connections
+#                      are dropped more and more)
 #   QUIXMAG_SSH_EMPTY_PASSWORD=1
 #                      also let the account in with an empty password (the
 #                      account's password must be empty: passwd -d USER)
@@ -43,7 +45,7 @@ user=${QUIXMAG_SSH_USER:-$(id -un)}
 bin=${QUIXMAG_BIN:-$top/build/quixmag}
 listen=${LISTEN:-127.0.0.1}
 idle=${IDLE_TIMEOUT:-15m}
-max_startups=${MAX_STARTUPS:-10:30:60}
+max_startups=${MAX_STARTUPS:-30:30:100}
 empty_password=${QUIXMAG_SSH_EMPTY_PASSWORD:-0}
 
 # Values that go into sshd_config and authorized_keys: plain characters only,

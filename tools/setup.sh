@@ -10,7 +10,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
 mode=${1:-run}
 
-packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev python3 python3-pyte)
+packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev python3 python3-pyte openssh-server openssh-client tmux)
 
 install_missing() {
     local missing=()
@@ -33,11 +33,20 @@ build_all() {
 
 run_tests() {
     echo "== tests"
-    (cd "$build" && ctest --output-on-failure)
+    (cd "$build" && ctest --output-on-failure -E '^e2e_test_ssh')
+    run_ssh_tests
     echo "== unit tests with address and undefined-behaviour sanitizers"
     cmake -S "$top" -B "$build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DQUIX_SANITIZE=ON >/dev/null
     cmake --build "$build-sanitize" -j"$(nproc)" --target unit_tests
     (cd "$build-sanitize" && ASAN_OPTIONS=detect_leaks=1 ./unit_tests --gtest_brief=1)
+}
+
+# The magazine served over SSH on 127.0.0.1 (tools/serve-ssh.sh): readers in
+# tmux panes, escape attempts, and many readers at once, whose figures (time to
+# the main menu, memory and CPU per reader) are printed.
+run_ssh_tests() {
+    echo "== tests over ssh on 127.0.0.1"
+    (cd "$build" && ctest --output-on-failure -V -R '^e2e_test_ssh')
 }
 
 install_missing
