@@ -149,7 +149,7 @@ AcceptEnv LANG LC_*
 
 MaxStartups $max_startups
 MaxSessions 1
-ChannelTimeout session=$idle
+ChannelTimeout session:*=$idle
 UnusedConnectionTimeout 30s
 ClientAliveInterval 30
 ClientAliveCountMax 3

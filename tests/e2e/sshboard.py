@@ -180,7 +180,7 @@ class Panes:
         self.folder = tempfile.mkdtemp(prefix="quixmag-tmux-")
         self.socket = os.path.join(self.folder, "tmux.sock")
         self.size = (cols, rows)
-        self.tmux("-f", "/dev/null", "new-session", "-d", "-s", "readers", "-n", "idle",
+        self.tmux("-f", "/dev/null", "new-session", "-d", "-s", "readers", "-n", "keep",
                   "-x", str(cols), "-y", str(rows), "sleep 100000")
         self.tmux("set-option", "-g", "default-size", f"{cols}x{rows}")
         self.tmux("set-option", "-g", "escape-time", "0")
@@ -195,7 +195,10 @@ class Panes:
         command = " ".join(_quote(a) for a in argv) + f"; echo $? > {_quote(status)}"
         settings = " ".join(f"{k}={_quote(v)}" for k, v in (env or {"LANG": "C.UTF-8"}).items())
         self.tmux("new-window", "-d", "-t", "readers", "-n", name, f"env {settings} sh -c {_quote(command)}")
-        self.tmux("resize-window", "-t", f"readers:{name}", "-x", str(self.size[0]), "-y", str(self.size[1]))
+        try:
+            self.tmux("resize-window", "-t", f"readers:{name}", "-x", str(self.size[0]), "-y", str(self.size[1]))
+        except subprocess.CalledProcessError:
+            pass  # the command has ended already
         return f"readers:{name}"
 
     def screen(self, pane):

@@ -151,6 +151,46 @@ class ServedOverSsh(unittest.TestCase):
         self.assertEqual(left, [], "the magazine ended with the connection")
 
 
+@unittest.skipIf(can_serve(), can_serve())
+class ServerSettings(unittest.TestCase):
+    """Settings of the script that need a server of their own."""
+
+    def board(self, **env):
+        board = Board(env=env)
+        self.addCleanup(board.close)
+        panes = Panes()
+        self.addCleanup(panes.close)
+        return board, panes
+
+    def test_empty_password_lets_the_account_in_only_when_switched_on(self):
+        for switched_on in (True, False):
+            with self.subTest(switched_on=switched_on):
+                board, panes = self.board(QUIXMAG_SSH_EMPTY_PASSWORD="1" if switched_on else "0")
+                subprocess.run(["passwd", "-d", board.user], check=True, capture_output=True)
+                no_key = [a for a in board.ssh_command() if a not in ("-i", os.path.join(board.server_dir, "reader_key"))]
+                pane = panes.open("nokey", no_key[:1] + ["-o", "PubkeyAuthentication=no"] + no_key[1:])
+                if switched_on:
+                    panes.wait_for(pane, MAIN_ENTRY, timeout=30)
+                    panes.keys(pane, "x")
+                    self.assertEqual(panes.status(pane), 0)
+                else:
+                    self.assertEqual(panes.status(pane), 255, "ssh was refused")
+
+    def test_an_idle_reader_is_disconnected(self):
+        board, panes = self.board(IDLE_TIMEOUT="3s")
+        pane = panes.open("idle", board.ssh_command())
+        panes.wait_for(pane, MAIN_ENTRY, timeout=30)
+        panes.keys(pane, "Home", "Down", "Enter")
+        panes.wait_for(pane, SECTION_ENTRY)
+        panes.keys(pane, "Enter")
+        panes.wait_for(pane, ARTICLE_TEXT)  # the viewer sends nothing while it waits
+        started = time.monotonic()
+        self.assertEqual(panes.status(pane, timeout=15), 255, "the server closed the session")
+        self.assertLess(time.monotonic() - started, 10)
+        self.assertEqual(board.wait_no_processes(), [], "the magazine ended with the session")
+        self.assertEqual(board.new_files(), [], "no working file is left behind")
+
+
 def _free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
