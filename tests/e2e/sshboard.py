@@ -132,8 +132,13 @@ class Board:
     def owned_files(self):
         return files_owned_by(self.uid, SHARED_WRITABLE + [self.base])
 
+    def mark(self):
+        """Counts the files the account owns now as its own from here on."""
+        self.owned_at_start = self.owned_files()
+
     def new_files(self):
-        """Files the account owns now that it did not own at the start."""
+        """Files the account owns now that it did not own at the start (or
+        at the last mark)."""
         return sorted(self.owned_files() - self.owned_at_start)
 
     def processes(self):
@@ -190,10 +195,15 @@ class Panes:
                               check=True).stdout
 
     def open(self, name, argv, env=None):
-        """A new window running Argv; its exit status goes to a file."""
+        """A new window running Argv with the locale variables of Env (default
+        LANG=C.UTF-8); its exit status goes to a file."""
         status = os.path.join(self.folder, name + ".status")
         command = " ".join(_quote(a) for a in argv) + f"; echo $? > {_quote(status)}"
-        settings = " ".join(f"{k}={_quote(v)}" for k, v in (env or {"LANG": "C.UTF-8"}).items())
+        # The client's locale is what ssh sends on: LANG only, unless Env says otherwise
+        # (a value of None leaves the variable out).
+        chosen = {"LANG": "C.UTF-8", **(env or {})}
+        settings = " ".join([f"-u {n}" for n in ("LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE")] +
+                            [f"{k}={_quote(v)}" for k, v in chosen.items() if v is not None])
         self.tmux("new-window", "-d", "-t", "readers", "-n", name, f"env {settings} sh -c {_quote(command)}")
         try:
             self.tmux("resize-window", "-t", f"readers:{name}", "-x", str(self.size[0]), "-y", str(self.size[1]))

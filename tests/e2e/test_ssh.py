@@ -32,6 +32,7 @@ class ServedOverSsh(unittest.TestCase):
         cls.board.close()
 
     def setUp(self):
+        self.board.mark()  # each test answers for its own files
         self.panes = Panes()
         self.addCleanup(self.panes.close)
         self.addCleanup(self.assert_nothing_left)
@@ -149,6 +150,52 @@ class ServedOverSsh(unittest.TestCase):
             os.kill(pid, signal.SIGKILL)
         left = self.board.wait_no_processes()
         self.assertEqual(left, [], "the magazine ended with the connection")
+
+    def test_the_client_locale_decides_between_utf8_and_raw_code_page_437(self):
+        p = self.panes
+        utf8 = self.reader("utf8")
+        self.assertIn("\u2588", p.screen(utf8), "a UTF-8 client sees the PC block characters")
+        raw = p.open("raw", self.board.ssh_command(), env={"LANG": None})
+        p.wait_for(raw, MAIN_ENTRY, timeout=30)
+        self.assertNotIn("\u2588", p.screen(raw), "a client that sends no LANG gets code page 437 bytes")
+        for pane in (utf8, raw):
+            p.keys(pane, "x")
+            self.assertEqual(p.status(pane), 0)
+
+    def split_down_then_enter(self, first, rest, gap):
+        """Presses Down in two packets Gap seconds apart, then Enter: the second
+        entry (articles) must open. Were the ESC taken alone, the main menu
+        would take it as Esc and the magazine would end."""
+        p = self.panes
+        pane = self.reader()
+        p.tmux("send-keys", "-t", pane, "-H", *first)
+        time.sleep(gap)
+        p.tmux("send-keys", "-t", pane, "-H", *rest)
+        time.sleep(0.2)
+        p.keys(pane, "Enter")
+        p.wait_for(pane, SECTION_ENTRY)
+        p.keys(pane, "x")
+        self.assertEqual(p.status(pane), 0)
+
+    def test_a_key_split_inside_its_sequence_over_a_slow_link(self):
+        self.split_down_then_enter(["1b", "5b"], ["42"], 0.03)
+
+    def test_a_key_split_right_after_its_esc_over_a_slow_link(self):
+        # A lone ESC is the Esc key after a short wait: the rest comes sooner.
+        self.split_down_then_enter(["1b"], ["5b", "42"], 0.01)
+
+    def test_a_terminal_of_80x24_gets_the_clipped_view(self):
+        with Panes(80, 24) as small:
+            pane = small.open("small", self.board.ssh_command())
+            try:
+                small.wait_for(pane, MAIN_ENTRY, timeout=20)
+                small.keys(pane, "Down", "Enter")
+                small.wait_for(pane, SECTION_ENTRY)
+                small.keys(pane, "x")
+                self.assertEqual(small.status(pane), 0)
+            finally:
+                for pid in _clients_of(self.board):
+                    os.kill(pid, signal.SIGTERM)
 
 
 @unittest.skipIf(can_serve(), can_serve())
