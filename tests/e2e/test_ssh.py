@@ -74,6 +74,7 @@ class ServedOverSsh(unittest.TestCase):
 
     def test_a_command_given_by_the_reader_is_not_run(self):
         marker = os.path.join("/tmp", f"quixmag-escape-{os.getpid()}")
+        self.addCleanup(lambda: os.path.exists(marker) and os.remove(marker))
         attempt = ["/bin/sh", "-c", f"'id; touch {marker}'"]
         # With a terminal the magazine comes up instead of the command.
         pane = self.panes.open("cmd", self.board.ssh_command() + attempt)
