@@ -4,6 +4,9 @@
 
 #include <string>
 
+// How long the light bar's ripple goes on without a key in public mode.
+inline constexpr int PublicBarRestMs = 60000;
+
 // The notice that answers a save key in public mode.
 inline const std::string SavingOffNotice = "saving is off on this board";
 

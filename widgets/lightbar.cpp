@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "../app/public_mode.h"
 #include "../console/key_codes.h"
 
 namespace {
@@ -113,8 +114,16 @@ private:
     // The ripple: one letter of the bar per step, lower case on one pass and
     // upper case on the next. It sleeps between steps and checks for a key
     // before each one, so a key waits at most one step and no CPU is burnt.
+    //
+    // On a public board the ripple rests after a while without a key: the
+    // idle reader's connection then goes quiet, so that the server's idle
+    // time-out can close it. The next key wakes the bar as usual.
     void Animate() {
+        const bool rests = PublicMode();
+        int elapsedMs = 0;
         while (!KeyPressed()) {
+            if (rests && elapsedMs >= PublicBarRestMs) return;
+            elapsedMs += AnimStepMs;
             const std::string& t = bar_.Items[static_cast<std::size_t>(bar_.Index)].Text;
             if (!t.empty()) {
                 const std::string letter(1, t[static_cast<std::size_t>(animPos_ - 1)]);

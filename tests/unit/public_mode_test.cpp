@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "app/gallery.h"
-#include "app/program.h"
 #include "app/public_mode.h"
 #include "app_fixture.h"
 #include "console/con_memory.h"
 #include "viewer/text_viewer.h"
+#include "widgets/lightbar.h"
 
 namespace {
 
@@ -221,43 +221,35 @@ TEST_F(PublicGallery, WithoutTheVariableEStillOpensTheDialog) {
     EXPECT_TRUE(Shown("f i l e n a m e :"));
 }
 
-// --- Start-up: no sound library --------------------------------------------------------
+// --- The light bar goes quiet --------------------------------------------------------------
 
-class PublicStart : public apptest::ProgramTest {
+class PublicBar : public ConsoleTest {
 protected:
-    // Runs the program without --silent and leaves the main menu with Esc.
-    int Run() {
-        memcon::PressEsc(60000);
-        std::vector<std::string> args = {ProgramDir + "quixmag"};
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        return RunMagazine(static_cast<int>(argv.size()), argv.data());
+    // Sleeps of a bar that waits five minutes for its Enter.
+    static uint64_t SleepsWaitingFiveMinutes() {
+        TBar bar;
+        bar.Add("first entry");
+        bar.Add("second entry");
+        memcon::PressEnter(memcon::Now() + 5 * 60 * 1000);
+        const uint64_t before = memcon::SleepCalls();
+        EXPECT_EQ(bar.Run(10, 5, 20, 2, 1), 1) << "the waiting bar still takes its key";
+        return memcon::SleepCalls() - before;
     }
-    apptest::Watchdog watchdog_{std::chrono::seconds(30)};
 };
 
-TEST_F(PublicStart, PublicModeWritesNoSoundLibrary) {
-    EnvVar pub("QUIXMAG_PUBLIC", "1");
-    EnvVar ssh("SSH_CONNECTION", std::nullopt);
-    EXPECT_EQ(Run(), 0);
-    EXPECT_TRUE(SilentMode);
-    EXPECT_TRUE(SoundLibraryFile.empty());
-}
-
-TEST_F(PublicStart, RemoteSessionStartsSilent) {
-    EnvVar pub("QUIXMAG_PUBLIC", std::nullopt);
-    EnvVar ssh("SSH_CONNECTION", "127.0.0.1 50000 127.0.0.1 22");
-    EXPECT_EQ(Run(), 0);
-    EXPECT_TRUE(SilentMode);
-    EXPECT_TRUE(SoundLibraryFile.empty());
-}
-
-TEST_F(PublicStart, LocalRunStillLoadsTheSoundLibrary) {
-    EnvVar pub("QUIXMAG_PUBLIC", std::nullopt);
-    EnvVar ssh("SSH_CONNECTION", std::nullopt);
-    EXPECT_EQ(Run(), 0);
-    EXPECT_FALSE(SilentMode);
-    EXPECT_FALSE(SoundLibraryFile.empty()) << "the library was written out to be loaded";
+TEST_F(PublicBar, RippleRestsOnABoardSoThatAnIdleReaderGoesQuiet) {
+    uint64_t local = 0, board = 0;
+    {
+        EnvVar pub("QUIXMAG_PUBLIC", std::nullopt);
+        local = SleepsWaitingFiveMinutes();
+    }
+    {
+        EnvVar pub("QUIXMAG_PUBLIC", "1");
+        board = SleepsWaitingFiveMinutes();
+    }
+    EXPECT_GT(local, 4000u) << "a ripple step every 60 ms for five minutes";
+    EXPECT_LT(board * 2, local) << "on a board the ripple stopped well before the key came";
+    EXPECT_GT(board, 0u) << "it rippled for a while first";
 }
 
 }  // namespace
