@@ -34,8 +34,9 @@ class ServedOverSsh(unittest.TestCase):
     def setUp(self):
         self.board.mark()  # each test answers for its own files
         self.panes = Panes()
-        self.addCleanup(self.panes.close)
+        # Cleanups run last first: every pane is hung up, then the check runs.
         self.addCleanup(self.assert_nothing_left)
+        self.addCleanup(self.panes.close)
 
     def assert_nothing_left(self):
         left = self.board.wait_no_processes()
