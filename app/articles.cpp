@@ -1,7 +1,6 @@
 #include "articles.h"
 
 #include <array>
-#include <cstdio>
 
 #include "../ansi/ansi_renderer.h"
 #include "../ansi/wipes.h"
@@ -9,6 +8,7 @@
 #include "../widgets/lightbar.h"
 #include "program.h"
 #include "resources.h"
+#include "workfiles.h"
 
 std::vector<TCoord> HeaderFields;
 
@@ -17,7 +17,7 @@ namespace {
 // The settings that make a section of the shared section menu.
 struct SectionSettings {
     std::string ScreenResource;   // base name; the mode's suffix is appended
-    std::string ScreenFile;       // file name inside the program folder
+    std::string ScreenFile;       // file name inside the working folder
     std::string AnsiSelected, AnsiNormal;
     Byte AnsiAnim;
     int32_t HeaderPause;
@@ -71,7 +71,7 @@ void ConfigureSectionBar(TBar& bar, const SectionSettings& section) {
 void RunSection(const SectionSettings& section) {
     TBar bar;
     ConfigureSectionBar(bar, section);
-    const std::string screenFile = ProgramDir + section.ScreenFile;
+    const std::string screenFile = WorkFile(section.ScreenFile);
     ExtractResource(section.ScreenResource + AsciiSuffix, screenFile);
     CurrentScreenFile = screenFile;
 
@@ -109,8 +109,8 @@ void TutorsSection() {
 
 void OpenArticle(const std::string& Resource, const std::string& Title, const std::string& Author,
                  const std::string& Category, int32_t PauseInterval) {
-    const std::string textFile = ProgramDir + Resource + ".txt";
-    const std::string headerFile = ProgramDir + Resource + "_hdr.ans";
+    const std::string textFile = WorkFile(Resource + ".txt");
+    const std::string headerFile = WorkFile(Resource + "_hdr.ans");
     ExtractResource(Resource, textFile);
     ExtractResource("article_hdr" + AsciiSuffix, headerFile);
     SetTextColor(7);
@@ -122,8 +122,8 @@ void OpenArticle(const std::string& Resource, const std::string& Title, const st
     WriteHeaderField(2, Category);
     const TCoord window = TextWindow();
     ViewTextFile(textFile, window.X, window.Y, window.Width, window.Height);
-    std::remove(textFile.c_str());
-    std::remove(headerFile.c_str());
+    RemoveWorkFile(textFile);
+    RemoveWorkFile(headerFile);
 }
 
 void ScanHeaderFields(char Marker, char Replacement) {

@@ -1,6 +1,5 @@
 #include "gallery.h"
 
-#include <cstdio>
 
 #include "../ansi/ansi_renderer.h"
 #include "../ansi/wipes.h"
@@ -11,6 +10,7 @@
 #include "program.h"
 #include "public_mode.h"
 #include "resources.h"
+#include "workfiles.h"
 
 namespace {
 
@@ -41,12 +41,17 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-// A save name must stay a plain file name inside the program folder.
+// A save name must stay a plain file name inside the save folder.
 bool PlainFileName(const std::string& name) {
     const std::string trimmed = Trimmed(name);
     if (trimmed == "." || trimmed == "..") return false;
     return name.find_first_of("/\\:") == std::string::npos && name.find('\0') == std::string::npos;
 }
+
+// Where artworks are saved: beside the program, or, where the program's
+// folder cannot be written (a program installed for the whole system), in the
+// current folder, as the viewer saves.
+std::string SaveFolder() { return FolderWritable(ProgramDir) ? ProgramDir : std::string(); }
 
 // Shows why nothing was saved on the dialog's input row and waits for a key.
 void TellSaveRefused(const std::string& reason) {
@@ -65,7 +70,7 @@ void SaveArtwork(const std::string& resource, const std::string& name) {
     if (!art) return;
     std::string error;
     const std::string bytes(reinterpret_cast<const char*>(art->Data), art->Size);
-    if (!WriteFileReplacing(ProgramDir + name, bytes, error)) TellSaveRefused("not saved: " + error);
+    if (!WriteFileReplacing(SaveFolder() + name, bytes, error)) TellSaveRefused("not saved: " + error);
 }
 
 void ShowArtwork(int32_t index) {
@@ -83,16 +88,16 @@ void ShowArtwork(int32_t index) {
 
 void ShowFramedPage(const std::string& frameResource, const std::string& frameName, const std::string& textResource,
                     const std::string& textName) {
-    const std::string frameFile = ProgramDir + frameName;
-    const std::string textFile = ProgramDir + textName;
+    const std::string frameFile = WorkFile(frameName);
+    const std::string textFile = WorkFile(textName);
     ExtractResource(frameResource + AsciiSuffix, frameFile);
     ExtractResource(textResource, textFile);
     SetTextColor(7);
     ClearScreen();
     ShowAnsiFile(frameFile, DisplaySpeed);
     ViewTextFile(textFile, 1, 5, 80, 17);
-    std::remove(frameFile.c_str());
-    std::remove(textFile.c_str());
+    RemoveWorkFile(frameFile);
+    RemoveWorkFile(textFile);
 }
 
 }  // namespace
@@ -100,7 +105,7 @@ void ShowFramedPage(const std::string& frameResource, const std::string& frameNa
 void GallerySection() {
     TBar bar;
     ConfigureGalleryBar(bar);
-    const std::string screenFile = ProgramDir + "menu3.ans";
+    const std::string screenFile = WorkFile("menu3.ans");
     ExtractResource("ansi" + AsciiSuffix, screenFile);
     CurrentScreenFile = screenFile;
 
@@ -113,7 +118,7 @@ void GallerySection() {
         if (result == BackEntry) break;
         if (result >= 0 && result < ArtworkCount) ShowArtwork(result);
     }
-    std::remove(screenFile.c_str());
+    RemoveWorkFile(screenFile);
 }
 
 void AboutSection() { ShowFramedPage("about", "about.ans", "abouttxt", "about.txt"); }

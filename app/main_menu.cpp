@@ -1,6 +1,5 @@
 #include "main_menu.h"
 
-#include <cstdio>
 
 #include "../ansi/ansi_renderer.h"
 #include "../ansi/wipes.h"
@@ -10,6 +9,7 @@
 #include "gallery.h"
 #include "program.h"
 #include "resources.h"
+#include "workfiles.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ void RefuseGallery() {
 void MainMenu() {
     TBar bar;
     ConfigureMainBar(bar);
-    const std::string screenFile = ProgramDir + "menu1.ans";
+    const std::string screenFile = WorkFile("menu1.ans");
     ExtractResource("menu" + AsciiSuffix, screenFile);
 
     int32_t remembered = 0;
@@ -69,5 +69,5 @@ void MainMenu() {
         default: break;
         }
     }
-    std::remove(screenFile.c_str());
+    RemoveWorkFile(screenFile);
 }

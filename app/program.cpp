@@ -1,7 +1,6 @@
 #include "program.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -15,6 +14,7 @@
 #include "main_menu.h"
 #include "public_mode.h"
 #include "resources.h"
+#include "workfiles.h"
 
 std::string AsciiSuffix;
 bool SilentMode = false;
@@ -29,16 +29,12 @@ std::string SoundLibraryFile;
 
 namespace {
 
-// The folder of the executable itself, wherever it was started from.
+// The folder of the executable itself, wherever it was started from, whole
+// however long it is.
 std::string ExecutableFolder(const char* argv0) {
-    std::error_code error;
-    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error || self.empty()) self = std::filesystem::absolute(argv0 ? argv0 : "", error);
-    return AddSlash(self.parent_path().string());
-}
-
-void RemoveIfFile(const std::string& name) {
-    if (!name.empty() && IsFile(name)) std::remove(name.c_str());
+    std::string folder = std::filesystem::path(ExecutablePath(argv0)).parent_path().string();
+    if (folder.empty() || folder.back() != PathSeparator) folder += PathSeparator;
+    return folder;
 }
 
 // Input has ended for good (the terminal went away, or standard input was
@@ -110,8 +106,8 @@ void GlobalHotKey(char Key, int32_t /*Highlighted*/) {
 void ExitScreen() {
     SetTextColor(7);
     ClearScreen();
-    ShowResourceScreen("exit" + AsciiSuffix);
-    Delay(500);
+    // On a full disk the exit screen is skipped: the reader is leaving anyway.
+    if (ShowResourceScreenIfWritable("exit" + AsciiSuffix)) Delay(500);
     SetTextColor(7);
     ClearScreen();
     if (!SilentMode) {
@@ -121,8 +117,9 @@ void ExitScreen() {
             WriteLine("hmm... something went wrong. but who cares. c ya");
     }
     ClearHeaderFields();
-    RemoveIfFile(SoundLibraryFile);
-    for (const char* name : {"music.mod", "articles.ans", "tutors.ans", "menu1.ans"}) RemoveIfFile(ProgramDir + name);
+    // Every file the program wrote for itself lives in the working folder,
+    // including the gallery's screen that hot key X leaves behind.
+    RemoveWorkFolder();
 }
 
 int RunMagazine(int argc, char** argv) {
@@ -141,6 +138,9 @@ int RunMagazine(int argc, char** argv) {
         DoneConsole();
         return 0;
     }
+    std::string error;
+    if (!OpenWorkFolder(error)) FatalError(error);
+    conapi::SetAbortCleanup(RemoveWorkFolderNow);
     // A board's callers and remote readers hear nothing: the sound library
     // is then neither written out nor loaded.
     if (!MusicAllowed()) SilentMode = true;

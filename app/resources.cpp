@@ -1,17 +1,13 @@
 #include "resources.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-
 #include "../ansi/ansi_renderer.h"
 #include "../console/m_Console.h"
 #include "program.h"
+#include "workfiles.h"
 
 namespace {
 
-// One-shot screens go through this file in the working directory.
+// One-shot screens go through this file of the working folder.
 constexpr const char* OneShotFile = "tmp.ans";
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -29,21 +25,40 @@ const ResourceData* FindResource(std::string_view name) {
     return nullptr;
 }
 
-void ExtractResource(const std::string& Name, const std::string& FileName) {
+bool TryExtractResource(const std::string& Name, const std::string& FileName, std::string& error) {
     const ResourceData* resource = FindResource(Name);
-    if (!resource) FatalError("resource " + Upper(Name) + " is missing from the executable");
-    std::ofstream out(FileName, std::ios::binary | std::ios::trunc);
-    if (out) out.write(reinterpret_cast<const char*>(resource->Data), static_cast<std::streamsize>(resource->Size));
-    if (out) out.close();
-    if (!out) FatalError("cannot write " + FileName + ": " + std::strerror(errno));
+    if (!resource) {
+        error = "resource " + Upper(Name) + " is missing from the executable";
+        return false;
+    }
+    if (WriteWorkFile(FileName, resource->Data, resource->Size, error)) return true;
+    error = "cannot write " + FileName + ": " + error;
+    return false;
+}
+
+void ExtractResource(const std::string& Name, const std::string& FileName) {
+    std::string error;
+    if (!TryExtractResource(Name, FileName, error)) FatalError(error);
 }
 
 void ShowResourceScreen(const std::string& Name) {
     SetTextColor(7);
     ClearScreen();
-    ExtractResource(Name, OneShotFile);
-    ShowAnsiFile(OneShotFile, DisplaySpeed);
-    std::remove(OneShotFile);
+    const std::string file = WorkFile(OneShotFile);
+    ExtractResource(Name, file);
+    ShowAnsiFile(file, DisplaySpeed);
+    RemoveWorkFile(file);
+}
+
+bool ShowResourceScreenIfWritable(const std::string& Name) {
+    SetTextColor(7);
+    ClearScreen();
+    const std::string file = WorkFile(OneShotFile);
+    std::string error;
+    if (!TryExtractResource(Name, file, error)) return false;
+    ShowAnsiFile(file, DisplaySpeed);
+    RemoveWorkFile(file);
+    return true;
 }
 
 void ShowLogo() { ShowResourceScreen("logo" + AsciiSuffix); }

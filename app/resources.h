@@ -19,11 +19,17 @@ extern const std::size_t EmbeddedResourceCount;
 // The resource of that name, ignoring case; nullptr when there is none.
 const ResourceData* FindResource(std::string_view name);
 
-// Writes the resource's bytes to FileName, replacing the file. A missing
-// resource or a file that cannot be written ends the program with an error.
+// Writes the resource's bytes to FileName, a file of the working folder,
+// replacing the file. A missing resource or a file that cannot be written
+// ends the program with an error.
 void ExtractResource(const std::string& Name, const std::string& FileName);
+// The same, answering false with the reason in Error instead of ending.
+bool TryExtractResource(const std::string& Name, const std::string& FileName, std::string& error);
 
-// Draws one screen resource through "tmp.ans" in the working directory.
+// Draws one screen resource through "tmp.ans" in the working folder.
 void ShowResourceScreen(const std::string& Name);
+// The same where the program is leaving anyway: a screen that cannot be
+// written (a full disk) is skipped; answers whether it was drawn.
+bool ShowResourceScreenIfWritable(const std::string& Name);
 void ShowLogo();
 void ShowHelpScreen();

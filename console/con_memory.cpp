@@ -27,6 +27,7 @@ struct MemoryConsole {
     uint64_t sleepCalls = 0;
     uint64_t writeCalls = 0;
     void (*endOfInput)() = nullptr;
+    void (*abortCleanup)() = nullptr;
 };
 
 MemoryConsole& Con() {
@@ -119,6 +120,9 @@ void Sleep(int ms) {
 uint32_t TickCount() { return Con().now; }
 
 void SetEndOfInputHandler(void (*handler)()) { Con().endOfInput = handler; }
+
+// No signal ends a test run through this console: the cleanup is kept only.
+void SetAbortCleanup(void (*cleanup)()) { Con().abortCleanup = cleanup; }
 
 }  // namespace conapi
 

@@ -61,6 +61,7 @@ struct SignalState {
     volatile sig_atomic_t resized = 0;    // SIGWINCH came
     volatile sig_atomic_t continued = 0;  // SIGCONT came
     bool ttyIn = false;
+    void (*volatile cleanup)() = nullptr;  // the program's files, after the restore
     termios saved{};
     termios raw{};
 };
@@ -104,6 +105,7 @@ void RestoreFromSignal() {
 
 void OnEndingSignal(int sig) {
     RestoreFromSignal();
+    if (g_sig.cleanup) g_sig.cleanup();
     signal(sig, SIG_DFL);
     raise(sig);  // delivered with the default action once this returns
 }
@@ -503,5 +505,7 @@ void Sleep(int ms) {
 uint32_t TickCount() { return static_cast<uint32_t>(NowNs() / kMs); }
 
 void SetEndOfInputHandler(void (*handler)()) { T().endHandler = handler; }
+
+void SetAbortCleanup(void (*cleanup)()) { g_sig.cleanup = cleanup; }
 
 }  // namespace conapi

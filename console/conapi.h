@@ -111,4 +111,10 @@ uint32_t TickCount();
 // handler returns, the process ends with status 0.
 void SetEndOfInputHandler(void (*handler)());
 
+// Called by the back-end when a signal or console-control event ends the
+// process, after the console has been given back and before the process
+// goes: removes the program's working files. It runs inside a signal
+// handler, so it must be async-signal-safe.
+void SetAbortCleanup(void (*cleanup)());
+
 }  // namespace conapi

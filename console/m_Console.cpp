@@ -76,7 +76,7 @@ void ResetTerminal() { WriteStr("\x1b(U\x1b[0m"); }
 
 bool IsFile(const std::string& name) {
     struct stat st {};
-    if (::stat(Cut255(name).c_str(), &st) != 0) return false;
+    if (::stat(name.c_str(), &st) != 0) return false;
     return !S_ISDIR(st.st_mode);
 }
 
@@ -222,28 +222,4 @@ std::string AddSlash(const std::string& path) {
     std::string out = Cut255(path);
     if (out.empty() || out.back() != PathSeparator) out += PathSeparator;
     return Cut255(out);
-}
-
-// --- Files -------------------------------------------------------------------
-
-bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& error) {
-    const std::string temp = path + ".part";
-    std::FILE* file = std::fopen(temp.c_str(), "wb");
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        error = std::strerror(errno ? errno : EIO);
-        std::remove(temp.c_str());
-        return false;
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        error = std::strerror(errno);
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
 }

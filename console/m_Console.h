@@ -91,10 +91,3 @@ std::string IntToStr(int32_t n);
 std::string AddSlash(const std::string& path);
 // The text cut to 255 characters.
 std::string Cut255(const std::string& text);
-
-// --- Files -------------------------------------------------------------------
-// Writes Bytes to Path, replacing an existing file only once the new content
-// is complete (written beside it, then renamed over it). Answers false with
-// a reason in Error when the file cannot be created or written; an existing
-// file is then left as it was.
-bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::string& error);

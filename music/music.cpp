@@ -12,6 +12,7 @@
 #include "../ansi/ansi_renderer.h"
 #include "../app/program.h"
 #include "../app/resources.h"
+#include "../app/workfiles.h"
 #include "../console/m_Console.h"
 #include "../widgets/lightbar.h"
 #include "soundlib.h"
@@ -280,7 +281,7 @@ void DrawTrackFrame() {
 void LoadSoundLibrary() {
     if (Library)
         UnloadLibrary();
-    SoundLibraryFile = ProgramDir + LibraryFileName;
+    SoundLibraryFile = WorkFile(LibraryFileName);
     ExtractResource("soundlib", SoundLibraryFile);
 
     std::string error;
@@ -310,7 +311,7 @@ void LoadSoundLibrary() {
 void PlayTrack(const std::string& Name) {
     if (!MusicUsable())
         return;
-    const std::string moduleFile = ProgramDir + ModuleFileName;
+    const std::string moduleFile = WorkFile(ModuleFileName);
     ExtractResource(Name, moduleFile);
     CurrentMusicFile = moduleFile;
     MusicPlaying = false;

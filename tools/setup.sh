@@ -4,13 +4,19 @@
 #
 #   bash tools/setup.sh          install what is missing, build, start
 #   bash tools/setup.sh --test   install what is missing, build, run all tests
+#   bash tools/setup.sh --package   build the Debian package and the Windows zip into dist/
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
 mode=${1:-run}
 
-packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev python3 python3-pyte openssh-server openssh-client tmux)
+packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev python3 python3-pyte)
+# The packages and their checks (dpkg-shlibdeps, lintian, groff for the
+# manual page) and the README pictures (ansilove).
+packages+=(dpkg-dev lintian groff-base ansilove)
+# Serving over SSH and its tests (tools/serve-ssh.sh, readers in tmux panes).
+packages+=(openssh-server openssh-client tmux)
 
 install_missing() {
     local missing=()
@@ -41,6 +47,74 @@ run_tests() {
     (cd "$build-sanitize" && ASAN_OPTIONS=detect_leaks=1 ./unit_tests --gtest_brief=1)
 }
 
+# --- Packages -------------------------------------------------------------------
+# dist/ receives the Debian package (made by CPack from build/) and the
+# Windows zip (quixmag.exe from build-windows/ with a short readme).
+dist="$top/dist"
+
+package_deb() {
+    echo "== Debian package"
+    mkdir -p "$dist"
+    rm -f "$dist"/quixmag_*.deb
+    rm -rf "$build/packages"
+    (cd "$build" && cpack -G DEB -B "$build/packages" >/dev/null)
+    mv "$build"/packages/quixmag_*.deb "$dist/"
+    ls "$dist"/quixmag_*.deb
+}
+
+package_windows() {
+    echo "== Windows zip"
+    local exe="$top/build-windows/quixmag.exe"
+    if [ ! -f "$exe" ] && ! bash "$top/tools/setup.sh" --windows; then
+        echo "cannot build $exe: no Windows zip" >&2
+        return 1
+    fi
+    local stage="$build/windows-zip"
+    rm -rf "$stage" "$build/packages-windows"
+    mkdir -p "$stage"
+    cp "$exe" "$stage/quixmag.exe"
+    sed 's/$/\r/' "$top/doc/readme-windows.txt" >"$stage/README.txt"
+    rm -f "$dist"/quixmag-*-windows.zip
+    cpack --config "$build/CPackWindowsZip.cmake" -B "$build/packages-windows" >/dev/null
+    mv "$build"/packages-windows/quixmag-*-windows.zip "$dist/"
+    ls "$dist"/quixmag-*-windows.zip
+}
+
+package_all() {
+    package_deb
+    package_windows
+}
+
+# The package installed and run as a reader would (the manual page has its
+# own test in ctest): lintian finds no errors, apt installs the package, the
+# installed program answers --help from /, and the installed magazine runs
+# end to end from its read-only folder.
+test_package() {
+    local out status=0
+    package_deb
+    local deb
+    deb=$(ls "$dist"/quixmag_*.deb)
+    # The sound library inside the executable needs these for the music.
+    local depends
+    depends=$(dpkg-deb -f "$deb" Depends)
+    echo "depends on: $depends"
+    for lib in libopenmpt0 libsdl2-2.0-0; do
+        grep -q "\b$lib\b" <<<"$depends" || { echo "the package does not depend on $lib" >&2; return 1; }
+    done
+    echo "== lintian"
+    out=$(lintian --fail-on error "$deb" 2>&1) || status=$?
+    grep -v "running with root privileges" <<<"$out" || true
+    [ "$status" -eq 0 ] || { echo "lintian reports errors" >&2; return 1; }
+    echo "== installing the package"
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq --reinstall "$deb" >/dev/null
+    dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/bin/quixmag | cmp - /usr/bin/quixmag \
+        || { echo "/usr/bin/quixmag is not the packaged program" >&2; return 1; }
+    echo "== the installed program"
+    out=$(cd / && quixmag --help </dev/null) || { echo "quixmag --help failed" >&2; return 1; }
+    grep -q -- "--silent" <<<"$out" || { echo "quixmag --help shows no switches" >&2; return 1; }
+    /usr/bin/python3 "$top/tests/package/test_installed.py"
+}
+
 # The magazine served over SSH on 127.0.0.1 (tools/serve-ssh.sh): readers in
 # tmux panes, escape attempts, and many readers at once, whose figures (time to
 # the main menu, memory and CPU per reader) are printed.
@@ -52,7 +126,8 @@ run_ssh_tests() {
 install_missing
 build_all
 case "$mode" in
-    --test) run_tests ;;
+    --test) run_tests; test_package ;;
+    --package) package_all ;;
     run) exec "$build/quixmag" ;;
-    *) echo "usage: bash tools/setup.sh [--test]" >&2; exit 2 ;;
+    *) echo "usage: bash tools/setup.sh [--test | --package]" >&2; exit 2 ;;
 esac

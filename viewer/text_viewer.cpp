@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "../app/public_mode.h"
+#include "../app/workfiles.h"
 #include "../console/key_codes.h"
 #include "../widgets/boxes.h"
 #include "../widgets/prompts.h"

@@ -58,6 +58,16 @@ def binary():
     return path
 
 
+def working_files(tmpdir):
+    """Every file and folder the program left under the temporary folder
+    Tmpdir, as paths relative to it, sorted."""
+    found = []
+    for root, dirs, files in os.walk(tmpdir):
+        for name in dirs + files:
+            found.append(os.path.relpath(os.path.join(root, name), tmpdir))
+    return sorted(found)
+
+
 def ctrl(letter):
     """The byte of Ctrl+letter."""
     return bytes([ord(letter.lower()) & 0x1F])
@@ -67,17 +77,21 @@ class Terminal:
     """One run of a program in a pseudo-terminal with an emulated screen."""
 
     def __init__(self, args=None, cols=80, rows=25, env=None, argv=None, cwd=None,
-                 stdin=None, colorterm="truecolor", start=True):
+                 stdin=None, colorterm="truecolor", start=True, preexec=None, stdout=None):
         """Args: the program's arguments (default: --silent). Argv: a whole
         command line instead of $QUIXMAG and Args. Env: variables added to
         the defaults (a value of None removes one). Cwd: the working folder
         (default: a fresh temporary one, removed at the end). Stdin: None for
-        the pty, or anything subprocess accepts (such as subprocess.DEVNULL)."""
+        the pty, or anything subprocess accepts (such as subprocess.DEVNULL).
+        Stdout: None for the pty, or a file descriptor. Preexec: called in the
+        child just before the program starts (limits, another user)."""
         self.argv = list(argv) if argv else [binary()] + list(["--silent"] if args is None else args)
         self.cols, self.rows = cols, rows
         self._own_cwd = cwd is None
         self.cwd = tempfile.mkdtemp(prefix="quixmag-e2e-") if cwd is None else cwd
         self.stdin = stdin
+        self.stdout = stdout
+        self.preexec = preexec
         self.env = self._environment(env or {}, colorterm)
         self.proc = None
         self.screen = pyte.Screen(cols, rows)
@@ -116,10 +130,12 @@ class Terminal:
             # job-control keys and hang-ups work as in a real terminal.
             if self.stdin is None:
                 fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+            if self.preexec:
+                self.preexec()
 
         self.proc = subprocess.Popen(
             self.argv, stdin=self.slave if self.stdin is None else self.stdin,
-            stdout=self.slave, stderr=self._stderr, env=self.env, cwd=self.cwd,
+            stdout=self.slave if self.stdout is None else self.stdout, stderr=self._stderr, env=self.env, cwd=self.cwd,
             start_new_session=True, preexec_fn=take_terminal, close_fds=True)
         return self
 

@@ -27,14 +27,29 @@ class Magazine:
         self.folder = tempfile.mkdtemp(prefix="quixmag-folder-")
         self.exe = os.path.join(self.folder, "quixmag")
         shutil.copy2(binary(), self.exe)
-        self.term = Terminal(argv=[self.exe, "--silent", *args])
+        # A temporary folder of its own, for the run's working folder.
+        self.tmp = tempfile.mkdtemp(prefix="quixmag-tmp-")
+        self.term = Terminal(argv=[self.exe, "--silent", *args], env={"TMPDIR": self.tmp})
 
     def close(self):
         self.term.close()
         shutil.rmtree(self.folder, ignore_errors=True)
+        shutil.rmtree(self.tmp, ignore_errors=True)
 
     def files(self):
+        """What the program folder holds besides the program."""
         return sorted(f for f in os.listdir(self.folder) if f != "quixmag")
+
+    def work_files(self):
+        """The files of the run's working folder."""
+        folders = os.listdir(self.tmp)
+        if len(folders) != 1:
+            raise AssertionError(f"one working folder expected in TMPDIR, found {folders}")
+        return sorted(os.listdir(os.path.join(self.tmp, folders[0])))
+
+    def left_behind(self):
+        """Whatever is left in TMPDIR."""
+        return os.listdir(self.tmp)
 
     def main_menu(self):
         self.term.wait_for_text(MAIN_ENTRY, timeout=30)
@@ -59,10 +74,11 @@ class MagazineTest(unittest.TestCase):
         term.wait_for_text("d e c e m b e r", timeout=10)
         self.assertIn("\u2588", term.text(), "the ANSI logo is drawn with block characters")
         mag.main_menu()
-        self.assertEqual(mag.files(), ["menu1.ans"])
+        self.assertEqual(mag.work_files(), ["menu1.ans"])
+        self.assertEqual(mag.files(), [], "nothing is written beside the program")
         term.send("x")
         self.assertEqual(term.wait_exit(), 0)
-        self.assertEqual(mag.files(), [], "the program removes its files when it ends")
+        self.assertEqual(mag.left_behind(), [], "the program removes its files when it ends")
 
     def test_ascii_mode_shows_the_twin_logo_and_refuses_the_gallery(self):
         mag = self.start("--ascii")
@@ -75,7 +91,7 @@ class MagazineTest(unittest.TestCase):
         self.assertEqual(where, (12, 22))
         term.send(" ")
         mag.main_menu()
-        self.assertNotIn("menu3.ans", mag.files(), "the gallery was not entered")
+        self.assertNotIn("menu3.ans", mag.work_files(), "the gallery was not entered")
 
     def test_left_arrow_redraws_the_menu_with_the_first_entry_highlighted(self):
         mag = self.start()
@@ -96,15 +112,15 @@ class MagazineTest(unittest.TestCase):
         mag.main_menu()
         mag.choose(1)
         term.wait_for_text(ARTICLES_ENTRY)
-        self.assertIn("articles.ans", mag.files())
+        self.assertIn("articles.ans", mag.work_files())
         term.key("enter")  # the first entry: scene news
         term.wait_for_text("scene news, issue #1")
         self.assertIsNotNone(term.find("moth"), "the author is written into its field")
         self.assertIsNotNone(term.find("scene/news"), "the category is written into its field")
         self.assertIsNone(term.find("!"), "every marker was replaced")
         term.wait_for_text("SCENE NEWS")
-        self.assertIn("news.txt", mag.files())
-        self.assertIn("news_hdr.ans", mag.files())
+        self.assertIn("news.txt", mag.work_files())
+        self.assertIn("news_hdr.ans", mag.work_files())
 
         saved = os.path.join(term.cwd, "saved.txt")
         term.ctrl("s")
@@ -122,12 +138,13 @@ class MagazineTest(unittest.TestCase):
 
         term.key("esc")
         term.wait_for_text(ARTICLES_ENTRY)
-        self.assertNotIn("news.txt", mag.files())
-        self.assertNotIn("news_hdr.ans", mag.files())
+        self.assertNotIn("news.txt", mag.work_files())
+        self.assertNotIn("news_hdr.ans", mag.work_files())
         term.key("end", "enter")  # [ b a c k ]
         mag.main_menu()
         mag.choose(5)  # e x i t
         self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(mag.left_behind(), [])
         self.assertEqual(mag.files(), [])
 
     def test_gallery_saves_artwork_and_refuses_unsafe_names(self):
@@ -161,10 +178,11 @@ class MagazineTest(unittest.TestCase):
             self.assertFalse(os.path.exists(os.path.join(parent, "quix-escape")))
             self.assertFalse(os.path.exists("/tmp/quix-escape"))
 
-        # X inside the gallery ends the program and leaves its screen file.
+        # X inside the gallery ends the program; its screen file goes too.
         term.send("x")
         self.assertEqual(term.wait_exit(), 0)
-        self.assertEqual(mag.files(), ["ansi_art10.ans", "menu3.ans"])
+        self.assertEqual(mag.files(), ["ansi_art10.ans"])
+        self.assertEqual(mag.left_behind(), [])
 
     def test_about_and_editorial_open_in_the_viewer_and_leave_no_files(self):
         for mode in ((), ("--ascii",)):
@@ -177,10 +195,10 @@ class MagazineTest(unittest.TestCase):
                 term.wait_for_text(text)
                 term.idle(0.5)
                 names = {"about.ans", "about.txt"} if entry == 4 else {"edit.ans", "editorial.txt"}
-                self.assertTrue(names <= set(mag.files()), mag.files())
+                self.assertTrue(names <= set(mag.work_files()), mag.work_files())
                 term.key("esc")
                 mag.main_menu()
-                self.assertEqual(mag.files(), ["menu1.ans"])
+                self.assertEqual(mag.work_files(), ["menu1.ans"])
             term.send("x")
             self.assertEqual(term.wait_exit(), 0)
 

@@ -23,14 +23,22 @@ class Run:
         self.folder = tempfile.mkdtemp(prefix="quixmag-music-")
         exe = os.path.join(self.folder, "quixmag")
         shutil.copy2(binary(), exe)
-        self.term = Terminal(argv=[exe, *args], env=env)
+        self.tmp = tempfile.mkdtemp(prefix="quixmag-tmp-")
+        self.term = Terminal(argv=[exe, *args], env={**env, "TMPDIR": self.tmp})
 
     def files(self):
+        """What the program folder holds besides the program."""
         return sorted(f for f in os.listdir(self.folder) if f != "quixmag")
+
+    def work_files(self):
+        """The files of the run's working folder, or [] when it is gone."""
+        folders = os.listdir(self.tmp)
+        return sorted(os.listdir(os.path.join(self.tmp, folders[0]))) if folders else []
 
     def close(self):
         self.term.close()
         shutil.rmtree(self.folder, ignore_errors=True)
+        shutil.rmtree(self.tmp, ignore_errors=True)
 
 
 def loudness(path, start):
@@ -55,8 +63,9 @@ class MusicTest(unittest.TestCase):
         run = self.start([], {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": out})
         term = run.term
         term.wait_for_text(MAIN_ENTRY, timeout=30)
-        self.assertIn("soundlib.so", run.files())
-        self.assertIn("music.mod", run.files())
+        self.assertIn("soundlib.so", run.work_files())
+        self.assertIn("music.mod", run.work_files())
+        self.assertEqual(run.files(), [], "nothing is written beside the program")
         time.sleep(1.0)
         self.assertGreater(loudness(out, 0), 0.01, "the first module plays")
 
@@ -87,7 +96,8 @@ class MusicTest(unittest.TestCase):
 
         term.send("x")
         self.assertEqual(term.wait_exit(), 0)
-        self.assertEqual(run.files(), [], "neither the library nor the module is left")
+        self.assertEqual(os.listdir(run.tmp), [], "neither the library nor the module is left")
+        self.assertEqual(run.files(), [])
 
     def test_failed_audio_device_turns_music_off_and_says_so(self):
         run = self.start([], {"SDL_AUDIODRIVER": "no-such-driver"})
@@ -100,7 +110,7 @@ class MusicTest(unittest.TestCase):
         term.wait_for_text("[ c l o s e ]")
         term.key("enter")              # a track choice does nothing
         term.idle(0.5)
-        self.assertNotIn("music.mod", run.files())
+        self.assertNotIn("music.mod", run.work_files())
         term.key("end", "enter")       # [ c l o s e ]
         term.wait_for_gone("Tracks...")
         term.wait_for_text(MAIN_ENTRY)
@@ -122,7 +132,7 @@ class MusicTest(unittest.TestCase):
         term.idle(1.0)
         self.assertIsNotNone(term.find("[ c l o s e ]"))
         self.assertIsNotNone(term.find("Tracks..."))
-        self.assertEqual(run.files(), ["menu1.ans"])
+        self.assertEqual(run.work_files(), ["menu1.ans"])
         term.key("end", "enter")       # [ c l o s e ]
         term.wait_for_gone("Tracks...")
         term.wait_for_text(MAIN_ENTRY)

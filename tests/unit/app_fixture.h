@@ -23,6 +23,7 @@
 #include "app/articles.h"
 #include "app/program.h"
 #include "app/resources.h"
+#include "app/workfiles.h"
 #include "console/m_Console.h"
 #include "console_fixture.h"
 
@@ -126,9 +127,11 @@ private:
 };
 
 // The program-wide state as the program starts, with ProgramDir a fresh
-// folder and the working folder another one (so that "tmp.ans" and the
-// program's own files can be told apart). DisplaySpeed 0 skips the pauses
-// of single screens. Everything is put back after the test.
+// folder, the current folder another one, and the run's working folder made
+// in a third, private temporary folder (TMPDIR), so that the reader's files,
+// the program's folder and the working files can be told apart.
+// DisplaySpeed 0 skips the pauses of single screens. Everything is put back
+// after the test.
 class ProgramTest : public ConsoleTest {
 protected:
     void SetUp() override {
@@ -145,8 +148,18 @@ protected:
         SoundLibraryFile.clear();
         HeaderFields.clear();
         cwd_.emplace(work_.Path());
+        const char* tmp = std::getenv("TMPDIR");
+        if (tmp) oldTmp_ = tmp;
+        setenv("TMPDIR", tmp_.Path().c_str(), 1);
+        std::string error;
+        ASSERT_TRUE(OpenWorkFolder(error)) << error;
     }
     void TearDown() override {
+        RemoveWorkFolder();
+        if (oldTmp_)
+            setenv("TMPDIR", oldTmp_->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
         cwd_.reset();
         AsciiSuffix.clear();
         SilentMode = false;
@@ -176,9 +189,21 @@ protected:
         return r ? std::string(reinterpret_cast<const char*>(r->Data), r->Size) : std::string();
     }
 
+    // A working file of this run, and the names of all of them.
+    static std::string Working(const std::string& name) { return WorkFile(name); }
+    static std::vector<std::string> WorkingFiles() {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(WorkFolder()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
     TempDir program_;
-    TempDir work_;
+    TempDir work_;   // the current folder
+    TempDir tmp_;    // TMPDIR: holds the working folder and nothing else
     std::optional<WorkingDir> cwd_;
+    std::optional<std::string> oldTmp_;
 };
 
 #define SKIP_WITHOUT(...)                                                   \

@@ -1,7 +1,13 @@
 // Start-up switches, the global hot keys, resources and one-shot screens, the
 // header fields of article pages and the shutdown, on the memory console.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include <string>
 #include <vector>
@@ -171,7 +177,7 @@ TEST_F(AppHotKeys, HShowsTheHelpScreenThenTheCurrentScreen) {
     FillScreen('#', 0x22);
     EXPECT_THROW(GlobalHotKey('h', 0), memcon::InputExhausted) << "the help waits for a key";
     for (int y = 1; y <= 25; ++y) EXPECT_EQ(Row(y), help[static_cast<std::size_t>(y - 1)]) << "row " << y;
-    EXPECT_FALSE(Exists(work_ / "tmp.ans"));
+    EXPECT_TRUE(WorkingFiles().empty()) << "no tmp.ans is left";
 
     memcon::TypeText("q", memcon::Now() + 10);
     GlobalHotKey('H', 0);
@@ -193,16 +199,91 @@ TEST_F(AppResources, LookupIgnoresCase) {
     EXPECT_EQ(FindResource("art1 "), nullptr);
     EXPECT_EQ(FindResource("no such thing"), nullptr);
 
-    ExtractResource("ArT1", program_ / "a.ans");
-    EXPECT_EQ(ReadFile(program_ / "a.ans"), ResourceBytes("ART1"));
-    EXPECT_GT(ReadFile(program_ / "a.ans").size(), 0u);
+    ExtractResource("ArT1", Working("a.ans"));
+    EXPECT_EQ(ReadFile(Working("a.ans")), ResourceBytes("ART1"));
+    EXPECT_GT(ReadFile(Working("a.ans")).size(), 0u);
 }
 
 TEST_F(AppResources, ReplacingALongerFileLeavesNoTail) {
     const std::string bytes = ResourceBytes("art2");
-    WriteFile(program_ / "a.ans", std::string(bytes.size() * 3 + 100, 'z'));
-    ExtractResource("art2", program_ / "a.ans");
-    EXPECT_EQ(ReadFile(program_ / "a.ans"), bytes);
+    WriteFile(Working("a.ans"), std::string(bytes.size() * 3 + 100, 'z'));
+    ExtractResource("art2", Working("a.ans"));
+    EXPECT_EQ(ReadFile(Working("a.ans")), bytes);
+}
+
+TEST_F(AppResources, WorkingFilesAreCreatedNeverFollowed) {
+    // Links planted under working names, and a file already open under one:
+    // the targets keep their bytes, the reader of the old file keeps it.
+    WriteFile(program_ / "victim", "the reader's file");
+    std::filesystem::create_symlink(program_ / "victim", Working("menu1.ans"));
+    std::filesystem::create_symlink(program_ / "victim", Working("tmp.ans"));
+    std::filesystem::create_symlink(program_ / "nothing-yet", Working("music.mod"));
+    WriteFile(Working("about.txt"), "old text");
+    std::ifstream open(Working("about.txt"), std::ios::binary);
+
+    ExtractResource("menu", Working("menu1.ans"));
+    ShowResourceScreen("art3");
+    ExtractResource("music1", Working("music.mod"));
+    ExtractResource("abouttxt", Working("about.txt"));
+
+    EXPECT_EQ(ReadFile(program_ / "victim"), "the reader's file");
+    EXPECT_FALSE(Exists(program_ / "nothing-yet"));
+    EXPECT_FALSE(std::filesystem::is_symlink(Working("menu1.ans")));
+    EXPECT_EQ(ReadFile(Working("menu1.ans")), ResourceBytes("menu"));
+    EXPECT_EQ(ReadFile(Working("music.mod")), ResourceBytes("music1"));
+    EXPECT_EQ(ReadFile(Working("about.txt")), ResourceBytes("abouttxt"));
+    const std::string old((std::istreambuf_iterator<char>(open)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(old, "old text") << "a fresh file, not the old one rewritten in place";
+}
+
+TEST_F(AppResources, WorkingFolderIsPrivateAndGoesWithEverythingInIt) {
+    const auto perms = std::filesystem::status(WorkFolder()).permissions();
+    EXPECT_EQ(perms & std::filesystem::perms::all, std::filesystem::perms::owner_all);
+    EXPECT_EQ(WorkFolder().rfind(tmp_.Path() + "/", 0), 0u) << WorkFolder() << " lies in TMPDIR";
+    ExtractResource("art1", Working("art1.ans"));
+    EXPECT_EQ(std::filesystem::status(Working("art1.ans")).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    WriteFile(Working("stray"), "x");
+    std::filesystem::create_directory(Working("sub"));
+    std::filesystem::create_symlink(program_ / "victim", Working("link"));
+    WriteFile(program_ / "victim", "kept");
+    RemoveWorkFolder();
+    EXPECT_TRUE(tmp_.Files().empty());
+    EXPECT_EQ(ReadFile(program_ / "victim"), "kept");
+    RemoveWorkFolder();  // twice is harmless
+
+    // Two runs at once get two folders.
+    std::string error;
+    ASSERT_TRUE(OpenWorkFolder(error)) << error;
+    const std::string first = WorkFolder();
+    ASSERT_TRUE(OpenWorkFolder(error)) << error;
+    EXPECT_NE(WorkFolder(), first);
+    EXPECT_EQ(tmp_.Files().size(), 1u) << "opening anew removes the folder made before";
+}
+
+TEST_F(AppResources, SignalPathRemovesEveryWorkingFile) {
+    for (const char* name : {"menu1.ans", "music.mod", "news.txt", "news_hdr.ans", "tmp.ans"})
+        ExtractResource("art1", Working(name));
+    RemoveWorkFile(Working("tmp.ans"));
+    RemoveWorkFolderNow();
+    EXPECT_TRUE(tmp_.Files().empty());
+}
+
+TEST_F(AppResources, PathsLongerThan255CharactersAreKeptWhole) {
+    // A temporary folder whose path is 300 characters long.
+    std::string deep = tmp_.Path();
+    while (deep.size() < 300) deep += "/" + std::string(std::min<std::size_t>(60, 300 - deep.size() + 1), 'd');
+    std::filesystem::create_directories(deep);
+    setenv("TMPDIR", deep.c_str(), 1);
+    std::string error;
+    ASSERT_TRUE(OpenWorkFolder(error)) << error;
+    ASSERT_GT(WorkFolder().size(), 300u);
+    ExtractResource("menu", Working("menu1.ans"));
+    EXPECT_TRUE(IsFile(Working("menu1.ans")));
+    EXPECT_EQ(ReadFile(Working("menu1.ans")), ResourceBytes("menu"));
+    RemoveWorkFolder();
+    EXPECT_TRUE(std::filesystem::is_empty(deep));
+    ASSERT_TRUE(OpenWorkFolder(error)) << error;  // for the fixture to remove
 }
 
 TEST_F(AppResources, OneShotScreenGoesThroughTmpAnsInTheWorkingFolder) {
@@ -219,7 +300,8 @@ TEST_F(AppResources, OneShotScreenGoesThroughTmpAnsInTheWorkingFolder) {
     FillScreen('#', 0x22);
     ShowResourceScreen("art3");
     for (int y = 1; y <= 25; ++y) EXPECT_EQ(Row(y), expected[static_cast<std::size_t>(y - 1)]) << "row " << y;
-    EXPECT_FALSE(Exists(work_ / "tmp.ans")) << "written over and removed in the working folder";
+    EXPECT_TRUE(WorkingFiles().empty()) << "written and removed in the working folder";
+    EXPECT_EQ(ReadFile(work_ / "tmp.ans"), "old") << "the reader's file in the current folder is kept";
     EXPECT_EQ(ReadFile(program_ / "tmp.ans"), "old") << "the program folder is not used";
 }
 
@@ -227,13 +309,34 @@ using AppResourcesDeathTest = apptest::ProgramTest;
 
 bool NonZeroExit(int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; }
 
+// Makes every write past Bytes fail in this process, as on a full disk (the
+// write answers an error instead of the signal ending the process).
+void LimitFileSize(rlim_t bytes) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
 TEST_F(AppResourcesDeathTest, UnwritableTargetEndsTheProgramWithAnError) {
-    // A folder that does not exist, and a "folder" that is a file: neither
-    // can take the file, not even for root.
-    EXPECT_EXIT(ExtractResource("art1", program_ / "missing/art.ans"), NonZeroExit, "missing/art.ans");
-    WriteFile(program_ / "plain", "x");
-    ProgramDir = program_ / "plain/";
-    EXPECT_EXIT(ExtractResource("art1", ProgramDir + "menu1.ans"), NonZeroExit, "plain/menu1.ans");
+    // Only files directly in the working folder are written.
+    EXPECT_EXIT(ExtractResource("art1", program_ / "art.ans"), NonZeroExit, "art.ans");
+    EXPECT_EXIT(ExtractResource("art1", Working("missing/art.ans")), NonZeroExit, "missing/art.ans");
+    EXPECT_FALSE(Exists(program_ / "art.ans"));
+    // A working folder that went away cannot take the file, not even for root.
+    std::filesystem::remove(WorkFolder());
+    EXPECT_EXIT(ExtractResource("art1", Working("menu1.ans")), NonZeroExit, "menu1.ans");
+}
+
+TEST_F(AppResourcesDeathTest, FullDiskEndsWithAClearMessageAndLeavesNothing) {
+    // The file size limit stands in for a full disk: writes fail part-way.
+    EXPECT_EXIT(
+        {
+            LimitFileSize(1000);
+            ExtractResource("menu", Working("menu1.ans"));
+        },
+        NonZeroExit, "cannot write .*menu1.ans: File too large");
+    EXPECT_TRUE(tmp_.Files().empty()) << "the working folder is removed on the error exit";
 }
 
 TEST_F(AppResourcesDeathTest, MissingResourceEndsTheProgramWithAnError) {
@@ -341,24 +444,31 @@ TEST_F(AppHeaderFields, ClearEmptiesTheList) {
 
 class AppExitScreen : public apptest::ProgramTest {
 protected:
-    // The program's files and some that are not its own.
+    // The program's working files, and files of the same names in the
+    // program folder and the current folder that belong to the reader.
     void MakeFiles() {
-        SoundLibraryFile = program_ / "soundlib.so";
+        SoundLibraryFile = Working("soundlib.so");
         for (const char* name : {"soundlib.so", "music.mod", "articles.ans", "tutors.ans", "menu1.ans", "menu3.ans",
-                                 "about.ans", "saved.ans"})
+                                 "about.ans", "saved.ans"}) {
+            ExtractResource("art1", Working(name));
             WriteFile(program_ / name, "x");
+            WriteFile(work_ / name, "x");
+        }
     }
+    const std::vector<std::string> readerFiles_{"about.ans",  "articles.ans", "menu1.ans", "menu3.ans",
+                                                "music.mod",  "saved.ans",    "soundlib.so", "tutors.ans"};
 };
 
-TEST_F(AppExitScreen, RemovesOnlyTheFiveFiles) {
+TEST_F(AppExitScreen, RemovesEveryWorkingFileAndNothingElse) {
     SKIP_WITHOUT("exit");
     MakeFiles();
     SilentMode = true;
     HeaderFields = {TCoord{1, 1, 7, 1}};
     FillScreen('#', 0x22);
     ExitScreen();
-    EXPECT_EQ(program_.Files(), (std::vector<std::string>{"about.ans", "menu3.ans", "saved.ans"}));
-    EXPECT_TRUE(work_.Files().empty()) << "no tmp.ans is left";
+    EXPECT_EQ(program_.Files(), readerFiles_);
+    EXPECT_EQ(work_.Files(), readerFiles_);
+    EXPECT_TRUE(tmp_.Files().empty()) << "the working folder is gone";
     EXPECT_TRUE(HeaderFields.empty());
     EXPECT_GE(memcon::Now(), 500u) << "the exit screen stays for half a second";
     for (int y = 1; y <= 25; ++y) ASSERT_EQ(Row(y), "") << "silent: no message, row " << y;
@@ -391,11 +501,21 @@ TEST_F(AppExitScreenDeathTest, HotKeyXEndsTheProgramWithZeroAfterTheExitScreen) 
     MakeFiles();
     SilentMode = true;
     EXPECT_EXIT(GlobalHotKey('x', 0), testing::ExitedWithCode(0), "");
-    EXPECT_EQ(program_.Files(), (std::vector<std::string>{"about.ans", "menu3.ans", "saved.ans"}))
-        << "the gallery's menu3.ans stays";
-    MakeFiles();
-    EXPECT_EXIT(GlobalHotKey('X', 0), testing::ExitedWithCode(0), "");
-    EXPECT_FALSE(Exists(program_ / "menu1.ans"));
+    EXPECT_TRUE(tmp_.Files().empty()) << "the gallery's menu3.ans goes with the rest";
+    EXPECT_EQ(program_.Files(), readerFiles_);
+    EXPECT_EQ(work_.Files(), readerFiles_);
+}
+
+TEST_F(AppExitScreenDeathTest, FullDiskSkipsTheExitScreenAndEndsWithZero) {
+    SKIP_WITHOUT("exit");
+    SilentMode = true;
+    EXPECT_EXIT(
+        {
+            LimitFileSize(100);
+            GlobalHotKey('x', 0);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(tmp_.Files().empty());
 }
 
 }  // namespace

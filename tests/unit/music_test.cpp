@@ -17,6 +17,7 @@
 
 #include "app/program.h"
 #include "app/resources.h"
+#include "app/workfiles.h"
 #include "console/con_memory.h"
 #include "console/m_Console.h"
 #include "music/music.h"
@@ -125,8 +126,12 @@ protected:
         dir_ = fs::temp_directory_path() /
                ("music_test_" + std::to_string(::getpid()) + "_" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
+        fs::create_directories(dir_ / "tmp");
         ProgramDir = dir_.string() + "/";
+        // The working folder goes into a temporary folder of the test's own.
+        ::setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
+        std::string error;
+        ASSERT_TRUE(OpenWorkFolder(error)) << error;
         // Empty unless a test needs to see it: the renderer reads a key per
         // byte it draws, which would eat the backstop keys.
         CurrentScreenFile = (dir_ / "backdrop.ans").string();
@@ -143,13 +148,23 @@ protected:
     void TearDown() override {
         ReleaseMusic();
         ::unsetenv("SDL_AUDIODRIVER");
+        RemoveWorkFolder();
+        ::unsetenv("TMPDIR");
         DoneConsole();
         std::error_code ec;
         fs::remove_all(dir_, ec);
         ::alarm(0);
     }
 
-    fs::path ModuleFile() const { return dir_ / "music.mod"; }
+    static fs::path ModuleFile() { return WorkFile("music.mod"); }
+    // What the program folder holds besides the test's backdrop.
+    std::vector<std::string> ProgramFolderFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_))
+            if (entry.path() != dir_ / "backdrop.ans" && entry.path() != dir_ / "tmp")
+                names.push_back(entry.path().filename().string());
+        return names;
+    }
     void WriteBackdrop(const std::string& text) const {
         std::ofstream(CurrentScreenFile, std::ios::binary | std::ios::trunc) << text;
     }
@@ -288,7 +303,7 @@ TEST_F(MusicTest, InitFailureSwitchesTheMusicOff) {
     LoadSoundLibrary();
     EXPECT_TRUE(MusicFailed);
     EXPECT_FALSE(MusicPlaying);
-    EXPECT_EQ(SoundLibraryFile, ProgramDir + "soundlib.so");
+    EXPECT_EQ(SoundLibraryFile, WorkFile("soundlib.so"));
     EXPECT_TRUE(fs::exists(SoundLibraryFile));
     EXPECT_EQ(memcon::RowText(0).substr(0, 11), "Init failed");
     EXPECT_FALSE(fs::exists(ModuleFile())) << "no track is started";
@@ -309,7 +324,8 @@ TEST_F(MusicTest, LoadsTheLibraryAndSwitchesTracks) {
     ASSERT_FALSE(MusicFailed) << memcon::RowText(0) << " / " << memcon::RowText(1);
     EXPECT_TRUE(MusicPlaying);
     EXPECT_EQ(memcon::RowText(0).find_first_not_of(' '), std::string::npos) << "no message on success";
-    EXPECT_EQ(CurrentMusicFile, (dir_ / "music.mod").string());
+    EXPECT_EQ(CurrentMusicFile, WorkFile("music.mod"));
+    EXPECT_TRUE(ProgramFolderFiles().empty()) << "nothing is written beside the program";
     const ResourceData* first = FindResource("music1");
     EXPECT_EQ(ReadFile(ModuleFile()), std::string(reinterpret_cast<const char*>(first->Data), first->Size));
 

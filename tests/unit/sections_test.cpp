@@ -110,8 +110,9 @@ TEST_F(Sections, MainMenuEscLeavesAndRemovesItsScreen) {
     SKIP_WITHOUT("menu");
     Esc();
     MainMenu();
-    EXPECT_EQ(CurrentScreenFile, ProgramDir + "menu1.ans");
+    EXPECT_EQ(CurrentScreenFile, Working("menu1.ans"));
     EXPECT_TRUE(program_.Files().empty());
+    EXPECT_TRUE(WorkingFiles().empty());
 }
 
 TEST_F(Sections, MainMenuExitEntryLeaves) {
@@ -119,6 +120,7 @@ TEST_F(Sections, MainMenuExitEntryLeaves) {
     Choose(5);
     MainMenu();
     EXPECT_TRUE(program_.Files().empty());
+    EXPECT_TRUE(WorkingFiles().empty());
 }
 
 TEST_F(Sections, MainMenuLeftAndRightStartAgainOnTheFirstEntry) {
@@ -130,10 +132,10 @@ TEST_F(Sections, MainMenuLeftAndRightStartAgainOnTheFirstEntry) {
         memcon::PressExtended(arrow, 0, Next());
         Choose(0);  // Enter on whatever is highlighted after the redraw
         EXPECT_THROW(MainMenu(), memcon::InputExhausted);
-        EXPECT_TRUE(Exists(program_ / "editorial.txt")) << "the editorial is open";
-        EXPECT_FALSE(Exists(program_ / "about.txt"));
-        std::remove((program_ / "editorial.txt").c_str());
-        std::remove((program_ / "edit.ans").c_str());
+        EXPECT_TRUE(Exists(Working("editorial.txt"))) << "the editorial is open";
+        EXPECT_FALSE(Exists(Working("about.txt")));
+        std::remove(Working("editorial.txt").c_str());
+        std::remove(Working("edit.ans").c_str());
     }
 }
 
@@ -143,9 +145,9 @@ TEST_F(Sections, MainMenuHighlightsTheEntryOfTheSectionThatReturned) {
     Esc();      // leaves the viewer
     Choose(0);  // Enter on the highlighted entry
     EXPECT_THROW(MainMenu(), memcon::InputExhausted);
-    EXPECT_TRUE(Exists(program_ / "about.txt")) << "the about page is open again";
-    EXPECT_FALSE(Exists(program_ / "editorial.txt"));
-    EXPECT_EQ(CurrentScreenFile, ProgramDir + "menu1.ans") << "the about page sets no screen file";
+    EXPECT_TRUE(Exists(Working("about.txt"))) << "the about page is open again";
+    EXPECT_FALSE(Exists(Working("editorial.txt")));
+    EXPECT_EQ(CurrentScreenFile, Working("menu1.ans")) << "the about page sets no screen file";
 }
 
 TEST_F(Sections, MainMenuRefusesTheGalleryInAsciiMode) {
@@ -169,7 +171,7 @@ TEST_F(Sections, MainMenuRefusesTheGalleryInAsciiMode) {
     EXPECT_EQ(Row(22).substr(11), refusal);
     EXPECT_EQ(At(MenuX + MenuW - 1, MenuY + 2), 0x0F);
     EXPECT_EQ(At(MenuX + MenuW - 1, MenuY), 0x07);
-    EXPECT_FALSE(Exists(program_ / "menu3.ans")) << "the gallery was not entered";
+    EXPECT_FALSE(Exists(Working("menu3.ans"))) << "the gallery was not entered";
 }
 
 TEST_F(Sections, MainMenuKeepsItsColoursWhenHotKeyASwitchesMode) {
@@ -215,9 +217,9 @@ TEST_F(SectionArticles, EntryShowsItsFieldsAndTextWhereTheMarkersWere) {
     EXPECT_EQ(At(m[3].x, m[3].y), 0x0F);
     for (const Marker& k : m) EXPECT_NE(Ch(k.x, k.y), '!') << k.x << "," << k.y;
 
-    EXPECT_TRUE(Exists(program_ / "news.txt"));
-    EXPECT_TRUE(Exists(program_ / "news_hdr.ans"));
-    EXPECT_EQ(CurrentScreenFile, ProgramDir + "articles.ans");
+    EXPECT_TRUE(Exists(Working("news.txt")));
+    EXPECT_TRUE(Exists(Working("news_hdr.ans")));
+    EXPECT_EQ(CurrentScreenFile, Working("articles.ans"));
 }
 
 TEST_F(SectionArticles, ViewerWindowSpansTheCornerMarkers) {
@@ -244,7 +246,8 @@ TEST_F(SectionArticles, LeavingTheViewerRemovesTheEntrysFilesAndBackLeaves) {
     Esc();  // leaves the viewer
     ChooseLast();
     ArticlesSection();
-    EXPECT_EQ(program_.Files(), std::vector<std::string>{"articles.ans"}) << "the section screen stays";
+    EXPECT_EQ(WorkingFiles(), std::vector<std::string>{"articles.ans"}) << "the section screen stays";
+    EXPECT_TRUE(program_.Files().empty());
 }
 
 TEST_F(SectionArticles, EscInTheSectionMenuStaysAndStartsOnTheFirstEntry) {
@@ -254,8 +257,8 @@ TEST_F(SectionArticles, EscInTheSectionMenuStaysAndStartsOnTheFirstEntry) {
     memcon::PressEsc(at);
     Choose(0);
     EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
-    EXPECT_TRUE(Exists(program_ / "news.txt")) << "the first entry opened";
-    EXPECT_FALSE(Exists(program_ / "article3.txt"));
+    EXPECT_TRUE(Exists(Working("news.txt"))) << "the first entry opened";
+    EXPECT_FALSE(Exists(Working("article3.txt")));
 }
 
 TEST_F(SectionArticles, EmptyAuthorLeavesTheFieldBlank) {
@@ -265,8 +268,8 @@ TEST_F(SectionArticles, EmptyAuthorLeavesTheFieldBlank) {
     Choose(0);  // the first tutorial has no author
     EXPECT_THROW(TutorsSection(), memcon::InputExhausted);
     EXPECT_EQ(Ch(m[1].x, m[1].y), ' ');
-    EXPECT_TRUE(Exists(program_ / "article4.txt"));
-    EXPECT_EQ(CurrentScreenFile, ProgramDir + "tutors.ans");
+    EXPECT_TRUE(Exists(Working("article4.txt")));
+    EXPECT_EQ(CurrentScreenFile, Working("tutors.ans"));
 }
 
 TEST_F(SectionArticles, AsciiModeUsesTheTwinHeader) {
@@ -277,8 +280,8 @@ TEST_F(SectionArticles, AsciiModeUsesTheTwinHeader) {
     Choose(0);
     EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
     EXPECT_EQ(Row(m[0].y).substr(m[0].x - 1, 20), "scene news, issue #1");
-    EXPECT_EQ(ReadFile(program_ / "articles.ans"), ResourceBytes("articles_asc"));
-    EXPECT_EQ(ReadFile(program_ / "news_hdr.ans"), ResourceBytes("article_hdr_asc"));
+    EXPECT_EQ(ReadFile(Working("articles.ans")), ResourceBytes("articles_asc"));
+    EXPECT_EQ(ReadFile(Working("news_hdr.ans")), ResourceBytes("article_hdr_asc"));
 }
 
 TEST_F(SectionArticles, HotKeyABetweenTwoEntriesTakesTheNewModesHeader) {
@@ -293,8 +296,8 @@ TEST_F(SectionArticles, HotKeyABetweenTwoEntriesTakesTheNewModesHeader) {
     memcon::PressEnter(at);
     EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
     EXPECT_EQ(AsciiSuffix, "_asc");
-    EXPECT_EQ(ReadFile(program_ / "news_hdr.ans"), ResourceBytes("article_hdr_asc"));
-    EXPECT_EQ(ReadFile(program_ / "articles.ans"), ResourceBytes("articles")) << "the section keeps its screen";
+    EXPECT_EQ(ReadFile(Working("news_hdr.ans")), ResourceBytes("article_hdr_asc"));
+    EXPECT_EQ(ReadFile(Working("articles.ans")), ResourceBytes("articles")) << "the section keeps its screen";
     EXPECT_EQ(Row(m[0].y).substr(m[0].x - 1, 20), "scene news, issue #1");
     EXPECT_EQ(Row(m[2].y).substr(m[2].x - 1, 10), "scene/news");
 }
@@ -338,7 +341,7 @@ TEST_F(SectionGallery, ArtworkTenIsShownWithThePromptAndProposesItsName) {
     EXPECT_EQ(Row(25), GalleryPrompt);
     EXPECT_EQ(At(1, 25), 112);
     EXPECT_EQ(At(static_cast<int>(GalleryPrompt.size()), 25), 112);
-    EXPECT_EQ(CurrentScreenFile, ProgramDir + "menu3.ans");
+    EXPECT_EQ(CurrentScreenFile, Working("menu3.ans"));
 
     memcon::Reset();
     at_ = 0;
@@ -360,7 +363,8 @@ TEST_F(SectionGallery, OtherKeysReturnToTheGallery) {
     Type("x");  // hot keys are not looked at here: back to the menu
     ChooseLast();
     GallerySection();
-    EXPECT_TRUE(program_.Files().empty()) << "menu3.ans is removed on leaving";
+    EXPECT_TRUE(program_.Files().empty());
+    EXPECT_TRUE(WorkingFiles().empty()) << "menu3.ans is removed on leaving";
 }
 
 TEST_F(SectionGallery, EmptiedNameSavesNothing) {
@@ -373,6 +377,7 @@ TEST_F(SectionGallery, EmptiedNameSavesNothing) {
     ChooseLast();
     GallerySection();
     EXPECT_TRUE(program_.Files().empty());
+    EXPECT_TRUE(WorkingFiles().empty());
     EXPECT_TRUE(work_.Files().empty());
 }
 
@@ -393,6 +398,33 @@ TEST_F(SectionGallery, NameIsSavedAsTypedWithTheResourceBytes) {
     EXPECT_EQ(ReadFile(program_ / "ansi_art5.ans"), ResourceBytes("art5"));
 }
 
+TEST_F(SectionGallery, AProgramFolderThatCannotBeWrittenSavesInTheCurrentFolder) {
+    ProgramDir = "/proc/";  // not writable, not even for root
+    Choose(0);
+    Type("e");
+    SaveAs("myart");
+    ChooseLast();
+    GallerySection();
+    EXPECT_EQ(ReadFile(work_ / "myart"), ResourceBytes("art1"));
+    EXPECT_EQ(work_.Files(), std::vector<std::string>{"myart"});
+}
+
+TEST_F(SectionGallery, TheRunningProgramIsRefused) {
+    // The program folder holds a link to the running program: the same file
+    // under another name.
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+    std::filesystem::create_symlink(self, program_ / "quixmag");
+    const auto size = std::filesystem::file_size(self);
+    Choose(0);
+    Type("e");
+    SaveAs("quixmag");
+    EXPECT_THROW(GallerySection(), memcon::InputExhausted) << "a message waits for a key";
+    EXPECT_NE(memcon::RowText(FieldY - 1).find("not saved: that is the running program"), std::string::npos)
+        << memcon::RowText(FieldY - 1);
+    EXPECT_EQ(std::filesystem::file_size(self), size);
+    EXPECT_TRUE(std::filesystem::is_symlink(program_ / "quixmag"));
+}
+
 TEST_F(SectionGallery, NoAnswerSavesNothing) {
     Choose(0);
     Type("e");
@@ -402,6 +434,7 @@ TEST_F(SectionGallery, NoAnswerSavesNothing) {
     ChooseLast();
     GallerySection();
     EXPECT_TRUE(program_.Files().empty());
+    EXPECT_TRUE(WorkingFiles().empty());
 }
 
 TEST_F(SectionGallery, NamesLeavingTheFolderAreRefused) {
@@ -436,6 +469,7 @@ TEST_F(SectionGallery, NamesLeavingTheFolderAreRefused) {
     EXPECT_TRUE(std::filesystem::is_empty(program_ / "prog/a"));
     EXPECT_TRUE(std::filesystem::is_empty(program_ / "prog/tmp"));
     EXPECT_FALSE(Exists(program_ / "prog/menu3.ans"));
+    EXPECT_TRUE(WorkingFiles().empty());
     if (!tmpXBefore) {
         EXPECT_FALSE(Exists("/tmp/x"));
     }
@@ -515,13 +549,14 @@ TEST_P(SectionPages, ShowTheTextInTheFrameAndLeaveNoFiles) {
     const std::string last = Visible(LineOf(ResourceBytes(page.text), 17)).substr(0, 40);
     EXPECT_EQ(Row(22).substr(0, last.size()), last) << "rows 5 to 22: the 18th line is on row 22";
     EXPECT_EQ(At(80, 5), 0x70) << "the scroll bar's column is 80";
-    EXPECT_TRUE(Exists(program_ / page.frameFile));
-    EXPECT_TRUE(Exists(program_ / page.textFile));
+    EXPECT_TRUE(Exists(Working(page.frameFile)));
+    EXPECT_TRUE(Exists(Working(page.textFile)));
     EXPECT_EQ(CurrentScreenFile, "unchanged");
 
     Esc();
     page.open();
     EXPECT_TRUE(program_.Files().empty());
+    EXPECT_TRUE(WorkingFiles().empty());
 }
 
 TEST_P(SectionPages, AsciiModeUsesTheTwinFrame) {
@@ -531,7 +566,7 @@ TEST_P(SectionPages, AsciiModeUsesTheTwinFrame) {
     const std::vector<std::string> frame = DrawnRows(twin);
     AsciiSuffix = "_asc";
     EXPECT_THROW(page.open(), memcon::InputExhausted);
-    EXPECT_EQ(ReadFile(program_ / page.frameFile), ResourceBytes(twin));
+    EXPECT_EQ(ReadFile(Working(page.frameFile)), ResourceBytes(twin));
     for (int y : {1, 2, 3, 4, 23, 24, 25}) EXPECT_EQ(Row(y), frame[static_cast<std::size_t>(y - 1)]) << "row " << y;
 }
 

@@ -3,7 +3,10 @@
 // then throws InputExhausted, and the screen shows the page as it stood after
 // the last key.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -616,12 +619,79 @@ protected:
 
 TEST_F(ViewerSave, WritesEveryLineWithCrLfReplacingAFile) {
     WriteFile(dir_ / "out.txt", std::string(500, 'z'));
+    // The reader's own files beside the target, one under the name a fixed
+    // temporary name would take, one a link: neither is touched.
+    WriteFile(dir_ / "out.txt.part", "mine");
+    WriteFile(dir_ / "victim", "kept");
+    std::filesystem::create_symlink(dir_ / "victim", dir_ / "linked.txt");
     Load("first |15line\nsecond\r\n\nlast");
     Find("second");  // the highlight plays no part
     Save(dir_ / "out.txt");
+    Save(dir_ / "linked.txt");
     ViewUntilOutOfKeys();
     EXPECT_EQ(ReadFile(dir_ / "out.txt"), "first |15line\r\nsecond\r\n\r\nlast\r\n");
     EXPECT_EQ(At(X, Y), 0x47) << "the highlight is left as it was";
+    EXPECT_EQ(ReadFile(dir_ / "out.txt.part"), "mine");
+    EXPECT_EQ(ReadFile(dir_ / "victim"), "kept") << "the link is replaced, not followed";
+    EXPECT_EQ(ReadFile(dir_ / "linked.txt"), ReadFile(dir_ / "out.txt"));
+    EXPECT_EQ(dir_.Files(), (std::vector<std::string>{"linked.txt", "out.txt", "out.txt.part", "text.txt", "victim"}))
+        << "no temporary file is left";
+}
+
+TEST_F(ViewerSave, TheRunningProgramIsRefusedUnderAnyName) {
+    // A link and a hard link to the test's own executable: saving over
+    // either would replace (or, through the link, rewrite) a running program.
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+    std::filesystem::create_symlink(self, dir_ / "prog");
+    std::error_code noHardLink;
+    std::filesystem::create_hard_link(self, dir_ / "hard", noHardLink);
+    const auto size = std::filesystem::file_size(self);
+    Load("ab\n");
+    Save(dir_ / "prog");
+    ViewUntilOutOfKeys();
+    EXPECT_NE(memcon::RowText(12).find("not saved: that is the running program"), std::string::npos)
+        << memcon::RowText(12);
+    Type("x");
+    if (!noHardLink) Save(dir_ / "hard");
+    ViewUntilOutOfKeys();
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "prog"));
+    EXPECT_EQ(std::filesystem::file_size(self), size);
+    if (!noHardLink) {
+        EXPECT_NE(memcon::RowText(12).find("not saved: that is the running program"), std::string::npos);
+        EXPECT_EQ(std::filesystem::file_size(dir_ / "hard"), size);
+    }
+}
+
+TEST_F(ViewerSave, WriteFailurePartWayKeepsTheTargetAndLeavesNoTemporaryFile) {
+    // Writes past 64 KiB fail in this process, as on a full disk.
+    class FileSizeLimit {
+    public:
+        explicit FileSizeLimit(rlim_t bytes) {
+            getrlimit(RLIMIT_FSIZE, &old_);
+            oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+            rlimit limit = old_;
+            limit.rlim_cur = bytes;
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        ~FileSizeLimit() {
+            setrlimit(RLIMIT_FSIZE, &old_);
+            signal(SIGXFSZ, oldHandler_);
+        }
+
+    private:
+        rlimit old_{};
+        sighandler_t oldHandler_;
+    };
+    WriteFile(dir_ / "out.txt", "old");
+    Load(std::string(100000, 'a') + "\n");
+    {
+        FileSizeLimit limit(64 * 1024);
+        Save(dir_ / "out.txt");
+        ViewUntilOutOfKeys();
+    }
+    EXPECT_NE(memcon::RowText(12).find("not saved: File too large"), std::string::npos) << memcon::RowText(12);
+    EXPECT_EQ(ReadFile(dir_ / "out.txt"), "old");
+    EXPECT_EQ(dir_.Files(), (std::vector<std::string>{"out.txt", "text.txt"}));
 }
 
 TEST_F(ViewerSave, MissingFileSavesOneSpace) {

@@ -1,0 +1,71 @@
+# Installation and packages.
+#
+#   cmake --install build --prefix DIR   quixmag in DIR/bin, its manual page
+#                                        in DIR/share/man/man6
+#   cpack -G DEB (in the build folder)   a Debian package of the same files
+#
+# The executable carries the sound library inside itself and loads it at run
+# time, so the package's dependencies cannot be read off the executable alone:
+# they are taken from the built sound library as well (see
+# ShlibDepends.cmake.in).
+
+include(GNUInstallDirs)
+
+set(QUIXMAG_VERSION 1.0)
+
+install(TARGETS quixmag RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES doc/quixmag.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+
+if(WIN32)
+  return()
+endif()
+
+# The manual page renders without warnings and documents every switch and key.
+enable_testing()
+add_test(NAME manual_page
+  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/package/test_manpage.py)
+
+set(CPACK_PACKAGE_NAME quixmag)
+set(CPACK_PACKAGE_VERSION ${QUIXMAG_VERSION})
+set(CPACK_PACKAGE_VENDOR "the quix group")
+set(CPACK_PACKAGE_CONTACT "the quix group <quix@quix.example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "text-mode electronic magazine with ANSI art and tracker music")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# A magazine rather than a game: Debian keeps games in /usr/games, and the
+# magazine belongs in /usr/bin like any program (its manual page stays in
+# section 6).
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quix.example.org/")
+# The long description; CPack puts the summary above it as the synopsis.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "quixmag is issue #1 (December 2026) of the quix magazine: one program that
+carries the whole issue inside itself, with its ANSI screens, articles,
+tutorials, an art gallery of ten original pieces and five tracker modules.
+It shows them in an 80x25 text screen in any terminal, with light-bar menus,
+a scrolling text viewer and background music.")
+# Found by dpkg-shlibdeps in the project config file below, over the
+# executable and the sound library it carries.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+
+file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/ShlibDepends.cmake
+  INPUT ${CMAKE_CURRENT_SOURCE_DIR}/cmake/ShlibDepends.cmake.in)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_BINARY_DIR}/ShlibDepends.cmake)
+
+# Debian's own files (the copyright, the changelog, a compressed manual page)
+# are added to the package only, after CPack has staged the installation.
+configure_file(cmake/DebianFiles.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/DebianFiles.cmake @ONLY)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_BINARY_DIR}/DebianFiles.cmake)
+
+include(CPack)
+
+# The Windows zip is packed from the cross-built executable by tools/setup.sh
+# --package with this configuration.
+configure_file(cmake/WindowsZip.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/CPackWindowsZip.cmake @ONLY)

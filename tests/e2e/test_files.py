@@ -1,0 +1,276 @@
+"""Files end to end: the reader's files are never touched, the program folder
+is never written, and no run leaves a working file behind however it ends:
+X, a signal, a closed output pipe, a full disk, two copies at once, a
+program folder that cannot be written (with music on) or whose path is
+longer than 255 characters."""
+
+import hashlib
+import os
+import pwd
+import resource
+import shutil
+import select
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Terminal, binary, working_files  # noqa: E402
+
+MAIN_ENTRY = "a r t i c l e s"
+GALLERY_ENTRY = "b b s  a r t  X"
+
+
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+class Setting:
+    """A program folder holding a copy of the program, a current folder and a
+    temporary folder (TMPDIR), all fresh and removed afterwards."""
+
+    def __init__(self, test, folder=None):
+        self.folder = folder or tempfile.mkdtemp(prefix="quixmag-prog-")
+        self.exe = os.path.join(self.folder, "quixmag")
+        shutil.copy2(binary(), self.exe)
+        self.cwd = tempfile.mkdtemp(prefix="quixmag-cwd-")
+        self.tmp = tempfile.mkdtemp(prefix="quixmag-tmp-")
+        for path in (self.folder, self.cwd, self.tmp):
+            test.addCleanup(shutil.rmtree, path, True)
+        self.test = test
+
+    def run(self, *args, env=None, **kw):
+        term = Terminal(argv=[self.exe, *args], cwd=self.cwd,
+                        env={"TMPDIR": self.tmp, **(env or {})}, **kw)
+        self.test.addCleanup(term.close)
+        return term
+
+    def program_files(self):
+        return sorted(f for f in os.listdir(self.folder) if f != "quixmag")
+
+    def work_files(self):
+        return working_files(self.tmp)
+
+
+class FilesTest(unittest.TestCase):
+    def test_signals_end_the_run_without_leaving_a_file(self):
+        for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT, signal.SIGQUIT):
+            with self.subTest(signal=sig.name):
+                place = Setting(self)
+                term = place.run("--silent")
+                term.wait_for_text(MAIN_ENTRY, timeout=30)
+                term.key("down", "enter")     # an article is open: its text and header exist
+                term.wait_for_text("[ b a c k ]")
+                term.key("enter")
+                term.wait_for_text("scene news, issue #1")
+                self.assertIn("news.txt", "\n".join(place.work_files()))
+                self.assertIn("news_hdr.ans", "\n".join(place.work_files()))
+                term.signal(sig)
+                self.assertEqual(term.wait_exit(), -sig)
+                self.assertEqual(place.work_files(), [])
+                self.assertEqual(place.program_files(), [])
+                self.assertIn("icanon", term.stty().split(), "the terminal was given back")
+
+    def test_esc_end_of_input_and_help_leave_nothing(self):
+        place = Setting(self)
+        term = place.run("--silent")
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        term.key("esc")
+        self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(place.work_files(), [])
+
+        term = place.run("--silent", stdin=subprocess.DEVNULL)
+        self.assertEqual(term.wait_exit(timeout=60), 0)
+        self.assertEqual(place.work_files(), [])
+
+        term = place.run("--silent", "--help")
+        self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(place.work_files(), [], "the switch summary needs no working folder")
+        self.assertEqual(place.program_files(), [])
+        self.assertEqual(os.listdir(place.cwd), [])
+
+    def test_a_closed_output_pipe_leaves_no_file(self):
+        place = Setting(self)
+        reader, writer = os.pipe()
+        term = place.run("--silent", stdout=writer)
+        os.close(writer)
+        # Read the output until the main menu's screen exists, then go away.
+        deadline = time.monotonic() + 30
+        while "menu1.ans" not in "\n".join(place.work_files()):
+            self.assertLess(time.monotonic(), deadline, "the main menu never came")
+            if select.select([reader], [], [], 0.05)[0]:
+                os.read(reader, 65536)
+        os.close(reader)
+        term.key("down", "up", "down")  # the redraw meets the broken pipe
+        self.assertEqual(term.wait_exit(), -signal.SIGPIPE)
+        self.assertEqual(place.work_files(), [])
+
+    def test_full_disk_gives_a_clear_message_and_leaves_nothing(self):
+        def full_disk():
+            # Every write past 2000 bytes fails, as on a disk that is full.
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (2000, 2000))
+
+        place = Setting(self)
+        term = place.run("--silent", preexec=full_disk)
+        self.assertEqual(term.wait_exit(), 1)
+        self.assertRegex(term.stderr(), r"quixmag: cannot write .*\.ans: File too large")
+        self.assertEqual(place.work_files(), [])
+        self.assertEqual(os.listdir(place.cwd), [])
+
+    def test_the_readers_files_and_the_program_are_never_touched(self):
+        # Started from its own folder, which holds the reader's files under
+        # the program's working names, some of them links to another file.
+        place = Setting(self)
+        place.cwd = place.folder
+        victim = os.path.join(place.tmp, "..", os.path.basename(place.tmp) + "-victim")
+        victim = os.path.abspath(victim)
+        self.addCleanup(lambda: os.path.exists(victim) and os.remove(victim))
+        with open(victim, "w") as f:
+            f.write("the reader's file")
+        with open(os.path.join(place.folder, "tmp.ans"), "w") as f:
+            f.write("mine")
+        for name in ("menu1.ans", "keep.part", "music.mod"):
+            os.symlink(victim, os.path.join(place.folder, name))
+        program = digest(place.exe)
+
+        term = place.run("--silent")
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        # The about page, saved as "keep" and as "about.txt", the name of
+        # the page's own text file.
+        for name in ("keep", "about.txt"):
+            term.key("home", "down", "down", "down", "down", "enter")  # a b o u t
+            term.wait_for_text("quix")
+            term.idle(0.3)
+            term.ctrl("s")
+            term.wait_for_text("Enter Filename:")
+            term.send(name)
+            term.key("enter", "enter")
+            term.wait_for_file(os.path.join(place.folder, name))
+            term.idle(0.3)
+            term.key("esc")
+            term.wait_for_text(MAIN_ENTRY)
+        # The gallery: an artwork saved under the program's own name is
+        # refused; under the main menu's working name it is simply saved.
+        for name, refused in (("quixmag", True), ("menu1.ans", False)):
+            term.key("home", "down", "down", "enter")
+            term.wait_for_text(GALLERY_ENTRY)
+            term.key("home", "enter")
+            term.wait_for_text("p r e s s  e  t o  e x t r a c t")
+            term.send("e")
+            term.wait_for_text("ansi_art1.ans")
+            term.ctrl("y")
+            term.send(name)
+            term.key("enter", "enter")
+            if refused:
+                term.wait_for_text("not saved: that is the running program")
+                term.send(" ")
+            term.wait_for_text(GALLERY_ENTRY)
+            term.key("end", "enter")
+            term.wait_for_text(MAIN_ENTRY)     # the magazine's own screen is intact
+
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(digest(place.exe), program, "the program is intact")
+        with open(victim) as f:
+            self.assertEqual(f.read(), "the reader's file")
+        with open(os.path.join(place.folder, "tmp.ans")) as f:
+            self.assertEqual(f.read(), "mine")
+        for name in ("keep.part", "music.mod"):
+            self.assertTrue(os.path.islink(os.path.join(place.folder, name)), name)
+        with open(os.path.join(place.folder, "keep"), "rb") as f:
+            text = f.read()
+        self.assertIn(b"\r\n", text)
+        with open(os.path.join(place.folder, "about.txt"), "rb") as f:
+            self.assertEqual(f.read(), text, "the save outlives the viewer's own file of that name")
+        self.assertEqual(sorted(os.listdir(place.folder)),
+                         ["about.txt", "keep", "keep.part", "menu1.ans", "music.mod", "quixmag", "tmp.ans"])
+        self.assertFalse(os.path.islink(os.path.join(place.folder, "menu1.ans")), "replaced, not followed")
+        self.assertEqual(place.work_files(), [])
+
+    def test_two_copies_from_one_long_folder_with_music(self):
+        # A program folder whose path is over 300 characters long.
+        base = tempfile.mkdtemp(prefix="quixmag-long-")
+        self.addCleanup(shutil.rmtree, base, True)
+        folder = base
+        while len(folder) < 300:
+            folder = os.path.join(folder, "d" * 60)
+        os.makedirs(folder)
+        place = Setting(self, folder)
+        env = {"SDL_AUDIODRIVER": "dummy"}
+        first = place.run(env=env)
+        second = place.run(env=env)
+        for term in (first, second):
+            term.wait_for_text(MAIN_ENTRY, timeout=30)
+        folders = os.listdir(place.tmp)
+        self.assertEqual(len(folders), 2, "a working folder each")
+        for name in folders:
+            self.assertIn("soundlib.so", os.listdir(os.path.join(place.tmp, name)))
+
+        # The second opens an article while the first leaves.
+        second.key("down", "enter")
+        second.wait_for_text("[ b a c k ]")
+        first.send("x")
+        self.assertEqual(first.wait_exit(), 0)
+        second.key("enter")
+        second.wait_for_text("SCENE NEWS")
+        self.assertTrue(second.alive())
+        second.key("esc")
+        second.wait_for_text("[ b a c k ]")
+        second.key("end", "enter")
+        second.wait_for_text(MAIN_ENTRY)
+        second.send("x")
+        self.assertEqual(second.wait_exit(), 0)
+        self.assertIsNone(second.find("not found"))
+        self.assertEqual(place.work_files(), [])
+        self.assertEqual(place.program_files(), [])
+        self.assertEqual(sorted(os.listdir(base)), ["d" * 60], "nothing beside the long folder either")
+
+    @unittest.skipUnless(os.geteuid() == 0, "needs root to run the program as another user")
+    def test_a_read_only_program_folder_with_music_on(self):
+        # The program installed in a folder its user cannot write, as under
+        # /usr/bin; the run is made as the user "nobody".
+        user = pwd.getpwnam("nobody")
+        place = Setting(self)
+        audio = os.path.join(place.tmp + "-audio", "audio.raw")
+        os.makedirs(os.path.dirname(audio))
+        self.addCleanup(shutil.rmtree, os.path.dirname(audio), True)
+        for path in (place.cwd, place.tmp, os.path.dirname(audio)):
+            os.chown(path, user.pw_uid, user.pw_gid)
+        os.chmod(place.folder, 0o555)
+        self.addCleanup(os.chmod, place.folder, 0o755)
+
+        def as_nobody():
+            os.setgid(user.pw_gid)
+            os.setuid(user.pw_uid)
+
+        term = place.run(env={"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": audio, "HOME": place.cwd},
+                         preexec=as_nobody)
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        self.assertIsNone(term.find("Error loading DLL"))
+        self.assertIsNone(term.find("Init failed"))
+        time.sleep(1.0)
+        self.assertGreater(os.path.getsize(audio), 0, "the music plays")
+        # The gallery saves into the current folder instead.
+        term.key("home", "down", "down", "enter")
+        term.wait_for_text(GALLERY_ENTRY)
+        term.key("home", "enter")
+        term.wait_for_text("p r e s s  e  t o  e x t r a c t")
+        term.send("e")
+        term.wait_for_text("ansi_art1.ans")
+        term.key("enter", "enter")
+        term.wait_for_file(os.path.join(place.cwd, "ansi_art1.ans"))
+        term.wait_for_text(GALLERY_ENTRY)
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(place.program_files(), [])
+        self.assertEqual(place.work_files(), [])
+        self.assertEqual(os.listdir(place.cwd), ["ansi_art1.ans"])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,117 @@
+"""The installed package end to end: the magazine as /usr/bin/quixmag (or
+$QUIXMAG_INSTALLED), run by a normal user who cannot write the program's
+folder, with music on, from a folder of the user's own; then run by root,
+who could write there but must not. Needs the package installed first
+(bash tools/setup.sh --test does that)."""
+
+import os
+import pwd
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+from harness import Terminal  # noqa: E402
+from test_music import loudness  # noqa: E402
+
+CONTENT = os.path.join(HERE, "..", "..", "content")
+INSTALLED = os.environ.get("QUIXMAG_INSTALLED", "/usr/bin/quixmag")
+MAIN_ENTRY = "a r t i c l e s"
+GALLERY_ENTRY = "b b s  a r t  X"
+
+
+def listing(folder):
+    return sorted(os.listdir(folder))
+
+
+def packaged(path):
+    """Whether an installed package owns Path (another installation may put
+    files into the program's folder while the test runs)."""
+    return subprocess.run(["dpkg", "-S", path], capture_output=True).returncode == 0
+
+
+class InstalledTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if not os.path.isfile(INSTALLED):
+            raise unittest.SkipTest(f"{INSTALLED} is not installed")
+        cls.program_dir = os.path.dirname(INSTALLED)
+
+    def watch_program_dir(self):
+        """Remembers the program's folder; at the end of the test, whatever
+        the magazine left there is removed again."""
+        self.before = set(os.listdir(self.program_dir))
+        self.addCleanup(lambda: [os.remove(p) for p in self.written_beside_program()])
+
+    def written_beside_program(self):
+        new = set(os.listdir(self.program_dir)) - self.before
+        paths = (os.path.join(self.program_dir, name) for name in sorted(new))
+        return [p for p in paths if os.path.isfile(p) and not packaged(p)]
+
+    def user_folder(self, user):
+        """A fresh folder owned by User, removed after the test."""
+        folder = tempfile.mkdtemp(prefix="quixmag-installed-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        os.chown(folder, user.pw_uid, user.pw_gid)
+        return folder
+
+    def test_a_normal_user_reads_listens_and_saves_into_the_current_folder(self):
+        user = pwd.getpwnam("nobody")
+        self.assertFalse(os.stat(self.program_dir).st_mode & stat.S_IWOTH,
+                         "the program's folder must not be writable by others")
+        self.watch_program_dir()
+        cwd, tmpdir, audio = (self.user_folder(user) for _ in range(3))
+        audio_file = os.path.join(audio, "audio.raw")
+        argv = ["setpriv", f"--reuid={user.pw_uid}", f"--regid={user.pw_gid}",
+                "--clear-groups", "--", INSTALLED]
+        env = {"HOME": cwd, "TMPDIR": tmpdir,
+               "SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": audio_file}
+        with Terminal(argv=argv, cwd=cwd, env=env) as term:
+            term.wait_for_text(MAIN_ENTRY, timeout=30)
+            time.sleep(1.0)
+            self.assertGreater(loudness(audio_file, 0), 0.01, "the music plays")
+            self.assertNotEqual(listing(tmpdir), [], "the working files live under $TMPDIR")
+
+            term.key("enter")               # e d i t o r i a l
+            term.wait_for_text("EDITORIAL")
+            term.key("esc")
+            term.wait_for_text(MAIN_ENTRY)
+
+            term.key("home", "down", "down", "enter")   # a n s i   a r t
+            term.wait_for_text(GALLERY_ENTRY)
+            term.key("enter")               # b b s  a r t  1
+            term.wait_for_text("p r e s s  e  t o  e x t r a c t")
+            term.send("e")
+            term.wait_for_text("f i l e n a m e :")
+            term.key("enter", "enter")      # the proposed name, YES
+            saved = os.path.join(cwd, "ansi_art1.ans")
+            term.wait_for_file(saved)
+            term.wait_for_text(GALLERY_ENTRY)
+            term.send("x")
+            self.assertEqual(term.wait_exit(), 0, term.dump())
+            self.assertEqual(term.stderr(), "")
+
+        with open(saved, "rb") as f, open(os.path.join(CONTENT, "art1.ans"), "rb") as g:
+            self.assertEqual(f.read(), g.read(), "the saved copy is the artwork's bytes")
+        self.assertEqual(listing(cwd), ["ansi_art1.ans"], "only the reader's copy is left")
+        self.assertEqual(listing(tmpdir), [], "the working folder is removed at the end")
+        self.assertEqual(self.written_beside_program(), [], "nothing is written beside the program")
+
+    def test_root_does_not_write_beside_the_program_either(self):
+        self.watch_program_dir()
+        with Terminal(argv=[INSTALLED, "--silent"]) as term:
+            term.wait_for_text(MAIN_ENTRY, timeout=30)
+            self.assertEqual(self.written_beside_program(), [], "the menu's screen is not beside the program")
+            term.send("x")
+            self.assertEqual(term.wait_exit(), 0, term.dump())
+            self.assertEqual(listing(term.cwd), [], "nothing is left in the current folder")
+        self.assertEqual(self.written_beside_program(), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
