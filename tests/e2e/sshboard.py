@@ -85,8 +85,8 @@ class Board:
         self.uid = entry.pw_uid
         os.mkdir(self.home)
         os.chown(self.home, self.uid, entry.pw_gid)
-        # The program's folder belongs to the account: until the program keeps
-        # its working files elsewhere it writes them beside itself.
+        # The program's folder belongs to the account, so that a file the
+        # program wrote beside itself would show up in new_files().
         self.program_dir = os.path.join(self.base, "prog")
         os.mkdir(self.program_dir)
         self.exe = os.path.join(self.program_dir, "quixmag")
