@@ -9,6 +9,7 @@
 #include "../widgets/prompts.h"
 #include "issue.h"
 #include "program.h"
+#include "public_mode.h"
 #include "resources.h"
 #include "workfiles.h"
 
@@ -76,6 +77,10 @@ void ShowArtwork(const GalleryPiece& piece) {
     ShowResourceScreen(piece.Resource);
     WriteXY(1, 25, 112, "p r e s s  e  t o  e x t r a c t. a n y  o t h e r  k e y  t o  c o n t i n u e");
     if (Upper(std::string(1, ReadKey())) != "E") return;
+    if (!SavingAllowed()) {
+        ShowSavingOff();
+        return;
+    }
     std::string name = piece.SaveName;
     if (InputDialog(15, 12, 67, 17, " s a v e   a n s i ", "f i l e n a m e :", name)) SaveArtwork(piece.Resource, name);
 }

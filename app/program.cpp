@@ -12,6 +12,7 @@
 #include "../widgets/prompts.h"
 #include "articles.h"
 #include "main_menu.h"
+#include "public_mode.h"
 #include "resources.h"
 #include "workfiles.h"
 
@@ -140,6 +141,9 @@ int RunMagazine(int argc, char** argv) {
     std::string error;
     if (!OpenWorkFolder(error)) FatalError(error);
     conapi::SetAbortCleanup(RemoveWorkFolderNow);
+    // A board's callers and remote readers hear nothing: the sound library
+    // is then neither written out nor loaded.
+    if (!MusicAllowed()) SilentMode = true;
     if (!SilentMode) LoadSoundLibrary();
     ShowLogo();
     Delay(1000);

@@ -15,6 +15,8 @@ packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-d
 # The packages and their checks (dpkg-shlibdeps, lintian, groff for the
 # manual page) and the README pictures (ansilove).
 packages+=(dpkg-dev lintian groff-base ansilove)
+# Serving over SSH and its tests (tools/serve-ssh.sh, readers in tmux panes).
+packages+=(openssh-server openssh-client tmux)
 
 install_missing() {
     local missing=()
@@ -37,7 +39,8 @@ build_all() {
 
 run_tests() {
     echo "== tests"
-    (cd "$build" && ctest --output-on-failure)
+    (cd "$build" && ctest --output-on-failure -E '^e2e_test_ssh')
+    run_ssh_tests
     echo "== unit tests with address and undefined-behaviour sanitizers"
     cmake -S "$top" -B "$build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DQUIX_SANITIZE=ON >/dev/null
     cmake --build "$build-sanitize" -j"$(nproc)" --target unit_tests
@@ -110,6 +113,14 @@ test_package() {
     out=$(cd / && quixmag --help </dev/null) || { echo "quixmag --help failed" >&2; return 1; }
     grep -q -- "--silent" <<<"$out" || { echo "quixmag --help shows no switches" >&2; return 1; }
     /usr/bin/python3 "$top/tests/package/test_installed.py"
+}
+
+# The magazine served over SSH on 127.0.0.1 (tools/serve-ssh.sh): readers in
+# tmux panes, escape attempts, and many readers at once, whose figures (time to
+# the main menu, memory and CPU per reader) are printed.
+run_ssh_tests() {
+    echo "== tests over ssh on 127.0.0.1"
+    (cd "$build" && ctest --output-on-failure -V -R '^e2e_test_ssh')
 }
 
 install_missing

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "../app/public_mode.h"
 #include "../app/workfiles.h"
 #include "../console/key_codes.h"
 #include "../widgets/boxes.h"
@@ -237,6 +238,10 @@ void ttextviewer::PlainKeyPressed(char key) {
 }
 
 void ttextviewer::SaveToFile() {
+    if (!SavingAllowed()) {
+        ShowSavingOff();
+        return;
+    }
     std::string name;
     if (!InputDialog(15, 12, 67, 17, " Save Article ", "Enter Filename:", name) || name.empty()) return;
     std::string bytes;

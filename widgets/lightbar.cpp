@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "../app/public_mode.h"
 #include "../console/key_codes.h"
 
 namespace {
@@ -114,8 +115,16 @@ private:
     // upper case on the next. Between steps it waits for the next step or a
     // key, whichever comes first: a key is answered at once, the ripple keeps
     // its pace while no key comes, and no CPU is burnt.
+    //
+    // On a public board the ripple rests after a while without a key: the
+    // idle reader's connection then goes quiet, so that the server's idle
+    // time-out can close it. The next key wakes the bar as usual.
     void Animate() {
+        const bool rests = PublicMode();
+        int elapsedMs = 0;
         while (!KeyPressed()) {
+            if (rests && elapsedMs >= PublicBarRestMs) return;
+            elapsedMs += AnimStepMs;
             const std::string& t = bar_.Items[static_cast<std::size_t>(bar_.Index)].Text;
             if (!t.empty()) {
                 const std::string letter(1, t[static_cast<std::size_t>(animPos_ - 1)]);

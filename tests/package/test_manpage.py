@@ -23,7 +23,8 @@ KEYS = {
                     "Backspace", "Del", "Ctrl+Y", "Enter", "Y", "N"],
 }
 SWITCHES = ["--help", "/h", "-h", "help", "--silent", "--ascii"]
-ENVIRONMENT = ["LANG", "LC_ALL", "LC_CTYPE", "COLORTERM", "SDL_AUDIODRIVER", "TMPDIR"]
+ENVIRONMENT = ["LANG", "LC_ALL", "LC_CTYPE", "COLORTERM", "SDL_AUDIODRIVER", "TMPDIR", "QUIXMAG_PUBLIC",
+               "SSH_CONNECTION"]
 SECTIONS = ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "KEYS", "FILES", "ENVIRONMENT",
             "EXIT STATUS"]
 

@@ -1,0 +1,279 @@
+"""The magazine served over SSH on the loopback address, for end-to-end tests.
+
+A Board is one run of tools/serve-ssh.sh for a reading account created for
+the test alone (an unprivileged user with a home and a program folder of its
+own, removed afterwards). Readers connect with `ssh -tt -i DIR/reader_key`
+inside panes of a private tmux server of 80x25 cells:
+
+    with Board() as board, Panes() as panes:
+        pane = panes.open("r1", board.ssh_command())
+        panes.wait_for(pane, "a r t i c l e s")
+        panes.keys(pane, "x")
+        assert panes.status(pane) == 0
+
+Creating an account needs root; the tests skip themselves elsewhere.
+"""
+
+import os
+import pwd
+import secrets
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+
+from harness import binary
+
+TOP = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+SERVE = os.path.join(TOP, "tools", "serve-ssh.sh")
+
+# Places an unprivileged account can write to besides its own folders.
+SHARED_WRITABLE = ["/tmp", "/var/tmp", "/dev/shm", "/run/lock"]
+
+
+def can_serve():
+    """Why the SSH tests cannot run here, or None."""
+    if os.geteuid() != 0:
+        return "creating a reading account needs root"
+    for tool in ("tmux", "ssh", "ssh-keygen", "useradd"):
+        if shutil.which(tool) is None:
+            return f"{tool} is missing"
+    return None
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def files_owned_by(uid, roots):
+    """Every path under Roots owned by Uid."""
+    found = set()
+    for root in roots:
+        for folder, dirs, files in os.walk(root):
+            for name in dirs + files:
+                path = os.path.join(folder, name)
+                try:
+                    if os.lstat(path).st_uid == uid:
+                        found.add(path)
+                except OSError:
+                    pass
+    return found
+
+
+class Board:
+    """A dedicated sshd serving a copy of the magazine to a fresh account."""
+
+    def __init__(self, env=None):
+        # Not under /tmp: sshd refuses keys in folders others may write to.
+        parent = os.path.dirname(binary())
+        self.base = tempfile.mkdtemp(prefix="ssh-e2e-", dir=parent)
+        os.chmod(self.base, 0o755)
+        self.user = "qmr" + secrets.token_hex(4)
+        self.home = os.path.join(self.base, "home")
+        self.server_dir = os.path.join(self.base, "srv")
+        self.port = free_port()
+        self.proc = None
+        self.log = open(os.path.join(self.base, "sshd.log"), "w+")
+        subprocess.run(["useradd", "--no-user-group", "--gid", "nogroup", "--home-dir", self.home,
+                        "--no-create-home", "--shell", "/bin/sh", self.user], check=True, capture_output=True)
+        # "*": no password, yet not locked, so that the key lets it in.
+        subprocess.run(["usermod", "-p", "*", self.user], check=True)
+        entry = pwd.getpwnam(self.user)
+        self.uid = entry.pw_uid
+        os.mkdir(self.home)
+        os.chown(self.home, self.uid, entry.pw_gid)
+        # The program's folder belongs to the account, so that a file the
+        # program wrote beside itself would show up in new_files().
+        self.program_dir = os.path.join(self.base, "prog")
+        os.mkdir(self.program_dir)
+        self.exe = os.path.join(self.program_dir, "quixmag")
+        shutil.copy2(binary(), self.exe)
+        os.chown(self.program_dir, self.uid, entry.pw_gid)
+        os.chown(self.exe, self.uid, entry.pw_gid)
+        self.owned_at_start = self.owned_files()
+        try:
+            self.start(env or {})
+        except BaseException:
+            self.close()
+            raise
+
+    def start(self, env):
+        full_env = dict(os.environ, QUIXMAG_SSH_USER=self.user, QUIXMAG_BIN=self.exe)
+        full_env.update(env)
+        self.proc = subprocess.Popen(["bash", SERVE, self.server_dir, str(self.port)], env=full_env,
+                                     stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
+        deadline = time.monotonic() + 60  # the script may install sshd first
+        while time.monotonic() < deadline:
+            if self.proc.poll() is not None:
+                raise AssertionError(f"serve-ssh.sh ended with {self.proc.returncode}:\n{self.server_log()}")
+            try:
+                with socket.create_connection(("127.0.0.1", self.port), timeout=1):
+                    return
+            except OSError:
+                time.sleep(0.1)
+        raise AssertionError(f"sshd is not listening on {self.port}:\n{self.server_log()}")
+
+    def server_log(self):
+        self.log.flush()
+        with open(self.log.name) as f:
+            return f.read()
+
+    def ssh_command(self, *extra, tty=True):
+        """The reader's ssh command line; Extra goes before the destination."""
+        return ["ssh", "-F", "/dev/null", *(["-tt"] if tty else ["-T"]),
+                "-i", os.path.join(self.server_dir, "reader_key"), "-o", "IdentitiesOnly=yes",
+                "-o", "UserKnownHostsFile=" + os.path.join(self.server_dir, "known_hosts"),
+                "-o", "StrictHostKeyChecking=yes", "-o", "BatchMode=yes", "-o", "SendEnv=LANG",
+                "-p", str(self.port), *extra, f"{self.user}@127.0.0.1"]
+
+    def owned_files(self):
+        return files_owned_by(self.uid, SHARED_WRITABLE + [self.base])
+
+    def mark(self):
+        """Counts the files the account owns now as its own from here on."""
+        self.owned_at_start = self.owned_files()
+
+    def new_files(self):
+        """Files the account owns now that it did not own at the start (or
+        at the last mark)."""
+        return sorted(self.owned_files() - self.owned_at_start)
+
+    def processes(self):
+        """(pid, command name) of every process of the account."""
+        out = subprocess.run(["ps", "-u", str(self.uid), "-o", "pid=,comm="], capture_output=True,
+                             text=True).stdout
+        return [(int(p), c) for p, c in (line.split(None, 1) for line in out.splitlines())]
+
+    def wait_no_processes(self, timeout=15):
+        deadline = time.monotonic() + timeout
+        while self.processes() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        return self.processes()
+
+    def close(self):
+        if self.proc is not None and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        for pid, _ in self.processes():
+            try:
+                os.kill(pid, 9)
+            except OSError:
+                pass
+        subprocess.run(["userdel", self.user], capture_output=True)
+        self.log.close()
+        shutil.rmtree(self.base, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+
+class Panes:
+    """A private tmux server whose windows are 80x25 terminals."""
+
+    def __init__(self, cols=80, rows=25):
+        self.folder = tempfile.mkdtemp(prefix="quixmag-tmux-")
+        self.socket = os.path.join(self.folder, "tmux.sock")
+        self.size = (cols, rows)
+        self.tmux("-f", "/dev/null", "new-session", "-d", "-s", "readers", "-n", "keep",
+                  "-x", str(cols), "-y", str(rows), "sleep 100000")
+        self.tmux("set-option", "-g", "default-size", f"{cols}x{rows}")
+        self.tmux("set-option", "-g", "escape-time", "0")
+
+    def tmux(self, *args):
+        return subprocess.run(["tmux", "-S", self.socket, *args], capture_output=True, text=True,
+                              check=True).stdout
+
+    def open(self, name, argv, env=None):
+        """A new window running Argv with the locale variables of Env (default
+        LANG=C.UTF-8); its exit status goes to a file."""
+        status = os.path.join(self.folder, name + ".status")
+        command = " ".join(_quote(a) for a in argv) + f"; echo $? > {_quote(status)}"
+        # The client's locale is what ssh sends on: LANG only, unless Env says otherwise
+        # (a value of None leaves the variable out).
+        chosen = {"LANG": "C.UTF-8", **(env or {})}
+        settings = " ".join([f"-u {n}" for n in ("LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE")] +
+                            [f"{k}={_quote(v)}" for k, v in chosen.items() if v is not None])
+        self.tmux("new-window", "-d", "-t", "readers", "-n", name, f"env {settings} sh -c {_quote(command)}")
+        try:
+            self.tmux("resize-window", "-t", f"readers:{name}", "-x", str(self.size[0]), "-y", str(self.size[1]))
+        except subprocess.CalledProcessError:
+            pass  # the command has ended already
+        return f"readers:{name}"
+
+    def screen(self, pane):
+        return self.tmux("capture-pane", "-p", "-t", pane)
+
+    def shows(self, pane, text):
+        try:
+            return text in self.screen(pane)
+        except subprocess.CalledProcessError:
+            return False  # the window is gone
+
+    def wait_for(self, pane, text, timeout=20):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.shows(pane, text):
+                return
+            time.sleep(0.05)
+        raise AssertionError(f"{text!r} not shown within {timeout} s:\n{self.screen_or_status(pane)}")
+
+    def wait_for_gone(self, pane, text, timeout=20):
+        deadline = time.monotonic() + timeout
+        while self.shows(pane, text):
+            if time.monotonic() > deadline:
+                raise AssertionError(f"{text!r} still shown after {timeout} s:\n{self.screen(pane)}")
+            time.sleep(0.05)
+
+    def keys(self, pane, *names):
+        """Presses keys by tmux name (Down, Enter, Escape, C-s, x, ...)."""
+        for name in names:
+            self.tmux("send-keys", "-t", pane, name)
+            if name == "Escape":
+                time.sleep(0.12)  # a lone ESC is taken as the Esc key after a short wait
+
+    def status(self, pane, timeout=20):
+        """The exit status of the window's command, once it ended."""
+        path = os.path.join(self.folder, pane.split(":")[1] + ".status")
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            try:
+                with open(path) as f:
+                    text = f.read().strip()
+                if text:
+                    return int(text)
+            except OSError:
+                pass
+            time.sleep(0.05)
+        raise AssertionError(f"{pane} did not end within {timeout} s:\n{self.screen_or_status(pane)}")
+
+    def screen_or_status(self, pane):
+        try:
+            return self.screen(pane)
+        except subprocess.CalledProcessError:
+            return "(window gone)"
+
+    def close(self):
+        subprocess.run(["tmux", "-S", self.socket, "kill-server"], capture_output=True)
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+
+def _quote(text):
+    return "'" + str(text).replace("'", "'\\''") + "'"
