@@ -10,7 +10,8 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
 mode=${1:-run}
 
-packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev python3 python3-pyte)
+packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev python3 python3-pyte
+          clang libclang-rt-14-dev)
 
 install_missing() {
     local missing=()
@@ -38,6 +39,10 @@ run_tests() {
     cmake -S "$top" -B "$build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DQUIX_SANITIZE=ON >/dev/null
     cmake --build "$build-sanitize" -j"$(nproc)" --target unit_tests
     (cd "$build-sanitize" && ASAN_OPTIONS=detect_leaks=1 ./unit_tests --gtest_brief=1)
+    echo "== fuzz targets (clang), a short run of each"
+    cmake -S "$top" -B "$build-fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DQUIX_FUZZ=ON >/dev/null
+    cmake --build "$build-fuzz" -j"$(nproc)"
+    (cd "$build-fuzz" && ctest --output-on-failure)
 }
 
 install_missing
