@@ -287,6 +287,15 @@ TEST_F(AppHeaderFields, ScanFindsRunsInScreenOrder) {
     EXPECT_EQ(Ch(20, 1), '?');
 }
 
+TEST_F(AppHeaderFields, ClearScreenForgetsTheMarkersOfTheScreenBefore) {
+    // A header screen's markers, then a cleared screen: the scan of the next
+    // screen must not find the old markers.
+    Put(10, 2, 0x1E, "!!!");
+    ClearScreen();
+    ScanHeaderFields('!', ' ');
+    EXPECT_TRUE(HeaderFields.empty());
+}
+
 TEST_F(AppHeaderFields, ScanStartsFromAnEmptyListAndUsesTheGivenCharacters) {
     ClearScreen();
     Put(3, 3, 0x07, "**");
