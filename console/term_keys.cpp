@@ -221,16 +221,19 @@ Step DecodeCsi(std::string_view s) {
     // An over-long sequence is nothing of ours however it was read: whole
     // in one read it is dropped here, split over reads the decoder skips
     // its rest as it comes, and both end at the same byte.
-    const bool overLong = i >= kMaxSequence;
-    if (i >= s.size()) {
-        if (overLong) return Step{false, s.size(), std::nullopt, true};
-        return NeedMore();
+    if (i >= kMaxSequence) {
+        // Like the skipping: parameter and intermediate bytes in any order
+        // up to a final byte, which goes with them.
+        while (i < s.size() && (IsParamByte(static_cast<uint8_t>(s[i])) || IsIntermediate(static_cast<uint8_t>(s[i]))))
+            ++i;
+        if (i >= s.size()) return Step{false, s.size(), std::nullopt, true};
+        return Drop(IsFinalByte(static_cast<uint8_t>(s[i])) ? i + 1 : i);
     }
+    if (i >= s.size()) return NeedMore();
     const uint8_t f = static_cast<uint8_t>(s[i]);
     // A control byte inside the sequence breaks it off; the byte itself is
     // decoded again as input of its own.
     if (!IsFinalByte(f)) return Drop(i);
-    if (overLong) return Drop(i + 1);
     const std::size_t used = i + 1;
     const std::string_view paramText = s.substr(0, paramEnd);
     if (paramEnd != i) return Drop(used);  // intermediates: nothing of ours

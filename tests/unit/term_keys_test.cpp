@@ -405,13 +405,16 @@ TEST(TermKeysGarbage, AControlByteBreaksASequenceOff) {
 
 TEST(TermKeysGarbage, AnOverLongSequenceIsDroppedWholeOrSplit) {
     // Over-long parameters name no key, read whole or a byte at a time.
-    const std::string longOne = ESC + "[::::::::::" + std::string(40, '6') + ";5A";
-    EXPECT_EQ(Keys(longOne + "k"), (std::vector<Key>{{'K', 37, 'k', 0}}));
-    Decoder d;
-    std::vector<InputRecord> out;
-    for (char c : longOne + "k") d.Feed(std::string(1, c), out);
-    d.Expire(out);
-    EXPECT_EQ(ToKeys(out), (std::vector<Key>{{'K', 37, 'k', 0}}));
+    // The second has an intermediate byte among its parameters.
+    for (const std::string& longOne : {ESC + "[::::::::::" + std::string(40, '6') + ";5A",
+                                       ESC + "[" + std::string(40, ':') + ")" + std::string(30, ':') + "1P"}) {
+        EXPECT_EQ(Keys(longOne + "k"), (std::vector<Key>{{'K', 37, 'k', 0}}));
+        Decoder d;
+        std::vector<InputRecord> out;
+        for (char c : longOne + "k") d.Feed(std::string(1, c), out);
+        d.Expire(out);
+        EXPECT_EQ(ToKeys(out), (std::vector<Key>{{'K', 37, 'k', 0}}));
+    }
 }
 
 TEST(TermKeysGarbage, AnEndlessSequenceKeepsMemoryBoundedAndTypesNothing) {
