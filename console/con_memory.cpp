@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <functional>
 
 #include "term_cells.h"
 
@@ -28,6 +29,7 @@ struct MemoryConsole {
     uint64_t writeCalls = 0;
     void (*endOfInput)() = nullptr;
     void (*abortCleanup)() = nullptr;
+    std::function<void()> sleepHook;
 };
 
 MemoryConsole& Con() {
@@ -115,6 +117,7 @@ void Sleep(int ms) {
     Con().now += static_cast<uint32_t>(ms);
     Con().slept += static_cast<uint64_t>(ms);
     ++Con().sleepCalls;
+    if (Con().sleepHook) Con().sleepHook();
 }
 
 uint32_t TickCount() { return Con().now; }
@@ -140,7 +143,10 @@ void Reset(int rows) {
     con.sleepCalls = 0;
     con.writeCalls = 0;
     con.endOfInput = nullptr;
+    con.sleepHook = nullptr;
 }
+
+void OnSleep(std::function<void()> hook) { Con().sleepHook = std::move(hook); }
 
 void PushEvent(const InputRecord& rec, uint32_t atMs) {
     auto& input = Con().input;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -40,6 +41,9 @@ void PressCtrl(char letter, uint32_t atMs = 0);
 void PressExtended(uint16_t scanCode, uint32_t state = 0, uint32_t atMs = 0);
 // F1..F12.
 void PressFunction(int n, uint32_t state = 0, uint32_t atMs = 0);
+// Calls Hook after every Sleep (until Reset), so that a test can look at
+// the screen between the steps of an animation.
+void OnSleep(std::function<void()> hook);
 // Input records still queued.
 int QueuedEvents();
 

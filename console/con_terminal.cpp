@@ -30,9 +30,11 @@
 #include <vector>
 
 #include "conapi.h"
+#include "cp437.h"
 #include "term_cells.h"
 #include "term_keys.h"
 #include "term_screen.h"
+#include "term_size.h"
 
 namespace {
 
@@ -148,18 +150,19 @@ struct Terminal {
     bool cursorVisible = true;
     bool dirty = true;
     std::optional<termscreen::Renderer> renderer;
-    termkeys::Decoder decoder;
+    termkeys::KeyInput keys;
     std::deque<conapi::InputRecord> queue;
     std::vector<conapi::InputRecord> decoded;
     int cols = 80;
     int rows = 25;
     bool tooSmall = false;
-    bool messageShown = false;
     bool askedForSize = false;
+    termsize::Notice notice;
+    bool noticeShown = false;            // the last flush drew the notice
+    std::vector<conapi::Cell> composed;  // the cells with the notice over them
     uint64_t lastFlushNs = 0;
     uint64_t lastPollNs = 0;
     int callsBeforeClock = 0;  // PendingEvents calls left before the next clock read
-    uint64_t lastInputNs = 0;
     bool inputEnded = false;
     bool inEndHandler = false;
     void (*endHandler)() = nullptr;
@@ -205,14 +208,17 @@ void RemoveHandlers() {
 }
 
 // UTF-8 output when the user's locale says so. The program's own locale
-// stays "C": only the question is asked.
+// stays "C": only the question is asked. A locale the C library does not
+// have (a UTF-8 name on a machine where it is not installed) is judged by
+// its name.
 bool LocaleIsUtf8() {
     const char* current = std::setlocale(LC_CTYPE, nullptr);
     const std::string previous = current ? current : "C";
-    std::setlocale(LC_CTYPE, "");
+    if (!std::setlocale(LC_CTYPE, ""))
+        return cp437::EnvironmentSaysUtf8(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
     const std::string codeset = nl_langinfo(CODESET);
     std::setlocale(LC_CTYPE, previous.c_str());
-    return codeset == "UTF-8" || codeset == "utf8";
+    return cp437::NamesUtf8(codeset);
 }
 
 bool TrueColour() {
@@ -235,13 +241,14 @@ void QuerySize(int& cols, int& rows) {
     }
 }
 
-bool TooSmall(int cols, int rows) { return cols < conapi::MaxCols || rows < 25; }
-
 // Asks the terminal once for 80x25 and gives it a moment to get there.
 void AskForSize(int& cols, int& rows) {
     Terminal& t = T();
     t.askedForSize = true;
-    WriteOut("\x1b[8;25;80t");
+    // Only what is missing: a wide terminal keeps its width.
+    const int wantRows = std::max(rows, t.cells.Rows());
+    const int wantCols = std::max(cols, static_cast<int>(conapi::MaxCols));
+    WriteOut("\x1b[8;" + std::to_string(wantRows) + ';' + std::to_string(wantCols) + 't');
     for (int waited = 0; waited < kResizeWaitMs && !g_sig.resized; waited += 10) {
         timespec ts{0, 10 * static_cast<long>(kMs)};
         nanosleep(&ts, nullptr);
@@ -255,11 +262,12 @@ void UpdateSize() {
     int cols = 0;
     int rows = 0;
     QuerySize(cols, rows);
-    if (TooSmall(cols, rows) && !t.askedForSize) AskForSize(cols, rows);
-    const bool small = TooSmall(cols, rows);
-    if (small && (!t.tooSmall || cols != t.cols || rows != t.rows)) t.messageShown = false;
-    if (!small && t.tooSmall) t.renderer->Invalidate();
-    t.tooSmall = small;
+    const int consoleRows = t.cells.Rows();
+    if (termsize::TooSmall(cols, rows, consoleRows) && !t.askedForSize) AskForSize(cols, rows);
+    // Smaller than the console: what fits is drawn, with a notice that
+    // the rest is cut off (each time the size changes).
+    t.tooSmall = termsize::TooSmall(cols, rows, consoleRows);
+    t.notice.SizeIs(cols, rows, consoleRows, NowNs());
     t.cols = cols;
     t.rows = rows;
     g_sig.termRows = rows;
@@ -273,14 +281,13 @@ void CheckSignals() {
     g_sig.resized = 0;
     Terminal& t = T();
     t.renderer->Invalidate();
-    t.messageShown = false;
     UpdateSize();
 }
 
 void Restore() {
     Terminal& t = T();
     char buf[termscreen::kLeaveMax];
-    const int next = t.tooSmall ? 2 : t.renderer->NextFreeRow();
+    const int next = t.renderer->NextFreeRow();
     const std::size_t len = termscreen::FormatLeave(buf, next, t.rows);
     WriteOut(std::string(buf, len));
     if (g_sig.ttyIn) tcsetattr(STDIN_FILENO, TCSADRAIN, &g_sig.saved);
@@ -289,9 +296,8 @@ void Restore() {
 
 void ExpireEscapeIfDue(uint64_t now) {
     Terminal& t = T();
-    if (!t.decoder.Pending() || now - t.lastInputNs < termkeys::kEscWaitMs * kMs) return;
     t.decoded.clear();
-    t.decoder.Expire(t.decoded);
+    t.keys.ExpireIfDue(now, t.decoded);
     t.queue.insert(t.queue.end(), t.decoded.begin(), t.decoded.end());
 }
 
@@ -316,10 +322,16 @@ void ReadInput() {
     char buf[512];
     const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
     if (n > 0) {
-        t.lastInputNs = NowNs();
+        const uint64_t now = NowNs();
         t.decoded.clear();
-        t.decoder.Feed(std::string_view(buf, static_cast<std::size_t>(n)), t.decoded);
-        t.queue.insert(t.queue.end(), t.decoded.begin(), t.decoded.end());
+        t.keys.Feed(std::string_view(buf, static_cast<std::size_t>(n)), now, t.decoded);
+        auto first = t.decoded.begin();
+        // The first key while the notice is up only hides it.
+        if (first != t.decoded.end() && t.notice.KeyPressed(now)) {
+            ++first;
+            t.dirty = true;
+        }
+        t.queue.insert(t.queue.end(), first, t.decoded.end());
     } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
         InputEnded();
     }
@@ -354,7 +366,7 @@ void Open() {
     // have it, and not in raw code page 437 mode, whose terminals vary.
     const bool scroll = t.utf8 && termscreen::TermScrollsRegions(std::getenv("TERM"));
     t.renderer.emplace(termscreen::Options{t.utf8, TrueColour(), scroll});
-    t.decoder = termkeys::Decoder(t.utf8);
+    t.keys = termkeys::KeyInput(t.utf8);
     g_sig.ttyIn = isatty(STDIN_FILENO) != 0;
     if (g_sig.ttyIn && tcgetattr(STDIN_FILENO, &g_sig.saved) == 0) {
         // Raw: every key byte as it comes, no echo, no signals from Ctrl+C
@@ -377,6 +389,9 @@ void Open() {
     }
     t.open = true;
     t.cells.Clear(Cell{' ', 7});  // what a fresh PC text screen holds
+    // The keypad in application mode, so that its "/" is told from the
+    // main one; its digits and Enter decode as before.
+    WriteOut("\x1b=");
     UpdateSize();
     t.renderer->Invalidate();
     t.dirty = true;
@@ -396,8 +411,10 @@ void Close() {
 int16_t BufferRows() { return static_cast<int16_t>(T().cells.Rows()); }
 
 void SetBufferSize(Coord size) {
-    T().cells.SetRows(size.Y);
-    T().dirty = true;
+    Terminal& t = T();
+    t.cells.SetRows(size.Y);
+    t.tooSmall = termsize::TooSmall(t.cols, t.rows, t.cells.Rows());
+    t.dirty = true;
 }
 
 void SetWindow(Rect) {
@@ -485,11 +502,9 @@ bool WaitForInput(int timeoutMs) {
             if (now >= deadline) return false;
             wait = static_cast<int>((deadline - now + kMs - 1) / kMs);
         }
-        if (t.decoder.Pending()) {
-            const uint64_t escDue = t.lastInputNs + termkeys::kEscWaitMs * kMs;
-            const int escWait = now >= escDue ? 0 : static_cast<int>((escDue - now + kMs - 1) / kMs);
-            wait = wait < 0 ? escWait : std::min(wait, escWait);
-        }
+        // Wake for a pending ESC that is due, and for the notice's end.
+        for (const int due : {t.keys.MsUntilDue(now), t.notice.MsUntilHidden(now)})
+            if (due >= 0) wait = wait < 0 ? due : std::min(wait, due);
         PollInput(wait);
         ExpireEscapeIfDue(NowNs());
     }
@@ -501,17 +516,15 @@ void Flush() {
     CheckSignals();
     t.lastFlushNs = CoarseNowNs();
     t.callsBeforeClock = 0;
-    if (t.tooSmall) {
-        if (!t.messageShown) {
-            WriteOut(termscreen::TooSmallMessage(t.cols, t.rows));
-            t.messageShown = true;
-            g_sig.nextRow = 2;
-        }
-        t.renderer->Invalidate();
-        return;
-    }
-    if (!t.dirty && !t.renderer->FullPending()) return;
+    const bool notice = t.tooSmall && t.notice.Visible(t.lastFlushNs);
+    if (!t.dirty && !t.renderer->FullPending() && notice == t.noticeShown) return;
     termscreen::Frame frame{t.cells.Data(), t.cells.Rows(), t.cursor, t.cursorVisible};
+    if (notice) {
+        t.composed.assign(t.cells.Data(), t.cells.Data() + static_cast<std::size_t>(t.cells.Rows()) * MaxCols);
+        termsize::DrawNotice(t.composed, t.cells.Rows(), t.cols, t.rows);
+        frame.cells = t.composed.data();
+    }
+    t.noticeShown = notice;
     const std::string bytes = t.renderer->Update(frame);
     t.dirty = false;
     WriteOut(bytes);

@@ -45,6 +45,12 @@ constexpr std::array<char32_t, 128> kHigh = {
 
 constexpr char32_t kHouse = 0x2302;
 
+// The ASCII look-alikes of 0x80-0x9F: accented letters without their
+// accents, ae ligatures as their first letter, and the currency signs as
+// the letter they start with.
+constexpr char kRawC1[] = "CueaaaaceeeiiiAAEaAooouuyOUcLYPf";
+static_assert(sizeof(kRawC1) == 33, "one look-alike for each of 0x80-0x9F");
+
 }  // namespace
 
 char32_t ToUnicode(uint8_t ch) {
@@ -83,6 +89,24 @@ void AppendUtf8(std::string& out, char32_t cp) {
         put(0x80 | ((cp >> 6) & 0x3F));
         put(0x80 | (cp & 0x3F));
     }
+}
+
+uint8_t RawByte(uint8_t ch) {
+    if (ch >= 0x80 && ch < 0xA0) return static_cast<uint8_t>(kRawC1[ch - 0x80]);
+    return ch;
+}
+
+bool NamesUtf8(std::string_view locale) {
+    std::string lower(locale);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower.find("utf-8") != std::string::npos || lower.find("utf8") != std::string::npos;
+}
+
+bool EnvironmentSaysUtf8(const char* lcAll, const char* lcCtype, const char* lang) {
+    for (const char* name : {lcAll, lcCtype, lang})
+        if (name && *name) return NamesUtf8(name);
+    return false;
 }
 
 std::string GlyphUtf8(uint8_t ch) {

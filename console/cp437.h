@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace cp437 {
 
@@ -24,5 +25,21 @@ void AppendUtf8(std::string& out, char32_t cp);
 
 // The UTF-8 bytes of the glyph for a code page 437 byte.
 std::string GlyphUtf8(uint8_t ch);
+
+// What to send in place of a code page 437 byte on a terminal that takes
+// raw 8-bit bytes. 0x80-0x9F are C1 control characters to such a terminal
+// (0x9B starts a control sequence), so those glyphs, all letters and
+// currency signs, are sent as their plain ASCII look-alike; every other
+// byte from 0x80 goes as it is. Bytes below 0x80 are answered unchanged.
+uint8_t RawByte(uint8_t ch);
+
+// Whether a locale name such as "en_US.UTF-8" or "C.utf8" names the UTF-8
+// character set ("UTF-8" or "utf8", any case).
+bool NamesUtf8(std::string_view locale);
+
+// Whether the locale named by the environment is UTF-8, for when the C
+// library cannot set it (not installed): the first of LC_ALL, LC_CTYPE and
+// LANG that is set and not empty decides. Null means not set.
+bool EnvironmentSaysUtf8(const char* lcAll, const char* lcCtype, const char* lang);
 
 }  // namespace cp437

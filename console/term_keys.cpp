@@ -110,6 +110,11 @@ std::optional<InputRecord> TildeKey(int n, uint32_t state) {
     case 11: case 12: case 13: case 14: case 15: return FnKey(n - 10, state);
     case 17: case 18: case 19: case 20: case 21: return FnKey(n - 11, state);
     case 23: case 24: return FnKey(n - 12, state);
+    // rxvt and the linux console: Shift+F3..F10 have numbers of their own
+    // (Shift+F1 and F2 share 23 and 24 with F11 and F12).
+    case 25: case 26: return FnKey(n - 22, state | conapi::ShiftPressed);
+    case 28: case 29: return FnKey(n - 23, state | conapi::ShiftPressed);
+    case 31: case 32: case 33: case 34: return FnKey(n - 24, state | conapi::ShiftPressed);
     default: return std::nullopt;
     }
 }
@@ -208,15 +213,23 @@ Step DecodeCsi(std::string_view s) {
     std::size_t paramEnd = i;
     // rxvt ends its Shift forms with '$', which ECMA-48 calls an
     // intermediate byte; it is always the last byte there.
-    if (i < s.size() && s[i] == '$') {
+    if (i < kMaxSequence && i < s.size() && s[i] == '$') {
         const auto p = Params(s.substr(0, paramEnd));
         return Emit(i + 1, TildeKey(p[0], conapi::ShiftPressed));
     }
     while (i < s.size() && IsIntermediate(static_cast<uint8_t>(s[i]))) ++i;
-    if (i >= s.size()) {
-        if (i >= kMaxSequence) return Step{false, s.size(), std::nullopt, true};
-        return NeedMore();
+    // An over-long sequence is nothing of ours however it was read: whole
+    // in one read it is dropped here, split over reads the decoder skips
+    // its rest as it comes, and both end at the same byte.
+    if (i >= kMaxSequence) {
+        // Like the skipping: parameter and intermediate bytes in any order
+        // up to a final byte, which goes with them.
+        while (i < s.size() && (IsParamByte(static_cast<uint8_t>(s[i])) || IsIntermediate(static_cast<uint8_t>(s[i]))))
+            ++i;
+        if (i >= s.size()) return Step{false, s.size(), std::nullopt, true};
+        return Drop(IsFinalByte(static_cast<uint8_t>(s[i])) ? i + 1 : i);
     }
+    if (i >= s.size()) return NeedMore();
     const uint8_t f = static_cast<uint8_t>(s[i]);
     // A control byte inside the sequence breaks it off; the byte itself is
     // decoded again as input of its own.
@@ -371,6 +384,24 @@ void Decoder::Feed(std::string_view bytes, std::vector<conapi::InputRecord>& out
 }
 
 void Decoder::Expire(std::vector<conapi::InputRecord>& out) { Decode(true, out); }
+
+void KeyInput::Feed(std::string_view bytes, uint64_t nowNs, std::vector<conapi::InputRecord>& out) {
+    if (bytes.empty()) return;
+    lastInputNs_ = nowNs;
+    decoder_.Feed(bytes, out);
+}
+
+void KeyInput::ExpireIfDue(uint64_t nowNs, std::vector<conapi::InputRecord>& out) {
+    // Compared as "now has reached the due time", never as a difference:
+    // a time read before the last bytes came must not wrap into a long wait.
+    if (decoder_.Pending() && nowNs >= DueNs()) decoder_.Expire(out);
+}
+
+int KeyInput::MsUntilDue(uint64_t nowNs) const {
+    if (!decoder_.Pending()) return -1;
+    if (nowNs >= DueNs()) return 0;
+    return static_cast<int>((DueNs() - nowNs + 999'999u) / 1'000'000u);
+}
 
 void Decoder::Decode(bool final, std::vector<conapi::InputRecord>& out) {
     std::size_t pos = 0;

@@ -25,7 +25,9 @@
 namespace termkeys {
 
 // How long a pending ESC waits for the rest of a sequence, in milliseconds.
-constexpr int kEscWaitMs = 30;
+// Long enough for a sequence that a remote shell or a busy machine delivers
+// in two reads; short enough that Esc still answers at once.
+constexpr int kEscWaitMs = 50;
 
 // Virtual-key codes of the keys the decoder reports.
 enum Vk : uint16_t {
@@ -69,6 +71,30 @@ private:
     // Inside an over-long control sequence: its bytes are dropped up to its
     // final byte, so that garbage neither grows the buffer nor types keys.
     bool skipping_ = false;
+};
+
+// The decoder with its clock: the terminal's input path. Times are a
+// monotonic clock in nanoseconds. Unfinished input is resolved (a lone ESC
+// becomes the Esc key) only once kEscWaitMs have passed since the last bytes
+// came; a time taken before those bytes were read never expires them.
+class KeyInput {
+public:
+    explicit KeyInput(bool utf8 = true) : decoder_(utf8) {}
+
+    // Bytes read at NowNs.
+    void Feed(std::string_view bytes, uint64_t nowNs, std::vector<conapi::InputRecord>& out);
+    // Resolves unfinished input if its wait is over at NowNs.
+    void ExpireIfDue(uint64_t nowNs, std::vector<conapi::InputRecord>& out);
+    // Milliseconds (rounded up) from NowNs until unfinished input is due;
+    // -1 when nothing waits.
+    int MsUntilDue(uint64_t nowNs) const;
+    bool Pending() const { return decoder_.Pending(); }
+
+private:
+    uint64_t DueNs() const { return lastInputNs_ + static_cast<uint64_t>(kEscWaitMs) * 1'000'000u; }
+
+    Decoder decoder_;
+    uint64_t lastInputNs_ = 0;
 };
 
 }  // namespace termkeys

@@ -136,7 +136,7 @@ std::string GlyphBytes(uint8_t ch, bool utf8) {
     if (utf8) return cp437::GlyphUtf8(ch);
     if (ch < 0x20) return std::string(1, kRawLow[ch]);
     if (ch == 0x7F) return "^";
-    return std::string(1, static_cast<char>(ch));
+    return std::string(1, static_cast<char>(cp437::RawByte(ch)));
 }
 
 Renderer::Renderer(Options options) : options_(options) {
@@ -396,15 +396,10 @@ int Renderer::NextFreeRow() const {
     return 0;
 }
 
-std::string TooSmallMessage(int cols, int rows) {
-    return "\x1b[0m\x1b[H\x1b[2J\x1b[?7hplease make the terminal at least 80x25 (now " + std::to_string(cols) +
-           'x' + std::to_string(rows) + ")\x1b[?7l";
-}
-
 std::size_t FormatLeave(char* buf, int nextRow, int termRows) {
     // The whole screen as scroll region again, in case an update that
-    // scrolled a band was cut short.
-    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b[");
+    // scrolled a band was cut short; the keypad back in numeric mode.
+    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[");
     if (termRows < 1) termRows = 1;
     const bool scroll = nextRow >= termRows;
     p = PutNumber(p, scroll ? termRows : std::max(nextRow, 0) + 1);

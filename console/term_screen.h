@@ -51,8 +51,8 @@ struct Frame {
 std::string SgrParams(uint8_t attr, bool trueColor);
 
 // What a glyph looks like on a terminal: its UTF-8 bytes, or its raw byte.
-// In raw mode the values 0x00-0x1F and 0x7F, which a terminal would obey
-// as controls, are shown as look-alike characters.
+// In raw mode the values 0x00-0x1F, 0x7F and 0x80-0x9F, which a terminal
+// would obey as controls, are shown as look-alike characters.
 std::string GlyphBytes(uint8_t ch, bool utf8);
 
 class Renderer {
@@ -108,17 +108,13 @@ private:
     int cursorShown_ = -1; // -1: not known
 };
 
-// The bytes shown instead of the console while the terminal is smaller
-// than 80x25: a cleared terminal with one plain line saying so.
-std::string TooSmallMessage(int cols, int rows);
-
 // Longest output of FormatLeave.
 constexpr std::size_t kLeaveMax = 64;
 
 // The bytes that give the terminal back at the end: default colours,
-// cursor shown, autowrap on, the whole screen as scroll region, and the
-// cursor at the start of row NextRow
-// (0-based); past the terminal's last row the terminal scrolls one line.
+// cursor shown, autowrap on, the keypad in numeric mode, the whole screen
+// as scroll region, and the cursor at the start of row NextRow (0-based);
+// past the terminal's last row the terminal scrolls one line.
 // Writes into Buf (kLeaveMax bytes) without allocating, so that signal
 // handlers can call it; answers the length.
 std::size_t FormatLeave(char* buf, int nextRow, int termRows);

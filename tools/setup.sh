@@ -17,6 +17,8 @@ packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-d
 packages+=(dpkg-dev lintian groff-base ansilove)
 # Serving over SSH and its tests (tools/serve-ssh.sh, readers in tmux panes).
 packages+=(openssh-server openssh-client tmux)
+# The fuzz targets (clang with libFuzzer).
+packages+=(clang libclang-rt-14-dev)
 
 install_missing() {
     local missing=()
@@ -45,6 +47,10 @@ run_tests() {
     cmake -S "$top" -B "$build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DQUIX_SANITIZE=ON >/dev/null
     cmake --build "$build-sanitize" -j"$(nproc)" --target unit_tests
     (cd "$build-sanitize" && ASAN_OPTIONS=detect_leaks=1 ./unit_tests --gtest_brief=1)
+    echo "== fuzz targets (clang), a short run of each"
+    cmake -S "$top" -B "$build-fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DQUIX_FUZZ=ON >/dev/null
+    cmake --build "$build-fuzz" -j"$(nproc)"
+    (cd "$build-fuzz" && ctest --output-on-failure)
 }
 
 # --- Packages -------------------------------------------------------------------

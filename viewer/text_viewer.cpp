@@ -94,13 +94,18 @@ void ttextviewer::DrawScrollBar() {
 }
 
 void ttextviewer::HighlightMatch() {
+    // The row the found line stands on: the first one, unless the clamp
+    // of the last page moved the page up.
+    const int offset = FoundLine - TopLine;
+    if (offset < 0 || offset > Window.Height) return;
+    const int row = Window.Y + offset;
     const int first = Window.X;
     const int last = Window.X + Window.Width - 1;
     for (int i = 0; i < static_cast<int>(SearchWord.size()); ++i) {
         const int col = Window.X + FoundCol - LeftCol - 1 + i;
         if (col < first || col > last) continue;  // clipped to the window
-        const Byte attr = static_cast<Byte>((AttrAt(col, Window.Y) - 16 * Back + 64) & 0xFF);
-        WriteXY(col, Window.Y, attr, std::string(1, ShownChar(col, Window.Y)));
+        const Byte attr = static_cast<Byte>((AttrAt(col, row) - 16 * Back + 64) & 0xFF);
+        WriteXY(col, row, attr, std::string(1, ShownChar(col, row)));
     }
 }
 
@@ -114,6 +119,7 @@ void ttextviewer::FindFrom(int32_t Start) {
         }
         const int32_t p = static_cast<int32_t>(at) + 1;
         TopLine = i;
+        FoundLine = i;
         Found = true;
         FoundCol = p;
         if (p > Window.Width) LeftCol = p - 1;
@@ -196,7 +202,9 @@ void ttextviewer::ExtendedKeyPressed(Byte code) {
     case KeyLeft: LeftCol = std::max(LeftCol - 1, 0); break;
     case KeyRight: ++LeftCol; break;
     case KeyHome: LeftCol = 0; break;
-    case KeyEnd: LeftCol = std::max(LongestLine() - Window.Width - 1, 0); break;
+    // The longest line's last character in the last column of text (the
+    // rows show Width - 1 characters).
+    case KeyEnd: LeftCol = std::max(LongestLine() - (Window.Width - 1), 0); break;
     case KeyF1: ShowViewerHelp(); return;
     case KeyF10: ToggleFullScreen(); return;
     default: return;
@@ -226,7 +234,9 @@ void ttextviewer::PlainKeyPressed(char key) {
             Found = false;
         break;
     case KeyCtrlG:
-        if (!SearchWord.empty()) FindFrom(TopLine + 1);
+        // On from the line after the match: the page clamp may have put
+        // TopLine above it, and the same match must not be found again.
+        if (!SearchWord.empty()) FindFrom((Found ? FoundLine : TopLine) + 1);
         break;
     case KeyCtrlS: SaveToFile(); break;
     case KeyCtrlY:

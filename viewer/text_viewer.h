@@ -54,6 +54,9 @@ private:
     std::string SearchWord;
     bool Found = false;
     int32_t FoundCol = 0;
+    // The line of the match. It stands on the first row unless the last
+    // page is clamped full; the highlight and find-again follow it.
+    int32_t FoundLine = 0;
     // The screen as it was when full-screen mode began.
     TScreenImage BeforeFullScreen{};
 };

@@ -121,16 +121,16 @@ class TerminalGivenBack(unittest.TestCase):
 
 
 class Resizing(unittest.TestCase):
-    def test_too_small_says_so_and_a_resize_back_redraws(self):
+    def test_too_small_is_clipped_with_a_notice_and_a_resize_back_redraws(self):
         with Terminal() as t:
             t.wait_for_text(MENU_TEXT, timeout=30)
             t.settle()
             t.resize(60, 20)
-            t.wait_for_text("please make the terminal at least 80x25 (now 60x20)")
+            t.wait_for_text("the terminal is 60x20, needs 80x25")
             self.assertTrue(t.alive())
             t.resize(80, 25)
             t.wait_for_text(MENU_TEXT)
-            t.wait_for_gone("please make")
+            t.wait_for_gone("the terminal is")
             t.send("x")
             self.assertEqual(t.wait_exit(), 0, t.dump())
 

@@ -184,6 +184,12 @@ TEST_F(AppHotKeys, HShowsTheHelpScreenThenTheCurrentScreen) {
     EXPECT_EQ(Row(1), "");
     EXPECT_EQ(Row(2), "  the menu behind");
     EXPECT_EQ(Row(25), "") << "the screen was cleared before";
+
+    // The help screen has no ASCII twin: ASCII mode shows the same one.
+    AsciiSuffix = "_asc";
+    FillScreen('#', 0x22);
+    EXPECT_THROW(GlobalHotKey('h', 0), memcon::InputExhausted) << "the help waits for a key";
+    for (int y = 1; y <= 25; ++y) EXPECT_EQ(Row(y), help[static_cast<std::size_t>(y - 1)]) << "ASCII mode, row " << y;
 }
 
 // --- Resources -------------------------------------------------------------------------
@@ -390,6 +396,15 @@ TEST_F(AppHeaderFields, ScanFindsRunsInScreenOrder) {
     EXPECT_EQ(Ch(20, 1), '?');
 }
 
+TEST_F(AppHeaderFields, ClearScreenForgetsTheMarkersOfTheScreenBefore) {
+    // A header screen's markers, then a cleared screen: the scan of the next
+    // screen must not find the old markers.
+    Put(10, 2, 0x1E, "!!!");
+    ClearScreen();
+    ScanHeaderFields('!', ' ');
+    EXPECT_TRUE(HeaderFields.empty());
+}
+
 TEST_F(AppHeaderFields, ScanStartsFromAnEmptyListAndUsesTheGivenCharacters) {
     ClearScreen();
     Put(3, 3, 0x07, "**");
@@ -492,6 +507,30 @@ TEST_F(AppExitScreen, UsableMusicIsReleasedWithoutAMessage) {
     SKIP_WITHOUT("exit");
     ExitScreen();  // music on, not failed, nothing loaded: a quiet release
     for (int y = 1; y <= 25; ++y) ASSERT_EQ(Row(y), "") << y;
+}
+
+TEST_F(AppExitScreen, EachModeShowsItsOwnExitScreen) {
+    SKIP_WITHOUT("exit", "exit_asc");
+    SilentMode = true;
+    // With a pause after every byte, the time the drawing takes tells the
+    // two screens apart (they differ in length).
+    DisplaySpeed = 1;
+    auto drawTime = [&](const std::string& resource) {
+        WriteFile(work_ / "copy.ans", ResourceBytes(resource));
+        const uint32_t start = memcon::Now();
+        ShowAnsiFile(work_ / "copy.ans", 1);
+        std::remove((work_ / "copy.ans").c_str());
+        return memcon::Now() - start;
+    };
+    const uint32_t ansi = drawTime("exit");
+    const uint32_t ascii = drawTime("exit_asc");
+    ASSERT_NE(ansi, ascii);
+    for (const auto& [suffix, expected] : {std::pair<std::string, uint32_t>{"", ansi}, {"_asc", ascii}}) {
+        AsciiSuffix = suffix;
+        const uint32_t start = memcon::Now();
+        ExitScreen();
+        EXPECT_EQ(memcon::Now() - start, expected + 500) << "mode \"" << suffix << "\"";
+    }
 }
 
 using AppExitScreenDeathTest = AppExitScreen;

@@ -13,6 +13,20 @@ using Boxes = ConsoleTest;
 
 constexpr int X1 = 10, Y1 = 5, X2 = 20, Y2 = 9;
 
+// The eight frame sets, written out: top-left, top, top-right, left,
+// right, bottom-left, bottom, bottom-right (index 0 unused).
+const std::string kFrames[9] = {
+    "",
+    "\xDA\xC4\xBF\xB3\xB3\xC0\xC4\xD9",  // single line
+    "\xC9\xCD\xBB\xBA\xBA\xC8\xCD\xBC",  // double line
+    "\xD6\xC4\xB7\xBA\xBA\xD3\xC4\xBD",  // double vertical, single horizontal
+    "\xD5\xCD\xB8\xB3\xB3\xD4\xCD\xBE",  // single vertical, double horizontal
+    "\xDB\xDF\xDB\xDB\xDB\xDB\xDC\xDB",  // solid, half-block edges
+    "\xDB\xDF\xDC\xDB\xDB\xDF\xDC\xDB",  // solid, half-block corners
+    "        ",                          // blank
+    ".-.||`-'",                          // plain ASCII
+};
+
 Byte Code(int x, int y) { return static_cast<Byte>(ConsoleTest::Ch(x, y)); }
 
 // Expected character and attribute of every frame cell of the box above.
@@ -55,7 +69,7 @@ TEST_F(Boxes, RaisedFramesInEveryStyle) {
         box.FrameStyle = style;
         box.Shadow = false;
         box.Draw(X1, Y1, X2, Y2);
-        ExpectFrame(FrameStyles[style], {0x7F, 0x78, 0x7F, 0x7F, 0x78, 0x7F, 0x78}, "style " + std::to_string(style));
+        ExpectFrame(kFrames[style], {0x7F, 0x78, 0x7F, 0x7F, 0x78, 0x7F, 0x78}, "style " + std::to_string(style));
     }
 }
 
@@ -66,7 +80,7 @@ TEST_F(Boxes, SunkenFramesSwapLightAndDark) {
         box.Sunken = true;
         box.Shadow = false;
         box.Draw(X1, Y1, X2, Y2);
-        ExpectFrame(FrameStyles[style], {0x78, 0x7F, 0x78, 0x78, 0x7F, 0x78, 0x7F}, "style " + std::to_string(style));
+        ExpectFrame(kFrames[style], {0x78, 0x7F, 0x78, 0x78, 0x7F, 0x78, 0x7F}, "style " + std::to_string(style));
     }
 }
 
@@ -80,7 +94,7 @@ TEST_F(Boxes, SunkenUsesEachColourFieldWhereItBelongs) {
     box.BottomLeftAttr = 0x3C;
     box.TopRightAttr = 0x4D;
     box.Draw(X1, Y1, X2, Y2);
-    ExpectFrame(FrameStyles[3], {0x4D, 0x1A, 0x2B, 0x2B, 0x1A, 0x2B, 0x3C}, "sunken");
+    ExpectFrame(kFrames[3], {0x4D, 0x1A, 0x2B, 0x2B, 0x1A, 0x2B, 0x3C}, "sunken");
 
     TMenuBox raised;
     raised.FrameStyle = 4;
@@ -90,7 +104,7 @@ TEST_F(Boxes, SunkenUsesEachColourFieldWhereItBelongs) {
     raised.BottomLeftAttr = 0x3C;
     raised.TopRightAttr = 0x4D;
     raised.Draw(X1, Y1, X2, Y2);
-    ExpectFrame(FrameStyles[4], {0x1A, 0x4D, 0x1A, 0x1A, 0x2B, 0x3C, 0x2B}, "raised");
+    ExpectFrame(kFrames[4], {0x1A, 0x4D, 0x1A, 0x1A, 0x2B, 0x3C, 0x2B}, "raised");
 }
 
 TEST_F(Boxes, OneToneTurnsEveryEdgeLight) {
@@ -99,7 +113,7 @@ TEST_F(Boxes, OneToneTurnsEveryEdgeLight) {
     box.Shadow = false;
     box.LightAttr = 0x5E;
     box.Draw(X1, Y1, X2, Y2);
-    ExpectFrame(FrameStyles[6], {0x5E, 0x5E, 0x5E, 0x5E, 0x5E, 0x5E, 0x5E}, "one tone");
+    ExpectFrame(kFrames[6], {0x5E, 0x5E, 0x5E, 0x5E, 0x5E, 0x5E, 0x5E}, "one tone");
     EXPECT_EQ(box.DarkAttr, 0x5E) << "the colour fields themselves change";
     EXPECT_EQ(box.BottomLeftAttr, 0x5E);
     EXPECT_EQ(box.TopRightAttr, 0x5E);

@@ -268,6 +268,23 @@ TEST_F(LightBar, ScrollBarAndMoreIndicator) {
     // Items hidden above only: the upper arrow, a blank, " more".
     EXPECT_EQ(memcon::RowText(2).substr(29, 7), "\xF4  more");
     EXPECT_EQ(At(30, 3), 0x08);
+
+    // The first and the last item put the thumb on the first and the last
+    // row; items hidden below show the lower arrow, on both sides both.
+    const struct {
+        const char* keys;
+        int32_t start;
+        int thumbRow;
+        const char* more;
+    } cases[] = {{"<Home><Enter>", 5, 0, " \xF5 more"},
+                 {"<End><Enter>", 0, 3, "\xF4  more"},
+                 {"<Home><Down><Down><Down><Down><Down><Enter>", 0, 2, "\xF4\xF5 more"}};
+    for (const auto& c : cases) {
+        Run(bar, c.keys, 4, c.start);
+        for (int r = 0; r < 4; ++r)
+            EXPECT_EQ(Ch(col, BoxY + r), r == c.thumbRow ? thumb : track) << c.keys << " row " << r;
+        EXPECT_EQ(memcon::RowText(2).substr(29, 7), c.more) << c.keys;
+    }
 }
 
 TEST_F(LightBar, SpecialKeysEndTheRunAndPagingGoesToTheOwner) {

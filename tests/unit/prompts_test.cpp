@@ -2,6 +2,7 @@
 // console.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -175,34 +176,67 @@ TEST_F(Prompts, OnlyTheEndKeysEndTheEditor) {
 
 // --- The dialog ------------------------------------------------------------------
 
-TEST_F(Prompts, DialogFrameCells) {
+namespace {
+
+// The dialog frame's five rows as stored: pipe codes, and code page 437
+// characters in hexadecimal, "DFx4" for four of them.
+const char* const kDialogRows[] = {
+    "|15 DC DB DF DF |07 DF |15 DF |07 DF B2 DFx4 |08 DF |07 DF |08 DFx23 |07 DF |08 DFx4 20 DFx3 B1x2 DFx5 DB DC "
+    "|07",
+    "B2 |00 20 |07 DC DBx13 |00 |23 20x16 |07 |16 DBx19 DC |00 20 |08 DB |07",
+    "|08 DB |00 20 |23 20x49 |07 |16 DB |00 20 |15 |23 DF |07 |16",
+    "|08 DB |00 20 |07 DF DBx48 DF |00 20 |15 DB |07",
+    "|08 DF DB DCx4 20 DC B2x2 DCx28 |07 DC |08 DCx2 |07 DC |08 DC |07 DC |00 |23 B0x2 |07 |16 DCx2 |15 DC |07 DC "
+    "|15 DCx2 |00 |23 B0 |15 |16 DF |07",
+};
+
+struct ExpectedCell {
+    Byte ch;
+    Byte attr;
+};
+
+// The cells a stored row shows, starting with the colours in Attr (left
+// as the row ends): |00-|15 set the foreground, |16-|23 the background.
+std::vector<ExpectedCell> ExpandRow(const std::string& row, Byte& attr) {
+    std::vector<ExpectedCell> cells;
+    std::size_t i = 0;
+    while (i < row.size()) {
+        const std::size_t end = std::min(row.find(' ', i), row.size());
+        const std::string token = row.substr(i, end - i);
+        i = end + 1;
+        if (token[0] == '|') {
+            const int n = std::stoi(token.substr(1));
+            attr = static_cast<Byte>(n < 16 ? (attr & 0xF0) | n : (attr & 0x0F) | ((n - 16) << 4));
+            continue;
+        }
+        const Byte ch = static_cast<Byte>(std::stoi(token.substr(0, 2), nullptr, 16));
+        const int count = token.size() > 2 ? std::stoi(token.substr(3)) : 1;
+        for (int k = 0; k < count; ++k) cells.push_back({ch, attr});
+    }
+    return cells;
+}
+
+}  // namespace
+
+TEST_F(Prompts, DialogFrameCellsAreTheStoredRows) {
     for (int y = 12; y <= 16; ++y) WriteXY(1, y, 0x99, std::string(80, 'm'));
     SetTextAttr(0x10);
     DrawDialogFrame(15, 12);
-    const int widths[] = {55, 54, 54, 54, 54};
+    Byte attr = 0x10;  // the first row takes its background from here
+    const std::size_t widths[] = {55, 54, 54, 54, 54};
     for (int r = 0; r < 5; ++r) {
-        EXPECT_NE(Ch(15 + widths[r] - 1, 12 + r), 'm') << "row " << r;
-        EXPECT_EQ(Ch(15 + widths[r], 12 + r), 'm') << "row " << r;
+        const auto cells = ExpandRow(kDialogRows[r], attr);
+        ASSERT_EQ(cells.size(), widths[r]) << "row " << r;
+        for (std::size_t k = 0; k < cells.size(); ++k) {
+            const int x = 15 + static_cast<int>(k);
+            EXPECT_EQ(static_cast<Byte>(Ch(x, 12 + r)), cells[k].ch) << "row " << r << " column " << x;
+            EXPECT_EQ(At(x, 12 + r), cells[k].attr) << "row " << r << " column " << x;
+        }
         EXPECT_EQ(Ch(14, 12 + r), 'm') << "row " << r;
+        EXPECT_EQ(Ch(15 + static_cast<int>(widths[r]), 12 + r), 'm') << "row " << r;
     }
-    // The first row takes its background from the attribute on entry.
-    EXPECT_EQ(Ch(15, 12), '\xDC');
-    EXPECT_EQ(At(15, 12), 0x1F);
-    EXPECT_EQ(Ch(69, 12), '\xDC');
-    // The grey prompt strip, the grey input strip of 49 cells from X + 2, the
-    // button bar.
-    EXPECT_EQ(At(31, 13), 0x70);
-    EXPECT_EQ(At(46, 13), 0x70);
-    EXPECT_EQ(At(47, 13), 0x07);
-    EXPECT_EQ(At(16, 14), 0x00);
-    for (int x = 17; x <= 65; ++x) {
-        EXPECT_EQ(Ch(x, 14), ' ');
-        EXPECT_EQ(At(x, 14), 0x70) << "column " << x;
-    }
-    EXPECT_EQ(Ch(66, 14), '\xDB');
-    EXPECT_EQ(At(66, 14), 0x07);
-    EXPECT_EQ(Ch(40, 15), '\xDB');
     // WritePipe leaves the last colour and the cursor after the last row.
+    EXPECT_EQ(GetTextAttr(), attr);
     EXPECT_EQ(GetTextAttr(), 0x07);
     EXPECT_EQ(WhereX(), 15 + 54);
     EXPECT_EQ(WhereY(), 16);

@@ -250,6 +250,38 @@ TEST_F(SectionArticles, LeavingTheViewerRemovesTheEntrysFilesAndBackLeaves) {
     EXPECT_TRUE(program_.Files().empty());
 }
 
+TEST_F(SectionArticles, MenusStandInTheirPlacesInTheirColours) {
+    // Articles and tutorials at column 18, row 14, 44 wide and 7 rows; the
+    // gallery at column 53, row 8, 18 wide and 11 rows. Leaving with the
+    // last entry, "[ b a c k ]", leaves the menu on screen with the bar on
+    // that entry and the others in the normal colour.
+    const struct {
+        void (*section)();
+        const char* screen;
+        int x, y, width, rows;
+        Byte selected, normal;
+    } menus[] = {{ArticlesSection, "articles", 18, 14, 44, 7, 0x0A, 0x02},
+                 {TutorsSection, "tutors", 18, 14, 44, 7, 0x0C, 0x04},
+                 {GallerySection, "ansi", 53, 8, 18, 11, 0x0B, 0x03}};
+    for (const auto& m : menus) {
+        SCOPED_TRACE(m.screen);
+        if (FindResource(m.screen) == nullptr) continue;
+        memcon::Reset();
+        at_ = 0;
+        ChooseLast();
+        m.section();
+        const int last = m.y + m.rows - 1;
+        EXPECT_EQ(Row(last).substr(m.x - 1, 13), "[ b a c k ]  ");
+        for (int y = m.y; y <= last; ++y) {
+            const Byte want = y == last ? m.selected : m.normal;
+            EXPECT_EQ(At(m.x, y), want) << "row " << y;
+            EXPECT_EQ(At(m.x + m.width - 1, y), want) << "row " << y;
+        }
+        EXPECT_NE(At(m.x + m.width, last), m.selected) << "the bar ends with the menu's width";
+        EXPECT_NE(At(m.x - 1, last), m.selected);
+    }
+}
+
 TEST_F(SectionArticles, EscInTheSectionMenuStaysAndStartsOnTheFirstEntry) {
     SKIP_WITHOUT("articles", "article_hdr", "news");
     const uint32_t at = Next();

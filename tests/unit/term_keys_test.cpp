@@ -186,6 +186,19 @@ TEST(TermKeysSequences, RxvtModifiers) {
     EXPECT_EQ(One(ESC + ESC + "[A"), (Key{0x26, 72, 0, kEnh | kAlt})) << "rxvt's Alt+Up";
 }
 
+TEST(TermKeysSequences, RxvtAndLinuxConsoleShiftFunctionKeys) {
+    // Shift+F3..F10 have numbers of their own: 25 26 28 29 31 32 33 34.
+    const int codes[] = {25, 26, 28, 29, 31, 32, 33, 34};
+    for (int i = 0; i < 8; ++i) {
+        const int n = i + 3;
+        EXPECT_EQ(One(ESC + "[" + std::to_string(codes[i]) + "~"), (Key{uint16_t(0x6F + n), uint16_t(58 + n), 0, kShift}))
+            << "Shift+F" << n;
+    }
+    EXPECT_TRUE(Keys(ESC + "[27~").empty());
+    EXPECT_TRUE(Keys(ESC + "[30~").empty());
+    EXPECT_TRUE(Keys(ESC + "[35~").empty());
+}
+
 TEST(TermKeysSequences, KeypadInApplicationMode) {
     EXPECT_EQ(One(ESC + "OM"), (Key{0x0D, 28, 13, kEnh}));
     EXPECT_EQ(One(ESC + "Oo"), (Key{0x6F, 53, '/', kEnh}));
@@ -258,6 +271,85 @@ TEST(TermKeysTiming, EverySequenceSplitAtEveryByte) {
     }
 }
 
+// --- The input path with its clock: reads split anywhere, gaps of any length ----------
+
+namespace {
+
+constexpr uint64_t kMsNs = 1'000'000;
+constexpr uint64_t kWaitNs = termkeys::kEscWaitMs * kMsNs;
+
+// What the terminal's input loop does with Bytes cut at Cut and the second
+// piece arriving GapNs after the first: it looks at the clock before each
+// read (that time is older than the bytes it then reads) and after it, and
+// resolves unfinished input whenever it is due.
+std::vector<Key> SplitRead(const std::string& bytes, std::size_t cut, uint64_t gapNs) {
+    termkeys::KeyInput input;
+    std::vector<InputRecord> out;
+    const uint64_t t0 = 1000 * kMsNs;
+    input.ExpireIfDue(t0 - kMsNs, out);
+    input.Feed(bytes.substr(0, cut), t0, out);
+    input.ExpireIfDue(t0 - 1, out);  // the time read before this read
+    input.ExpireIfDue(t0, out);
+    // The loop wakes when the wait is over, or when the rest comes.
+    const int due = input.MsUntilDue(t0);
+    if (due >= 0 && static_cast<uint64_t>(due) * kMsNs <= gapNs) input.ExpireIfDue(t0 + due * kMsNs, out);
+    input.ExpireIfDue(t0 + gapNs - 1, out);
+    input.Feed(bytes.substr(cut), t0 + gapNs, out);
+    input.ExpireIfDue(t0 + gapNs, out);
+    input.ExpireIfDue(t0 + gapNs + kWaitNs, out);
+    EXPECT_FALSE(input.Pending());
+    return ToKeys(out);
+}
+
+const std::vector<std::string> kSequences = {
+    ESC + "[B", ESC + "OA", ESC + "[1;5A", ESC + "[15;2~", ESC + "[[B", ESC + ESC + "[B", ESC + "[25~", ESC + "Oo",
+};
+
+}  // namespace
+
+TEST(TermKeysTiming, ATimeReadBeforeTheBytesNeverExpiresThem) {
+    termkeys::KeyInput input;
+    std::vector<InputRecord> out;
+    input.Feed(ESC, 5000 * kMsNs, out);
+    input.ExpireIfDue(4999 * kMsNs, out);
+    input.ExpireIfDue(5000 * kMsNs + kWaitNs - 1, out);
+    EXPECT_TRUE(out.empty()) << "expired before its wait was over";
+    EXPECT_EQ(input.MsUntilDue(4999 * kMsNs), termkeys::kEscWaitMs + 1);
+    EXPECT_EQ(input.MsUntilDue(5000 * kMsNs + 1), termkeys::kEscWaitMs);
+    input.Feed("[", 5010 * kMsNs, out);
+    input.ExpireIfDue(5000 * kMsNs + kWaitNs, out);
+    EXPECT_TRUE(out.empty()) << "the wait runs from the last bytes";
+    input.Feed("B", 5055 * kMsNs, out);
+    EXPECT_EQ(ToKeys(out), (std::vector<Key>{{0x28, 80, 0, kEnh}}));
+    EXPECT_EQ(input.MsUntilDue(6000 * kMsNs), -1) << "nothing waits";
+}
+
+TEST(TermKeysTiming, SplitAtEveryByteWithinTheWaitIsTheSameKey) {
+    for (const std::string& seq : kSequences) {
+        const auto whole = Keys(seq);
+        ASSERT_EQ(whole.size(), 1u);
+        for (std::size_t cut = 1; cut < seq.size(); ++cut)
+            for (uint64_t gap : {uint64_t{0}, 15 * kMsNs, kWaitNs - kMsNs}) {
+                const auto keys = SplitRead(seq, cut, gap);
+                EXPECT_EQ(keys, whole) << "sequence " << seq.substr(1) << " cut at " << cut << " gap " << gap / kMsNs;
+            }
+    }
+}
+
+TEST(TermKeysTiming, SplitAtEveryByteAfterTheWaitIsTwoSeparateInputs) {
+    // Past the wait the first piece stands on its own: a lone ESC is the
+    // Esc key, and the rest is what its bytes say by themselves.
+    for (const std::string& seq : kSequences)
+        for (std::size_t cut = 1; cut < seq.size(); ++cut)
+            for (uint64_t gap : {kWaitNs, 200 * kMsNs}) {
+                auto expected = Keys(seq.substr(0, cut));
+                const auto rest = Keys(seq.substr(cut));
+                expected.insert(expected.end(), rest.begin(), rest.end());
+                EXPECT_EQ(SplitRead(seq, cut, gap), expected) << "sequence " << seq.substr(1) << " cut at " << cut;
+            }
+    EXPECT_EQ(SplitRead(ESC + "[B", 1, 200 * kMsNs).front(), (Key{0x1B, 1, 27, 0}));
+}
+
 TEST(TermKeysTiming, KeysBackToBackInOneRead) {
     const auto keys = Keys("a" + ESC + "[A" + ESC + "OQ\r" + ESC + "[3~b");
     ASSERT_EQ(keys.size(), 6u);
@@ -311,6 +403,20 @@ TEST(TermKeysGarbage, AControlByteBreaksASequenceOff) {
     EXPECT_EQ(Keys(ESC + "[1" + ESC + "[B"), (std::vector<Key>{{0x28, 80, 0, kEnh}}));
 }
 
+TEST(TermKeysGarbage, AnOverLongSequenceIsDroppedWholeOrSplit) {
+    // Over-long parameters name no key, read whole or a byte at a time.
+    // The second has an intermediate byte among its parameters.
+    for (const std::string& longOne : {ESC + "[::::::::::" + std::string(40, '6') + ";5A",
+                                       ESC + "[" + std::string(40, ':') + ")" + std::string(30, ':') + "1P"}) {
+        EXPECT_EQ(Keys(longOne + "k"), (std::vector<Key>{{'K', 37, 'k', 0}}));
+        Decoder d;
+        std::vector<InputRecord> out;
+        for (char c : longOne + "k") d.Feed(std::string(1, c), out);
+        d.Expire(out);
+        EXPECT_EQ(ToKeys(out), (std::vector<Key>{{'K', 37, 'k', 0}}));
+    }
+}
+
 TEST(TermKeysGarbage, AnEndlessSequenceKeepsMemoryBoundedAndTypesNothing) {
     Decoder d;
     std::vector<InputRecord> out;
@@ -358,6 +464,14 @@ TEST_F(TerminalKeyBytes, ExtendedKeysGetTheirPcCodes) {
     EXPECT_EQ(Typed(ESC + "[5^"), Ext(132));
     EXPECT_EQ(Typed(ESC + "[3~"), Ext(83));
     EXPECT_EQ(Typed(ESC + "Oo"), Ext(53)) << "keypad slash";
+    EXPECT_EQ(Typed(ESC + "[25~"), Ext(86)) << "Shift+F3";
+    EXPECT_EQ(Typed(ESC + "[34~"), Ext(93)) << "Shift+F10";
+}
+
+TEST_F(TerminalKeyBytes, TheApplicationKeypadStillTypesDigitsAndEnter) {
+    EXPECT_EQ(Typed(ESC + "Op" + ESC + "Oq" + ESC + "Ou" + ESC + "Oy"), (std::vector<int>{'0', '1', '5', '9'}));
+    EXPECT_EQ(Typed(ESC + "OM"), std::vector<int>{13});
+    EXPECT_EQ(Typed(ESC + "Ok" + ESC + "Om" + ESC + "Oj" + ESC + "On"), (std::vector<int>{'+', '-', '*', '.'}));
 }
 
 TEST_F(TerminalKeyBytes, OrdinaryKeysAndAlt) {

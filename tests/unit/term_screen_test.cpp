@@ -5,9 +5,11 @@
 // PC palette in both colour modes, and the bytes that give the terminal
 // back.
 #include <gtest/gtest.h>
+
 #include <iconv.h>
 
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <optional>
 #include <random>
@@ -394,10 +396,36 @@ TEST(Cp437Glyphs, RawBytesNeverIncludeControls) {
         ASSERT_EQ(s.size(), 1u);
         const auto out = static_cast<unsigned char>(s[0]);
         EXPECT_TRUE(out >= 0x20 && out != 0x7F) << b;
-        if (b >= 0x20 && b != 0x7F) {
+        EXPECT_FALSE(out >= 0x80 && out < 0xA0) << b << ": a C1 control to an 8-bit terminal";
+        if ((b >= 0x20 && b < 0x7F) || b >= 0xA0) {
             EXPECT_EQ(out, b);
+        } else if (b >= 0x80) {
+            EXPECT_TRUE(std::isalpha(out)) << b << ": an accented letter or a currency sign";
         }
     }
+    // The letters without their accents: C cedilla, e acute, A ring, O and
+    // U umlaut, the cent and pound signs, the florin.
+    const std::pair<int, char> lookAlikes[] = {{0x80, 'C'}, {0x82, 'e'}, {0x8F, 'A'}, {0x99, 'O'},
+                                               {0x9A, 'U'}, {0x9B, 'c'}, {0x9C, 'L'}, {0x9F, 'f'}};
+    for (const auto& [b, want] : lookAlikes) EXPECT_EQ(termscreen::GlyphBytes(static_cast<uint8_t>(b), false), std::string(1, want));
+}
+
+TEST(Cp437Glyphs, Utf8IsDecidedFromTheLocaleNames) {
+    EXPECT_TRUE(cp437::NamesUtf8("en_US.UTF-8"));
+    EXPECT_TRUE(cp437::NamesUtf8("C.utf8"));
+    EXPECT_TRUE(cp437::NamesUtf8("de_DE.Utf-8@euro"));
+    EXPECT_FALSE(cp437::NamesUtf8("C"));
+    EXPECT_FALSE(cp437::NamesUtf8("POSIX"));
+    EXPECT_FALSE(cp437::NamesUtf8("en_US.ISO-8859-1"));
+    EXPECT_FALSE(cp437::NamesUtf8("ANSI_X3.4-1968"));
+    // LC_ALL, then LC_CTYPE, then LANG: the first one set decides.
+    EXPECT_TRUE(cp437::EnvironmentSaysUtf8(nullptr, nullptr, "en_US.UTF-8"));
+    EXPECT_TRUE(cp437::EnvironmentSaysUtf8("", "", "en_US.UTF-8")) << "empty counts as not set";
+    EXPECT_FALSE(cp437::EnvironmentSaysUtf8("C", nullptr, "en_US.UTF-8"));
+    EXPECT_FALSE(cp437::EnvironmentSaysUtf8(nullptr, "POSIX", "en_US.UTF-8"));
+    EXPECT_TRUE(cp437::EnvironmentSaysUtf8(nullptr, "xx_YY.utf8", "C"));
+    EXPECT_TRUE(cp437::EnvironmentSaysUtf8("fr_FR.UTF-8", "C", "C"));
+    EXPECT_FALSE(cp437::EnvironmentSaysUtf8(nullptr, nullptr, nullptr));
 }
 
 // --- Colours ------------------------------------------------------------------------------
@@ -704,16 +732,11 @@ TEST(TermScreen, NextFreeRowIsBelowTheLastVisibleContent) {
 TEST(TermLeave, GivesModesBackAndPlacesTheCursorBelowTheContent) {
     char buf[termscreen::kLeaveMax];
     std::string s(buf, termscreen::FormatLeave(buf, 11, 25));
-    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b[12H");
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[12H");
     s.assign(buf, termscreen::FormatLeave(buf, 25, 25));
-    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b[25H\r\n") << "below the last row: one line scrolls";
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[25H\r\n") << "below the last row: one line scrolls";
     s.assign(buf, termscreen::FormatLeave(buf, 0, 25));
-    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b[1H");
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[1H");
     EXPECT_LE(termscreen::FormatLeave(buf, 2000000000, 2000000000), termscreen::kLeaveMax);
 }
 
-TEST(TermLeave, TooSmallMessageNamesTheSize) {
-    const std::string s = termscreen::TooSmallMessage(60, 20);
-    EXPECT_NE(s.find("please make the terminal at least 80x25 (now 60x20)"), std::string::npos);
-    EXPECT_LT(s.find("\x1b[2J"), s.find("please")) << "cleared first";
-}

@@ -259,15 +259,17 @@ TEST_F(Viewer, LongLinesAreCutAtWidthMinusOne) {
     EXPECT_EQ(TextRow(0), longLine.substr(2, W - 1));
     EXPECT_EQ(TextRow(1), "ort");
 
-    // End: longest line 30 - Width 20 - 1 = 9 characters scrolled out.
+    // End: the longest line's last character stands in the last text
+    // column, the one left of the scroll bar.
     Keys({KeyEnd});
     ViewUntilOutOfKeys();
-    EXPECT_EQ(TextRow(0), longLine.substr(9, W - 1));
+    EXPECT_EQ(TextRow(0), "lmnopqrstuvwxyz0123");
+    EXPECT_EQ(Ch(BarCol - 1, Y), '3');
     EXPECT_EQ(TextRow(1), "");
 
     Keys({KeyEnd, KeyLeft});
     ViewUntilOutOfKeys();
-    EXPECT_EQ(TextRow(0), longLine.substr(8, W - 1));
+    EXPECT_EQ(TextRow(0), "klmnopqrstuvwxyz012");
 
     Keys({KeyEnd, KeyHome});
     ViewUntilOutOfKeys();
@@ -410,6 +412,10 @@ TEST_F(Viewer, MatchNearTheEndShowsAFullLastPage) {
     ViewUntilOutOfKeys();
     EXPECT_EQ(TextRow(0), "line15") << "the line index is clamped before drawing";
     EXPECT_EQ(TextRow(H), "line19");
+    // The match is highlighted where it stands, on the fourth row.
+    EXPECT_EQ(TextRow(3), "needle");
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(At(X + i, Y + 3), 0x47) << i;
+    for (int row : {0, 1, 2, 4}) EXPECT_EQ(At(X, Y + row), 0x07) << "row " << row;
 }
 
 TEST_F(Viewer, HighlightKeepsTheForegroundOfTheColoursInForce) {
@@ -528,6 +534,22 @@ TEST_F(Viewer, FindAgainGoesToTheNextMatch) {
     EXPECT_EQ(At(X, Y), 0x47);
 }
 
+TEST_F(Viewer, FindAgainWalksEveryMatchOnTheLastPage) {
+    // Matches on lines 16, 17 and 19 of 20: the last page (lines 15..19)
+    // holds them all, so each stands below the first row.
+    Load(Lines(20, {{16, "a needle"}, {17, "b needle"}, {19, "c needle"}}));
+    const std::pair<int, std::string> expected[] = {{1, "a needle"}, {2, "b needle"}, {4, "c needle"}};
+    for (int presses = 0; presses < 3; ++presses) {
+        const auto& [row, text] = expected[presses];
+        Find("needle");
+        for (int i = 0; i < presses; ++i) memcon::PressCtrl('g');
+        ViewUntilOutOfKeys();
+        EXPECT_EQ(TextRow(0), "line15");
+        EXPECT_EQ(TextRow(row), text);
+        for (int r = 0; r <= H; ++r) EXPECT_EQ(At(X + 2, Y + r), r == row ? 0x47 : 0x07) << text << " row " << r;
+    }
+}
+
 TEST_F(Viewer, FindAgainAtTheEndAndWithoutAWordDoesNothing) {
     // The only match is on the last line: Ctrl+G shows nothing new.
     Load(Lines(11, {{10, "needle"}}));
@@ -630,7 +652,7 @@ TEST_F(ViewerSave, WritesEveryLineWithCrLfReplacingAFile) {
     Save(dir_ / "linked.txt");
     ViewUntilOutOfKeys();
     EXPECT_EQ(ReadFile(dir_ / "out.txt"), "first |15line\r\nsecond\r\n\r\nlast\r\n");
-    EXPECT_EQ(At(X, Y), 0x47) << "the highlight is left as it was";
+    EXPECT_EQ(At(X, Y + 1), 0x47) << "the highlight is left as it was, on the second line";
     EXPECT_EQ(ReadFile(dir_ / "out.txt.part"), "mine");
     EXPECT_EQ(ReadFile(dir_ / "victim"), "kept") << "the link is replaced, not followed";
     EXPECT_EQ(ReadFile(dir_ / "linked.txt"), ReadFile(dir_ / "out.txt"));

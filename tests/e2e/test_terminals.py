@@ -1,0 +1,197 @@
+"""The terminals readers have: an 80x24 or narrower terminal gets the
+magazine clipped with a notice, a UTF-8 locale that is not installed still
+gets UTF-8, a non-UTF-8 locale gets raw code page 437 bytes without C1
+controls, arrow keys split over two reads stay arrow keys, and the viewer's
+search highlights the match on its own row and finds every match."""
+
+import os
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Terminal  # noqa: E402
+
+MAIN_ENTRY = "a r t i c l e s"   # the main menu's second entry
+LOGO_TEXT = "d e c e m b e r"
+NOTICE = "Screen cut off"
+
+
+def installed_locales():
+    try:
+        return set(os.popen("locale -a 2>/dev/null").read().split())
+    except OSError:
+        return set()
+
+
+class SmallTerminals(unittest.TestCase):
+    def test_80x24_shows_the_menu_clipped_with_a_notice_a_key_hides(self):
+        with Terminal(rows=24) as t:
+            where = t.wait_for_text(NOTICE, timeout=10)
+            self.assertEqual(where[1], 24, "the notice stands on the last row shown")
+            self.assertIn("80x24", t.row(24))
+            x, y = t.wait_for_text(MAIN_ENTRY, timeout=30)
+            t.settle()
+            # A new size brings the notice back; the first key only hides it.
+            t.resize(80, 23)
+            where = t.wait_for_text(NOTICE)
+            self.assertEqual(where[1], 23)
+            t.key("down")
+            t.wait_for_gone(NOTICE)
+            t.idle(0.4)
+            self.assertTrue(t.alive())
+            self.assertEqual(t.colours(x, y)[0], 8, "the key only hid the notice")
+            t.key("down")
+            t.idle(0.4)
+            self.assertNotEqual(t.colours(x, y)[0], 8, "the next key moves the bar")
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0, t.dump())
+
+    def test_the_notice_goes_by_itself_and_returns_with_a_new_size(self):
+        with Terminal(rows=24) as t:
+            t.wait_for_text(NOTICE, timeout=30)
+            t.wait_for_gone(NOTICE, timeout=10)
+            self.assertIsNotNone(t.find(MAIN_ENTRY))
+            t.resize(60, 20)
+            where = t.wait_for_text(NOTICE)
+            self.assertEqual(where[1], 20)
+            self.assertIn("60x20", t.row(20))
+            self.assertTrue(t.alive())
+            t.resize(80, 25)
+            t.wait_for_gone(NOTICE)
+            t.wait_for_text(MAIN_ENTRY)
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0, t.dump())
+
+    def test_a_narrow_terminal_shows_the_left_part(self):
+        with Terminal(cols=64, rows=25) as t:
+            t.wait_for_text(NOTICE, timeout=10)
+            t.wait_for_text("a r t i c l", timeout=30)
+            t.settle()
+            self.assertTrue(all(len(t.row(y)) <= 64 for y in range(1, 26)))
+            self.assertIn("\u2554", t.text(), "the menu's frame corner is in view")
+            t.wait_for_gone(NOTICE, timeout=10)
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0, t.dump())
+
+
+class Locales(unittest.TestCase):
+    def test_a_utf8_locale_that_is_not_installed_still_gets_utf8(self):
+        name = "en_US.UTF-8"
+        if name in installed_locales() or "en_US.utf8" in installed_locales():
+            self.skipTest(f"{name} is installed here")
+        with Terminal(env={"LANG": name}) as t:
+            t.wait_for_text(LOGO_TEXT, timeout=10)
+            self.assertIn("\u2588", t.text(), "the logo's blocks arrive as UTF-8")
+            t.wait_for_text(MAIN_ENTRY, timeout=30)
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0)
+
+    def test_a_plain_locale_gets_raw_code_page_bytes_without_c1_controls(self):
+        with Terminal(env={"LANG": "C"}) as t:
+            t.wait_for_text(MAIN_ENTRY, timeout=30)
+            t.settle()
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0)
+            raw = bytes(t.output)
+            self.assertIn(b"\xdb", raw, "the full block as its code page byte")
+            self.assertNotIn("\u2588".encode(), raw, "no UTF-8")
+            c1 = sorted({b for b in raw if 0x80 <= b < 0xA0})
+            self.assertEqual(c1, [], "bytes a terminal would take as C1 controls")
+
+
+class SplitKeys(unittest.TestCase):
+    def split_down(self, t, gap=0.015):
+        t.send(b"\x1b")
+        time.sleep(gap)
+        t.send(b"[B")
+
+    def test_an_arrow_split_over_two_reads_is_the_arrow(self):
+        with Terminal() as t:
+            x, y = t.wait_for_text(MAIN_ENTRY, timeout=30)
+            t.settle()
+            for attempt in range(8):
+                t.key("home")
+                t.idle(0.2)
+                self.assertEqual(t.colours(x, y)[0], 8, f"try {attempt}: bar not on the first entry")
+                self.split_down(t)
+                t.idle(0.3)
+                self.assertTrue(t.alive(), f"try {attempt}: the split arrow left the magazine")
+                self.assertNotEqual(t.colours(x, y)[0], 8, f"try {attempt}: the bar did not move")
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0, t.dump())
+
+    def test_holding_down_during_start_up_never_quits(self):
+        with Terminal() as t:
+            end = time.monotonic() + 3
+            while time.monotonic() < end:
+                self.split_down(t, gap=0.01)
+                t.pump(0.02)
+            t.wait_for_text(MAIN_ENTRY, timeout=30)
+            t.idle(0.5)
+            self.assertTrue(t.alive(), t.dump())
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0, t.dump())
+
+
+class ViewerSearch(unittest.TestCase):
+    # The about page: its text in rows 5 to 22.
+    TOP, BOTTOM = 5, 22
+
+    def open_about(self, t):
+        t.wait_for_text(MAIN_ENTRY, timeout=30)
+        t.key("home")
+        for _ in range(4):
+            t.key("down")
+        t.key("enter")
+        t.wait_for_text("ABOUT QUIX MAGAZINE")
+        t.settle()
+
+    def find(self, t, word, again=0):
+        t.ctrl("f")
+        t.wait_for_text("Enter word to find:")
+        t.ctrl("y")
+        t.send(word)
+        t.key("enter", "enter")
+        t.wait_for_gone("Enter word to find:")
+        for _ in range(again):
+            t.ctrl("g")
+        t.settle()
+
+    def highlighted_rows(self, t):
+        """The window rows with a cell on a red background."""
+        return [y for y in range(self.TOP, self.BOTTOM + 1)
+                if any(t.colours(x, y)[1] == 4 for x in range(1, 80))]
+
+    def test_a_match_on_the_last_page_is_highlighted_on_its_own_row(self):
+        with Terminal() as t:
+            self.open_about(t)
+            self.find(t, "simply runs")
+            rows = self.highlighted_rows(t)
+            self.assertEqual(len(rows), 1, t.dump())
+            self.assertIn("simply runs", t.row(rows[0]), t.dump())
+
+    def test_find_again_reaches_every_match(self):
+        with Terminal() as t:
+            self.open_about(t)
+            path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "content",
+                                "abouttxt.txt")
+            with open(path, encoding="latin-1") as f:
+                count = sum(1 for line in f if "magazine" in line.lower())
+            seen = []
+            self.find(t, "magazine")
+            for _ in range(count + 1):
+                rows = self.highlighted_rows(t)
+                self.assertEqual(len(rows), 1, t.dump())
+                text = t.row(rows[0])
+                self.assertIn("magazine", text.lower(), t.dump())
+                seen.append((t.row(self.TOP), rows[0]))
+                t.ctrl("g")
+                t.settle()
+            # Every match was shown once; the last Ctrl+G found no more.
+            self.assertEqual(len(set(seen[:count])), count, seen)
+            self.assertEqual(seen[count], seen[count - 1])
+
+
+if __name__ == "__main__":
+    unittest.main()
