@@ -11,7 +11,7 @@
 #include <iterator>
 #include <vector>
 
-#include "console/m_Console.h"
+#include "app/workfiles.h"
 #include "fuzz_common.h"
 
 namespace {

@@ -95,12 +95,18 @@ TEST_F(Wipes, StepsComeInTheirOrder) {
     int sleeps = 0;
     memcon::OnSleep([&] {
         ++sleeps;
-        if (sleeps == 1) EXPECT_TRUE(Blank(2, 1, 2, 1) && Untouched(2, 2, 2, 25) && Untouched(1, 1, 1, 25));
-        if (sleeps == 26) EXPECT_TRUE(Blank(2, 1, 2, 25) && Blank(4, 1, 4, 1) && Untouched(4, 2, 4, 25));
+        if (sleeps == 1) {
+            EXPECT_TRUE(Blank(2, 1, 2, 1) && Untouched(2, 2, 2, 25) && Untouched(1, 1, 1, 25));
+        }
+        if (sleeps == 26) {
+            EXPECT_TRUE(Blank(2, 1, 2, 25) && Blank(4, 1, 4, 1) && Untouched(4, 2, 4, 25));
+        }
         if (sleeps == 1000) {
             for (int x = 1; x <= 80; ++x) EXPECT_EQ(Blank(x, 1, x, 25), x % 2 == 0) << "column " << x;
         }
-        if (sleeps == 1001) EXPECT_TRUE(Blank(1, 1, 1, 1) && Untouched(1, 2, 1, 25));
+        if (sleeps == 1001) {
+            EXPECT_TRUE(Blank(1, 1, 1, 1) && Untouched(1, 2, 1, 25));
+        }
     });
     ColumnWipe();
     EXPECT_EQ(sleeps, 2000);
