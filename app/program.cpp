@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -14,6 +15,10 @@
 #include "articles.h"
 #include "main_menu.h"
 #include "resources.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 std::string AsciiSuffix;
 bool SilentMode = false;
@@ -30,6 +35,22 @@ namespace {
 
 // The folder of the executable itself, wherever it was started from.
 std::string ExecutableFolder(const char* argv0) {
+#ifdef _WIN32
+    // The path in the system's ANSI code page, the one the program's file
+    // names are in.
+    std::wstring wide(MAX_PATH, L'\0');
+    DWORD length = 0;
+    while ((length = GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()))) == wide.size())
+        wide.resize(wide.size() * 2);
+    if (length > 0) {
+        wide.resize(length);
+        const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        std::string path(static_cast<std::size_t>(bytes > 0 ? bytes : 1), '\0');
+        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, path.data(), bytes, nullptr, nullptr);
+        path.resize(std::strlen(path.c_str()));
+        return AddSlash(std::filesystem::path(path).parent_path().string());
+    }
+#endif
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error || self.empty()) self = std::filesystem::absolute(argv0 ? argv0 : "", error);
@@ -38,6 +59,12 @@ std::string ExecutableFolder(const char* argv0) {
 
 void RemoveIfFile(const std::string& name) {
     if (!name.empty() && IsFile(name)) std::remove(name.c_str());
+}
+
+// The files the program keeps while it runs.
+void RemoveWorkingFiles() {
+    RemoveIfFile(SoundLibraryFile);
+    for (const char* name : {"music.mod", "articles.ans", "tutors.ans", "menu1.ans"}) RemoveIfFile(ProgramDir + name);
 }
 
 // Input has ended for good (the terminal went away, or standard input was
@@ -120,13 +147,13 @@ void ExitScreen() {
             WriteLine("hmm... something went wrong. but who cares. c ya");
     }
     ClearHeaderFields();
-    RemoveIfFile(SoundLibraryFile);
-    for (const char* name : {"music.mod", "articles.ans", "tutors.ans", "menu1.ans"}) RemoveIfFile(ProgramDir + name);
+    RemoveWorkingFiles();
 }
 
 int RunMagazine(int argc, char** argv) {
     InitConsole();
     conapi::SetEndOfInputHandler(LeaveAtEndOfInput);
+    conapi::SetCleanupHandler(RemoveWorkingFiles);
     SetRendererArguments(argc, argv);
     ClearScreen();
     ResetTerminal();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <utility>
 
 #include "term_cells.h"
 
@@ -27,6 +28,7 @@ struct MemoryConsole {
     uint64_t sleepCalls = 0;
     uint64_t writeCalls = 0;
     void (*endOfInput)() = nullptr;
+    void (*cleanup)() = nullptr;
 };
 
 MemoryConsole& Con() {
@@ -119,6 +121,7 @@ void Sleep(int ms) {
 uint32_t TickCount() { return Con().now; }
 
 void SetEndOfInputHandler(void (*handler)()) { Con().endOfInput = handler; }
+void SetCleanupHandler(void (*handler)()) { Con().cleanup = handler; }
 
 }  // namespace conapi
 
@@ -136,6 +139,7 @@ void Reset(int rows) {
     con.sleepCalls = 0;
     con.writeCalls = 0;
     con.endOfInput = nullptr;
+    con.cleanup = nullptr;
 }
 
 void PushEvent(const InputRecord& rec, uint32_t atMs) {
@@ -241,5 +245,9 @@ Coord CursorPos() { return Con().cursor; }
 bool CursorVisible() { return Con().cursorVisible; }
 int16_t Rows() { return static_cast<int16_t>(Con().cells.Rows()); }
 uint64_t WriteCalls() { return Con().writeCalls; }
+
+void TakeConsoleAway() {
+    if (auto cleanup = std::exchange(Con().cleanup, nullptr)) cleanup();
+}
 
 }  // namespace memcon

@@ -58,5 +58,8 @@ bool CursorVisible();
 int16_t Rows();
 // Calls of each kind of cell operation since Reset.
 uint64_t WriteCalls();
+// Acts as the platform does when the console is taken from the program from
+// outside: calls the clean-up handler once.
+void TakeConsoleAway();
 
 }  // namespace memcon

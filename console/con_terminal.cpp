@@ -146,6 +146,7 @@ struct Terminal {
     bool inputEnded = false;
     bool inEndHandler = false;
     void (*endHandler)() = nullptr;
+    void (*cleanupHandler)() = nullptr;
     struct sigaction oldActions[kSignalCount]{};
     conterm::OutputStats stats;
 };
@@ -503,5 +504,9 @@ void Sleep(int ms) {
 uint32_t TickCount() { return static_cast<uint32_t>(NowNs() / kMs); }
 
 void SetEndOfInputHandler(void (*handler)()) { T().endHandler = handler; }
+
+// Signals end the process with the terminal restored; the handler is not
+// called from a signal handler (see conapi.h).
+void SetCleanupHandler(void (*handler)()) { T().cleanupHandler = handler; }
 
 }  // namespace conapi

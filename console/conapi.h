@@ -7,7 +7,7 @@
 //   con_terminal.cpp  POSIX terminals (the default build)
 //   con_memory.cpp    an in-memory console with scripted input and a virtual
 //                     clock, for the unit tests
-//   con_win32.cpp     the native Windows console (to be filled in)
+//   con_win32.cpp     the native Windows console (kernel32)
 // No virtual calls: the program calls these functions directly.
 #pragma once
 
@@ -110,5 +110,14 @@ uint32_t TickCount();
 // program leaves through its normal exit path. If no handler is set, or the
 // handler returns, the process ends with status 0.
 void SetEndOfInputHandler(void (*handler)());
+
+// Called once when the console is taken from the program from outside while
+// it runs (on Windows: Ctrl+Break, the console window closed, log-off or
+// shut-down), after the console has been given back and before the process
+// ends; it removes the program's working files and must not touch the
+// console. It runs on a thread of its own. The terminal back-end keeps the
+// handler but ends on signals without calling it: no handler may run inside
+// a signal handler.
+void SetCleanupHandler(void (*handler)());
 
 }  // namespace conapi
