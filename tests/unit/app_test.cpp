@@ -384,6 +384,22 @@ TEST_F(AppExitScreen, UsableMusicIsReleasedWithoutAMessage) {
     for (int y = 1; y <= 25; ++y) ASSERT_EQ(Row(y), "") << y;
 }
 
+TEST_F(AppExitScreen, ConsoleTakenAwayFromOutsideRemovesTheWorkingFiles) {
+    // The start-up hands the console a clean-up for the ways out that do not
+    // pass the exit screen (the console window closed, Ctrl+Break).
+    std::vector<std::string> args = {"quixmag", "--silent", "--help"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    ASSERT_EQ(RunMagazine(static_cast<int>(argv.size()), argv.data()), 0);
+    ProgramDir = program_.Slashed();
+    MakeFiles();
+    memcon::TakeConsoleAway();
+    EXPECT_EQ(program_.Files(), (std::vector<std::string>{"about.ans", "menu3.ans", "saved.ans"}));
+    MakeFiles();
+    memcon::TakeConsoleAway();
+    EXPECT_TRUE(Exists(program_ / "menu1.ans")) << "the clean-up runs once";
+}
+
 using AppExitScreenDeathTest = AppExitScreen;
 
 TEST_F(AppExitScreenDeathTest, HotKeyXEndsTheProgramWithZeroAfterTheExitScreen) {
