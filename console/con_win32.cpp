@@ -172,6 +172,10 @@ conapi::InputRecord Translate(const INPUT_RECORD& raw) {
         rec.ScanCode = key.wVirtualScanCode;
         rec.Char = static_cast<uint8_t>(key.uChar.AsciiChar);
         rec.ControlState = key.dwControlKeyState;
+        // A Windows console reports the Esc key with its character 27; Wine
+        // on a Unix terminal leaves the character out, which would make Esc
+        // an extended key.
+        if (rec.VirtualKey == VK_ESCAPE && rec.Char == 0) rec.Char = 27;
     } else {
         rec.Type = raw.EventType == FOCUS_EVENT ? conapi::EventType::Focus : conapi::EventType::Other;
         rec.KeyDown = false;
@@ -225,6 +229,11 @@ void Open() {
         // Input mode 0: keys as records, no line editing, no echo, and
         // Ctrl+C a key like any other instead of a break.
         if (w.inputIsConsole) SetConsoleMode(w.in, 0);
+        // Wine's console on a Unix terminal starts taking keys from the
+        // terminal only once the input handle has been waited on; until then
+        // counting pending records finds none, and a program that only polls
+        // (the ANSI renderer, the light-bar's animation) would never see a key.
+        if (w.inputIsConsole) WaitForSingleObject(w.in, 0);
         SetConsoleOutputCP(437);
         SetConsoleCP(437);
         w.open = true;
