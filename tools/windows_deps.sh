@@ -12,6 +12,7 @@
 # is the folder to hand to CMake as QUIX_WINDOWS_DEPS.
 set -euo pipefail
 
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 work=$(mkdir -p "$1" && cd "$1" && pwd)
 cache_root=${QUIX_WINDOWS_CACHE:-/var/cache/quixmag-windows}
 host=x86_64-w64-mingw32
@@ -88,22 +89,11 @@ rm -rf "$stage"
 mkdir -p "$stage"
 
 # --- SDL2: CMake with a MinGW toolchain file, static only --------------------
-cat > "$work/mingw-toolchain.cmake" <<EOF
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER $host-gcc-posix)
-set(CMAKE_CXX_COMPILER $host-g++-posix)
-set(CMAKE_RC_COMPILER $host-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/$host)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-EOF
 
 log "building SDL2 $sdl2_version"
 rm -rf "$work/sdl2-build"
 cmake -S "$sdl2_src" -B "$work/sdl2-build" -G "Unix Makefiles" \
-    -DCMAKE_TOOLCHAIN_FILE="$work/mingw-toolchain.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="$top/tools/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$stage" \
     -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON >&2
 cmake --build "$work/sdl2-build" -j"$jobs" >&2
@@ -116,7 +106,7 @@ mkdir -p "$work/openmpt-build"
 (
     cd "$work/openmpt-build"
     "$openmpt_src/configure" --host=$host --prefix="$stage" \
-        CC=$host-gcc-posix CXX=$host-g++-posix \
+        CC=$host-gcc-posix CXX=$host-g++-posix CFLAGS=-O2 CXXFLAGS=-O2 \
         --enable-static --disable-shared \
         --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc \
         --without-zlib --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile \
