@@ -4,7 +4,7 @@
 # capitals; NAME=path for others). The resource compiler then pulls in the
 # bytes unchanged.
 #
-#   cmake -DOUT=quixmag.rc -DFILES="a.ans;b.txt;SOUNDLIB=soundlib.dll" -P make_rc.cmake
+#   cmake -DOUT=quixmag.rc -DFILES="a.ans|b.txt|SOUNDLIB=soundlib.dll" -P make_rc.cmake
 #
 # Names that are not plain (letters, digits, underscore) are skipped, as in
 # the table of the other builds.
@@ -12,6 +12,8 @@ if(NOT OUT)
   message(FATAL_ERROR "make_rc: OUT is not set")
 endif()
 
+# The items are separated by "|" (a ";" would split the command line).
+string(REPLACE "|" ";" FILES "${FILES}")
 set(entries "")
 foreach(item IN LISTS FILES)
   if(item STREQUAL "")
