@@ -209,8 +209,8 @@ class WindowsMagazineTest(unittest.TestCase):
         self.assertGreater(peak, 0.01, "the samples are not silent")
         self.assertLessEqual(peak, 1.0)
 
-        with open(mag.folder + "/music.mod", "rb") as f:
-            first = f.read()
+        with open(os.path.join(os.path.dirname(__file__), "..", "..", "content", "music3.xm"), "rb") as f:
+            third = f.read()
         term.send("t")
         term.wait_for_text("c o l d   c i r c u i t", timeout=SLOW)
         term.idle(0.5)
@@ -218,19 +218,22 @@ class WindowsMagazineTest(unittest.TestCase):
         deadline = time.monotonic() + SLOW
         while True:
             with open(mag.folder + "/music.mod", "rb") as f:
-                if f.read() != first:
+                if f.read() == third:
                     break
             self.assertLess(time.monotonic(), deadline, "the third track was not written")
             term.pump(0.1)
-        with open(os.path.join(os.path.dirname(__file__), "..", "..", "content", "music3.xm"), "rb") as f:
-            third = f.read()
-        with open(mag.folder + "/music.mod", "rb") as f:
-            self.assertEqual(f.read(), third)
 
         term.key("end", "enter")  # [ c l o s e ]
-        mag.main_menu()
-        term.send("x")
-        self.assertEqual(term.wait_exit(timeout=SLOW), 0)
+        # The main screen is drawn again under the menu, which is already
+        # shown: a key sent while it is drawn only finishes the drawing.
+        for _ in range(SLOW // 10):
+            term.send("x")
+            try:
+                status = term.wait_exit(timeout=10)
+                break
+            except AssertionError:
+                continue
+        self.assertEqual(status, 0)
         self.assertEqual(mag.files(), [], "library, module and screen are removed at the end")
         self.assertEqual(mag.work_files(), [])
 
