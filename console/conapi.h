@@ -7,7 +7,7 @@
 //   con_terminal.cpp  POSIX terminals (the default build)
 //   con_memory.cpp    an in-memory console with scripted input and a virtual
 //                     clock, for the unit tests
-//   con_win32.cpp     the native Windows console (to be filled in)
+//   con_win32.cpp     the native Windows console (kernel32)
 // No virtual calls: the program calls these functions directly.
 #pragma once
 

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine for the magazine, builds it, and then either
-# starts it (default) or runs the whole test suite (--test).
+# starts it (default), runs the whole test suite (--test), or builds the
+# Windows executable (--windows).
 #
-#   bash tools/setup.sh          install what is missing, build, start
-#   bash tools/setup.sh --test   install what is missing, build, run all tests
-#   bash tools/setup.sh --package   build the Debian package and the Windows zip into dist/
+#   bash tools/setup.sh            install what is missing, build, start
+#   bash tools/setup.sh --test     install what is missing, build both, run all tests
+#   bash tools/setup.sh --windows  install what is missing, build build-windows/quixmag.exe
+#   bash tools/setup.sh --package  build the Debian package and the Windows zip into dist/
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
+build_windows="$top/build-windows"
 mode=${1:-run}
 
 packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev libtomlplusplus-dev python3 python3-pyte)
@@ -19,6 +22,12 @@ packages+=(dpkg-dev lintian groff-base ansilove)
 packages+=(openssh-server openssh-client tmux)
 # The fuzz targets (clang with libFuzzer).
 packages+=(clang libclang-rt-14-dev)
+# The Windows build: the MinGW-w64 cross compilers, dpkg-dev for the
+# libraries' source packages, and Wine to run the Windows tests.
+windows_packages=(mingw-w64 dpkg-dev wine wine64)
+case "$mode" in
+    --test | --windows | --package) packages+=("${windows_packages[@]}") ;;
+esac
 
 install_missing() {
     local missing=()
@@ -29,7 +38,7 @@ install_missing() {
         echo "== installing: ${missing[*]}"
         export DEBIAN_FRONTEND=noninteractive
         apt-get update -qq
-        apt-get install -y -qq "${missing[@]}" >/dev/null
+        apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" >/dev/null
     fi
 }
 
@@ -37,6 +46,35 @@ build_all() {
     echo "== building"
     cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$build" -j"$(nproc)"
+}
+
+# The Windows executable, cross-built with MinGW-w64. The static libopenmpt
+# and SDL2 come from tools/windows_deps.sh, which builds them once per
+# machine and version and keeps them outside the clone.
+build_windows_all() {
+    echo "== building for Windows"
+    local deps
+    deps=$(bash "$top/tools/windows_deps.sh" "$build_windows/deps" | tail -n1)
+    cmake -S "$top" -B "$build_windows" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$top/tools/mingw-w64.cmake" -DQUIX_WINDOWS_DEPS="$deps" \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v wine || echo wine)" >/dev/null
+    cmake --build "$build_windows" -j"$(nproc)" "$@"
+    echo "== $build_windows/quixmag.exe"
+}
+
+# Wine keeps its Windows folder tree (the prefix) inside the build folder;
+# its first start creates it, which takes a while: done once, before any
+# timed test.
+wine_environment() {
+    export WINEPREFIX="$build_windows/wine"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="  # no .NET or browser engine wanted
+    unset DISPLAY WAYLAND_DISPLAY
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "== creating the Wine prefix"
+        wine wineboot -i >/dev/null 2>&1
+    fi
+    wineserver -w
 }
 
 run_tests() {
@@ -129,11 +167,20 @@ run_ssh_tests() {
     (cd "$build" && ctest --output-on-failure -V -R '^e2e_test_ssh')
 }
 
+# The Windows executable, its unit and sound tests and its end-to-end tests,
+# all under Wine.
+run_windows_tests() {
+    echo "== Windows tests under Wine"
+    build_windows_all
+    wine_environment
+    (cd "$build_windows" && ctest --output-on-failure)
+}
+
 install_missing
-build_all
 case "$mode" in
-    --test) run_tests; test_package ;;
-    --package) package_all ;;
-    run) exec "$build/quixmag" ;;
-    *) echo "usage: bash tools/setup.sh [--test | --package]" >&2; exit 2 ;;
+    --test) build_all; run_tests; test_package; run_windows_tests ;;
+    --windows) build_windows_all --target quixmag ;;
+    --package) build_all; package_all ;;
+    run) build_all; exec "$build/quixmag" ;;
+    *) echo "usage: bash tools/setup.sh [--test | --windows | --package]" >&2; exit 2 ;;
 esac

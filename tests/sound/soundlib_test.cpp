@@ -205,10 +205,10 @@ protected:
 
     void UseDiskDriver() {
         ::setenv("SDL_AUDIODRIVER", "disk", 1);
-        ::setenv("SDL_DISKAUDIOFILE", audioFile_.c_str(), 1);
+        ::setenv("SDL_DISKAUDIOFILE", audioFile_.string().c_str(), 1);
     }
 
-    bool Load(const fs::path& file) { return lib_.MusicLoad(false, file.c_str(), 0, 0, 774); }
+    bool Load(const fs::path& file) { return lib_.MusicLoad(false, file.string().c_str(), 0, 0, 774); }
 
     // Plays for a quarter of a second and measures what came out after a
     // short settling time (the first buffer may predate the call).
@@ -347,7 +347,7 @@ TEST_F(SoundLibTest, RefusesWhatIsNoModule) {
 
     EXPECT_FALSE(Load(dir_));  // a folder
     EXPECT_FALSE(lib_.MusicLoad(false, nullptr, 0, 0, 774));
-    EXPECT_FALSE(lib_.MusicLoad(true, module_.c_str(), 0, 0, 774));
+    EXPECT_FALSE(lib_.MusicLoad(true, module_.string().c_str(), 0, 0, 774));
 
     // A refused file leaves the library usable.
     EXPECT_TRUE(Load(module_));
@@ -398,7 +398,7 @@ TEST_F(SoundLibTest, PrintsNothingOnStandardError) {
     const fs::path captured = dir_ / "stderr.txt";
     std::fflush(stderr);
     const int saved = ::dup(STDERR_FILENO);
-    const int fd = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int fd = ::open(captured.string().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ASSERT_GE(saved, 0);
     ASSERT_GE(fd, 0);
     ::dup2(fd, STDERR_FILENO);

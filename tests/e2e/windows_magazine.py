@@ -1,0 +1,242 @@
+"""The Windows program end to end: quixmag.exe under Wine, whose console
+draws into the 80x25 pseudo-terminal it runs in, read back through the
+terminal emulator. The logo and the main menu with their PC glyphs, an
+article in the viewer with its help box and full screen, the gallery, the
+switch summary, music through SDL's disk driver, and the folders left
+clean at the end.
+
+$QUIXMAG is build-windows/quixmag.exe; Wine's prefix is $WINEPREFIX, by
+default the folder "wine" beside the executable (tools/setup.sh creates it
+before the tests run). Resident memory of the program is printed, not
+judged."""
+
+import os
+import shutil
+import struct
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Terminal, binary  # noqa: E402
+
+# Wine draws more slowly than a native terminal program: generous waits.
+SLOW = 120
+
+MAIN_ENTRY = "a r t i c l e s"
+MAIN_DRAWN = "x exit"                     # the main screen's last line
+SECTION_ENTRY = "[ b a c k ]"
+GALLERY_ENTRY = "b b s  a r t  X"
+
+SUMMARY = [
+    "[]  q u i x   m a g a z i n e",
+    "",
+    "  use the following switches if you are having problem with music",
+    "  or ansi graphics display.",
+    "",
+    "  --help, /h, -h  : this screen... obviously.",
+    "  --silent        : no music for you :p",
+    "  --ascii         : no special chars for you, only ascii chars",
+    "",
+    None,  # the board's contact line
+    "",
+]
+
+
+def wine_environment():
+    exe_dir = os.path.dirname(os.path.abspath(binary()))
+    return {
+        "WINEPREFIX": os.environ.get("WINEPREFIX") or os.path.join(exe_dir, "wine"),
+        "WINEDEBUG": "-all",
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        "DISPLAY": None,
+        "WAYLAND_DISPLAY": None,
+    }
+
+
+def resident_kib(pid):
+    """VmRSS of a process in KiB, or None."""
+    try:
+        with open(f"/proc/{pid}/status") as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return None
+
+
+class WindowsMagazine:
+    """One run of quixmag.exe from a program folder of its own, started
+    from a working folder of its own, so that the files it writes in
+    either can be checked."""
+
+    def __init__(self, *args, env=None):
+        self.folder = tempfile.mkdtemp(prefix="quixmag-win-")
+        self.exe = os.path.join(self.folder, "quixmag.exe")
+        shutil.copy2(binary(), self.exe)
+        extra = wine_environment()
+        extra.update(env or {})
+        self.term = Terminal(argv=["wine", self.exe, *args], env=extra)
+
+    def close(self):
+        self.term.close()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def files(self):
+        return sorted(f for f in os.listdir(self.folder) if f != "quixmag.exe")
+
+    def work_files(self):
+        return sorted(os.listdir(self.term.cwd))
+
+    def main_menu(self):
+        self.term.wait_for_text(MAIN_ENTRY, timeout=SLOW)
+        self.term.wait_for_text(MAIN_DRAWN, timeout=SLOW)
+        self.term.idle(0.5)
+
+    def section(self):
+        self.term.wait_for_text(SECTION_ENTRY, timeout=SLOW)
+        self.term.idle(0.5)
+
+    def choose(self, downs):
+        """Moves the bar Downs entries down from the top and presses Enter."""
+        self.term.key("home")
+        for _ in range(downs):
+            self.term.key("down")
+        self.term.key("enter")
+
+
+class WindowsMagazineTest(unittest.TestCase):
+    def start(self, *args, env=None):
+        mag = WindowsMagazine(*args, env=env)
+        self.addCleanup(mag.close)
+        return mag
+
+    def test_reader_walks_through_logo_menu_article_viewer_and_gallery(self):
+        mag = self.start("--silent")
+        term = mag.term
+        term.wait_for_text("d e c e m b e r", timeout=SLOW)
+        self.assertIn("\u2588", term.text(), "the logo's full blocks (CP437 219) are shown as glyphs")
+        mag.main_menu()
+        self.assertIn("\u2554", term.text(), "the menu frame's double corner (CP437 201)")
+        self.assertIn("\u25a0", term.text(), "the key line's small square (CP437 254)")
+        print(f"\nresident memory of quixmag.exe without music: {resident_kib(term.proc.pid)} KiB",
+              file=sys.stderr)
+        self.assertEqual(mag.files(), ["menu1.ans"])
+
+        mag.choose(1)  # a r t i c l e s
+        mag.section()
+        term.key("enter")  # the first entry: scene news
+        term.wait_for_text("scene news, issue #1", timeout=SLOW)
+        term.wait_for_text("SCENE NEWS", timeout=SLOW)
+        self.assertEqual(mag.files(), ["articles.ans", "menu1.ans", "news.txt", "news_hdr.ans"])
+
+        term.key("f1")
+        term.wait_for_text("Press any key...", timeout=SLOW)
+        term.key("esc")
+        term.wait_for_gone("Press any key...", timeout=SLOW)
+        term.key("f10")  # full screen: the header goes, the text starts at the top
+        term.wait_for_gone("scene news, issue #1", timeout=SLOW)
+        self.assertEqual(term.find("SCENE NEWS")[1], 1)
+        term.key("f10")
+        term.wait_for_text("scene news, issue #1", timeout=SLOW)
+        term.key("pgdn")
+        term.wait_for_gone("SCENE NEWS", timeout=SLOW)
+        term.key("esc")  # leaves the viewer: its two files go
+        mag.section()
+        self.assertEqual(mag.files(), ["articles.ans", "menu1.ans"])
+
+        term.key("end", "enter")  # [ b a c k ]
+        mag.main_menu()
+        mag.choose(2)  # a n s i   a r t
+        term.wait_for_text(GALLERY_ENTRY, timeout=SLOW)
+        term.idle(0.5)
+        self.assertIn("menu3.ans", mag.files())
+        term.key("home", "enter")  # the first artwork, drawn full screen
+        term.wait_for_gone(GALLERY_ENTRY, timeout=SLOW)
+        term.wait_for_text("p r e s s  e  t o  e x t r a c t", timeout=SLOW)
+        term.send(" ")
+        term.wait_for_text(GALLERY_ENTRY, timeout=SLOW)
+        term.idle(0.5)
+        term.key("end", "enter")  # [ b a c k ]: the gallery's screen file goes
+        mag.main_menu()
+        self.assertNotIn("menu3.ans", mag.files())
+
+        term.send("x")
+        self.assertEqual(term.wait_exit(timeout=SLOW), 0)
+        self.assertEqual(mag.files(), [], "the program removes its own files when it ends")
+        self.assertEqual(mag.work_files(), [], "no tmp.ans is left in the working folder")
+
+    def test_help_switch_prints_the_summary_and_ends_with_zero(self):
+        for switch in ("--help", "/H"):
+            with self.subTest(switch=switch):
+                mag = WindowsMagazine(switch)
+                try:
+                    term = mag.term
+                    self.assertEqual(term.wait_exit(timeout=SLOW), 0)
+                    for y, expected in enumerate(SUMMARY, 1):
+                        if expected is None:
+                            self.assertRegex(term.row(y), r"^  \S", "the contact line")
+                        else:
+                            self.assertEqual(term.row(y), expected, f"line {y}")
+                    self.assertEqual(mag.files(), [], "no sound library is written")
+                finally:
+                    mag.close()
+
+    def test_music_plays_through_the_disk_driver_and_a_track_can_be_chosen(self):
+        audio_dir = tempfile.mkdtemp(prefix="quixmag-audio-")
+        self.addCleanup(shutil.rmtree, audio_dir, True)
+        audio = os.path.join(audio_dir, "out.raw")
+        mag = self.start(env={"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": "Z:" + audio.replace("/", "\\")})
+        term = mag.term
+        mag.main_menu()
+        self.assertEqual(mag.files(), ["menu1.ans", "music.mod", "soundlib.dll"],
+                         "the library and the first module are written beside the program")
+        self.assertNotIn("Error loading DLL", term.text())
+        self.assertNotIn("Init failed", term.text())
+
+        size = os.path.getsize(audio)
+        time.sleep(1.0)
+        self.assertGreater(os.path.getsize(audio), size, "samples keep coming while the menu waits")
+        print(f"\nresident memory of quixmag.exe with music: {resident_kib(term.proc.pid)} KiB",
+              file=sys.stderr)
+        with open(audio, "rb") as f:
+            f.seek(max(0, os.path.getsize(audio) - 4 * 44100 * 2))  # the last second, float stereo
+            data = f.read()
+        samples = struct.unpack(f"<{len(data) // 4}f", data[: len(data) // 4 * 4])
+        peak = max(abs(s) for s in samples)
+        self.assertGreater(peak, 0.01, "the samples are not silent")
+        self.assertLessEqual(peak, 1.0)
+
+        with open(os.path.join(os.path.dirname(__file__), "..", "..", "content", "music3.xm"), "rb") as f:
+            third = f.read()
+        term.send("t")
+        term.wait_for_text("c o l d   c i r c u i t", timeout=SLOW)
+        term.idle(0.5)
+        term.key("home", "down", "down", "enter")  # the third track
+        deadline = time.monotonic() + SLOW
+        while True:
+            with open(mag.folder + "/music.mod", "rb") as f:
+                if f.read() == third:
+                    break
+            self.assertLess(time.monotonic(), deadline, "the third track was not written")
+            term.pump(0.1)
+
+        term.key("end", "enter")  # [ c l o s e ]
+        # The main screen is drawn again under the menu, which is already
+        # shown: a key sent while it is drawn only finishes the drawing.
+        for _ in range(SLOW // 10):
+            term.send("x")
+            try:
+                status = term.wait_exit(timeout=10)
+                break
+            except AssertionError:
+                continue
+        self.assertEqual(status, 0)
+        self.assertEqual(mag.files(), [], "library, module and screen are removed at the end")
+        self.assertEqual(mag.work_files(), [])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,13 @@
+# CMake toolchain file of the Windows build: MinGW-w64 for 64-bit Windows,
+# with the POSIX thread model (std::thread and std::mutex available).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(QUIX_MINGW_HOST x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${QUIX_MINGW_HOST}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QUIX_MINGW_HOST}-g++-posix)
+set(CMAKE_RC_COMPILER ${QUIX_MINGW_HOST}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${QUIX_MINGW_HOST})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
