@@ -1,7 +1,9 @@
 // Start-up switches, the global hot keys, resources and one-shot screens, the
 // header fields of article pages and the shutdown, on the memory console.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 #include <sys/wait.h>
 
 #include <csignal>
@@ -217,6 +219,7 @@ TEST_F(AppResources, ReplacingALongerFileLeavesNoTail) {
     EXPECT_EQ(ReadFile(Working("a.ans")), bytes);
 }
 
+#ifndef _WIN32  // POSIX file semantics: links, file size limits, /proc
 TEST_F(AppResources, WorkingFilesAreCreatedNeverFollowed) {
     // Links planted under working names, and a file already open under one:
     // the targets keep their bytes, the reader of the old file keeps it.
@@ -241,7 +244,9 @@ TEST_F(AppResources, WorkingFilesAreCreatedNeverFollowed) {
     const std::string old((std::istreambuf_iterator<char>(open)), std::istreambuf_iterator<char>());
     EXPECT_EQ(old, "old text") << "a fresh file, not the old one rewritten in place";
 }
+#endif
 
+#ifndef _WIN32  // POSIX file semantics: links, file size limits, /proc
 TEST_F(AppResources, WorkingFolderIsPrivateAndGoesWithEverythingInIt) {
     const auto perms = std::filesystem::status(WorkFolder()).permissions();
     EXPECT_EQ(perms & std::filesystem::perms::all, std::filesystem::perms::owner_all);
@@ -266,6 +271,7 @@ TEST_F(AppResources, WorkingFolderIsPrivateAndGoesWithEverythingInIt) {
     EXPECT_NE(WorkFolder(), first);
     EXPECT_EQ(tmp_.Files().size(), 1u) << "opening anew removes the folder made before";
 }
+#endif
 
 TEST_F(AppResources, SignalPathRemovesEveryWorkingFile) {
     for (const char* name : {"menu1.ans", "music.mod", "news.txt", "news_hdr.ans", "tmp.ans"})
@@ -315,6 +321,7 @@ using AppResourcesDeathTest = apptest::ProgramTest;
 
 bool NonZeroExit(int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; }
 
+#ifndef _WIN32
 // Makes every write past Bytes fail in this process, as on a full disk (the
 // write answers an error instead of the signal ending the process).
 void LimitFileSize(rlim_t bytes) {
@@ -323,6 +330,7 @@ void LimitFileSize(rlim_t bytes) {
     limit.rlim_cur = limit.rlim_max = bytes;
     setrlimit(RLIMIT_FSIZE, &limit);
 }
+#endif
 
 TEST_F(AppResourcesDeathTest, UnwritableTargetEndsTheProgramWithAnError) {
     // Only files directly in the working folder are written.
@@ -334,6 +342,7 @@ TEST_F(AppResourcesDeathTest, UnwritableTargetEndsTheProgramWithAnError) {
     EXPECT_EXIT(ExtractResource("art1", Working("menu1.ans")), NonZeroExit, "menu1.ans");
 }
 
+#ifndef _WIN32  // POSIX file semantics: links, file size limits, /proc
 TEST_F(AppResourcesDeathTest, FullDiskEndsWithAClearMessageAndLeavesNothing) {
     // The file size limit stands in for a full disk: writes fail part-way.
     EXPECT_EXIT(
@@ -344,6 +353,7 @@ TEST_F(AppResourcesDeathTest, FullDiskEndsWithAClearMessageAndLeavesNothing) {
         NonZeroExit, "cannot write .*menu1.ans: File too large");
     EXPECT_TRUE(tmp_.Files().empty()) << "the working folder is removed on the error exit";
 }
+#endif
 
 TEST_F(AppResourcesDeathTest, MissingResourceEndsTheProgramWithAnError) {
     EXPECT_EXIT(ExtractResource("nosuch", program_ / "x.ans"), NonZeroExit, "[Nn][Oo][Ss][Uu][Cc][Hh]");
@@ -545,6 +555,7 @@ TEST_F(AppExitScreenDeathTest, HotKeyXEndsTheProgramWithZeroAfterTheExitScreen) 
     EXPECT_EQ(work_.Files(), readerFiles_);
 }
 
+#ifndef _WIN32  // POSIX file semantics: links, file size limits, /proc
 TEST_F(AppExitScreenDeathTest, FullDiskSkipsTheExitScreenAndEndsWithZero) {
     SKIP_WITHOUT("exit");
     SilentMode = true;
@@ -556,5 +567,6 @@ TEST_F(AppExitScreenDeathTest, FullDiskSkipsTheExitScreenAndEndsWithZero) {
         testing::ExitedWithCode(0), "");
     EXPECT_TRUE(tmp_.Files().empty());
 }
+#endif
 
 }  // namespace

@@ -129,7 +129,7 @@ protected:
         fs::create_directories(dir_ / "tmp");
         ProgramDir = dir_.string() + "/";
         // The working folder goes into a temporary folder of the test's own.
-        ::setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
+        ::setenv("TMPDIR", (dir_ / "tmp").string().c_str(), 1);
         std::string error;
         ASSERT_TRUE(OpenWorkFolder(error)) << error;
         // Empty unless a test needs to see it: the renderer reads a key per
