@@ -25,8 +25,17 @@ class SampleIssueTest(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.folder, True)
         exe = os.path.join(self.folder, "quixmag")
         shutil.copy2(binary(), exe)
-        self.term = Terminal(argv=[exe, "--silent"])
+        # A temporary folder of its own, for the run's working folder.
+        self.tmp = tempfile.mkdtemp(prefix="quixmag-sample-tmp-")
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        self.term = Terminal(argv=[exe, "--silent"], env={"TMPDIR": self.tmp})
         self.addCleanup(self.term.close)
+
+    def working_files(self):
+        """The files of the run's working folder."""
+        folders = os.listdir(self.tmp)
+        self.assertEqual(len(folders), 1, f"one working folder expected in TMPDIR, found {folders}")
+        return os.listdir(os.path.join(self.tmp, folders[0]))
 
     def section_menu(self):
         """Waits until a section's menu runs: its "[ b a c k ]" entry is
@@ -74,10 +83,10 @@ class SampleIssueTest(unittest.TestCase):
         term.wait_for_text("letters to the editors")
         term.wait_for_text("scene/letters")
         term.wait_for_text("LETTERS TO THE EDITORS")
-        self.assertIn("letters.txt", os.listdir(self.folder))
+        self.assertIn("letters.txt", self.working_files())
         term.key("esc")
         self.section_menu()
-        self.assertNotIn("letters.txt", os.listdir(self.folder))
+        self.assertNotIn("letters.txt", self.working_files())
 
         term.key("home", "enter")
         term.wait_for_text("harbour lights at night")

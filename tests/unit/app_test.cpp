@@ -537,6 +537,9 @@ TEST_F(AppExitScreen, EachModeShowsItsOwnExitScreen) {
     ASSERT_NE(ansi, ascii);
     for (const auto& [suffix, expected] : {std::pair<std::string, uint32_t>{"", ansi}, {"_asc", ascii}}) {
         AsciiSuffix = suffix;
+        // Each exit removes the working folder: the next one needs its own.
+        std::string error;
+        ASSERT_TRUE(OpenWorkFolder(error)) << error;
         const uint32_t start = memcon::Now();
         ExitScreen();
         EXPECT_EQ(memcon::Now() - start, expected + 500) << "mode \"" << suffix << "\"";
