@@ -10,6 +10,7 @@ default the folder "wine" beside the executable (tools/setup.sh creates it
 before the tests run). Resident memory of the program is printed, not
 judged."""
 
+import glob
 import os
 import shutil
 import struct
@@ -78,13 +79,37 @@ class WindowsMagazine:
         shutil.copy2(binary(), self.exe)
         extra = wine_environment()
         extra.update(env or {})
+        # Wine gives its programs the prefix's own temporary folder (it
+        # ignores TMP from outside): the run's working folder is the one
+        # that appears there while it runs.
+        temps = glob.glob(os.path.join(extra["WINEPREFIX"], "drive_c", "users", "*", "Temp"))
+        if len(temps) != 1:
+            raise RuntimeError(f"one temporary folder expected in the Wine prefix, found {temps}")
+        self.wine_temp = temps[0]
+        self.before = self.working_folders()
         self.term = Terminal(argv=["wine", self.exe, *args], env=extra)
 
     def close(self):
         self.term.close()
         shutil.rmtree(self.folder, ignore_errors=True)
 
+    def working_folders(self):
+        return {f for f in os.listdir(self.wine_temp) if f.startswith("quixmag-")}
+
+    def work_folder(self):
+        """The run's working folder, or None when there is none (yet, or
+        any more)."""
+        new = self.working_folders() - self.before
+        if len(new) > 1:
+            raise AssertionError(f"one working folder expected, found {sorted(new)}")
+        return os.path.join(self.wine_temp, new.pop()) if new else None
+
     def files(self):
+        """The files of the run's working folder."""
+        folder = self.work_folder()
+        return sorted(os.listdir(folder)) if folder else []
+
+    def program_folder_files(self):
         return sorted(f for f in os.listdir(self.folder) if f != "quixmag.exe")
 
     def work_files(self):
@@ -165,8 +190,9 @@ class WindowsMagazineTest(unittest.TestCase):
 
         term.send("x")
         self.assertEqual(term.wait_exit(timeout=SLOW), 0)
-        self.assertEqual(mag.files(), [], "the program removes its own files when it ends")
-        self.assertEqual(mag.work_files(), [], "no tmp.ans is left in the working folder")
+        self.assertIsNone(mag.work_folder(), "the program removes its working folder when it ends")
+        self.assertEqual(mag.program_folder_files(), [], "nothing is written beside the program")
+        self.assertEqual(mag.work_files(), [], "nothing is left in the current folder")
 
     def test_help_switch_prints_the_summary_and_ends_with_zero(self):
         for switch in ("--help", "/H"):
@@ -181,6 +207,7 @@ class WindowsMagazineTest(unittest.TestCase):
                         else:
                             self.assertEqual(term.row(y), expected, f"line {y}")
                     self.assertEqual(mag.files(), [], "no sound library is written")
+                    self.assertEqual(mag.program_folder_files(), [])
                 finally:
                     mag.close()
 
@@ -192,7 +219,7 @@ class WindowsMagazineTest(unittest.TestCase):
         term = mag.term
         mag.main_menu()
         self.assertEqual(mag.files(), ["menu1.ans", "music.mod", "soundlib.dll"],
-                         "the library and the first module are written beside the program")
+                         "the library and the first module are written into the run's working folder")
         self.assertNotIn("Error loading DLL", term.text())
         self.assertNotIn("Init failed", term.text())
 
@@ -217,7 +244,7 @@ class WindowsMagazineTest(unittest.TestCase):
         term.key("home", "down", "down", "enter")  # the third track
         deadline = time.monotonic() + SLOW
         while True:
-            with open(mag.folder + "/music.mod", "rb") as f:
+            with open(os.path.join(mag.work_folder(), "music.mod"), "rb") as f:
                 if f.read() == third:
                     break
             self.assertLess(time.monotonic(), deadline, "the third track was not written")

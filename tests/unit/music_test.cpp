@@ -303,7 +303,11 @@ TEST_F(MusicTest, InitFailureSwitchesTheMusicOff) {
     LoadSoundLibrary();
     EXPECT_TRUE(MusicFailed);
     EXPECT_FALSE(MusicPlaying);
+#ifdef _WIN32
+    EXPECT_EQ(SoundLibraryFile, WorkFile("soundlib.dll"));
+#else
     EXPECT_EQ(SoundLibraryFile, WorkFile("soundlib.so"));
+#endif
     EXPECT_TRUE(fs::exists(SoundLibraryFile));
     EXPECT_EQ(memcon::RowText(0).substr(0, 11), "Init failed");
     EXPECT_FALSE(fs::exists(ModuleFile())) << "no track is started";

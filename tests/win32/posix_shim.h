@@ -11,14 +11,26 @@
 #include <string.h>
 #include <unistd.h>
 
+// The tests name their temporary folder TMPDIR; Windows takes it from TMP,
+// which is given back as it was when TMPDIR goes.
+inline const char* OriginalTmp() {
+    static const char* const original = [] {
+        const char* tmp = getenv("TMP");
+        return tmp ? _strdup(tmp) : nullptr;
+    }();
+    return original;
+}
+
 inline int setenv(const char* name, const char* value, int overwrite) {
     if (!overwrite && getenv(name) != nullptr) return 0;
-    // The tests name their temporary folder TMPDIR; Windows takes it from TMP.
-    if (strcmp(name, "TMPDIR") == 0 && _putenv_s("TMP", value) != 0) return -1;
+    if (strcmp(name, "TMPDIR") == 0 && (OriginalTmp(), _putenv_s("TMP", value) != 0)) return -1;
     return _putenv_s(name, value) == 0 ? 0 : -1;
 }
 
-inline int unsetenv(const char* name) { return _putenv_s(name, "") == 0 ? 0 : -1; }
+inline int unsetenv(const char* name) {
+    if (strcmp(name, "TMPDIR") == 0) _putenv_s("TMP", OriginalTmp() ? OriginalTmp() : "");
+    return _putenv_s(name, "") == 0 ? 0 : -1;
+}
 
 // Replaces the trailing XXXXXX of Pattern and creates that folder.
 inline char* mkdtemp(char* pattern) {
