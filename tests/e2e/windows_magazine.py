@@ -21,6 +21,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import Terminal, binary  # noqa: E402
+import test_console  # noqa: E402
 
 # Wine draws more slowly than a native terminal program: generous waits.
 SLOW = 120
@@ -30,19 +31,8 @@ MAIN_DRAWN = "x exit"                     # the main screen's last line
 SECTION_ENTRY = "[ b a c k ]"
 GALLERY_ENTRY = "b b s  a r t  X"
 
-SUMMARY = [
-    "[]  q u i x   m a g a z i n e",
-    "",
-    "  use the following switches if you are having problem with music",
-    "  or ansi graphics display.",
-    "",
-    "  --help, /h, -h  : this screen... obviously.",
-    "  --silent        : no music for you :p",
-    "  --ascii         : no special chars for you, only ascii chars",
-    "",
-    None,  # the board's contact line
-    "",
-]
+# The switch summary is the same on every platform.
+SUMMARY = test_console.SUMMARY
 
 
 def wine_environment():
