@@ -63,12 +63,33 @@ def files_owned_by(uid, roots):
     return found
 
 
+def writable_by_others(path):
+    """Whether Path or a folder above it may be written by group or others."""
+    path = os.path.abspath(path)
+    while True:
+        if os.stat(path).st_mode & 0o022:
+            return True
+        if path == "/":
+            return False
+        path = os.path.dirname(path)
+
+
+def safe_parent(*candidates):
+    """The first folder of Candidates that exists and that no one but its
+    owner may write to, up to the root (the build folder of a clone under
+    /tmp is not one)."""
+    for folder in candidates:
+        if os.path.isdir(folder) and not writable_by_others(folder):
+            return folder
+    raise RuntimeError(f"no folder outside others' reach among {candidates}")
+
+
 class Board:
     """A dedicated sshd serving a copy of the magazine to a fresh account."""
 
     def __init__(self, env=None):
         # Not under /tmp: sshd refuses keys in folders others may write to.
-        parent = os.path.dirname(binary())
+        parent = safe_parent(os.path.dirname(binary()), "/var/lib", "/srv", "/opt")
         self.base = tempfile.mkdtemp(prefix="ssh-e2e-", dir=parent)
         os.chmod(self.base, 0o755)
         self.user = "qmr" + secrets.token_hex(4)
