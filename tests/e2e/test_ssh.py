@@ -191,6 +191,11 @@ class ServedOverSsh(unittest.TestCase):
             pane = small.open("small", self.board.ssh_command())
             try:
                 small.wait_for(pane, MAIN_ENTRY, timeout=20)
+                # The notice of the cut-off screen; a first key only hides
+                # it (Home, which is harmless should it have gone already).
+                small.wait_for(pane, "Screen cut off", timeout=20)
+                small.keys(pane, "Home")
+                small.wait_for_gone(pane, "Screen cut off")
                 small.keys(pane, "Down", "Enter")
                 small.wait_for(pane, SECTION_ENTRY)
                 small.keys(pane, "x")
