@@ -148,28 +148,9 @@ uint64_t ShortestMove(int row, int col, int nextRow, int nextCol) {
 // minimum leaves out, though no screen with gaps can be drawn without).
 uint64_t FloorBytes(bool trueColor);
 
-uint64_t MinimumBytes(bool trueColor) {
-    std::array<conapi::Cell, 80 * 25> cells{};
-    conapi::ReadCells(cells.data(), conapi::Coord{80, 25}, conapi::Rect{0, 0, 79, 24});
-    uint64_t bytes = 0;
-    int current = 7;
-    for (const conapi::Cell& c : cells) {
-        const auto ch = static_cast<uint8_t>(c.Char);
-        const auto attr = static_cast<uint8_t>(c.Attr);
-        const bool emptyGlyph = ch == 0 || ch == ' ' || ch == 0xFF;
-        if (emptyGlyph && (attr & 0xF0) == 0) continue;
-        bytes += termscreen::GlyphBytes(emptyGlyph ? ' ' : ch, true).size();
-        // A blank shows only its background: the foreground may stay.
-        const int needed = emptyGlyph ? ((attr & 0xF0) | (current & 0x0F)) : attr;
-        if (needed != current) {
-            bytes += SgrBytes(current, needed, trueColor);
-            current = needed;
-        }
-    }
-    return bytes;
-}
-
-uint64_t FloorBytes(bool trueColor) {
+// The least bytes of the screen's glyphs and colour changes, plus, with
+// Moves, the fewest bytes that bring the cursor to each glyph.
+uint64_t LeastBytes(bool trueColor, bool moves) {
     std::array<conapi::Cell, 80 * 25> cells{};
     conapi::ReadCells(cells.data(), conapi::Coord{80, 25}, conapi::Rect{0, 0, 79, 24});
     uint64_t bytes = 0;
@@ -182,10 +163,13 @@ uint64_t FloorBytes(bool trueColor) {
         const auto attr = static_cast<uint8_t>(c.Attr);
         const bool emptyGlyph = ch == 0 || ch == ' ' || ch == 0xFF;
         if (emptyGlyph && (attr & 0xF0) == 0) continue;
-        bytes += ShortestMove(row, col, i / 80, i % 80);
-        row = i / 80;
-        col = i % 80 + 1;
+        if (moves) {
+            bytes += ShortestMove(row, col, i / 80, i % 80);
+            row = i / 80;
+            col = i % 80 + 1;
+        }
         bytes += termscreen::GlyphBytes(emptyGlyph ? ' ' : ch, true).size();
+        // A blank shows only its background: the foreground may stay.
         const int needed = emptyGlyph ? ((attr & 0xF0) | (current & 0x0F)) : attr;
         if (needed != current) {
             bytes += SgrBytes(current, needed, trueColor);
@@ -194,6 +178,10 @@ uint64_t FloorBytes(bool trueColor) {
     }
     return bytes;
 }
+
+uint64_t MinimumBytes(bool trueColor) { return LeastBytes(trueColor, false); }
+
+uint64_t FloorBytes(bool trueColor) { return LeastBytes(trueColor, true); }
 
 struct Sent {
     uint64_t bytes = 0;
