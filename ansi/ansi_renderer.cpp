@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "../console/m_Console.h"
@@ -35,53 +36,119 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads the file in 4096-byte blocks; bytes can be given back.
+// Reads the file in 4096-byte blocks; bytes can be given back. The block
+// lives outside the reader (and the plain run's characters outside the run)
+// so that the reading loop can keep both objects in registers: the block's
+// address goes to fread, and whatever has its address taken must be read
+// again from memory after every store the compiler cannot place.
 class BlockReader {
 public:
-    explicit BlockReader(std::FILE* file) : file_(file) {}
+    BlockReader(std::FILE* file, std::array<char, BlockSize>& block) : file_(file), block_(block.data()) {}
 
     // Next byte, or false at the end of the file. FromBlock tells whether
     // it advanced the block position (a given-back byte does not).
     bool Next(char& b, bool& fromBlock) {
-        if (!given_.empty()) {
-            b = given_.back();
-            given_.pop_back();
+        if (givenCount_ > 0) {
+            b = given_[--givenCount_];
             fromBlock = false;
             return true;
         }
         fromBlock = true;
-        if (ended_) return false;
-        if (pos_ == count_) {
-            count_ = std::fread(block_.data(), 1, BlockSize, file_);
-            pos_ = 0;
-            if (count_ == 0) {
-                // The end mark takes the first place of the empty block.
-                ended_ = true;
-                pos_ = 1;
-                return false;
-            }
-        }
+        if (pos_ == count_ && !Refill()) return false;
         b = block_[pos_++];
         return true;
     }
 
-    // Gives bytes back; they are read again, the last given first.
-    void GiveBack(char b) { given_.push_back(b); }
+    // Gives bytes back; they are read again, the last given first. A pipe
+    // code that is none gives back its two characters, never more.
+    void GiveBack(char b) {
+        if (givenCount_ < given_.size()) given_[givenCount_++] = b;
+    }
 
     std::size_t Position() const { return pos_; }
 
 private:
+    bool Refill() {
+        if (ended_) return false;
+        count_ = std::fread(block_, 1, BlockSize, file_);
+        pos_ = 0;
+        if (count_ > 0) return true;
+        // The end mark takes the first place of the empty block.
+        ended_ = true;
+        pos_ = count_ = 1;
+        return false;
+    }
+
     std::FILE* file_;
-    std::array<char, BlockSize> block_{};
+    char* block_;
     std::size_t count_ = 0;
     std::size_t pos_ = 0;
     bool ended_ = false;
-    std::vector<char> given_;
+    std::array<char, 2> given_{};
+    std::size_t givenCount_ = 0;
+};
+
+// Plain characters read but not drawn yet, kept apart from their storage
+// for the reason given above.
+class PlainRun {
+public:
+    explicit PlainRun(std::array<char, 256>& storage) : chars_(storage.data()) {}
+
+    void Add(char ch) { chars_[size_++] = ch; }
+    bool Full() const { return size_ == Capacity; }
+    // The characters, which are forgotten here: the view lasts until the
+    // next Add.
+    std::string_view Take() {
+        const std::string_view taken(chars_, size_);
+        size_ = 0;
+        return taken;
+    }
+
+    static constexpr std::size_t Capacity = 256;
+
+private:
+    char* chars_;
+    std::size_t size_ = 0;
 };
 
 class AnsiInterpreter {
 public:
     AnsiInterpreter() : savedX_(WhereX()), savedY_(WhereY()) {}
+
+    // Whether Ch, coming now, is a character drawn as it is (or CR or BS,
+    // which the character writer takes as cursor moves): such runs are
+    // handed to the screen in one piece by FeedPlain.
+    bool IsPlain(char ch) const {
+        return state_ == State::Text && ch != 0 && ch != 9 && ch != 10 && ch != 12 && ch != Esc;
+    }
+
+    // A run of bytes for which IsPlain held, drawn with one WriteStr: the
+    // same cells, cursor and colours as one WriteStr per character.
+    void FeedPlain(std::string_view run) {
+        if (run.empty()) return;
+        Screen->WriteText(run);
+        previous_ = run.back();
+    }
+
+    // The bytes that only carry the parser through a sequence (the ESC,
+    // the '[', a parameter character) are most of a screen's escape bytes:
+    // they are taken here, small enough to be inlined in the reading loop.
+    // Answers false, taking nothing, for any other byte: Feed's work.
+    bool TakeSequenceByte(char ch) {
+        const bool takes = (state_ == State::Text && ch == Esc) || (state_ == State::Escape && ch == '[') ||
+                           (state_ == State::Params && IsParamChar(ch));
+        if (!takes) return false;
+        if (state_ == State::Params) {
+            if (paramLen_ < params_.size()) params_[paramLen_++] = ch;
+        } else if (state_ == State::Text) {
+            state_ = State::Escape;
+        } else {
+            state_ = State::Params;
+            ClearParams();
+        }
+        previous_ = ch;
+        return true;
+    }
 
     // One byte of the file (or of a pipe code's sequence).
     void Feed(char ch, bool remember = true) {
@@ -90,7 +157,7 @@ public:
         case State::Escape:
             if (ch == '[') {
                 state_ = State::Params;
-                params_.clear();
+                ClearParams();
             } else {
                 state_ = State::Text;
             }
@@ -124,17 +191,25 @@ private:
             EndSequence();
             return;
         }
-        if ((ch >= '0' && ch <= '9') || ch == ';' || ch == '?') {
-            if (params_.size() < MaxParamText) params_ += ch;
+        if (IsParamChar(ch)) {
+            if (paramLen_ < params_.size()) params_[paramLen_++] = ch;
             return;
         }
-        Command(ch);
+        // Colours are nearly every sequence of a screen: straight there.
+        if (ch == 'm')
+            SelectGraphicRendition();
+        else
+            Command(ch);
         EndSequence();
     }
 
+    static bool IsParamChar(char ch) { return (ch >= '0' && ch <= '9') || ch == ';' || ch == '?'; }
+    void ClearParams() { paramLen_ = paramPos_ = 0; }
+    std::size_t ParamsLeft() const { return paramLen_ - paramPos_; }
+
     void EndSequence() {
         state_ = State::Text;
-        params_.clear();
+        ClearParams();
     }
 
     // A count for cursor moves: 0 counts as 1.
@@ -195,27 +270,25 @@ private:
         // The digits read as a decimal number, 0 when they do not fit a
         // signed 32-bit value (as StrToInt reads them), without copies:
         // this runs for every parameter of every sequence.
-        std::size_t i = 0;
+        std::size_t i = paramPos_;
         uint64_t value = 0;
         bool fits = true;
-        for (; i < params_.size() && params_[i] >= '0' && params_[i] <= '9'; ++i) {
+        for (; i < paramLen_ && params_[i] >= '0' && params_[i] <= '9'; ++i) {
             value = value * 10 + static_cast<uint64_t>(params_[i] - '0');
             if (value > 2147483647u) fits = false, value = 0;
         }
-        if (i == params_.size())
-            params_.clear();
-        else
-            params_.erase(0, i + 1);
+        // The separator after the number goes with it, whatever it is.
+        paramPos_ = std::min(i + 1, paramLen_);
         return fits ? static_cast<int>(value) : 0;
     }
 
     void SelectGraphicRendition() {
-        Byte& attr = Screen->TextAttr;
-        if (params_.empty()) {
-            attr = 7;
-            return;
-        }
-        while (!params_.empty()) {
+        // Worked out in a local and stored once: a store of a byte through
+        // the screen could change anything, as far as the compiler knows,
+        // and would make it read the parameters again for every number.
+        Byte attr = Screen->TextAttr;
+        if (ParamsLeft() == 0) attr = 7;
+        while (ParamsLeft() > 0) {
             const int n = NextParam();
             if (n == 0) {
                 attr = 7;
@@ -232,10 +305,15 @@ private:
                 attr = static_cast<Byte>((attr & 0x0F) + 16 * AnsiToPc[n - 40]);
             }
         }
+        Screen->TextAttr = attr;
     }
 
     State state_ = State::Text;
-    std::string params_;
+    // The parameter text of the sequence being read, and how much of it
+    // NextParam has taken.
+    std::array<char, MaxParamText> params_{};
+    std::size_t paramLen_ = 0;
+    std::size_t paramPos_ = 0;
     char previous_ = 0;
     int savedX_;
     int savedY_;
@@ -281,21 +359,40 @@ void ShowAnsiFile(const std::string& FileName, int32_t PauseInterval) {
         WriteLine("File " + FileName + " not found.");
         return;
     }
-    BlockReader reader(file.get());
+    // The reader keeps blocks of its own: no second buffer in the stream.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    std::array<char, BlockSize> block;
+    BlockReader reader(file.get(), block);
     AnsiInterpreter interpreter;
     int32_t pause = PauseInterval;
     bool stop = false;
+    // Plain characters wait here until something else comes (an escape, a
+    // pipe code, a pause, the end), so that a run of them reaches the
+    // screen in one write; every byte is still read and checked for keys
+    // on its own.
+    std::array<char, PlainRun::Capacity> runChars;
+    PlainRun run(runChars);
 
     while (!stop) {
         char b = 0;
         bool fromBlock = false;
         if (!reader.Next(b, fromBlock)) b = Sub;
         if (KeyPressed() && PaceKey(ReadKey(), pause)) stop = true;
-        if (fromBlock && pause > 0 && reader.Position() % static_cast<std::size_t>(pause) == 0) Delay(6);
+        if (fromBlock && pause > 0 && reader.Position() % static_cast<std::size_t>(pause) == 0) {
+            // What came before the pause is on the screen during it.
+            interpreter.FeedPlain(run.Take());
+            Delay(6);
+        }
         if (b == Sub) break;
 
+        if (b != '|' && interpreter.IsPlain(b)) {
+            run.Add(b);
+            if (run.Full()) interpreter.FeedPlain(run.Take());
+            continue;
+        }
+        interpreter.FeedPlain(run.Take());
         if (b != '|') {
-            interpreter.Feed(b);
+            if (!interpreter.TakeSequenceByte(b)) interpreter.Feed(b);
             continue;
         }
         char c1 = 0;
@@ -317,4 +414,5 @@ void ShowAnsiFile(const std::string& FileName, int32_t PauseInterval) {
             reader.GiveBack(c1);
         }
     }
+    interpreter.FeedPlain(run.Take());
 }

@@ -13,8 +13,10 @@
 //    a floor: the minimum plus the shortest cursor moves past the blanks.
 // Prints a table; never fails.
 //
-//   bench_term_renderer [SECONDS_PER_FILE] [--truecolor] [--shipped]   (default 0.3)
-// --shipped leaves out the made-up files.
+//   bench_term_renderer [SECONDS_PER_FILE] [--truecolor] [--shipped] [--draws N]
+// SECONDS_PER_FILE defaults to 0.3; --shipped leaves out the made-up files;
+// --draws N draws every file exactly N times instead, a fixed amount of work
+// to count instructions or cycles with `perf stat` on a busy machine.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -209,6 +211,8 @@ double ThreadCpuSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
+long g_fixedDraws = 0;  // --draws: this many drawings per file instead of a time
+
 double Throughput(const std::string& path, std::size_t size, double minSeconds, const Drain& drain,
                   double& bytesDrawn, double& spent, double& cpuSpent) {
     long draws = 0;
@@ -221,7 +225,7 @@ double Throughput(const std::string& path, std::size_t size, double minSeconds, 
         ShowAnsiFile(path, 0);
         ++draws;
         seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    } while (seconds < minSeconds || draws < 3);
+    } while (g_fixedDraws > 0 ? draws < g_fixedDraws : (seconds < minSeconds || draws < 3));
     conapi::Flush();
     drain.WaitFor(conterm::Stats().bytes);
     seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -290,6 +294,8 @@ int main(int argc, char** argv) {
             trueColor = true;
         else if (std::strcmp(argv[i], "--shipped") == 0)
             shippedOnly = true;
+        else if (std::strcmp(argv[i], "--draws") == 0 && i + 1 < argc)
+            g_fixedDraws = std::atol(argv[++i]);
         else
             minSeconds = std::atof(argv[i]);
     }

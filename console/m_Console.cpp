@@ -76,7 +76,10 @@ void SetTextAttr(Byte attr) { Screen->TextAttr = attr; }
 Byte GetTextAttr() { return Screen->TextAttr; }
 void FlushOutput() { Screen->FlushOutput(); }
 void WritePipe(const std::string& text) { Screen->WritePipe(Cut255(text)); }
-void Delay(int ms) { conapi::Sleep(ms); }
+void Delay(int ms) {
+    conapi::Sleep(ms);
+    if (Keyboard) Keyboard->StartAskingAgain();
+}
 
 void ResetTerminal() { WriteStr("\x1b(U\x1b[0m"); }
 
@@ -88,10 +91,10 @@ bool IsFile(const std::string& name) {
 
 // --- Keyboard ----------------------------------------------------------------------
 
-bool KeyPressed() { return Keyboard->KeyPressed(); }
 char ReadKey() { return Keyboard->ReadKey(); }
 
 bool DelayUntilKey(int ms) {
+    Keyboard->StartAskingAgain();
     const uint32_t start = conapi::TickCount();
     for (;;) {
         if (Keyboard->BufHead != Keyboard->BufTail) return true;

@@ -62,7 +62,9 @@ void ResetTerminal();
 bool IsFile(const std::string& name);
 
 // --- Keyboard --------------------------------------------------------------
-bool KeyPressed();
+// Defined here: the ANSI renderer asks for every byte it draws, and the
+// common answer (no key, nothing pending) should cost one call.
+inline bool KeyPressed() { return Keyboard->KeyPressed(); }
 char ReadKey();
 // Waits Ms milliseconds like Delay, but ends as soon as a key byte is
 // waiting (the key stays for ReadKey). Input that makes no key, such as a

@@ -106,6 +106,7 @@ bool TInputWindows::PollEvents() {
 }
 
 bool TInputWindows::WaitForKey(int timeout) {
+    QuietAnswers = 0;
     if (!RingEmpty()) return true;
     do {
         if (!WaitForInput(timeout)) return false;
@@ -121,7 +122,3 @@ char TInputWindows::ReadKey() {
     return KeyBuffer[BufHead];
 }
 
-bool TInputWindows::KeyPressed() {
-    if (RingEmpty() && PendingEvents() > 0) WaitForKey(1);
-    return !RingEmpty();
-}

@@ -63,11 +63,12 @@ Byte TOutputWindows::WhereY() const { return static_cast<Byte>(Cursor.Y + 1); }
 void TOutputWindows::ClearScreen() {
     Cursor.X = Window.Left;
     if (Active) {
-        const int width = Window.Right - Window.Left + 1;
-        for (int16_t row = Window.Top; row <= Window.Bottom; ++row) {
-            conapi::FillAttribute(TextAttr, width, Coord{Window.Left, row});
-            conapi::FillCharacter(' ', width, Coord{Window.Left, row});
-        }
+        // One blank row, written to every row of the window.
+        const int16_t width = static_cast<int16_t>(Window.Right - Window.Left + 1);
+        std::array<Cell, BufferCols> blank{};
+        blank.fill(MakeCell(' ', TextAttr));
+        for (int16_t row = Window.Top; row <= Window.Bottom; ++row)
+            conapi::WriteCells(blank.data(), Coord{width, 1}, Rect{Window.Left, row, Window.Right, row});
     }
     Buffer.fill(Cell{});
     GotoXY(Window.Left + 1, Window.Top + 1);
@@ -128,8 +129,39 @@ void TOutputWindows::WriteChar(char ch) {
     MoveConsoleCursor();
 }
 
-void TOutputWindows::WriteStr(const std::string& text) {
-    for (char ch : text) WriteChar(ch);
+void TOutputWindows::WriteStr(const std::string& text) { WriteText(text); }
+
+void TOutputWindows::WriteText(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const int span = InnerSpan(text.data() + i, text.size() - i);
+        if (span == 0) {
+            WriteChar(text[i++]);
+            continue;
+        }
+        // What WriteChar does for each of these characters, in one console
+        // write: none of them reaches the last column. The shadow buffer's
+        // row is written first and is what the console gets.
+        Cell* const row = Buffer.data() + Cursor.Y * BufferCols + Cursor.X;
+        const uint16_t attr = TextAttr;
+        for (int k = 0; k < span; ++k) row[k] = MakeCell(text[i + k], attr);
+        if (Active) {
+            conapi::WriteCells(row, Coord{static_cast<int16_t>(span), 1},
+                               Rect{Cursor.X, Cursor.Y, static_cast<int16_t>(Cursor.X + span - 1), Cursor.Y});
+        }
+        Cursor.X = static_cast<int16_t>(Cursor.X + span);
+        MoveConsoleCursor();
+        i += static_cast<std::size_t>(span);
+    }
+}
+
+int TOutputWindows::InnerSpan(const char* text, std::size_t count) const {
+    // A character in the last column wraps or scrolls: WriteChar's work.
+    if (Cursor.X >= Window.Right) return 0;
+    const int room = static_cast<int>(std::min<std::size_t>(count, static_cast<std::size_t>(Window.Right - Cursor.X)));
+    int n = 0;
+    while (n < room && text[n] != 8 && text[n] != 10 && text[n] != 13) ++n;
+    return n;
 }
 
 void TOutputWindows::WriteLine(const std::string& text) {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "conapi.h"
 
@@ -39,6 +40,8 @@ public:
     void ClearScreen();
     void WriteChar(char ch);
     void WriteStr(const std::string& text);
+    // WriteStr of text that need not be a string (and is not cut).
+    void WriteText(std::string_view text);
     void WriteLine(const std::string& text);
     void WriteXY(int x, int y, Byte attr, const std::string& text);
     void WriteXYPipe(int x, int y, Byte attr, int width, const std::string& text);
@@ -61,5 +64,8 @@ public:
 
 private:
     void MoveConsoleCursor();
+    // How many of the Count characters at Text WriteChar would simply put
+    // in a row and step past: no CR, LF or BS, and none in the last column.
+    int InnerSpan(const char* text, std::size_t count) const;
     void WriteRow(int x, int y, const conapi::Cell* cells, int count);
 };

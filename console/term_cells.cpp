@@ -11,12 +11,7 @@ using conapi::Rect;
 
 void CellBuffer::SetRows(int rows) { rows_ = std::clamp(rows, 1, kMaxRows); }
 
-void CellBuffer::Write(const Cell* cells, Coord size, Rect region) {
-    // One cell at a time is how characters are drawn: the short way.
-    if (size.X == 1 && size.Y == 1 && region.Left == region.Right && region.Top == region.Bottom) {
-        if (Inside(region.Left, region.Top)) cells_[region.Top * kCols + region.Left] = cells[0];
-        return;
-    }
+void CellBuffer::WriteRect(const Cell* cells, Coord size, Rect region) {
     for (int y = region.Top; y <= region.Bottom; ++y) {
         const int sy = y - region.Top;
         if (sy >= size.Y) break;

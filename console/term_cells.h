@@ -26,8 +26,19 @@ public:
     conapi::Cell At(int col, int row) const { return cells_[row * kCols + col]; }
 
     // Cells is Size.X * Size.Y cells, row-major; its top-left cell goes to
-    // Region's top-left corner.
-    void Write(const conapi::Cell* cells, conapi::Coord size, conapi::Rect region);
+    // Region's top-left corner. A piece of one row inside the buffer, which
+    // is how text is drawn, is copied here without a call: the pieces are a
+    // few cells long, and a call would cost more than the copy.
+    void Write(const conapi::Cell* cells, conapi::Coord size, conapi::Rect region) {
+        const int width = region.Right - region.Left + 1;
+        if (region.Top == region.Bottom && width >= 1 && width <= size.X && size.Y >= 1 &&
+            Inside(region.Left, region.Top) && Inside(region.Right, region.Top)) {
+            conapi::Cell* to = cells_.data() + region.Top * kCols + region.Left;
+            for (int i = 0; i < width; ++i) to[i] = cells[i];
+            return;
+        }
+        WriteRect(cells, size, region);
+    }
     // Reads Region into Cells (Size.X * Size.Y, row-major); cells whose
     // place lies outside the buffer are left as they are.
     void Read(conapi::Cell* cells, conapi::Coord size, conapi::Rect region) const;
@@ -43,6 +54,7 @@ public:
     void Scroll(conapi::Rect scroll, conapi::Rect clip, conapi::Coord dest, conapi::Cell fill);
 
 private:
+    void WriteRect(const conapi::Cell* cells, conapi::Coord size, conapi::Rect region);
     bool Inside(int col, int row) const { return col >= 0 && col < kCols && row >= 0 && row < rows_; }
 
     std::array<conapi::Cell, kCols * kMaxRows> cells_{};

@@ -189,6 +189,42 @@ TEST_F(Renderer, PipeGiveBackAcrossABlockBoundary) {
     EXPECT_EQ(At(16, 25), 0x0E);
 }
 
+TEST_F(Renderer, LongPlainTextWrapsAndScrollsLikeOneCharacterAtATime) {
+    auto rowText = [](int r) {
+        std::string t;
+        for (int c = 0; c < 80; ++c) t += static_cast<char>('a' + (r * 7 + c) % 26);
+        return t;
+    };
+    // Ten full rows in one piece: each wraps into the next. Row 4 is begun,
+    // taken back with CR (and a BS at column 1, which stays there) and
+    // drawn whole in yellow over it.
+    std::string text;
+    for (int r = 1; r <= 10; ++r) {
+        if (r == 4) text += rowText(99).substr(0, 40) + "\r" + "\b" + E + "[1;33m";
+        text += rowText(r);
+    }
+    Draw(text);
+    for (int r = 1; r <= 10; ++r) EXPECT_EQ(Row(r), rowText(r)) << "row " << r;
+    EXPECT_EQ(At(80, 3), 0x07);
+    EXPECT_EQ(At(1, 4), 0x0E);
+    EXPECT_EQ(At(80, 10), 0x0E);
+    EXPECT_EQ(WhereX(), 1);
+    EXPECT_EQ(WhereY(), 11);
+
+    // From the bottom row: 300 characters fill it, wrap with a scroll, fill
+    // the new bottom row and so on; the last 60 are left on row 25.
+    std::string long300;
+    for (int k = 0; k < 300; ++k) long300 += static_cast<char>('A' + k % 26);
+    Draw(E + "[25;1H" + long300);
+    EXPECT_EQ(Row(22), long300.substr(0, 80));
+    EXPECT_EQ(Row(23), long300.substr(80, 80));
+    EXPECT_EQ(Row(24), long300.substr(160, 80));
+    EXPECT_EQ(Row(25), long300.substr(240));
+    EXPECT_EQ(Row(21), "") << "row 24, empty, went up three rows";
+    EXPECT_EQ(Row(7), rowText(10)) << "and so did row 10";
+    EXPECT_EQ(At(1, 7), 0x0E);
+}
+
 TEST_F(Renderer, SubEndsTheDrawing) {
     Draw("ab\x1a" "cd");
     EXPECT_EQ(Row(1), "ab");

@@ -158,6 +158,32 @@ TEST_F(Keys, KeyPressedDoesNotWaitForFutureKeys) {
     EXPECT_EQ(memcon::Now(), 5000u) << "ReadKey waits as long as needed";
 }
 
+TEST_F(Keys, AfterManyQuietAnswersAWaitOrAReadMakesTheNextCallAsk) {
+    // A caller that asks again and again (the renderer, once per byte) is
+    // answered from the ring for most calls; any wait or read in between
+    // must make the very next KeyPressed ask the console.
+    auto askOften = [] {
+        for (int i = 0; i < 40; ++i) ASSERT_FALSE(KeyPressed());
+    };
+    memcon::TypeText("a", 10);
+    askOften();
+    Delay(20);
+    EXPECT_TRUE(KeyPressed()) << "a key that came during Delay";
+    EXPECT_EQ(ReadKey(), 'a');
+
+    memcon::TypeText("bc", 100);
+    askOften();
+    EXPECT_EQ(ReadKey(), 'b') << "ReadKey waits for the key";
+    EXPECT_TRUE(KeyPressed()) << "the key that came with it";
+    EXPECT_EQ(ReadKey(), 'c');
+
+    memcon::TypeText("d", 200);
+    askOften();
+    EXPECT_TRUE(DelayUntilKey(500));
+    EXPECT_TRUE(KeyPressed());
+    EXPECT_EQ(ReadKey(), 'd');
+}
+
 TEST_F(Keys, ReadKeyWithoutInputFailsTheTestInsteadOfHanging) {
     EXPECT_THROW(ReadKey(), memcon::InputExhausted);
 }
