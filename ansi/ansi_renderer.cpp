@@ -36,6 +36,13 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// Whether Ch, read while the parser is in text, is drawn as it is (or
+// moves the cursor as CR and BS do) and is neither a pipe code's bar nor
+// the end mark.
+bool IsPlainText(char ch) {
+    return ch != 0 && ch != 9 && ch != 10 && ch != 12 && ch != Esc && ch != Sub && ch != '|';
+}
+
 // Reads the file in 4096-byte blocks; bytes can be given back. The block
 // lives outside the reader (and the plain run's characters outside the run)
 // so that the reading loop can keep both objects in registers: the block's
@@ -58,6 +65,15 @@ public:
         b = block_[pos_++];
         return true;
     }
+
+    // The next byte, when it comes from the block, without taking it; Skip
+    // takes it.
+    bool PeekBlock(char& b) const {
+        if (givenCount_ > 0 || pos_ == count_) return false;
+        b = block_[pos_];
+        return true;
+    }
+    void Skip() { ++pos_; }
 
     // Gives bytes back; they are read again, the last given first. A pipe
     // code that is none gives back its two characters, never more.
@@ -118,9 +134,7 @@ public:
     // Whether Ch, coming now, is a character drawn as it is (or CR or BS,
     // which the character writer takes as cursor moves): such runs are
     // handed to the screen in one piece by FeedPlain.
-    bool IsPlain(char ch) const {
-        return state_ == State::Text && ch != 0 && ch != 9 && ch != 10 && ch != 12 && ch != Esc;
-    }
+    bool IsPlain(char ch) const { return state_ == State::Text && IsPlainText(ch); }
 
     // A run of bytes for which IsPlain held, drawn with one WriteStr: the
     // same cells, cursor and colours as one WriteStr per character.
@@ -385,9 +399,19 @@ void ShowAnsiFile(const std::string& FileName, int32_t PauseInterval) {
         }
         if (b == Sub) break;
 
-        if (b != '|' && interpreter.IsPlain(b)) {
+        if (interpreter.IsPlain(b)) {
             run.Add(b);
             if (run.Full()) interpreter.FeedPlain(run.Take());
+            // The plain characters right behind it in the block, while no
+            // pause can fall due: the same steps, with less to decide for
+            // each. Every one is still checked for keys before it is taken,
+            // and one that finds a key is left to the steps above.
+            char next = 0;
+            while (!stop && pause == 0 && reader.PeekBlock(next) && IsPlainText(next) && !KeyPressed()) {
+                reader.Skip();
+                run.Add(next);
+                if (run.Full()) interpreter.FeedPlain(run.Take());
+            }
             continue;
         }
         interpreter.FeedPlain(run.Take());
