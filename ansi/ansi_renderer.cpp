@@ -108,7 +108,9 @@ private:
 // for the reason given above.
 class PlainRun {
 public:
-    explicit PlainRun(std::array<char, 256>& storage) : chars_(storage.data()) {}
+    static constexpr std::size_t Capacity = 256;
+
+    explicit PlainRun(std::array<char, Capacity>& storage) : chars_(storage.data()) {}
 
     void Add(char ch) { chars_[size_++] = ch; }
     bool Full() const { return size_ == Capacity; }
@@ -119,8 +121,6 @@ public:
         size_ = 0;
         return taken;
     }
-
-    static constexpr std::size_t Capacity = 256;
 
 private:
     char* chars_;
