@@ -23,9 +23,11 @@ number.
 
 import argparse
 import os
+import pty
 import random
 import re
 import select
+import signal
 import statistics
 import subprocess
 import sys
@@ -77,6 +79,32 @@ def key_latency(exe, presses):
     return times
 
 
+def echo_latency(presses):
+    """Milliseconds for `cat` in a raw pseudo-terminal to echo a byte: what
+    the machine itself takes to wake a program for a key and carry its answer
+    back, the floor under the magazine's key latency."""
+    times = []
+    pid, fd = pty.fork()
+    if pid == 0:
+        os.execvp("sh", ["sh", "-c", "stty raw -echo; exec cat"])
+    try:
+        time.sleep(0.3)
+        while select.select([fd], [], [], 0.1)[0]:
+            os.read(fd, 65536)
+        for _ in range(presses):
+            time.sleep(random.uniform(0.07, 0.25))
+            sent = time.monotonic()
+            os.write(fd, b"x")
+            if not select.select([fd], [], [], 2)[0]:
+                continue
+            times.append((time.monotonic() - sent) * 1000)
+            os.read(fd, 100)
+    finally:
+        os.kill(pid, signal.SIGKILL)
+        os.waitpid(pid, 0)
+    return times
+
+
 def scroll_bytes(exe, presses):
     """Bytes the terminal receives for each one-line scroll in the editorial."""
     sizes = []
@@ -102,10 +130,16 @@ def renderer_figures(build):
         return None
     out = subprocess.run([exe, "0.3", "--shipped"], capture_output=True, text=True, timeout=900).stdout
     worst, name, worst_floor, name_floor, wall, cpu = 0.0, "", 0.0, "-", None, None
+    # Earlier builds print no total: their throughput is worked out from
+    # the files' rows (bytes, MB/s), weighted by size.
+    drawn, seconds = 0.0, 0.0
     for line in out.splitlines():
         cols = line.split()
         if not cols:
             continue
+        if len(cols) >= 11 and cols[1].isdigit() and cols[0] != "all":
+            drawn += float(cols[1])
+            seconds += float(cols[1]) / float(cols[2])
         if cols[0].lower().endswith("_asc") and len(cols) >= 11:
             if float(cols[10]) > worst:
                 worst, name = float(cols[10]), cols[0]
@@ -114,9 +148,8 @@ def renderer_figures(build):
         m = re.match(r"all shipped: ([\d.]+) MB/s of wall time, ([\d.]+) MB/s", line)
         if m:
             wall, cpu = float(m.group(1)), float(m.group(2))
-        m = re.match(r"all shipped\s+\d+\s+([\d.]+)\s", line)
-        if m and wall is None:
-            wall = float(m.group(1))
+    if wall is None and seconds > 0:
+        wall = drawn / seconds
     return worst, name, worst_floor, name_floor, wall, cpu
 
 
@@ -156,6 +189,9 @@ def main():
 
     row("Down in the main menu, median ms", [f"{summary(r[0])[0]:.2f}" for _, r in results])
     row("  min / max ms", [f"{summary(r[0])[1]:.2f} / {summary(r[0])[2]:.2f}" for _, r in results])
+    echo = echo_latency(args.keys)
+    print(f"{'  floor: cat echoing a key, median (min / max)':44}{summary(echo)[0]:>22.2f}"
+          f"   ({summary(echo)[1]:.2f} / {summary(echo)[2]:.2f} ms)")
     row("one-line scroll in the viewer, median bytes", [f"{summary(r[1])[0]:.0f}" for _, r in results])
     row("  min / max bytes", [f"{summary(r[1])[1]} / {summary(r[1])[2]}" for _, r in results])
     row("worst ASCII twin, x minimum", [f"{r[2][0]:.2f} {r[2][1]}" if r[2] else "-" for _, r in results])
