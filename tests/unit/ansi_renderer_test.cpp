@@ -210,6 +210,8 @@ TEST_F(Renderer, LongPlainTextWrapsAndScrollsLikeOneCharacterAtATime) {
     EXPECT_EQ(At(80, 10), 0x0E);
     EXPECT_EQ(WhereX(), 1);
     EXPECT_EQ(WhereY(), 11);
+    EXPECT_EQ(memcon::CursorPos().X, 0) << "the visible cursor follows";
+    EXPECT_EQ(memcon::CursorPos().Y, 10);
 
     // From the bottom row: 300 characters fill it, wrap with a scroll, fill
     // the new bottom row and so on; the last 60 are left on row 25.
@@ -223,6 +225,8 @@ TEST_F(Renderer, LongPlainTextWrapsAndScrollsLikeOneCharacterAtATime) {
     EXPECT_EQ(Row(21), "") << "row 24, empty, went up three rows";
     EXPECT_EQ(Row(7), rowText(10)) << "and so did row 10";
     EXPECT_EQ(At(1, 7), 0x0E);
+    EXPECT_EQ(memcon::CursorPos().X, 60) << "the visible cursor stands after the last character";
+    EXPECT_EQ(memcon::CursorPos().Y, 24);
 }
 
 TEST_F(Renderer, SubEndsTheDrawing) {
