@@ -144,45 +144,43 @@ public:
         previous_ = run.back();
     }
 
-    // The bytes that only carry the parser through a sequence (the ESC,
-    // the '[', a parameter character) are most of a screen's escape bytes:
-    // they are taken here, small enough to be inlined in the reading loop.
-    // Answers false, taking nothing, for any other byte: Feed's work.
-    bool TakeSequenceByte(char ch) {
-        const bool takes = (state_ == State::Text && ch == Esc) || (state_ == State::Escape && ch == '[') ||
-                           (state_ == State::Params && IsParamChar(ch));
-        if (!takes) return false;
-        if (state_ == State::Params) {
-            if (paramLen_ < params_.size()) params_[paramLen_++] = ch;
-        } else if (state_ == State::Text) {
-            state_ = State::Escape;
-        } else {
-            state_ = State::Params;
-            ClearParams();
-        }
-        previous_ = ch;
-        return true;
-    }
-
-    // One byte of the file (or of a pipe code's sequence).
+    // One byte of the file (or of a pipe code's sequence). The bytes that
+    // only carry the parser through a sequence (the ESC, the '[', a
+    // parameter character) are most of a screen's escape bytes: they are
+    // taken here, small enough to be inlined in the reading loop; every
+    // other byte is Act's work.
     void Feed(char ch, bool remember = true) {
-        switch (state_) {
-        case State::Text: Text(ch); break;
-        case State::Escape:
-            if (ch == '[') {
-                state_ = State::Params;
-                ClearParams();
-            } else {
-                state_ = State::Text;
-            }
-            break;
-        case State::Params: Param(ch); break;
-        }
+        if (!TakeSequenceByte(ch)) Act(ch);
         if (remember) previous_ = ch;
     }
 
 private:
     enum class State { Text, Escape, Params };
+
+    bool TakeSequenceByte(char ch) {
+        if (state_ == State::Text && ch == Esc) {
+            state_ = State::Escape;
+        } else if (state_ == State::Escape && ch == '[') {
+            state_ = State::Params;
+            ClearParams();
+        } else if (state_ == State::Params && IsParamChar(ch)) {
+            if (paramLen_ < params_.size()) params_[paramLen_++] = ch;
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // A byte that TakeSequenceByte left: text, the end of a sequence, or
+    // the byte after an ESC that is not '[' (swallowed). Never inlined, so
+    // that Feed stays small enough to be inlined in the reading loop.
+    [[gnu::noinline]] void Act(char ch) {
+        switch (state_) {
+        case State::Text: Text(ch); break;
+        case State::Escape: state_ = State::Text; break;
+        case State::Params: Param(ch); break;
+        }
+    }
 
     void Text(char ch) {
         switch (ch) {
@@ -194,7 +192,6 @@ private:
             WriteStr("\n");
             break;
         case 12: ClearScreen(); break;
-        case Esc: state_ = State::Escape; break;
         default: WriteStr(std::string(1, ch)); break;
         }
     }
@@ -203,10 +200,6 @@ private:
         const auto u = static_cast<unsigned char>(ch);
         if (u < '0') {
             EndSequence();
-            return;
-        }
-        if (IsParamChar(ch)) {
-            if (paramLen_ < params_.size()) params_[paramLen_++] = ch;
             return;
         }
         // Colours are nearly every sequence of a screen: straight there.
@@ -416,7 +409,7 @@ void ShowAnsiFile(const std::string& FileName, int32_t PauseInterval) {
         }
         interpreter.FeedPlain(run.Take());
         if (b != '|') {
-            if (!interpreter.TakeSequenceByte(b)) interpreter.Feed(b);
+            interpreter.Feed(b);
             continue;
         }
         char c1 = 0;
