@@ -29,6 +29,17 @@ def digest(path):
         return hashlib.sha256(f.read()).hexdigest()
 
 
+def ask_to_save_first_artwork(term):
+    """From the main menu: the gallery's first artwork, and its save prompt
+    with the proposed name."""
+    term.key("home", "down", "down", "enter")
+    term.wait_for_text(GALLERY_ENTRY)
+    term.key("home", "enter")
+    term.wait_for_text("p r e s s  e  t o  e x t r a c t")
+    term.send("e")
+    term.wait_for_text("ansi_art1.ans")
+
+
 class Setting:
     """A program folder holding a copy of the program, a current folder and a
     temporary folder (TMPDIR), all fresh and removed afterwards."""
@@ -157,12 +168,7 @@ class FilesTest(unittest.TestCase):
         # The gallery: an artwork saved under the program's own name is
         # refused; under the main menu's working name it is simply saved.
         for name, refused in (("quixmag", True), ("menu1.ans", False)):
-            term.key("home", "down", "down", "enter")
-            term.wait_for_text(GALLERY_ENTRY)
-            term.key("home", "enter")
-            term.wait_for_text("p r e s s  e  t o  e x t r a c t")
-            term.send("e")
-            term.wait_for_text("ansi_art1.ans")
+            ask_to_save_first_artwork(term)
             term.ctrl("y")
             term.send(name)
             term.key("enter", "enter")
@@ -256,12 +262,7 @@ class FilesTest(unittest.TestCase):
         time.sleep(1.0)
         self.assertGreater(os.path.getsize(audio), 0, "the music plays")
         # The gallery saves into the current folder instead.
-        term.key("home", "down", "down", "enter")
-        term.wait_for_text(GALLERY_ENTRY)
-        term.key("home", "enter")
-        term.wait_for_text("p r e s s  e  t o  e x t r a c t")
-        term.send("e")
-        term.wait_for_text("ansi_art1.ans")
+        ask_to_save_first_artwork(term)
         term.key("enter", "enter")
         term.wait_for_file(os.path.join(place.cwd, "ansi_art1.ans"))
         term.wait_for_text(GALLERY_ENTRY)

@@ -636,11 +636,17 @@ void ShowText(Console& con, int first) {
     }
 }
 
+// A console of blanks with the window at its first line.
+Console TextWindow() {
+    Console con;
+    for (auto& c : con.cells) c = Cell{' ', 0x07};
+    ShowText(con, 0);
+    return con;
+}
+
 TEST(TermScreen, AOneLineScrollOfATextWindowLetsTheTerminalScroll) {
     for (const bool trueColor : {false, true}) {
-        Console con;
-        for (auto& c : con.cells) c = Cell{' ', 0x07};
-        ShowText(con, 0);
+        Console con = TextWindow();
         Renderer r(Options{true, trueColor, true});
         Vt vt(80, 25, true);
         Update(r, con, vt);
@@ -666,9 +672,7 @@ TEST(TermScreen, AOneLineScrollOfATextWindowLetsTheTerminalScroll) {
 }
 
 TEST(TermScreen, WithoutScrollingTheWindowIsRewrittenTheSameWay) {
-    Console con;
-    for (auto& c : con.cells) c = Cell{' ', 0x07};
-    ShowText(con, 0);
+    Console con = TextWindow();
     Renderer r(Options{true, false, false});
     Vt vt(80, 25, true);
     Update(r, con, vt);
