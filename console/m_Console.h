@@ -63,7 +63,7 @@ bool IsFile(const std::string& name);
 
 // --- Keyboard --------------------------------------------------------------
 // Defined here: the ANSI renderer asks for every byte it draws, and the
-// common answer (no key, nothing pending) should cost one call.
+// common answer (no key yet) should cost no call.
 inline bool KeyPressed() { return Keyboard->KeyPressed(); }
 char ReadKey();
 // Waits Ms milliseconds like Delay, but ends as soon as a key byte is

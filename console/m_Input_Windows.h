@@ -24,8 +24,8 @@ public:
     // alone for all but every 16th call once it has asked 16 times in a
     // row: asking the console costs more than drawing a byte, and at
     // nanoseconds a call no key is missed for longer than a microsecond.
-    // A wait, a key read or a key found starts the count over, so a caller
-    // that waits between its calls always asks the console.
+    // A wait or a key found starts the count over, so a caller that waits
+    // between its calls always asks the console.
     bool KeyPressed() {
         if (!RingEmpty()) return true;
         if (QuietAnswers >= AskEvery && ++QuietAnswers % AskEvery != 0) return false;
