@@ -14,7 +14,7 @@ include(GNUInstallDirs)
 set(QUIXMAG_VERSION 1.0)
 
 install(TARGETS quixmag RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES doc/quixmag.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES docs/quixmag.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 
 if(WIN32)
   return()

@@ -117,7 +117,7 @@ package_windows() {
     rm -rf "$stage" "$build/packages-windows"
     mkdir -p "$stage"
     cp "$exe" "$stage/quixmag.exe"
-    sed 's/$/\r/' "$top/doc/readme-windows.txt" >"$stage/README.txt"
+    sed 's/$/\r/' "$top/docs/readme-windows.txt" >"$stage/README.txt"
     rm -f "$dist"/quixmag-*-windows.zip
     cpack --config "$build/CPackWindowsZip.cmake" -B "$build/packages-windows" >/dev/null
     mv "$build"/packages-windows/quixmag-*-windows.zip "$dist/"
