@@ -24,6 +24,10 @@ endif()
 enable_testing()
 add_test(NAME manual_page
   COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/package/test_manpage.py)
+# The package's copyright file covers the tree: the content under CC BY 4.0,
+# the code under the MIT licence, with the texts of LICENSE.
+add_test(NAME copyright_file
+  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/package/test_copyright.py)
 
 set(CPACK_PACKAGE_NAME quixmag)
 set(CPACK_PACKAGE_VERSION ${QUIXMAG_VERSION})
