@@ -1,11 +1,14 @@
 """The Debian package's copyright file (docs/debian/copyright) in the
-machine-readable layout: its patterns name files that exist, the issue's
-content and every copy of it falls under CC BY 4.0 and the code under the
-MIT (Expat) licence, each licence named has its text, and the texts are
-those of LICENSE, which names the same content folders."""
+machine-readable layout: lintian finds nothing wrong in it, its patterns name
+files that exist, the issue's content and every copy of it falls under CC BY
+4.0 and the code under the MIT (Expat) licence, each licence named has its
+text, and the texts are those of LICENSE, which names the same content
+folders."""
 
 import re
+import shutil
 import subprocess
+import tempfile
 import unittest
 from pathlib import Path
 
@@ -125,6 +128,35 @@ class CopyrightFileTest(unittest.TestCase):
                          licence_section(text, "2. Creative Commons Attribution 4.0 International"))
         self.assertIn("Creative Commons Attribution 4.0 International Public License", self.licences["CC-BY-4.0"])
         self.assertIn("Permission is hereby granted, free of charge", self.licences["Expat"])
+
+    def test_lintian_finds_nothing_in_the_layout(self):
+        # lintian checks the layout only in source packages: a native one of
+        # the tree, with this file as its debian/copyright, is made for it.
+        with tempfile.TemporaryDirectory(prefix="quix-copyright-") as tmp:
+            tree = Path(tmp) / "quixmag-1.0"
+            for name in self.tracked:
+                if (TOP / name).is_file():
+                    (tree / name).parent.mkdir(parents=True, exist_ok=True)
+                    shutil.copy2(TOP / name, tree / name)
+            debian = tree / "debian"
+            (debian / "source").mkdir(parents=True)
+            shutil.copy(COPYRIGHT, debian / "copyright")
+            shutil.copy(COPYRIGHT.with_name("changelog"), debian / "changelog")
+            (debian / "source" / "format").write_text("3.0 (native)\n")
+            (debian / "control").write_text(
+                "Source: quixmag\nMaintainer: the quix group <quix@quix.example.org>\n"
+                "Section: misc\nPriority: optional\nStandards-Version: 4.6.2\n\n"
+                "Package: quixmag\nArchitecture: any\nDescription: text-mode electronic magazine\n"
+                " The quix magazine.\n")
+            (debian / "rules").write_text("#!/usr/bin/make -f\n%:\n\tdh $@\n")
+            (debian / "rules").chmod(0o755)
+            subprocess.run(["dpkg-source", "-b", tree.name], cwd=tmp, check=True, capture_output=True)
+            run = subprocess.run(["lintian", "--info", "--display-experimental", "--pedantic",
+                                  "--check-part", "debian/copyright,debian/copyright/dep5",
+                                  "quixmag_1.0.dsc"], cwd=tmp, capture_output=True, text=True)
+        tags = [line for line in (run.stdout + run.stderr).splitlines() if re.match(r"^[EWIPXO]: ", line)]
+        self.assertEqual(tags, [])
+        self.assertEqual(run.returncode, 0, run.stderr)
 
     def test_LICENSE_names_the_same_content(self):
         text = LICENSE.read_text(encoding="utf-8")
