@@ -89,8 +89,8 @@ class NoticesTest(unittest.TestCase):
                             f"the runtime|{self.runtime}|GPL-3+ with the Runtime Library Exception")
         summary = self.summary(text)
         self.assertIn("tune.exe", summary.splitlines()[0])
-        self.assertRegex(summary, r"(?m)^  libtune 1\.2 +BSD-3-Clause$")
-        self.assertRegex(summary, r"(?m)^  the runtime +GPL-3\+ with the Runtime Library Exception$")
+        self.assertRegex(summary, r"(?m)^  libtune 1\.2: BSD-3-Clause$")
+        self.assertRegex(summary, r"(?m)^  the runtime: GPL-3\+ with the Runtime Library Exception$")
         self.assertNotIn("GPL-2+", summary)
         self.assertIn(MACHINE_READABLE.rstrip("\n"), text)
         self.assertIn(FREE_FORM.rstrip("\n"), text)
@@ -98,7 +98,7 @@ class NoticesTest(unittest.TestCase):
 
     def test_a_given_licence_overrides_the_files_paragraph(self):
         text = self.notices(f"libtune|{self.tune}|Zlib")
-        self.assertRegex(self.summary(text), r"(?m)^  libtune +Zlib$")
+        self.assertRegex(self.summary(text), r"(?m)^  libtune: Zlib$")
 
     def test_common_licence_texts_are_appended_once_each(self):
         text = self.notices(f"libtune|{self.tune}", f"the runtime|{self.runtime}|GPL-3+")

@@ -111,8 +111,7 @@ def notices(product, entries, common_dir):
            "follow whole, as their Debian packages carry them, with the licences",
            "of single files and the licences' texts; the texts they point to in",
            f"{COMMON_LICENSES} (a folder of Debian systems) are at the end.", ""]
-    width = max(len(name) for name, _, _ in libraries)
-    out += [f"  {name.ljust(width)}   {licence}" for name, licence, _ in libraries]
+    out += [f"  {name}: {licence}" for name, licence, _ in libraries]
     out.append("")
     for name, licence, text in libraries:
         out += [RULE, name, f"Licence: {licence}", RULE, "", text.rstrip("\n"), ""]
