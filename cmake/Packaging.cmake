@@ -14,9 +14,37 @@ include(GNUInstallDirs)
 set(QUIXMAG_VERSION 1.0)
 
 install(TARGETS quixmag RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES doc/quixmag.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES docs/quixmag.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 
 if(WIN32)
+  # THIRD-PARTY.txt for the zip: the libraries linked into quixmag.exe and
+  # the sound library inside it, with their licences. libopenmpt's and SDL2's
+  # copyright files are those of their source packages, kept by
+  # tools/windows_deps.sh; the MinGW-w64 runtime and GCC's run-time
+  # libraries are linked in statically (-static), and their packages'
+  # copyright files are found from the libraries themselves.
+  include(cmake/ThirdPartyNotices.cmake)
+  foreach(package libopenmpt libsdl2)
+    if(NOT EXISTS "${QUIX_WINDOWS_DEPS}/share/doc/${package}/copyright")
+      message(FATAL_ERROR "${QUIX_WINDOWS_DEPS} has no copyright file of ${package}: "
+        "run tools/windows_deps.sh again, it adds them to the cached libraries")
+    endif()
+  endforeach()
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread.a
+    OUTPUT_VARIABLE winpthread OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++.a
+    OUTPUT_VARIABLE libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
+  quix_package_copyright("${winpthread}" mingw_copyright mingw_version)
+  quix_package_copyright("${libstdcxx}" gcc_copyright gcc_version)
+  # libopenmpt's pkg-config version carries its build's name (+release...).
+  string(REGEX REPLACE "\\+.*$" "" openmpt_version "${OPENMPT_VERSION}")
+  quix_third_party_notices(third_party_notices ${CMAKE_CURRENT_BINARY_DIR}/THIRD-PARTY.txt quixmag.exe CRLF
+    ENTRIES
+    "libopenmpt ${openmpt_version}|${QUIX_WINDOWS_DEPS}/share/doc/libopenmpt/copyright"
+    "SDL2 ${SDL2_VERSION}|${QUIX_WINDOWS_DEPS}/share/doc/libsdl2/copyright"
+    "MinGW-w64 runtime and winpthreads ${mingw_version}|${mingw_copyright}"
+    # GCC's copyright file is not machine-readable: its licence, as it states it.
+    "GCC ${gcc_version} run-time libraries (libgcc, libstdc++)|${gcc_copyright}|GPL-3+ with the GCC Runtime Library Exception 3.1")
   return()
 endif()
 
@@ -24,6 +52,10 @@ endif()
 enable_testing()
 add_test(NAME manual_page
   COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/package/test_manpage.py)
+# The package's copyright file covers the tree: the content under CC BY 4.0,
+# the code under the MIT licence, with the texts of LICENSE.
+add_test(NAME copyright_file
+  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/package/test_copyright.py)
 
 set(CPACK_PACKAGE_NAME quixmag)
 set(CPACK_PACKAGE_VERSION ${QUIXMAG_VERSION})

@@ -2,7 +2,7 @@
 
     python3 tools/make_pictures.py [--out DIR] [--program PATH]
 
-Writes into DIR (default doc/pictures/):
+Writes into DIR (default docs/pictures/):
   logo.png       the logo screen, rendered from content/logo.ans
   menu.png       the main menu, captured from the running program
   article.png    an article in the text viewer, captured the same way
@@ -129,7 +129,7 @@ def captured_screens(program: Path, out: Path, work: Path) -> None:
 
 def main() -> int:
     ap = argparse.ArgumentParser(description="Renders the README's pictures of the magazine.")
-    ap.add_argument("--out", type=Path, default=TOP / "doc" / "pictures")
+    ap.add_argument("--out", type=Path, default=TOP / "docs" / "pictures")
     ap.add_argument("--program", type=Path, default=TOP / "build" / "quixmag")
     args = ap.parse_args()
     if not shutil.which("ansilove"):

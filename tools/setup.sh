@@ -106,18 +106,21 @@ package_deb() {
     ls "$dist"/quixmag_*.deb
 }
 
+# The zip holds the executable, its readme, the licence and the notices of
+# the libraries linked into it (THIRD-PARTY.txt, made by the Windows build
+# from their copyright files).
 package_windows() {
     echo "== Windows zip"
-    local exe="$top/build-windows/quixmag.exe"
-    if [ ! -f "$exe" ] && ! bash "$top/tools/setup.sh" --windows; then
-        echo "cannot build $exe: no Windows zip" >&2
+    if ! (build_windows_all --target quixmag third_party_notices); then
+        echo "cannot build $build_windows/quixmag.exe: no Windows zip" >&2
         return 1
     fi
     local stage="$build/windows-zip"
     rm -rf "$stage" "$build/packages-windows"
     mkdir -p "$stage"
-    cp "$exe" "$stage/quixmag.exe"
-    sed 's/$/\r/' "$top/doc/readme-windows.txt" >"$stage/README.txt"
+    cp "$build_windows/quixmag.exe" "$build_windows/THIRD-PARTY.txt" "$stage/"
+    sed 's/$/\r/' "$top/docs/readme-windows.txt" >"$stage/README.txt"
+    sed 's/$/\r/' "$top/LICENSE" >"$stage/LICENSE.txt"
     rm -f "$dist"/quixmag-*-windows.zip
     cpack --config "$build/CPackWindowsZip.cmake" -B "$build/packages-windows" >/dev/null
     mv "$build"/packages-windows/quixmag-*-windows.zip "$dist/"
@@ -159,6 +162,13 @@ test_package() {
     /usr/bin/python3 "$top/tests/package/test_installed.py"
 }
 
+# The Windows zip holds the program, its readme, the licence and the
+# libraries' notices, each library named with its licence.
+test_windows_zip() {
+    package_windows
+    /usr/bin/python3 "$top/tests/package/test_windows_zip.py" "$dist"/quixmag-*-windows.zip
+}
+
 # The magazine served over SSH on 127.0.0.1 (tools/serve-ssh.sh): readers in
 # tmux panes, escape attempts, and many readers at once, whose figures (time to
 # the main menu, memory and CPU per reader) are printed.
@@ -178,8 +188,8 @@ run_windows_tests() {
 
 install_missing
 case "$mode" in
-    --test) build_all; run_tests; test_package; run_windows_tests ;;
-    --windows) build_windows_all --target quixmag ;;
+    --test) build_all; run_tests; test_package; run_windows_tests; test_windows_zip ;;
+    --windows) build_windows_all --target quixmag third_party_notices ;;
     --package) build_all; package_all ;;
     run) build_all; exec "$build/quixmag" ;;
     *) echo "usage: bash tools/setup.sh [--test | --windows | --package]" >&2; exit 2 ;;

@@ -5,11 +5,14 @@
 #   bash tools/windows_deps.sh WORKDIR
 #
 # WORKDIR (normally build-windows/deps) holds a private apt configuration with
-# a deb-src entry, the unpacked sources and their build trees; the machine's
-# own apt set-up is never touched. The installed result (include/ and lib/)
-# is cached outside the clone, keyed by the library and compiler versions, so
-# only the first build on a machine compiles anything. The last line printed
-# is the folder to hand to CMake as QUIX_WINDOWS_DEPS.
+# a deb-src entry for the mirror the machine's apt already uses
+# (tools/apt_mirror.sh), the unpacked sources and their build trees; the
+# machine's own apt set-up is never touched. The installed result (include/
+# and lib/, and each source package's debian/copyright as
+# share/doc/PACKAGE/copyright for the zip's third-party notices) is cached
+# outside the clone, keyed by the library and compiler versions, so only the
+# first build on a machine compiles anything. The last line printed is the
+# folder to hand to CMake as QUIX_WINDOWS_DEPS.
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -26,7 +29,17 @@ compiler_version=$("$host-g++-posix" -dumpversion)
 key="openmpt-$openmpt_version+sdl2-$sdl2_version+mingw-gcc-$compiler_version"
 prefix="$cache_root/$key"
 
-if [ -f "$prefix/.complete" ]; then
+# The source packages' copyright files, which the libraries' notices are
+# made from: a cache built before they were kept gets them added below.
+copyright_files=("$prefix/share/doc/libopenmpt/copyright" "$prefix/share/doc/libsdl2/copyright")
+has_copyright_files() {
+    local file
+    for file in "${copyright_files[@]}"; do
+        [ -s "$file" ] || return 1
+    done
+}
+
+if [ -f "$prefix/.complete" ] && has_copyright_files; then
     echo "== Windows libraries cached in $prefix" >&2
     echo "$prefix"
     exit 0
@@ -35,13 +48,10 @@ fi
 log() { echo "== $*" >&2; }
 
 # --- Sources, through a private apt configuration --------------------------
-# The mirror is the one the machine already uses for binaries.
-mirror=$(grep -h -m1 -E '^URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '{print $2}' || true)
-if [ -z "$mirror" ]; then
-    mirror=$(grep -h -m1 -E '^deb +http' /etc/apt/sources.list 2>/dev/null | awk '{print $2}' || true)
-fi
-mirror=${mirror:-http://deb.debian.org/debian}
+# The mirror is the one the machine's apt configuration already uses for
+# this release; without one the script stops (apt_mirror.sh says why).
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+mirror=$(bash "$top/tools/apt_mirror.sh" "$suite")
 
 apt_dir="$work/apt"
 mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/sources.list.d"
@@ -81,6 +91,20 @@ apt_private update >&2
 openmpt_src=$(fetch_source libopenmpt "$openmpt_version")
 sdl2_src=$(fetch_source libsdl2 "$sdl2_version")
 
+keep_copyright_files() {
+    install -D -m 644 "$openmpt_src/debian/copyright" "${copyright_files[0]}"
+    install -D -m 644 "$sdl2_src/debian/copyright" "${copyright_files[1]}"
+}
+
+# A complete cache from before the copyright files were kept: the sources
+# of the same versions bring them, nothing is compiled again.
+if [ -f "$prefix/.complete" ]; then
+    keep_copyright_files
+    log "copyright files added to the Windows libraries cached in $prefix"
+    echo "$prefix"
+    exit 0
+fi
+
 # Install straight into the cache folder (the libraries' own configuration
 # files record their prefix); it counts as complete only once the marker file
 # is written at the very end, so an interrupted build is redone.
@@ -116,6 +140,7 @@ mkdir -p "$work/openmpt-build"
     make install >&2
 )
 
+keep_copyright_files
 touch "$prefix/.complete"
 log "Windows libraries cached in $prefix"
 echo "$prefix"

@@ -8,11 +8,13 @@ set -u
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 SECONDS_EACH=${1:-60}
-OUT=${2:-/work/build-fuzz}
+OUT=${2:-$ROOT/build-fuzz}
 status=0
+ran=0
 for exe in "$OUT"/tests/fuzz/fuzz_*; do
     [ -x "$exe" ] || continue
     name=$(basename "$exe")
+    ran=$((ran + 1))
     seed="$ROOT/tests/fuzz/corpus/${name#fuzz_}"
     [ -d "$seed" ] || seed=""
     work="$OUT/corpus/$name"
@@ -29,4 +31,8 @@ for exe in "$OUT"/tests/fuzz/fuzz_*; do
         status=1
     fi
 done
+if [ $ran -eq 0 ]; then
+    echo "no fuzz targets in $OUT/tests/fuzz: build them first with tests/fuzz/build.sh $OUT" >&2
+    exit 2
+fi
 exit $status

@@ -7,7 +7,7 @@ import re
 import subprocess
 import unittest
 
-PAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "doc", "quixmag.6")
+PAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "quixmag.6")
 
 # The keys each part of the program answers to.
 KEYS = {
