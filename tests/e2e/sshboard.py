@@ -18,6 +18,7 @@ import os
 import pwd
 import secrets
 import shutil
+import signal
 import socket
 import subprocess
 import tempfile
@@ -126,10 +127,26 @@ class Board:
         return {**os.environ, "QUIXMAG_SSH_USER": self.user, "QUIXMAG_BIN": self.exe, **env}
 
     def run_script(self, server_dir=None, timeout=30, **env):
-        """Runs the script in the foreground, for a start it must refuse."""
-        return subprocess.run(["bash", SERVE, server_dir or self.server_dir, str(self.port)],
-                              env=self.script_env(env), stdin=subprocess.DEVNULL, capture_output=True,
-                              text=True, timeout=timeout)
+        """Runs the script in the foreground, for a start it must refuse.
+        Should it serve after all, it is stopped after Timeout seconds
+        (with the server it started) and TimeoutExpired is raised."""
+        proc = subprocess.Popen(["bash", SERVE, server_dir or self.server_dir, str(self.port)],
+                                env=self.script_env(env), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True, start_new_session=True)
+        try:
+            out, err = proc.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGTERM)
+            try:
+                proc.communicate(timeout=15)
+            finally:
+                try:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                except OSError:
+                    pass  # the group has ended
+                proc.communicate()
+            raise
+        return subprocess.CompletedProcess(proc.args, proc.returncode, out, err)
 
     def start(self, env):
         self.proc = subprocess.Popen(["bash", SERVE, self.server_dir, str(self.port)], env=self.script_env(env),

@@ -84,7 +84,7 @@ class ReaderCaps(unittest.TestCase):
     def assert_turned_away(self, board, source):
         started = time.monotonic()
         run = subprocess.run(board.ssh_command(source=source), stdin=subprocess.DEVNULL,
-                             capture_output=True, timeout=60)
+                             capture_output=True, timeout=30)
         took = time.monotonic() - started
         self.assertEqual(lines(run.stdout), FULL_LINE, "the reader sees that one line and nothing else")
         self.assertEqual(run.returncode, 1, "the session ended")
@@ -156,7 +156,7 @@ class ReaderCaps(unittest.TestCase):
     def test_a_session_ends_at_its_maximum_length(self):
         board, _ = self.board(MAX_SESSION_LENGTH="4s")
         started = time.monotonic()
-        run = subprocess.run(board.ssh_command(), stdin=subprocess.PIPE, capture_output=True, timeout=60)
+        run = subprocess.run(board.ssh_command(), stdin=subprocess.PIPE, capture_output=True, timeout=30)
         took = time.monotonic() - started
         self.assertIn(b"\x1b[", run.stdout, "the magazine was shown")
         self.assertTrue(lines(run.stdout).endswith(TIME_UP_LINE), run.stdout[-200:])
