@@ -333,10 +333,11 @@ descendants() {
         }' | sort -n | tr '\n' ' '
 }
 
-# Of Pids, those that still run (not gone, not zombies).
+# Of Pids, those that still run (not gone, not zombies); ps fails when none
+# of them is left.
 running() {
     [ $# -gt 0 ] || return 0
-    ps -o pid=,stat= -p "$(tr ' ' , <<<"$*")" | awk '$2 !~ /^Z/ { printf "%s ", $1 }'
+    { ps -o pid=,stat= -p "$(tr ' ' , <<<"$*")" || true; } | awk '$2 !~ /^Z/ { printf "%s ", $1 }'
 }
 
 # Ends the listener and every session it started: the connections' sshd,
