@@ -180,11 +180,11 @@ class ReaderCaps(unittest.TestCase):
         os.kill(client, signal.SIGSTOP)  # it reads nothing and answers nothing
         self.addCleanup(_kill_quietly, client)
         started = time.monotonic()
-        wait_until(lambda: not magazines(board), 30, "the silent reader's magazine ended")
+        wait_until(lambda: not magazines(board), 45, "the silent reader's magazine ended")
         took = time.monotonic() - started
         print(f"\n  a reader who reads nothing was closed after {took:.1f} s "
               f"(checks 1 s apart; the idle time-out is 15 min)", file=sys.stderr)
-        self.assertLess(took, 20)
+        self.assertLess(took, 30)
         # Its place came back.
         os.kill(client, signal.SIGKILL)
         next_one = self.reader(board, panes, "next", "127.0.0.1")
