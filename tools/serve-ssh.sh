@@ -18,9 +18,9 @@
 #   LISTEN             the address to listen on (default 127.0.0.1)
 #   IDLE_TIMEOUT       a session with no traffic for this long is closed
 #                      (sshd time format, default 15m)
-#   ALIVE_INTERVAL     seconds between the server's checks that a client
-#                      still answers; three unanswered checks close the
-#                      connection (default 30)
+#   ALIVE_INTERVAL     sshd ClientAliveInterval: a client that answers
+#                      nothing is closed after about eight of these seconds
+#                      without output (default 15)
 #   MAX_STARTUPS       sshd MaxStartups (default 30:30:100: a crowd of
 #                      30 may log in at once, beyond that connections
 #                      are dropped more and more)
@@ -72,7 +72,7 @@ user=${QUIXMAG_SSH_USER:-$me}
 bin=${QUIXMAG_BIN:-$top/build/quixmag}
 listen=${LISTEN:-127.0.0.1}
 idle=${IDLE_TIMEOUT:-15m}
-alive=${ALIVE_INTERVAL:-30}
+alive=${ALIVE_INTERVAL:-15}
 max_startups=${MAX_STARTUPS:-30:30:100}
 per_source=${PER_SOURCE_MAX_STARTUPS:-10}
 netblock=${PER_SOURCE_NETBLOCK_SIZE:-32:64}
@@ -299,8 +299,9 @@ PerSourceNetBlockSize $netblock
 MaxSessions 1
 ChannelTimeout session:*=$idle
 UnusedConnectionTimeout 30s
-# A client that answers nothing (it reads nothing, or it is gone) is closed
-# after three checks.
+# A client that answers nothing (it stopped reading, or it is gone) is
+# closed when the fourth check goes unanswered; while the connection is
+# quiet the checks go out every other interval.
 ClientAliveInterval $alive
 ClientAliveCountMax 3
 
