@@ -11,6 +11,10 @@ inside panes of a private tmux server of 80x25 cells:
         panes.keys(pane, "x")
         assert panes.status(pane) == 0
 
+A reader may come from another loopback address (`ssh_command(source=
+"127.0.0.2")`), and Board(serve=False) only makes the account and the
+program, for starts of the script that must be refused (`run_script`).
+
 Creating an account needs root; the tests skip themselves elsewhere.
 """
 
@@ -18,6 +22,7 @@ import os
 import pwd
 import secrets
 import shutil
+import signal
 import socket
 import subprocess
 import tempfile
@@ -87,7 +92,7 @@ def safe_parent(*candidates):
 class Board:
     """A dedicated sshd serving a copy of the magazine to a fresh account."""
 
-    def __init__(self, env=None):
+    def __init__(self, env=None, serve=True):
         # Not under /tmp: sshd refuses keys in folders others may write to.
         parent = safe_parent(os.path.dirname(binary()), "/var/lib", "/srv", "/opt")
         self.base = tempfile.mkdtemp(prefix="ssh-e2e-", dir=parent)
@@ -106,25 +111,49 @@ class Board:
         self.uid = entry.pw_uid
         os.mkdir(self.home)
         os.chown(self.home, self.uid, entry.pw_gid)
-        # The program's folder belongs to the account, so that a file the
-        # program wrote beside itself would show up in new_files().
+        # The program's folder is root's, as the script asks: the account
+        # must not be able to change what its logins run.
         self.program_dir = os.path.join(self.base, "prog")
         os.mkdir(self.program_dir)
+        os.chmod(self.program_dir, 0o755)
         self.exe = os.path.join(self.program_dir, "quixmag")
         shutil.copy2(binary(), self.exe)
-        os.chown(self.program_dir, self.uid, entry.pw_gid)
-        os.chown(self.exe, self.uid, entry.pw_gid)
         self.owned_at_start = self.owned_files()
+        if not serve:
+            return
         try:
             self.start(env or {})
         except BaseException:
             self.close()
             raise
 
+    def script_env(self, env):
+        return {**os.environ, "QUIXMAG_SSH_USER": self.user, "QUIXMAG_BIN": self.exe, **env}
+
+    def run_script(self, server_dir=None, timeout=30, **env):
+        """Runs the script in the foreground, for a start it must refuse.
+        Should it serve after all, it is stopped after Timeout seconds
+        (with the server it started) and TimeoutExpired is raised."""
+        proc = subprocess.Popen(["bash", SERVE, server_dir or self.server_dir, str(self.port)],
+                                env=self.script_env(env), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True, start_new_session=True)
+        try:
+            out, err = proc.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGTERM)
+            try:
+                proc.communicate(timeout=15)
+            finally:
+                try:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                except OSError:
+                    pass  # the group has ended
+                proc.communicate()
+            raise
+        return subprocess.CompletedProcess(proc.args, proc.returncode, out, err)
+
     def start(self, env):
-        full_env = dict(os.environ, QUIXMAG_SSH_USER=self.user, QUIXMAG_BIN=self.exe)
-        full_env.update(env)
-        self.proc = subprocess.Popen(["bash", SERVE, self.server_dir, str(self.port)], env=full_env,
+        self.proc = subprocess.Popen(["bash", SERVE, self.server_dir, str(self.port)], env=self.script_env(env),
                                      stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
         deadline = time.monotonic() + 60  # the script may install sshd first
         while time.monotonic() < deadline:
@@ -142,16 +171,26 @@ class Board:
         with open(self.log.name) as f:
             return f.read()
 
-    def ssh_command(self, *extra, tty=True):
-        """The reader's ssh command line; Extra goes before the destination."""
-        return ["ssh", "-F", "/dev/null", *(["-tt"] if tty else ["-T"]),
+    def listener(self):
+        """The pid of the server's listening sshd."""
+        with open(os.path.join(self.server_dir, "sshd.pid")) as f:
+            return int(f.read())
+
+    def ssh_command(self, *extra, tty=True, source=None):
+        """The reader's ssh command line, from the loopback address Source
+        (default 127.0.0.1); Extra goes before the destination."""
+        return ["ssh", "-F", "/dev/null", *(["-tt"] if tty else ["-T"]), *(["-b", source] if source else []),
                 "-i", os.path.join(self.server_dir, "reader_key"), "-o", "IdentitiesOnly=yes",
                 "-o", "UserKnownHostsFile=" + os.path.join(self.server_dir, "known_hosts"),
                 "-o", "StrictHostKeyChecking=yes", "-o", "BatchMode=yes", "-o", "SendEnv=LANG",
                 "-p", str(self.port), *extra, f"{self.user}@127.0.0.1"]
 
     def owned_files(self):
-        return files_owned_by(self.uid, SHARED_WRITABLE + [self.base])
+        """Files of the account, but for the lock files of the readers'
+        places that the forced command keeps in the server's folder."""
+        slots = os.path.join(self.server_dir, "slots")
+        return {f for f in files_owned_by(self.uid, SHARED_WRITABLE + [self.base])
+                if f != slots and not f.startswith(slots + os.sep)}
 
     def mark(self):
         """Counts the files the account owns now as its own from here on."""
@@ -174,14 +213,37 @@ class Board:
             time.sleep(0.1)
         return self.processes()
 
+    def session_processes(self):
+        """Pids of every process below the listener: the connections' sshd,
+        the sessions and the magazines."""
+        out = subprocess.run(["ps", "-e", "-o", "pid=,ppid="], capture_output=True, text=True).stdout
+        parent = dict((int(p), int(q)) for p, q in (line.split() for line in out.splitlines()))
+        top = self.listener()
+        found = []
+        for pid in parent:
+            up = parent[pid]
+            while up != top and up in parent:
+                up = parent[up]
+            if up == top:
+                found.append(pid)
+        return sorted(found)
+
     def close(self):
+        try:
+            listener = self.listener()
+        except (OSError, ValueError):
+            listener = None
         if self.proc is not None and self.proc.poll() is None:
             self.proc.terminate()
             try:
-                self.proc.wait(10)
+                self.proc.wait(20)
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+        # A script that ended without stopping its server (a failing test)
+        # leaves the listener behind.
+        if listener and _is_sshd(listener):
+            os.kill(listener, 9)
         for pid, _ in self.processes():
             try:
                 os.kill(pid, 9)
@@ -293,6 +355,14 @@ class Panes:
 
     def __exit__(self, *exc):
         self.close()
+        return False
+
+
+def _is_sshd(pid):
+    try:
+        with open(f"/proc/{pid}/comm") as f:
+            return f.read().strip() == "sshd"
+    except OSError:
         return False
 
 

@@ -1,12 +1,19 @@
 """Many readers at once over SSH on 127.0.0.1: each connects with `ssh -tt`
-in a tmux pane of its own, walks into the articles, reads one, turns a page,
-goes back and leaves. Every reader must get through and leave with status 0,
-with no process and no file left behind. Prints the time to the main menu
-(alone and under the load), and the memory and CPU each reader costs.
+in a tmux pane of its own (three from each of ten loopback addresses), walks
+into the articles, reads one, turns a page, goes back and leaves. Every
+reader must get through and leave with status 0, with no process and no file
+left behind. Prints the time to the main menu (alone and under the load),
+and the memory and CPU each reader costs.
+
+And one address holding 110 unfinished logins: readers from another address
+must still get in every time. Prints how they fare with the per-source
+limits off and on.
 
 QUIXMAG_SSH_READERS sets the number of readers (default 30)."""
 
+import errno
 import os
+import socket
 import statistics
 import subprocess
 import sys
@@ -22,6 +29,11 @@ SECTION_ENTRY = "[ b a c k ]"
 ARTICLE_TEXT = "SCENE NEWS"  # the first line of the first article, content/news.txt
 TIME_LIMIT = 110  # seconds for the whole walk of all readers
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
+FLOOD = 110        # unfinished logins held by one address
+FLOOD_SOURCE = "127.0.0.3"
+LOGINS = 5         # real logins tried meanwhile from another address
+LOGIN_SOURCE = "127.0.0.2"
+PER_SOURCE_DEFAULT = 10  # the script's PerSourceMaxStartups
 
 
 def in_main_menu(screen):
@@ -77,13 +89,64 @@ class Usage:
 
 def session_pids(board):
     """The reading account's processes and the server's per-connection ones."""
+    listener = board.listener()
     out = subprocess.run(["ps", "-eo", "pid=,ppid=,uid="], capture_output=True, text=True).stdout
     pids = []
     for line in out.splitlines():
         pid, ppid, uid = (int(v) for v in line.split())
-        if uid == board.uid or ppid == board.proc.pid:
+        if uid == board.uid or ppid == listener:
             pids.append(pid)
     return pids
+
+
+class Flood:
+    """Count TCP connections to Port from Source that never log in: each
+    only waits, as a client that sends nothing. Those the server closes are
+    opened again by top_up()."""
+
+    def __init__(self, port, source, count):
+        self.port, self.source = port, source
+        self.conns = {}  # socket -> bytes the server sent
+        for _ in range(count):
+            self.open_one()
+
+    def open_one(self):
+        s = socket.socket()
+        s.bind((self.source, 0))
+        s.settimeout(5)
+        s.connect(("127.0.0.1", self.port))
+        s.setblocking(False)
+        self.conns[s] = b""
+
+    def closed_by_server(self, s):
+        try:
+            while True:
+                data = s.recv(4096)
+                if not data:
+                    return True
+                self.conns[s] += data
+        except BlockingIOError:
+            return b"Exceeded MaxStartups" in self.conns[s]
+        except OSError as e:
+            return e.errno in (errno.ECONNRESET, errno.EPIPE)
+
+    def top_up(self):
+        """Opens a new connection for each one the server closed; answers
+        how many it had closed."""
+        closed = [s for s in self.conns if self.closed_by_server(s)]
+        for s in closed:
+            s.close()
+            del self.conns[s]
+            self.open_one()
+        return len(closed)
+
+    def held(self):
+        """Connections the server keeps open."""
+        return sum(not self.closed_by_server(s) for s in self.conns)
+
+    def close(self):
+        for s in self.conns:
+            s.close()
 
 
 @unittest.skipIf(can_serve(), can_serve())
@@ -98,7 +161,7 @@ class ManyReaders(unittest.TestCase):
 
         usage = Usage()
         started = time.monotonic()
-        readers = [panes.open(f"r{i}", board.ssh_command()) for i in range(READERS)]
+        readers = [panes.open(f"r{i}", board.ssh_command(source=f"127.0.0.{2 + i % 10}")) for i in range(READERS)]
         step = {r: 0 for r in readers}
         reached_menu = {}
         last_sample = 0.0
@@ -140,6 +203,38 @@ class ManyReaders(unittest.TestCase):
         self.assertEqual(statuses, [0] * READERS, "every reader left with status 0")
         self.assertEqual(left, [], "no process of the reading account is left")
         self.assertEqual(board.new_files(), [], "no file was written or left anywhere")
+
+    def test_one_address_holding_unfinished_logins_does_not_lock_out_the_others(self):
+        fared = {}
+        for limits in ("off", "on"):
+            env = {"PER_SOURCE_MAX_STARTUPS": "none"} if limits == "off" else {}
+            with Board(env=env) as board:
+                flood = Flood(board.port, FLOOD_SOURCE, FLOOD)
+                try:
+                    time.sleep(1)  # the server has taken them all in
+                    got_in, reopened, took = 0, 0, []
+                    for _ in range(LOGINS):
+                        reopened += flood.top_up()
+                        started = time.monotonic()
+                        login = subprocess.run(board.ssh_command("-o", "ConnectTimeout=10", tty=False,
+                                                                 source=LOGIN_SOURCE),
+                                               stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+                        took.append(time.monotonic() - started)
+                        # The magazine ran and ended at the end of its input.
+                        got_in += login.returncode == 0 and b"\x1b[" in login.stdout
+                    held = flood.held()
+                finally:
+                    flood.close()
+                fared[limits] = (got_in, held, reopened, statistics.mean(took))
+        print(f"\n{FLOOD} unfinished logins held from {FLOOD_SOURCE}, {LOGINS} real logins from {LOGIN_SOURCE}:",
+              file=sys.stderr)
+        for limits, (got_in, held, reopened, took) in fared.items():
+            print(f"  per-source limits {limits}: {got_in} of {LOGINS} got in (mean {took:.2f} s each); "
+                  f"the server held {held} of the {FLOOD} connections and had closed {reopened} "
+                  f"between logins", file=sys.stderr)
+        got_in, held, _, _ = fared["on"]
+        self.assertEqual(got_in, LOGINS, "every real login from the other address got in")
+        self.assertLessEqual(held, PER_SOURCE_DEFAULT, "the server keeps only its per-source share")
 
     def time_to_main_menu_alone(self, board, panes):
         start = time.monotonic()
