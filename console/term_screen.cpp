@@ -1,6 +1,7 @@
 #include "term_screen.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "cp437.h"
 
@@ -162,6 +163,32 @@ int Palette256Index(int pc) {
         return found;
     }();
     return nearest[pc & 15];
+}
+
+namespace {
+
+bool InFamily(const std::string& t, std::initializer_list<const char*> families) {
+    for (const char* family : families)
+        if (t.rfind(family, 0) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+bool TermHas256Colours(const char* term) {
+    if (!term) return false;
+    const std::string t = term;
+    if (t.find("256col") != std::string::npos || t.find("direct") != std::string::npos) return true;
+    // Plain "screen", "rxvt" and the consoles keep 8 or 16 colours.
+    return InFamily(t, {"xterm", "putty", "rxvt-unicode", "mlterm", "kitty", "tmux", "alacritty", "foot", "wezterm",
+                        "konsole", "gnome", "iterm", "mintty", "contour", "ms-terminal", "vte"});
+}
+
+bool TermShapesCursor(const char* term) {
+    if (!term) return false;
+    const std::string t = term;
+    return InFamily(t, {"xterm", "putty", "rxvt-unicode", "mlterm", "kitty", "tmux", "screen", "alacritty", "foot",
+                        "wezterm", "konsole", "gnome", "iterm", "mintty", "contour", "ms-terminal", "vte"});
 }
 
 std::string SgrParams(uint8_t attr, bool trueColor, bool palette256) {
@@ -389,10 +416,16 @@ std::string Renderer::Update(const Frame& frame) {
     if (full_) {
         // A known state: default colours, ASCII character set, the whole
         // terminal as scroll region, no autowrap, cleared.
-        out += "\x1b[0m\x1b(B" + WholeScreenMargins() + "\x1b[?7l\x1b[H\x1b[2J";
+        // The cursor an underline, like the console's. The clear is done in
+        // black: terminals clear in the colours in force, and a terminal
+        // larger than the screen shows the margins around it.
+        out += "\x1b[0m\x1b(B" + WholeScreenMargins() + "\x1b[?7l";
+        if (options_.cursorShape) out += "\x1b[3 q";
+        attr_ = -1;
+        SetAttr(out, 0x07);
+        out += "\x1b[H\x1b[2J";
         curRow_ = 0;
         curCol_ = 0;
-        attr_ = -1;
         cursorShown_ = -1;
     } else {
         const Scroll scroll = FindScroll(frame.cells, rows, cols);
@@ -439,10 +472,12 @@ int Renderer::NextFreeRow() const {
     return 0;
 }
 
-std::size_t FormatLeave(char* buf, int nextRow, int termRows) {
+std::size_t FormatLeave(char* buf, int nextRow, int termRows, bool shapedCursor) {
     // The whole screen as scroll region again, in case an update that
-    // scrolled a band was cut short; the keypad back in numeric mode.
-    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[");
+    // scrolled a band was cut short; the keypad in numeric mode.
+    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>");
+    if (shapedCursor) p = PutText(p, "\x1b[0 q");  // the terminal's own shape
+    p = PutText(p, "\x1b[");
     if (termRows < 1) termRows = 1;
     const bool scroll = nextRow >= termRows;
     p = PutNumber(p, scroll ? termRows : std::max(nextRow, 0) + 1);

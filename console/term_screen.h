@@ -35,6 +35,8 @@ struct Options {
     bool scroll = false;     // the terminal scrolls a region (DECSTBM, IL, DL)
     bool palette256 = false; // the 256-colour entries nearest to the VGA
                              // colours, else the terminal's own 16 colours
+    bool cursorShape = false; // the terminal takes DECSCUSR: an underline
+                              // cursor, like the console's
 };
 
 // The entry of the 256-colour palette (its 6x6x6 cube and grey ramp, whose
@@ -45,6 +47,14 @@ int Palette256Index(int pc);
 // known to scroll a region of rows: set top and bottom margins (DECSTBM)
 // and insert and delete lines (IL, DL) within them.
 bool TermScrollsRegions(const char* term);
+
+// Whether a terminal of type Term is known to have the 256-colour palette
+// (most of the xterm family, whatever the TERM variable's suffix says).
+bool TermHas256Colours(const char* term);
+
+// Whether a terminal of type Term is known to take the cursor shape
+// (DECSCUSR); others might show the sequence's last byte.
+bool TermShapesCursor(const char* term);
 
 // One state of the console: Rows rows of 80 cells, row-major.
 struct Frame {
@@ -117,14 +127,15 @@ private:
 };
 
 // Longest output of FormatLeave.
-constexpr std::size_t kLeaveMax = 64;
+constexpr std::size_t kLeaveMax = 80;
 
 // The bytes that give the terminal back at the end: default colours,
-// cursor shown, autowrap on, the keypad in numeric mode, the whole screen
-// as scroll region, and the cursor at the start of row NextRow (0-based);
-// past the terminal's last row the terminal scrolls one line.
+// cursor shown (in the terminal's own shape with ShapedCursor), autowrap
+// on, the keypad in numeric mode, the whole screen as scroll region, and
+// the cursor at the start of row NextRow (0-based); past the terminal's
+// last row the terminal scrolls one line.
 // Writes into Buf (kLeaveMax bytes) without allocating, so that signal
 // handlers can call it; answers the length.
-std::size_t FormatLeave(char* buf, int nextRow, int termRows);
+std::size_t FormatLeave(char* buf, int nextRow, int termRows, bool shapedCursor = false);
 
 }  // namespace termscreen
