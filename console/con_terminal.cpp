@@ -648,6 +648,7 @@ void UseTerminalPalette() {
 }
 
 void Sleep(int ms) {
+    Flush();
     const uint64_t deadline = NowNs() + static_cast<uint64_t>(ms < 0 ? 0 : ms) * kMs;
     for (;;) {
         const uint64_t now = NowNs();
