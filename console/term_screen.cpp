@@ -380,6 +380,18 @@ Renderer::Scroll Renderer::FindScroll(const conapi::Cell* cells, int rows, int c
     return best;
 }
 
+// Blanks in black right of the screen and below it, where the terminal is
+// larger: not every terminal clears in the colours in force.
+void Renderer::PaintMargins(std::string& out, int rows) {
+    for (int r = 0; r < termRows_; ++r) {
+        const int from = r < rows ? kCols : 0;
+        if (from >= termCols_) continue;
+        MoveTo(out, r, from);
+        out.append(static_cast<std::size_t>(termCols_ - from), ' ');
+        curCol_ = -1;  // at the last column: where terminals leave it varies
+    }
+}
+
 // The whole terminal as scroll region, said in full: some terminals take
 // the bare reset (ESC [ r) as a new top margin that keeps the old bottom.
 std::string Renderer::WholeScreenMargins() const { return "\x1b[1;" + std::to_string(termRows_) + 'r'; }
@@ -427,6 +439,7 @@ std::string Renderer::Update(const Frame& frame) {
         curRow_ = 0;
         curCol_ = 0;
         cursorShown_ = -1;
+        PaintMargins(out, rows);
     } else {
         const Scroll scroll = FindScroll(frame.cells, rows, cols);
         if (scroll.shift != 0) ApplyScroll(out, scroll);

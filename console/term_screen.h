@@ -107,6 +107,7 @@ private:
     // Lets the terminal move the band's rows, and updates what it shows.
     void ApplyScroll(std::string& out, const Scroll& s);
     std::string WholeScreenMargins() const;
+    void PaintMargins(std::string& out, int rows);
     // The shortest bytes that take the terminal cursor to Row, Col.
     std::string MoveBytes(int row, int col) const;
     void MoveTo(std::string& out, int row, int col);
