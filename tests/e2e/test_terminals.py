@@ -10,7 +10,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Terminal  # noqa: E402
+from harness import ESC_WAIT, Terminal  # noqa: E402
 
 MAIN_ENTRY = "a r t i c l e s"   # the main menu's second entry
 LOGO_TEXT = "d e c e m b e r"
@@ -102,36 +102,72 @@ class Locales(unittest.TestCase):
 
 class SplitKeys(unittest.TestCase):
     def split_down(self, t, gap=0.015):
+        """Sends Down as ESC and "[B" about Gap seconds apart; answers the
+        longest the gap can have been for the program: from before the ESC
+        was written to after the rest was."""
+        start = time.monotonic()
         t.send(b"\x1b")
         time.sleep(gap)
         t.send(b"[B")
+        return time.monotonic() - start
 
     def test_an_arrow_split_over_two_reads_is_the_arrow(self):
-        with Terminal() as t:
-            x, y = t.wait_for_text(MAIN_ENTRY, timeout=30)
-            t.settle()
-            for attempt in range(8):
+        # Judged by the gap each try really had: on a busy machine a gap of
+        # 15 ms can grow past the program's wait for the rest of a sequence
+        # (ESC_WAIT), and then the ESC alone is the Esc key, which leaves
+        # the main menu. Such tries are not judged; the others must be the
+        # arrow, and most tries must be judged.
+        judged = tries = 0
+        t = None
+        try:
+            while judged < 8 and tries < 24:
+                if t is None or not t.alive():
+                    if t is not None:
+                        t.close()
+                    t = Terminal()
+                    x, y = t.wait_for_text(MAIN_ENTRY, timeout=30)
+                    t.settle()
+                tries += 1
                 t.key("home")
                 t.idle(0.2)
-                self.assertEqual(t.colours(x, y)[0], 8, f"try {attempt}: bar not on the first entry")
-                self.split_down(t)
+                self.assertEqual(t.colours(x, y)[0], 8, f"try {tries}: bar not on the first entry")
+                gap = self.split_down(t)
+                t.wait_until_read()
                 t.idle(0.3)
-                self.assertTrue(t.alive(), f"try {attempt}: the split arrow left the magazine")
-                self.assertNotEqual(t.colours(x, y)[0], 8, f"try {attempt}: the bar did not move")
+                if gap >= ESC_WAIT:
+                    continue  # the program may rightly have taken the ESC alone
+                judged += 1
+                self.assertTrue(t.alive(), f"try {tries}: the split arrow ({gap * 1000:.1f} ms) left the magazine")
+                self.assertNotEqual(t.colours(x, y)[0], 8, f"try {tries}: the bar did not move ({gap * 1000:.1f} ms)")
+            self.assertGreaterEqual(judged, 8, f"only {judged} of {tries} tries had a gap under {ESC_WAIT * 1000} ms")
             t.send("x")
             self.assertEqual(t.wait_exit(), 0, t.dump())
+        finally:
+            if t is not None:
+                t.close()
 
     def test_holding_down_during_start_up_never_quits(self):
-        with Terminal() as t:
-            end = time.monotonic() + 3
-            while time.monotonic() < end:
-                self.split_down(t, gap=0.01)
-                t.pump(0.02)
-            t.wait_for_text(MAIN_ENTRY, timeout=30)
-            t.idle(0.5)
-            self.assertTrue(t.alive(), t.dump())
-            t.send("x")
-            self.assertEqual(t.wait_exit(), 0, t.dump())
+        # A run in which some split arrow had a gap past the program's wait
+        # may rightly have ended (the ESC alone is Esc); it is run again.
+        for run in range(3):
+            with Terminal() as t:
+                longest = 0.0
+                end = time.monotonic() + 3
+                while time.monotonic() < end:
+                    longest = max(longest, self.split_down(t, gap=0.01))
+                    t.pump(0.02)
+                t.wait_until_read()
+                t.idle(0.3)
+                if not t.alive() and longest >= ESC_WAIT:
+                    continue
+                self.assertTrue(t.alive(), f"longest gap {longest * 1000:.1f} ms\n{t.dump()}")
+                t.wait_for_text(MAIN_ENTRY, timeout=30)
+                t.idle(0.5)
+                self.assertTrue(t.alive(), f"longest gap {longest * 1000:.1f} ms\n{t.dump()}")
+                t.send("x")
+                self.assertEqual(t.wait_exit(), 0, t.dump())
+                return
+        self.fail("every run had a split arrow slower than the program's wait")
 
 
 class ViewerSearch(unittest.TestCase):
