@@ -78,14 +78,18 @@ class Terminal:
     """One run of a program in a pseudo-terminal with an emulated screen."""
 
     def __init__(self, args=None, cols=80, rows=25, env=None, argv=None, cwd=None,
-                 stdin=None, colorterm="truecolor", start=True, preexec=None, stdout=None):
+                 stdin=None, colorterm="truecolor", start=True, preexec=None, stdout=None, answers=None):
         """Args: the program's arguments (default: --silent). Argv: a whole
         command line instead of $QUIXMAG and Args. Env: variables added to
         the defaults (a value of None removes one). Cwd: the working folder
         (default: a fresh temporary one, removed at the end). Stdin: None for
         the pty, or anything subprocess accepts (such as subprocess.DEVNULL).
         Stdout: None for the pty, or a file descriptor. Preexec: called in the
-        child just before the program starts (limits, another user)."""
+        child just before the program starts (limits, another user).
+        Answers: None, the emulator answers no request (as pyte does);
+        "utf8" or "8bit", it answers cursor position requests as a UTF-8
+        or an 8-bit terminal would (its columns count characters or
+        bytes)."""
         self.argv = list(argv) if argv else [binary()] + list(["--silent"] if args is None else args)
         self.cols, self.rows = cols, rows
         self._own_cwd = cwd is None
@@ -97,6 +101,9 @@ class Terminal:
         self.proc = None
         self.screen = pyte.Screen(cols, rows)
         self.stream = pyte.ByteStream(self.screen)
+        if answers:
+            self.screen.write_process_input = lambda data: self.send(data)
+            self.stream.use_utf8 = answers == "utf8"
         self.output = bytearray()
         self.master, self.slave = os.openpty()
         self._set_size(cols, rows)
