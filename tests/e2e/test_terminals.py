@@ -147,6 +147,8 @@ class TerminalSetUp(unittest.TestCase):
             self.assertEqual(len(SIZE_REQUEST.findall(bytes(t.output))), 1, "once, at start, not after a resize")
         with Terminal(rows=24, env={"SSH_CONNECTION": "10.0.0.1 50000 10.0.0.2 22"}) as t:
             self.menu(t)
+            t.send(" ")   # hides the notice
+            t.idle(0.3)
             t.send("x")
             self.assertEqual(t.wait_exit(), 0)
             self.assertEqual(SIZE_REQUEST.findall(bytes(t.output)), [], "a remote terminal is never asked")
