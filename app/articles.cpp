@@ -42,6 +42,7 @@ void ConfigureSectionBar(TBar& bar, const SectionSettings& section) {
         bar.AnimUpperAttr = 15;
     }
     bar.OnKey = GlobalHotKey;
+    bar.IsHotKey = IsGlobalHotKey;
 }
 
 void RunSection(const SectionSettings& section) {

@@ -33,6 +33,7 @@ void ConfigureGalleryBar(TBar& bar) {
         bar.AnimUpperAttr = 15;
     }
     bar.OnKey = GlobalHotKey;
+    bar.IsHotKey = IsGlobalHotKey;
 }
 
 std::string Trimmed(const std::string& text) {

@@ -30,6 +30,7 @@ void ConfigureMainBar(TBar& bar) {
         bar.AnimUpperAttr = 15;
     }
     bar.OnKey = GlobalHotKey;
+    bar.IsHotKey = IsGlobalHotKey;
 }
 
 void RefuseGallery() {

@@ -63,6 +63,7 @@ void PrintUsage() {
     WriteLine("  --help, /h, -h  : this screen... obviously.");
     WriteLine("  --silent        : no music for you :p");
     WriteLine("  --ascii         : no special chars for you, only ascii chars");
+    WriteLine("  --terminal-colours : the terminal's own colours, not the pc's");
     NewLine();
     WriteLine("  the quix board - telnet quix.example.org 2323");
     NewLine();
@@ -75,12 +76,20 @@ bool ReadCommandLine(int argc, char** argv) {
             AsciiSuffix = "_asc";
         } else if (arg == "--silent") {
             SilentMode = true;
+        } else if (arg == "--terminal-colours") {
+            conapi::UseTerminalPalette();
         } else if (arg == "--help" || arg == "/h" || arg == "-h" || arg == "help") {
             PrintUsage();
             return false;
         }
     }
     return true;
+}
+
+bool IsGlobalHotKey(char Key) {
+    const std::string key = Upper(std::string(1, Key));
+    if (key == "T" || key == "M" || key == "H") return !TrackMenuOpen;
+    return key == "X" || key == "P" || key == "A" || key == "+" || key == "-";
 }
 
 void GlobalHotKey(char Key, int32_t /*Highlighted*/) {

@@ -28,6 +28,8 @@ void PrintUsage();
 
 // The key procedure every section menu installs.
 void GlobalHotKey(char Key, int32_t Highlighted);
+// Whether GlobalHotKey acts on Key now (the menus do not search for it).
+bool IsGlobalHotKey(char Key);
 
 // Exit screen, music release, removal of the program's files.
 void ExitScreen();

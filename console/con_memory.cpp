@@ -27,6 +27,8 @@ struct MemoryConsole {
     uint64_t slept = 0;
     uint64_t sleepCalls = 0;
     uint64_t writeCalls = 0;
+    uint64_t redraws = 0;
+    bool terminalPalette = false;
     void (*endOfInput)() = nullptr;
     void (*abortCleanup)() = nullptr;
     std::function<void()> sleepHook;
@@ -112,6 +114,10 @@ bool WaitForInput(int timeoutMs) {
 
 void Flush() {}
 
+void Redraw() { ++Con().redraws; }
+
+void UseTerminalPalette() { Con().terminalPalette = true; }
+
 void Sleep(int ms) {
     if (ms < 0) ms = 0;
     Con().now += static_cast<uint32_t>(ms);
@@ -142,6 +148,8 @@ void Reset(int rows) {
     con.slept = 0;
     con.sleepCalls = 0;
     con.writeCalls = 0;
+    con.redraws = 0;
+    con.terminalPalette = false;
     con.endOfInput = nullptr;
     con.sleepHook = nullptr;
 }
@@ -251,5 +259,9 @@ Coord CursorPos() { return Con().cursor; }
 bool CursorVisible() { return Con().cursorVisible; }
 int16_t Rows() { return static_cast<int16_t>(Con().cells.Rows()); }
 uint64_t WriteCalls() { return Con().writeCalls; }
+
+uint64_t Redraws() { return Con().redraws; }
+
+bool TerminalPalette() { return Con().terminalPalette; }
 
 }  // namespace memcon

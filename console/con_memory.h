@@ -62,5 +62,9 @@ bool CursorVisible();
 int16_t Rows();
 // Calls of each kind of cell operation since Reset.
 uint64_t WriteCalls();
+// Calls of conapi::Redraw since Reset.
+uint64_t Redraws();
+// Whether conapi::UseTerminalPalette was called since Reset.
+bool TerminalPalette();
 
 }  // namespace memcon

@@ -51,6 +51,12 @@ constexpr uint64_t kPollEveryNs = 1 * kMs;
 constexpr int kCallsPerClockRead = 8;
 // How long the terminal may take to honour the request for 80x25.
 constexpr int kResizeWaitMs = 200;
+// How long the terminal may take to say where its cursor is, here and over
+// a remote connection.
+constexpr int kProbeWaitMs = 200;
+constexpr int kRemoteProbeWaitMs = 1000;
+// A cursor report that comes later than that is still no key.
+constexpr uint64_t kLateReportNs = 3000 * kMs;
 
 uint64_t NowNs() {
     timespec ts{};
@@ -76,6 +82,7 @@ struct SignalState {
     volatile sig_atomic_t termRows = 25;
     volatile sig_atomic_t resized = 0;    // SIGWINCH came
     volatile sig_atomic_t continued = 0;  // SIGCONT came
+    volatile sig_atomic_t shapedCursor = 0;  // the cursor shape is ours
     bool ttyIn = false;
     void (*volatile cleanup)() = nullptr;  // the program's files, after the restore
     termios saved{};
@@ -115,7 +122,7 @@ void RestoreFromSignal() {
     if (g_sig.restored) return;
     g_sig.restored = 1;
     char buf[termscreen::kLeaveMax];
-    WriteAll(buf, termscreen::FormatLeave(buf, g_sig.nextRow, g_sig.termRows));
+    WriteAll(buf, termscreen::FormatLeave(buf, g_sig.nextRow, g_sig.termRows, g_sig.shapedCursor != 0));
     if (g_sig.ttyIn) tcsetattr(STDIN_FILENO, TCSANOW, &g_sig.saved);
 }
 
@@ -156,7 +163,8 @@ struct Terminal {
     int cols = 80;
     int rows = 25;
     bool tooSmall = false;
-    bool askedForSize = false;
+    termscreen::Options options;
+    uint64_t probeEndsNs = 0;  // until then a late cursor report is dropped
     termsize::Notice notice;
     bool noticeShown = false;            // the last flush drew the notice
     std::vector<conapi::Cell> composed;  // the cells with the notice over them
@@ -226,6 +234,71 @@ bool TrueColour() {
     return v && (std::strcmp(v, "truecolor") == 0 || std::strcmp(v, "24bit") == 0);
 }
 
+bool OverSsh() {
+    const char* v = std::getenv("SSH_CONNECTION");
+    return v && *v;
+}
+
+// The column of a cursor position report (ESC [ row ; col R) in Bytes, and
+// the report's place; nullopt when Bytes holds none.
+struct CursorReport {
+    int col = 0;
+    std::size_t at = 0;
+    std::size_t len = 0;
+};
+
+std::optional<CursorReport> FindCursorReport(const std::string& bytes) {
+    for (std::size_t at = bytes.find("\x1b["); at != std::string::npos; at = bytes.find("\x1b[", at + 1)) {
+        std::size_t i = at + 2;
+        int numbers[2] = {0, 0};
+        int which = 0;
+        bool digits = false;
+        for (; i < bytes.size() && i < at + 16; ++i) {
+            const char c = bytes[i];
+            if (c >= '0' && c <= '9') {
+                numbers[which] = numbers[which] * 10 + (c - '0');
+                digits = true;
+            } else if (c == ';' && which == 0 && digits) {
+                which = 1;
+                digits = false;
+            } else {
+                break;
+            }
+        }
+        if (which == 1 && digits && i < bytes.size() && bytes[i] == 'R')
+            return CursorReport{numbers[1], at, i + 1 - at};
+    }
+    return std::nullopt;
+}
+
+// Asks the terminal itself whether it takes UTF-8: one glyph whose UTF-8
+// form is three bytes (none of them a C1 control to an 8-bit terminal) is
+// written at the top-left corner, then the cursor position is asked for.
+// One column on: UTF-8; three columns on: one byte per character. No
+// answer within the wait: nullopt. What else came meanwhile (keys) is left
+// in Typed.
+std::optional<bool> ProbeUtf8(std::string& typed) {
+    WriteAll("\x1b[H\xe2\xa0\xbf\x1b[6n", 10);
+    const uint64_t deadline = NowNs() + static_cast<uint64_t>(OverSsh() ? kRemoteProbeWaitMs : kProbeWaitMs) * kMs;
+    std::optional<bool> answer;
+    for (uint64_t now = NowNs(); now < deadline; now = NowNs()) {
+        pollfd p{STDIN_FILENO, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>((deadline - now + kMs - 1) / kMs)) <= 0) continue;
+        char buf[256];
+        const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
+        if (n <= 0) break;
+        typed.append(buf, static_cast<std::size_t>(n));
+        if (const auto report = FindCursorReport(typed)) {
+            typed.erase(report->at, report->len);
+            if (report->col == 2) answer = true;
+            if (report->col == 4) answer = false;
+            break;
+        }
+    }
+    WriteAll("\r\x1b[K", 4);  // the probe's glyph goes again
+    return answer;
+}
+
 // The terminal's size; 80x25 when neither standard output nor standard
 // input is a terminal that can say.
 void QuerySize(int& cols, int& rows) {
@@ -241,10 +314,11 @@ void QuerySize(int& cols, int& rows) {
     }
 }
 
-// Asks the terminal once for 80x25 and gives it a moment to get there.
+// Asks the terminal for 80x25 and gives it a moment to get there. Only
+// once, at start: a reader who resizes the terminal later means it, and
+// some terminals fail at the next resize after such a request.
 void AskForSize(int& cols, int& rows) {
     Terminal& t = T();
-    t.askedForSize = true;
     // Only what is missing: a wide terminal keeps its width.
     const int wantRows = std::max(rows, t.cells.Rows());
     const int wantCols = std::max(cols, static_cast<int>(conapi::MaxCols));
@@ -257,13 +331,14 @@ void AskForSize(int& cols, int& rows) {
     QuerySize(cols, rows);
 }
 
-void UpdateSize() {
+void UpdateSize(bool atStart = false) {
     Terminal& t = T();
     int cols = 0;
     int rows = 0;
     QuerySize(cols, rows);
     const int consoleRows = t.cells.Rows();
-    if (termsize::TooSmall(cols, rows, consoleRows) && !t.askedForSize) AskForSize(cols, rows);
+    // Never over SSH: the reader's terminal is far away and may not take it.
+    if (atStart && termsize::TooSmall(cols, rows, consoleRows) && !OverSsh()) AskForSize(cols, rows);
     // Smaller than the console: what fits is drawn, with a notice that
     // the rest is cut off (each time the size changes).
     t.tooSmall = termsize::TooSmall(cols, rows, consoleRows);
@@ -288,7 +363,7 @@ void Restore() {
     Terminal& t = T();
     char buf[termscreen::kLeaveMax];
     const int next = t.renderer->NextFreeRow();
-    const std::size_t len = termscreen::FormatLeave(buf, next, t.rows);
+    const std::size_t len = termscreen::FormatLeave(buf, next, t.rows, t.options.cursorShape);
     WriteOut(std::string(buf, len));
     if (g_sig.ttyIn) tcsetattr(STDIN_FILENO, TCSADRAIN, &g_sig.saved);
     g_sig.restored = 1;
@@ -323,8 +398,16 @@ void ReadInput() {
     const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
     if (n > 0) {
         const uint64_t now = NowNs();
+        std::string bytes(buf, static_cast<std::size_t>(n));
+        // The answer to the encoding probe, if it comes late, is no key.
+        if (now < t.probeEndsNs) {
+            if (const auto report = FindCursorReport(bytes)) {
+                bytes.erase(report->at, report->len);
+                t.probeEndsNs = 0;
+            }
+        }
         t.decoded.clear();
-        t.keys.Feed(std::string_view(buf, static_cast<std::size_t>(n)), now, t.decoded);
+        t.keys.Feed(bytes, now, t.decoded);
         auto first = t.decoded.begin();
         // The first key while the notice is up only hides it.
         if (first != t.decoded.end() && t.notice.KeyPressed(now)) {
@@ -362,11 +445,6 @@ void Open() {
     Terminal& t = T();
     if (t.open) return;
     t.utf8 = LocaleIsUtf8();
-    // Scrolling by the terminal only where TERM names a terminal known to
-    // have it, and not in raw code page 437 mode, whose terminals vary.
-    const bool scroll = t.utf8 && termscreen::TermScrollsRegions(std::getenv("TERM"));
-    t.renderer.emplace(termscreen::Options{t.utf8, TrueColour(), scroll});
-    t.keys = termkeys::KeyInput(t.utf8);
     g_sig.ttyIn = isatty(STDIN_FILENO) != 0;
     if (g_sig.ttyIn && tcgetattr(STDIN_FILENO, &g_sig.saved) == 0) {
         // Raw: every key byte as it comes, no echo, no signals from Ctrl+C
@@ -379,6 +457,28 @@ void Open() {
     } else {
         g_sig.ttyIn = false;
     }
+    // A locale that does not say UTF-8 may be wrong (none sent over SSH, or
+    // LANG=C in a UTF-8 terminal): the terminal is asked.
+    std::string typed;
+    if (!t.utf8 && g_sig.ttyIn && isatty(STDOUT_FILENO)) {
+        if (const auto utf8 = ProbeUtf8(typed)) t.utf8 = *utf8;
+        else t.probeEndsNs = NowNs() + kLateReportNs;
+    }
+    const char* term = std::getenv("TERM");
+    t.options.utf8 = t.utf8;
+    t.options.trueColor = TrueColour();
+    t.options.palette256 = !t.options.trueColor && termscreen::TermHas256Colours(term);
+    // Scrolling by the terminal only where TERM names a terminal known to
+    // have it, and not in raw code page 437 mode, whose terminals vary.
+    t.options.scroll = t.utf8 && termscreen::TermScrollsRegions(term);
+    t.options.cursorShape = termscreen::TermShapesCursor(term);
+    g_sig.shapedCursor = t.options.cursorShape ? 1 : 0;
+    t.renderer.emplace(t.options);
+    t.keys = termkeys::KeyInput(t.utf8);
+    if (!typed.empty()) {
+        t.keys.Feed(typed, NowNs(), t.decoded);
+        t.queue.insert(t.queue.end(), t.decoded.begin(), t.decoded.end());
+    }
     g_sig.restored = 0;
     g_sig.open = 1;
     InstallHandlers();
@@ -389,10 +489,9 @@ void Open() {
     }
     t.open = true;
     t.cells.Clear(Cell{' ', 7});  // what a fresh PC text screen holds
-    // The keypad in application mode, so that its "/" is told from the
-    // main one; its digits and Enter decode as before.
-    WriteOut("\x1b=");
-    UpdateSize();
+    // The keypad stays in numeric mode: with NumLock off its keys are the
+    // cursor keys in every terminal, with NumLock on they type digits.
+    UpdateSize(true);
     t.renderer->Invalidate();
     t.dirty = true;
     Flush();  // the terminal starts cleared, in a known state
@@ -529,6 +628,23 @@ void Flush() {
     t.dirty = false;
     WriteOut(bytes);
     g_sig.nextRow = t.renderer->NextFreeRow();
+}
+
+void Redraw() {
+    Terminal& t = T();
+    if (!t.open) return;
+    t.renderer->Invalidate();
+    Flush();
+}
+
+void UseTerminalPalette() {
+    Terminal& t = T();
+    t.options.trueColor = false;
+    t.options.palette256 = false;
+    if (!t.open) return;
+    t.renderer.emplace(t.options);
+    t.renderer->SetTerminalSize(t.cols, t.rows);
+    t.dirty = true;
 }
 
 void Sleep(int ms) {

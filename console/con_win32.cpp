@@ -401,6 +401,12 @@ void Flush() {
     // Every cell operation reaches the console at once.
 }
 
+// The Windows console shows its own cells; nobody else draws over them.
+void Redraw() {}
+
+// The console's colours are its own 16 already.
+void UseTerminalPalette() {}
+
 void Sleep(int ms) { ::Sleep(static_cast<DWORD>(std::max(ms, 0))); }
 
 uint32_t TickCount() { return GetTickCount(); }

@@ -110,6 +110,14 @@ bool WaitForInput(int timeoutMs);
 
 // Brings the visible console up to date with the cell operations so far.
 void Flush();
+// Draws the whole visible console again from the cells, every cell, not
+// only the changed ones: what the reader sees may have been spoiled by
+// others (a terminal's output from elsewhere).
+void Redraw();
+// Colours from the terminal's own palette of 16, whatever else the
+// terminal could show (a reader's choice). Only the terminal back-end has a
+// choice to make.
+void UseTerminalPalette();
 void Sleep(int ms);
 // Milliseconds since an arbitrary start, monotonic.
 uint32_t TickCount();

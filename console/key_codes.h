@@ -10,6 +10,7 @@ constexpr uint8_t KeyCtrlF = 6;
 constexpr uint8_t KeyCtrlG = 7;
 constexpr uint8_t KeyBackspace = 8;
 constexpr uint8_t KeyTab = 9;
+constexpr uint8_t KeyCtrlL = 12;
 constexpr uint8_t KeyEnter = 13;
 constexpr uint8_t KeyCtrlR = 18;
 constexpr uint8_t KeyCtrlS = 19;

@@ -1,5 +1,7 @@
 #include "m_Console.h"
 
+#include "conapi.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -75,6 +77,11 @@ void WriteXYPipe(int x, int y, Byte attr, const std::string& text) {
 void SetTextAttr(Byte attr) { Screen->TextAttr = attr; }
 Byte GetTextAttr() { return Screen->TextAttr; }
 void FlushOutput() { Screen->FlushOutput(); }
+
+void RedrawScreen() {
+    FlushOutput();
+    conapi::Redraw();
+}
 void WritePipe(const std::string& text) { Screen->WritePipe(Cut255(text)); }
 void Delay(int ms) {
     conapi::Sleep(ms);

@@ -56,6 +56,9 @@ void WriteXYPipe(int x, int y, Byte attr, const std::string& text);
 void SetTextAttr(Byte attr);
 Byte GetTextAttr();
 void FlushOutput();
+// Draws the whole screen again, every cell (Ctrl+L): a remote reader's
+// terminal may have been written over by others.
+void RedrawScreen();
 void WritePipe(const std::string& text);
 void Delay(int ms);
 void ResetTerminal();

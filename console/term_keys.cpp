@@ -387,6 +387,10 @@ void Decoder::Expire(std::vector<conapi::InputRecord>& out) { Decode(true, out);
 
 void KeyInput::Feed(std::string_view bytes, uint64_t nowNs, std::vector<conapi::InputRecord>& out) {
     if (bytes.empty()) return;
+    // Bytes read once the wait for the rest of a sequence is over are a
+    // key of their own: a reader who was slow to wake must not turn Esc
+    // and the next key into Alt+key.
+    ExpireIfDue(nowNs, out);
     lastInputNs_ = nowNs;
     decoder_.Feed(bytes, out);
 }

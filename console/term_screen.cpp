@@ -1,6 +1,7 @@
 #include "term_screen.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "cp437.h"
 
@@ -30,13 +31,34 @@ std::string Colour(int base, const Rgb& c) {
            std::to_string(c.b);
 }
 
-std::string FgParams(int fg, bool trueColor) {
-    if (trueColor) return Colour(38, kVgaPalette[fg]);
+// The colours of the 256-colour palette from 16 on: a 6x6x6 cube, then 24
+// greys.
+Rgb PaletteColour(int index) {
+    if (index >= 232) {
+        const auto v = static_cast<uint8_t>(8 + 10 * (index - 232));
+        return {v, v, v};
+    }
+    static constexpr uint8_t kSteps[] = {0x00, 0x5F, 0x87, 0xAF, 0xD7, 0xFF};
+    const int i = index - 16;
+    return {kSteps[i / 36], kSteps[(i / 6) % 6], kSteps[i % 6]};
+}
+
+int Distance(const Rgb& a, const Rgb& b) {
+    const int dr = a.r - b.r;
+    const int dg = a.g - b.g;
+    const int db = a.b - b.b;
+    return dr * dr + dg * dg + db * db;
+}
+
+std::string FgParams(int fg, const Options& o) {
+    if (o.trueColor) return Colour(38, kVgaPalette[fg]);
+    if (o.palette256) return "38;5;" + std::to_string(Palette256Index(fg));
     return std::to_string((fg < 8 ? 30 : 90) + kAnsiOf[fg & 7]);
 }
 
-std::string BgParams(int bg, bool trueColor) {
-    if (trueColor) return Colour(48, kVgaPalette[bg]);
+std::string BgParams(int bg, const Options& o) {
+    if (o.trueColor) return Colour(48, kVgaPalette[bg]);
+    if (o.palette256) return "48;5;" + std::to_string(Palette256Index(bg));
     return std::to_string((bg < 8 ? 40 : 100) + kAnsiOf[bg & 7]);
 }
 
@@ -128,8 +150,50 @@ bool TermScrollsRegions(const char* term) {
     return false;
 }
 
-std::string SgrParams(uint8_t attr, bool trueColor) {
-    return FgParams(attr & 0x0F, trueColor) + ';' + BgParams(attr >> 4, trueColor);
+int Palette256Index(int pc) {
+    // Entries 0-15 are left out: every terminal has its own colours there.
+    static const std::array<int, 16> nearest = [] {
+        std::array<int, 16> found{};
+        for (int c = 0; c < 16; ++c) {
+            int best = 16;
+            for (int i = 17; i < 256; ++i)
+                if (Distance(PaletteColour(i), kVgaPalette[c]) < Distance(PaletteColour(best), kVgaPalette[c])) best = i;
+            found[c] = best;
+        }
+        return found;
+    }();
+    return nearest[pc & 15];
+}
+
+namespace {
+
+bool InFamily(const std::string& t, std::initializer_list<const char*> families) {
+    for (const char* family : families)
+        if (t.rfind(family, 0) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+bool TermHas256Colours(const char* term) {
+    if (!term) return false;
+    const std::string t = term;
+    if (t.find("256col") != std::string::npos || t.find("direct") != std::string::npos) return true;
+    // Plain "screen", "rxvt" and the consoles keep 8 or 16 colours.
+    return InFamily(t, {"xterm", "putty", "rxvt-unicode", "mlterm", "kitty", "tmux", "alacritty", "foot", "wezterm",
+                        "konsole", "gnome", "iterm", "mintty", "contour", "ms-terminal", "vte"});
+}
+
+bool TermShapesCursor(const char* term) {
+    if (!term) return false;
+    const std::string t = term;
+    return InFamily(t, {"xterm", "putty", "rxvt-unicode", "mlterm", "kitty", "tmux", "screen", "alacritty", "foot",
+                        "wezterm", "konsole", "gnome", "iterm", "mintty", "contour", "ms-terminal", "vte"});
+}
+
+std::string SgrParams(uint8_t attr, bool trueColor, bool palette256) {
+    const Options o{true, trueColor, false, palette256};
+    return FgParams(attr & 0x0F, o) + ';' + BgParams(attr >> 4, o);
 }
 
 std::string GlyphBytes(uint8_t ch, bool utf8) {
@@ -225,13 +289,13 @@ void Renderer::SetAttr(std::string& out, uint8_t attr) {
     const int bg = attr >> 4;
     std::string params;
     if (attr_ < 0 || fg == (attr_ & 0x0F) || bg == (attr_ >> 4)) {
-        if (attr_ < 0 || fg != (attr_ & 0x0F)) params = FgParams(fg, options_.trueColor);
+        if (attr_ < 0 || fg != (attr_ & 0x0F)) params = FgParams(fg, options_);
         if (attr_ < 0 || bg != (attr_ >> 4)) {
             if (!params.empty()) params += ';';
-            params += BgParams(bg, options_.trueColor);
+            params += BgParams(bg, options_);
         }
     } else {
-        params = SgrParams(attr, options_.trueColor);
+        params = FgParams(fg, options_) + ';' + BgParams(bg, options_);
     }
     out += "\x1b[" + params + 'm';
     attr_ = attr;
@@ -316,18 +380,36 @@ Renderer::Scroll Renderer::FindScroll(const conapi::Cell* cells, int rows, int c
     return best;
 }
 
+// Blanks in black right of the screen and below it, where the terminal is
+// larger: not every terminal clears in the colours in force.
+void Renderer::PaintMargins(std::string& out, int rows) {
+    for (int r = 0; r < termRows_; ++r) {
+        const int from = r < rows ? kCols : 0;
+        if (from >= termCols_) continue;
+        MoveTo(out, r, from);
+        out.append(static_cast<std::size_t>(termCols_ - from), ' ');
+        curCol_ = -1;  // at the last column: where terminals leave it varies
+    }
+}
+
+// The whole terminal as scroll region, said in full: some terminals take
+// the bare reset (ESC [ r) as a new top margin that keeps the old bottom.
+std::string Renderer::WholeScreenMargins() const { return "\x1b[1;" + std::to_string(termRows_) + 'r'; }
+
 void Renderer::ApplyScroll(std::string& out, const Scroll& s) {
     const int n = std::abs(s.shift);
-    // Setting the margins homes the cursor; resetting them afterwards homes
-    // it again, so a line feed never meets a margin.
+    // Terminals differ in where setting the margins leaves the cursor (most
+    // home it, some not for every form), so the cursor is placed absolutely
+    // after each; the margins are reset at once, so that a line feed never
+    // meets one.
     out += "\x1b[" + std::to_string(s.top + 1) + ';' + std::to_string(s.bottom + 1) + 'r';
-    curRow_ = 0;
-    curCol_ = 0;
+    curRow_ = -1;
+    curCol_ = -1;
     MoveTo(out, s.top, 0);
     out += Csi(n, s.shift > 0 ? 'M' : 'L');
-    out += "\x1b[r";
-    curRow_ = 0;
-    curCol_ = 0;
+    out += WholeScreenMargins();
+    curRow_ = -1;
+    curCol_ = -1;
     auto row = [this](int r) { return shown_.begin() + r * kCols; };
     if (s.shift > 0) {
         for (int r = s.top; r + n <= s.bottom; ++r) std::copy_n(row(r + n), kCols, row(r));
@@ -346,11 +428,18 @@ std::string Renderer::Update(const Frame& frame) {
     if (full_) {
         // A known state: default colours, ASCII character set, the whole
         // terminal as scroll region, no autowrap, cleared.
-        out += "\x1b[0m\x1b(B\x1b[r\x1b[?7l\x1b[H\x1b[2J";
+        // The cursor an underline, like the console's. The clear is done in
+        // black: terminals clear in the colours in force, and a terminal
+        // larger than the screen shows the margins around it.
+        out += "\x1b[0m\x1b(B" + WholeScreenMargins() + "\x1b[?7l";
+        if (options_.cursorShape) out += "\x1b[3 q";
+        attr_ = -1;
+        SetAttr(out, 0x07);
+        out += "\x1b[H\x1b[2J";
         curRow_ = 0;
         curCol_ = 0;
-        attr_ = -1;
         cursorShown_ = -1;
+        PaintMargins(out, rows);
     } else {
         const Scroll scroll = FindScroll(frame.cells, rows, cols);
         if (scroll.shift != 0) ApplyScroll(out, scroll);
@@ -396,10 +485,12 @@ int Renderer::NextFreeRow() const {
     return 0;
 }
 
-std::size_t FormatLeave(char* buf, int nextRow, int termRows) {
+std::size_t FormatLeave(char* buf, int nextRow, int termRows, bool shapedCursor) {
     // The whole screen as scroll region again, in case an update that
-    // scrolled a band was cut short; the keypad back in numeric mode.
-    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[");
+    // scrolled a band was cut short; the keypad in numeric mode.
+    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>");
+    if (shapedCursor) p = PutText(p, "\x1b[0 q");  // the terminal's own shape
+    p = PutText(p, "\x1b[");
     if (termRows < 1) termRows = 1;
     const bool scroll = nextRow >= termRows;
     p = PutNumber(p, scroll ? termRows : std::max(nextRow, 0) + 1);

@@ -6,8 +6,9 @@
 // the next changed cell is not where the cursor already stands (choosing the
 // shortest way there), and changes colours only when they differ. Colours
 // are the PC palette (colour 6 is brown): exact VGA colours as 24-bit SGR
-// where the terminal has true colour, else the 16 ANSI colours with 90-97
-// and 100-107 for the bright ones. Attribute bit 7 is a bright background,
+// where the terminal has true colour, the nearest entries of the 256-colour
+// palette where it has that, else the 16 ANSI colours with 90-97 and 100-107
+// for the bright ones. Attribute bit 7 is a bright background,
 // never blinking. Autowrap stays off while it draws, so the last cell of
 // the screen never scrolls it.
 #pragma once
@@ -29,15 +30,31 @@ struct Rgb {
 extern const std::array<Rgb, 16> kVgaPalette;
 
 struct Options {
-    bool utf8 = true;       // glyphs as UTF-8, else raw code page 437 bytes
-    bool trueColor = false; // 24-bit SGR, else the 16 ANSI colours
-    bool scroll = false;    // the terminal scrolls a region (DECSTBM, IL, DL)
+    bool utf8 = true;        // glyphs as UTF-8, else raw code page 437 bytes
+    bool trueColor = false;  // 24-bit SGR, else as Palette256 says
+    bool scroll = false;     // the terminal scrolls a region (DECSTBM, IL, DL)
+    bool palette256 = false; // the 256-colour entries nearest to the VGA
+                             // colours, else the terminal's own 16 colours
+    bool cursorShape = false; // the terminal takes DECSCUSR: an underline
+                              // cursor, like the console's
 };
+
+// The entry of the 256-colour palette (its 6x6x6 cube and grey ramp, whose
+// colours every such terminal shares) nearest to PC colour Pc.
+int Palette256Index(int pc);
 
 // Whether a terminal of type Term (the TERM variable; null when unset) is
 // known to scroll a region of rows: set top and bottom margins (DECSTBM)
 // and insert and delete lines (IL, DL) within them.
 bool TermScrollsRegions(const char* term);
+
+// Whether a terminal of type Term is known to have the 256-colour palette
+// (most of the xterm family, whatever the TERM variable's suffix says).
+bool TermHas256Colours(const char* term);
+
+// Whether a terminal of type Term is known to take the cursor shape
+// (DECSCUSR); others might show the sequence's last byte.
+bool TermShapesCursor(const char* term);
 
 // One state of the console: Rows rows of 80 cells, row-major.
 struct Frame {
@@ -48,7 +65,7 @@ struct Frame {
 };
 
 // The SGR parameters (between ESC [ and m) that set both colours of Attr.
-std::string SgrParams(uint8_t attr, bool trueColor);
+std::string SgrParams(uint8_t attr, bool trueColor, bool palette256 = false);
 
 // What a glyph looks like on a terminal: its UTF-8 bytes, or its raw byte.
 // In raw mode the values 0x00-0x1F, 0x7F and 0x80-0x9F, which a terminal
@@ -89,6 +106,8 @@ private:
     Scroll FindScroll(const conapi::Cell* cells, int rows, int cols) const;
     // Lets the terminal move the band's rows, and updates what it shows.
     void ApplyScroll(std::string& out, const Scroll& s);
+    std::string WholeScreenMargins() const;
+    void PaintMargins(std::string& out, int rows);
     // The shortest bytes that take the terminal cursor to Row, Col.
     std::string MoveBytes(int row, int col) const;
     void MoveTo(std::string& out, int row, int col);
@@ -109,14 +128,15 @@ private:
 };
 
 // Longest output of FormatLeave.
-constexpr std::size_t kLeaveMax = 64;
+constexpr std::size_t kLeaveMax = 80;
 
 // The bytes that give the terminal back at the end: default colours,
-// cursor shown, autowrap on, the keypad in numeric mode, the whole screen
-// as scroll region, and the cursor at the start of row NextRow (0-based);
-// past the terminal's last row the terminal scrolls one line.
+// cursor shown (in the terminal's own shape with ShapedCursor), autowrap
+// on, the keypad in numeric mode, the whole screen as scroll region, and
+// the cursor at the start of row NextRow (0-based); past the terminal's
+// last row the terminal scrolls one line.
 // Writes into Buf (kLeaveMax bytes) without allocating, so that signal
 // handlers can call it; answers the length.
-std::size_t FormatLeave(char* buf, int nextRow, int termRows);
+std::size_t FormatLeave(char* buf, int nextRow, int termRows, bool shapedCursor = false);
 
 }  // namespace termscreen

@@ -251,6 +251,7 @@ void RunTrackChoices() {
     bar.AnimLowerAttr = 78;  // yellow on red
     bar.AnimUpperAttr = 78;
     bar.OnKey = GlobalHotKey;
+    bar.IsHotKey = IsGlobalHotKey;
 
     const int32_t closeEntry = static_cast<int32_t>(TrackEntries.size());
     int32_t entry = 0;

@@ -127,7 +127,10 @@ inline Lines CheckScreen(const contentrules::ScreenDrawer& drawer, const std::st
                          Bare(p) + (header ? std::string("; ") + kHeaderHint
                                            : std::string("; remove it or write another character: \"!\" marks header fields"))));
     }
-    const Problems fits = CheckFits(drawer, name, bytes);
+    // Gallery pieces may be taller than the screen; the issue's own screens
+    // must fit it.
+    const bool piece = !twin && !issue::IsFixedResource(stem);
+    const Problems fits = piece ? Problems{} : CheckFits(drawer, name, bytes);
     std::vector<std::pair<Box, std::string>> boxes;
     for (const Box& box : BoxesOf(name))
         for (const std::string& p : CheckBoxClear(name, box)) boxes.emplace_back(box, p);

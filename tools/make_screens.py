@@ -384,6 +384,7 @@ def help_screen(asc: bool) -> Canvas:
         ("enter", "choose the entry"),
         ("esc", "back, or redraw the menu"),
         ("letters", "typing searches the list"),
+        ("ctrl+l", "draw the screen again"),
     ], 9)
     header(2, 21, "switches at start")
     rows(2, 22, [
@@ -408,6 +409,7 @@ def help_screen(asc: bool) -> Canvas:
         ("ctrl+r", "reset colours and place"),
         ("esc", "leave the text"),
         ("enter tab", "leave the text, too"),
+        ("ctrl+l", "draw the screen again"),
     ], 11)
     press = "p r e s s   a n y   k e y"
     x = 42 + (38 - len(press)) // 2

@@ -147,6 +147,7 @@ void ttextviewer::ShowViewerHelp() {
     WriteXY(x + 9, y + 8, 0x70, "CTRL + F : Search");
     WriteXY(x + 9, y + 9, 0x70, "CTRL + G : Repeat Search");
     WriteXY(x + 9, y + 10, 0x70, "CTRL + S : Save file to disk");
+    WriteXY(x + 9, y + 11, 0x70, "CTRL + L : Redraw the screen");
     WriteXY(x + 9, y + 12, 0x70, "Press any key...");
     ReadKey();
 }
@@ -239,6 +240,7 @@ void ttextviewer::PlainKeyPressed(char key) {
         if (!SearchWord.empty()) FindFrom((Found ? FoundLine : TopLine) + 1);
         break;
     case KeyCtrlS: SaveToFile(); break;
+    case KeyCtrlL: RedrawScreen(); break;
     case KeyCtrlY:
         SearchWord.clear();
         Found = false;

@@ -240,6 +240,12 @@ private:
     }
 
     void HandlePlain(Byte key) {
+        if (key == KeyCtrlL) {
+            RedrawScreen();
+            return;
+        }
+        // Asked before OnKey runs: what the key does may change the answer.
+        const bool hotKey = bar_.IsHotKey && bar_.IsHotKey(static_cast<char>(key));
         if (key == KeyEsc) {
             result_ = BarEsc;
         } else if (key == KeyEnter) {
@@ -254,7 +260,7 @@ private:
         }
         if (bar_.SpecialKeys)
             HandleSpecial(key);
-        else
+        else if (!hotKey)
             HandleSearchKey(key);
     }
 

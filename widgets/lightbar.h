@@ -56,4 +56,6 @@ public:
     std::function<void(int32_t)> OnHighlight;
     std::function<void(int32_t)> OnSelect;
     std::function<void(char, int32_t)> OnKey;
+    // Whether OnKey acts on a key; such a key is not searched for as well.
+    std::function<bool(char)> IsHotKey;
 };

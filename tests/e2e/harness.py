@@ -41,9 +41,10 @@ KEYS = {
     "ctrl+left": b"\x1b[1;5D", "ctrl+right": b"\x1b[1;5C",
 }
 
-# The program waits this long after an ESC before it takes it as the Esc key
-# (plus a margin): a key sent sooner would read as Alt+key.
+# The program waits this long after it read an ESC before it takes it as
+# the Esc key (plus a margin): a key it reads sooner is Alt+key.
 ESC_SETTLE = 0.12
+ESC_WAIT = 0.05
 
 # The 16 PC colours as the program sends them in true-colour mode.
 VGA = ["000000", "0000aa", "00aa00", "00aaaa", "aa0000", "aa00aa", "aa5500", "aaaaaa",
@@ -77,14 +78,18 @@ class Terminal:
     """One run of a program in a pseudo-terminal with an emulated screen."""
 
     def __init__(self, args=None, cols=80, rows=25, env=None, argv=None, cwd=None,
-                 stdin=None, colorterm="truecolor", start=True, preexec=None, stdout=None):
+                 stdin=None, colorterm="truecolor", start=True, preexec=None, stdout=None, answers=None):
         """Args: the program's arguments (default: --silent). Argv: a whole
         command line instead of $QUIXMAG and Args. Env: variables added to
         the defaults (a value of None removes one). Cwd: the working folder
         (default: a fresh temporary one, removed at the end). Stdin: None for
         the pty, or anything subprocess accepts (such as subprocess.DEVNULL).
         Stdout: None for the pty, or a file descriptor. Preexec: called in the
-        child just before the program starts (limits, another user)."""
+        child just before the program starts (limits, another user).
+        Answers: None, the emulator answers no request (as pyte does);
+        "utf8" or "8bit", it answers cursor position requests as a UTF-8
+        or an 8-bit terminal would (its columns count characters or
+        bytes)."""
         self.argv = list(argv) if argv else [binary()] + list(["--silent"] if args is None else args)
         self.cols, self.rows = cols, rows
         self._own_cwd = cwd is None
@@ -96,6 +101,9 @@ class Terminal:
         self.proc = None
         self.screen = pyte.Screen(cols, rows)
         self.stream = pyte.ByteStream(self.screen)
+        if answers:
+            self.screen.write_process_input = lambda data: self.send(data)
+            self.stream.use_utf8 = answers == "utf8"
         self.output = bytearray()
         self.master, self.slave = os.openpty()
         self._set_size(cols, rows)
@@ -257,11 +265,28 @@ class Terminal:
 
     def key(self, *names):
         """Presses named keys (see KEYS); after Esc it waits until the
-        program has taken it as the Esc key."""
+        program has read it, and then until it has taken it as the Esc key:
+        on a busy machine the program may read late, and a key it reads
+        together with the ESC would be Alt+key."""
         for name in names:
             self.send(KEYS[name.lower()])
             if name.lower() == "esc":
+                self.wait_until_read()
                 time.sleep(ESC_SETTLE)
+
+    def unread(self):
+        """Bytes typed that the program has not read yet."""
+        if self.stdin is not None:
+            return 0
+        return struct.unpack("i", fcntl.ioctl(self.slave, termios.FIONREAD, b"\0\0\0\0"))[0]
+
+    def wait_until_read(self, timeout=10):
+        """Waits until the program has read everything typed; answers when
+        that was seen (time.monotonic())."""
+        deadline = time.monotonic() + timeout
+        while self.unread() > 0 and time.monotonic() < deadline and self.alive():
+            self.pump(0.002)
+        return time.monotonic()
 
     def ctrl(self, letter):
         self.send(ctrl(letter))

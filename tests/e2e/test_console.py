@@ -23,6 +23,7 @@ SUMMARY = [
     "  --help, /h, -h  : this screen... obviously.",
     "  --silent        : no music for you :p",
     "  --ascii         : no special chars for you, only ascii chars",
+    "  --terminal-colours : the terminal's own colours, not the pc's",
     "",
     None,  # the contact line: two spaces, then the board
     "",
@@ -49,10 +50,10 @@ class SwitchSummary(unittest.TestCase):
                         self.assertRegex(t.row(y), r"^  \S", t.dump())
                     else:
                         self.assertEqual(t.row(y), want, t.dump())
-                self.assertEqual([t.row(y) for y in range(12, 26)], [""] * 14, t.dump())
+                self.assertEqual([t.row(y) for y in range(13, 26)], [""] * 13, t.dump())
                 # The terminal's next user goes on below the summary, in the
                 # terminal's own colours, with the cursor shown.
-                self.assertEqual(t.cursor(), (1, 11, True), t.dump())
+                self.assertEqual(t.cursor(), (1, 12, True), t.dump())
                 self.assertEqual(t.screen.cursor.attrs.fg, "default")
                 self.assertIn(pyte.modes.DECAWM, t.screen.mode)
 
@@ -142,6 +143,9 @@ class Resizing(unittest.TestCase):
             self.assertLessEqual(x + len(MENU_TEXT), 81)
             self.assertLessEqual(y, 25)
             self.assertEqual([t.row(r) for r in range(26, 31)], [""] * 5)
+            # The margins are black, whatever the terminal's own background.
+            for x, y in ((81, 1), (100, 12), (1, 26), (100, 30)):
+                self.assertEqual(t.cell(x, y).bg, "000000", f"margin cell {x},{y}")
 
 
 class Colours(unittest.TestCase):
@@ -154,16 +158,36 @@ class Colours(unittest.TestCase):
             self.assertEqual(t.attr(x, y), 0x08, t.dump())
             self.assertEqual(t.row(y)[x - 1:x - 1 + len(MENU_TEXT)], MENU_TEXT)
 
-    def test_sixteen_colours_use_the_bright_codes(self):
-        with Terminal(colorterm=None) as t:
-            x, y = t.wait_for_text(MENU_TEXT, timeout=30)
-            t.settle()
-            cell = t.cell(x, y)
-            # Dark grey is bright black, SGR 90 (pyte names it black too).
-            self.assertEqual((cell.fg, cell.bg), ("black", "black"))
-            output = t.output.decode("utf-8", "replace")
-            self.assertRegex(output, r"\x1b\[(\d+;)?90[;m]")
-            self.assertNotIn("38;2;", output)
+    def test_without_true_colour_a_256_colour_terminal_gets_the_nearest_entries(self):
+        # xterm, rxvt-unicode and PuTTY announce no true colour; the entries
+        # of the 256-colour cube and grey ramp nearest to the PC colours
+        # are their own colours, not the terminal's 16.
+        for term in ("xterm", "xterm-256color", "putty", "rxvt-unicode-256color"):
+            with self.subTest(term=term), Terminal(colorterm=None, env={"TERM": term}) as t:
+                x, y = t.wait_for_text(MENU_TEXT, timeout=30)
+                t.settle()
+                cell = t.cell(x, y)
+                self.assertEqual((cell.fg, cell.bg), ("585858", "000000"), "dark grey on black")
+                output = t.output.decode("utf-8", "replace")
+                self.assertNotIn("38;2;", output, "no true colour")
+                self.assertIn("38;5;248", output[:4000], "light grey is #A8A8A8")
+
+    def test_sixteen_colours_where_the_terminal_has_no_more_or_the_reader_asks(self):
+        for env, args in (({"TERM": "vt220"}, None), ({}, ["--silent", "--terminal-colours"])):
+            with self.subTest(env=env, args=args), Terminal(args, env=env, colorterm=None if env else "truecolor") as t:
+                self.assert_sixteen_colours(t)
+
+    def assert_sixteen_colours(self, t):
+        x, y = t.wait_for_text(MENU_TEXT, timeout=30)
+        t.settle()
+        cell = t.cell(x, y)
+        # Dark grey is bright black, SGR 90 (pyte names it black too).
+        self.assertEqual((cell.fg, cell.bg), ("black", "black"))
+        output = t.output.decode("utf-8", "replace")
+        # From the last full drawing on (the switch is read after the first).
+        output = output[output.rfind("\x1b[2J"):]
+        self.assertRegex(output, r"\x1b\[(\d+;)?90[;m]")
+        self.assertFalse("38;2;" in output or "38;5;" in output, "only the terminal's own 16 colours")
 
 
 class NotATerminal(unittest.TestCase):

@@ -112,7 +112,8 @@ class SampleIssueTest(unittest.TestCase):
         term = self.term
         term.wait_for_text(MAIN_ENTRY, timeout=30)
         self.choose(2)
-        self.assertEqual(self.menu_above(BACK, 2, 18), ["", "n i g h t  s k y", BACK], "one piece, then back")
+        self.assertEqual(self.menu_above(BACK, 2, 18), ["n i g h t  s k y", "t i d e p o o l", BACK],
+                         "two pieces, then back")
         self.assertIsNone(term.find("b b s  a r t"))
         term.key("enter")
         term.wait_for_text("p r e s s  e  t o  e x t r a c t")
@@ -132,6 +133,44 @@ class SampleIssueTest(unittest.TestCase):
         term.key("enter")   # plays nothing with --silent, the menu stays
         term.key("down", "enter")
         term.wait_for_gone("[ c l o s e ]")
+        self.section_menu()
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+
+    def test_a_piece_taller_than_the_screen_ends_as_the_renderer_left_the_console(self):
+        # The reference: the same file drawn by the magazine's renderer on the
+        # memory console (term_replay's last frame), as the gallery draws it.
+        replay = os.environ.get("TERM_REPLAY") or os.path.join(os.path.dirname(binary()), "term_replay")
+        if not os.access(replay, os.X_OK):
+            self.skipTest("no term_replay to draw the reference")
+        piece = os.path.join(SAMPLE, "tidepool.ans")
+        with open(piece, "rb") as f:
+            self.assertGreaterEqual(f.read().count(b"\r\n"), 40, "the piece is taller than the screen")
+        sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+        from test_term_differential import Replay, compare
+        os.environ["TERM_REPLAY"] = replay
+        run = Replay(["art", "5000", piece, "--colours=true"])
+        frames = []
+        while (frame := run.next_frame()) is not None:
+            frames.append(frame)
+            run.go()
+        run.close()
+        reference = frames[-1]
+        reference.rows = 24   # row 25 holds the gallery's prompt
+
+        term = self.term
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        self.choose(2)
+        self.section_menu()
+        term.key("down", "enter")
+        term.wait_for_text("p r e s s  e  t o  e x t r a c t", timeout=30)
+        term.settle()
+
+        def shown(col, row):
+            return term.cell(col + 1, row + 1).data, *term.colours(col + 1, row + 1)
+        fault = compare(reference, shown, (0, 0, False), "the gallery")
+        self.assertIsNone(fault if fault and "cursor" not in fault else None, term.dump())
+        term.key("enter")
         self.section_menu()
         term.send("x")
         self.assertEqual(term.wait_exit(), 0)

@@ -5,16 +5,19 @@ controls, arrow keys split over two reads stay arrow keys, and the viewer's
 search highlights the match on its own row and finds every match."""
 
 import os
+import re
 import sys
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Terminal  # noqa: E402
+from harness import ESC_WAIT, Terminal  # noqa: E402
 
 MAIN_ENTRY = "a r t i c l e s"   # the main menu's second entry
 LOGO_TEXT = "d e c e m b e r"
 NOTICE = "Screen cut off"
+# The request to resize the terminal (xterm's window operation 8).
+SIZE_REQUEST = re.compile(rb"\x1b\[8;\d+;\d+t")
 
 
 def installed_locales():
@@ -100,38 +103,206 @@ class Locales(unittest.TestCase):
             self.assertEqual(c1, [], "bytes a terminal would take as C1 controls")
 
 
-class SplitKeys(unittest.TestCase):
-    def split_down(self, t, gap=0.015):
-        t.send(b"\x1b")
-        time.sleep(gap)
-        t.send(b"[B")
+class TerminalSetUp(unittest.TestCase):
+    def menu(self, t):
+        x, y = t.wait_for_text(MAIN_ENTRY, timeout=30)
+        t.settle()
+        return x, y
 
-    def test_an_arrow_split_over_two_reads_is_the_arrow(self):
+    def test_the_terminal_says_whether_it_takes_utf8_when_the_locale_does_not(self):
+        # PuTTY sends no LANG; LANG=C in a UTF-8 terminal: the terminal is
+        # asked (a glyph, then where the cursor went).
+        for env, answers, utf8 in (({"LANG": None}, "utf8", True), ({"LANG": "C"}, "utf8", True),
+                                   ({"LANG": "C"}, "8bit", False)):
+            with self.subTest(env=env, answers=answers), Terminal(env=env, answers=answers) as t:
+                self.menu(t)
+                raw = bytes(t.output)
+                probe = raw.find(b"\x1b[6n")
+                self.assertGreaterEqual(probe, 0, "the terminal was asked")
+                after = raw[probe:]
+                self.assertEqual("\u2588".encode() in after, utf8, "the blocks as UTF-8")
+                self.assertEqual(b"\xdb" in after, not utf8, "the blocks as code page bytes")
+                self.assertTrue(t.alive(), "the answer was no key")
+                t.send("x")
+                self.assertEqual(t.wait_exit(), 0, t.dump())
+
+    def test_a_utf8_locale_is_believed_without_asking(self):
+        with Terminal(answers="utf8") as t:
+            self.menu(t)
+            self.assertNotIn(b"\x1b[6n", bytes(t.output))
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0)
+
+    def test_the_size_is_asked_for_once_at_start_and_never_over_ssh(self):
+        with Terminal(rows=24) as t:
+            self.menu(t)
+            t.resize(80, 23)
+            t.wait_for_text(NOTICE)
+            t.resize(80, 24)
+            t.idle(0.5)
+            t.send(" ")   # hides the notice
+            t.idle(0.3)
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0)
+            self.assertEqual(len(SIZE_REQUEST.findall(bytes(t.output))), 1, "once, at start, not after a resize")
+        with Terminal(rows=24, env={"SSH_CONNECTION": "10.0.0.1 50000 10.0.0.2 22"}) as t:
+            self.menu(t)
+            t.send(" ")   # hides the notice
+            t.idle(0.3)
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0)
+            self.assertEqual(SIZE_REQUEST.findall(bytes(t.output)), [], "a remote terminal is never asked")
+        with Terminal() as t:
+            self.menu(t)
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0)
+            self.assertEqual(SIZE_REQUEST.findall(bytes(t.output)), [], "80x25 is enough")
+
+    def test_keypad_stays_numeric_and_the_cursor_is_an_underline_until_the_end(self):
+        with Terminal() as t:
+            self.menu(t)
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0)
+            raw = bytes(t.output)
+            self.assertNotIn(b"\x1b=", raw, "the keypad is never put in application mode")
+            self.assertIn(b"\x1b[3 q", raw, "an underline cursor, like the console's")
+            self.assertGreater(raw.rfind(b"\x1b[0 q"), raw.rfind(b"\x1b[3 q"), "the terminal's own shape at the end")
+
+
+class RedrawAndHotKeys(unittest.TestCase):
+    def snapshot(self, t):
+        """Every cell as a reader sees it: its glyph and background, and its
+        foreground where the glyph is not blank."""
+        def cell(x, y):
+            fg, bg = t.colours(x, y)
+            glyph = t.cell(x, y).data
+            return glyph, bg, None if glyph in (" ", "\u00a0", "") else fg
+        return [[cell(x, y) for x in range(1, 81)] for y in range(1, 26)]
+
+    def test_ctrl_l_repaints_every_cell_in_a_menu_and_in_the_viewer(self):
         with Terminal() as t:
             x, y = t.wait_for_text(MAIN_ENTRY, timeout=30)
             t.settle()
-            for attempt in range(8):
-                t.key("home")
-                t.idle(0.2)
-                self.assertEqual(t.colours(x, y)[0], 8, f"try {attempt}: bar not on the first entry")
-                self.split_down(t)
+            t.key("down")
+            t.idle(0.3)
+            for place in ("menu", "viewer"):
+                t.settle()
+                before = self.snapshot(t)
+                # Someone else writes over the reader's terminal.
+                t.stream.feed(b"\x1b[0m\x1b[5;5HSCRIBBLE\x1b[20;40H\x1b[41m    \x1b[2;1H\x1b[2K")
+                self.assertNotEqual(self.snapshot(t), before)
+                t.ctrl("l")
                 t.idle(0.3)
-                self.assertTrue(t.alive(), f"try {attempt}: the split arrow left the magazine")
-                self.assertNotEqual(t.colours(x, y)[0], 8, f"try {attempt}: the bar did not move")
+                t.settle()
+                self.assertEqual(self.snapshot(t), before, f"{place}: every cell drawn again\n{t.dump()}")
+                if place == "menu":
+                    t.key("up", "up", "up", "up")
+                    for _ in range(4):
+                        t.key("down")
+                    t.key("enter")   # about, in the viewer
+                    t.wait_for_text("ABOUT QUIX MAGAZINE")
+            t.key("esc")
+            t.wait_for_text(MAIN_ENTRY)
             t.send("x")
             self.assertEqual(t.wait_exit(), 0, t.dump())
 
-    def test_holding_down_during_start_up_never_quits(self):
+    def test_a_hot_key_in_the_articles_menu_is_not_searched(self):
         with Terminal() as t:
-            end = time.monotonic() + 3
-            while time.monotonic() < end:
-                self.split_down(t, gap=0.01)
-                t.pump(0.02)
             t.wait_for_text(MAIN_ENTRY, timeout=30)
-            t.idle(0.5)
-            self.assertTrue(t.alive(), t.dump())
+            t.settle()
+            t.key("down", "enter")
+            x, y = t.wait_for_text("scene news...", timeout=30)
+            t.settle()
+            # H shows the help screen, A switches ASCII mode (twice: back):
+            # both are letters of "eighty columns of light [history]".
+            t.send("h")
+            t.wait_for_gone("scene news...")
+            t.settle()
+            t.send(" ")
+            t.wait_for_text("scene news...")
+            t.send("a")
+            t.idle(0.3)
+            t.send("a")
+            t.idle(0.3)
+            t.settle()
+            self.assertEqual(t.find("scene news..."), (x, y), "the first entry stays in the top row")
+            self.assertIsNotNone(t.find("lanternfall 2026"), "all entries still shown")
+            before = t.colours(x, y)
+            t.send("z")   # no hot key, and no entry has a z: nothing moves
+            t.idle(0.3)
+            self.assertEqual(t.colours(x, y), before, "the bar stays on the first entry")
             t.send("x")
             self.assertEqual(t.wait_exit(), 0, t.dump())
+
+
+class SplitKeys(unittest.TestCase):
+    def split_down(self, t, gap=0.015):
+        """Sends Down as ESC and "[B" about Gap seconds apart; answers the
+        longest the gap can have been for the program: from before the ESC
+        was written to after the rest was."""
+        start = time.monotonic()
+        t.send(b"\x1b")
+        time.sleep(gap)
+        t.send(b"[B")
+        return time.monotonic() - start
+
+    def test_an_arrow_split_over_two_reads_is_the_arrow(self):
+        # Judged by the gap each try really had: on a busy machine a gap of
+        # 15 ms can grow past the program's wait for the rest of a sequence
+        # (ESC_WAIT), and then the ESC alone is the Esc key, which leaves
+        # the main menu. Such tries are not judged; the others must be the
+        # arrow, and most tries must be judged.
+        judged = tries = 0
+        t = None
+        try:
+            while judged < 8 and tries < 24:
+                if t is None or not t.alive():
+                    if t is not None:
+                        t.close()
+                    t = Terminal()
+                    x, y = t.wait_for_text(MAIN_ENTRY, timeout=30)
+                    t.settle()
+                tries += 1
+                t.key("home")
+                t.idle(0.2)
+                self.assertEqual(t.colours(x, y)[0], 8, f"try {tries}: bar not on the first entry")
+                gap = self.split_down(t)
+                t.wait_until_read()
+                t.idle(0.3)
+                if gap >= ESC_WAIT:
+                    continue  # the program may rightly have taken the ESC alone
+                judged += 1
+                self.assertTrue(t.alive(), f"try {tries}: the split arrow ({gap * 1000:.1f} ms) left the magazine")
+                self.assertNotEqual(t.colours(x, y)[0], 8, f"try {tries}: the bar did not move ({gap * 1000:.1f} ms)")
+            self.assertGreaterEqual(judged, 8, f"only {judged} of {tries} tries had a gap under {ESC_WAIT * 1000} ms")
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0, t.dump())
+        finally:
+            if t is not None:
+                t.close()
+
+    def test_holding_down_during_start_up_never_quits(self):
+        # A run in which some split arrow had a gap past the program's wait
+        # may rightly have ended (the ESC alone is Esc); it is run again.
+        for run in range(3):
+            with Terminal() as t:
+                longest = 0.0
+                end = time.monotonic() + 3
+                while time.monotonic() < end:
+                    longest = max(longest, self.split_down(t, gap=0.01))
+                    t.pump(0.02)
+                t.wait_until_read()
+                t.idle(0.3)
+                if not t.alive() and longest >= ESC_WAIT:
+                    continue
+                self.assertTrue(t.alive(), f"longest gap {longest * 1000:.1f} ms\n{t.dump()}")
+                t.wait_for_text(MAIN_ENTRY, timeout=30)
+                t.idle(0.5)
+                self.assertTrue(t.alive(), f"longest gap {longest * 1000:.1f} ms\n{t.dump()}")
+                t.send("x")
+                self.assertEqual(t.wait_exit(), 0, t.dump())
+                return
+        self.fail("every run had a split arrow slower than the program's wait")
 
 
 class ViewerSearch(unittest.TestCase):

@@ -122,9 +122,11 @@ class CheckIssueTest(unittest.TestCase):
     def test_lists_that_do_not_fit_or_are_missing(self):
         f = self.folder()
         text = f.read("issue.toml").decode()
-        entry = text[text.index("[[piece]]"):text.index("[[track]]")]
+        first = text.index("[[piece]]")
+        entry = text[first:text.index("[[piece]]", first + 1)]
+        pieces = text.count("[[piece]]")
         track_at = text.index("[[track]]")
-        text = text[:track_at] + entry * 10 + "\n"   # eleven pieces, no track
+        text = text[:track_at] + entry * (11 - pieces) + "\n"   # eleven pieces, no track
         f.write("issue.toml", text)
         m = f.path("issue.toml")
         status, lines = f.check()

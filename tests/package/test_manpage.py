@@ -22,7 +22,7 @@ KEYS = {
     "In a dialog": ["characters", "Left", "Right", "Home", "End", "Ctrl+Left", "Ctrl+Right",
                     "Backspace", "Del", "Ctrl+Y", "Enter", "Y", "N"],
 }
-SWITCHES = ["--help", "/h", "-h", "help", "--silent", "--ascii"]
+SWITCHES = ["--help", "/h", "-h", "help", "--silent", "--ascii", "--terminal-colours"]
 ENVIRONMENT = ["LANG", "LC_ALL", "LC_CTYPE", "COLORTERM", "SDL_AUDIODRIVER", "TMPDIR", "QUIXMAG_PUBLIC",
                "SSH_CONNECTION"]
 SECTIONS = ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "KEYS", "FILES", "ENVIRONMENT",

@@ -38,6 +38,7 @@ const std::vector<std::string> Summary = {
     "  --help, /h, -h  : this screen... obviously.",
     "  --silent        : no music for you :p",
     "  --ascii         : no special chars for you, only ascii chars",
+    "  --terminal-colours : the terminal's own colours, not the pc's",
     "",
     "<contact>",
     "",
@@ -54,7 +55,7 @@ void ExpectSummaryOnScreen() {
             EXPECT_EQ(row, Summary[static_cast<std::size_t>(i)]) << "line " << i + 1;
         }
     }
-    for (int y = 12; y <= 25; ++y) EXPECT_EQ(ConsoleTest::Row(y), "") << "row " << y;
+    for (int y = 13; y <= 25; ++y) EXPECT_EQ(ConsoleTest::Row(y), "") << "row " << y;
 }
 
 // Runs the command-line reader on the given arguments (the program name is
@@ -80,6 +81,10 @@ TEST_F(AppCommandLine, SwitchesMatchWholeIgnoringCase) {
     EXPECT_TRUE(SilentMode);
     EXPECT_EQ(AsciiSuffix, "");
 
+    EXPECT_FALSE(memcon::TerminalPalette());
+    EXPECT_TRUE(ReadArgs({"--Terminal-Colours"}));
+    EXPECT_TRUE(memcon::TerminalPalette()) << "the terminal's own colours";
+
     for (const char* help : {"HELP", "/H", "-h", "--Help", "help"}) {
         EXPECT_FALSE(ReadArgs({help})) << help;
     }
@@ -100,7 +105,7 @@ TEST_F(AppCommandLine, HelpStopsTheReadingAndPrintsTheSummary) {
     EXPECT_EQ(AsciiSuffix, "") << "arguments after it are not examined";
     ExpectSummaryOnScreen();
     EXPECT_EQ(WhereX(), 1);
-    EXPECT_EQ(WhereY(), 12);
+    EXPECT_EQ(WhereY(), 13);
 }
 
 TEST_F(AppCommandLine, ProgramWithHelpPrintsOnACleanScreenAndEndsWithZero) {

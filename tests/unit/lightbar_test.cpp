@@ -141,6 +141,26 @@ TEST_F(LightBar, EveryPlainKeyGoesToOnKeyAndTheBoxIsRedrawn) {
     EXPECT_EQ(At(BoxX, BoxY + 1), ItemAttr);
 }
 
+// A key the owner's procedure acts on (a hot key) is not searched for as
+// well: "d" would put "delta" in the top row.
+TEST_F(LightBar, AHotKeyIsNotSearchedAndCtrlLRedrawsTheScreen) {
+    TBar bar = Menu(5);
+    std::string keys;
+    bar.OnKey = [&](char key, int32_t) { keys += key; };
+    bar.IsHotKey = [](char key) { return key == 'd' || key == '+'; };
+    EXPECT_EQ(Run(bar, "d+<Enter>", 5, 0), 0);
+    EXPECT_EQ(keys, "d+\r") << "the procedure saw the keys";
+    EXPECT_EQ(bar.SearchText, "");
+    EXPECT_EQ(Box(5), (Rows{"alpha*", "bravo", "charlie", "delta", "echo"}));
+
+    EXPECT_EQ(Run(bar, "v<Enter>", 5, 0), 1) << "other letters are searched";
+    EXPECT_EQ(memcon::Redraws(), 0u);
+    keys.clear();
+    EXPECT_EQ(Run(bar, "<C-l><Enter>", 5, 0), 0);
+    EXPECT_EQ(memcon::Redraws(), 1u);
+    EXPECT_EQ(keys, "\r") << "Ctrl+L is the menu's own key";
+}
+
 TEST_F(LightBar, TypeAheadPutsTheMatchInTheTopRow) {
     TBar small = Menu(5);
     // A box that needs no scrolling still moves the match to the top.

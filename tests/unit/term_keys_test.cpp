@@ -324,6 +324,22 @@ TEST(TermKeysTiming, ATimeReadBeforeTheBytesNeverExpiresThem) {
     EXPECT_EQ(input.MsUntilDue(6000 * kMsNs), -1) << "nothing waits";
 }
 
+// The input loop may be late to wake (a busy machine): bytes read after the
+// wait for an ESC's sequence is over are a key of their own, however late
+// the loop looked at the clock.
+TEST(TermKeysTiming, BytesReadAfterTheWaitAreAKeyOfTheirOwn) {
+    termkeys::KeyInput input;
+    std::vector<InputRecord> out;
+    input.Feed(ESC, 7000 * kMsNs, out);
+    input.Feed("x", 7000 * kMsNs + kWaitNs, out);
+    EXPECT_EQ(ToKeys(out), (std::vector<Key>{{0x1B, 1, 27, 0}, {'X', 45, 'x', 0}})) << "Esc, then x, not Alt+x";
+    out.clear();
+    input.Feed(ESC, 8000 * kMsNs, out);
+    input.Feed("x", 8000 * kMsNs + kWaitNs - kMsNs, out);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_NE(out[0].ControlState & conapi::LeftAltPressed, 0u) << "within the wait: Alt+x";
+}
+
 TEST(TermKeysTiming, SplitAtEveryByteWithinTheWaitIsTheSameKey) {
     for (const std::string& seq : kSequences) {
         const auto whole = Keys(seq);

@@ -437,6 +437,28 @@ TEST(TermColours, TrueColourIsTheExactVgaPalette) {
     EXPECT_EQ(termscreen::SgrParams(0xF0, true), "38;2;0;0;0;48;2;255;255;255");
 }
 
+// Without true colour, a terminal with the 256-colour palette gets the
+// entries of its cube and grey ramp nearest to the VGA colours (its first
+// 16 entries are the terminal's own).
+TEST(TermColours, The256ColourEntriesAreTheNearestToTheVgaColours) {
+    EXPECT_EQ(termscreen::Palette256Index(6), 130) << "brown is #AF5F00";
+    EXPECT_EQ(termscreen::Palette256Index(4), 124) << "red is #AF0000";
+    EXPECT_EQ(termscreen::Palette256Index(9), 63) << "light blue is #5F5FFF";
+    EXPECT_EQ(termscreen::Palette256Index(8), 240) << "dark grey is #585858";
+    EXPECT_EQ(termscreen::Palette256Index(7), 248) << "light grey is #A8A8A8";
+    EXPECT_EQ(termscreen::Palette256Index(0), 16);
+    EXPECT_EQ(termscreen::Palette256Index(15), 231);
+    EXPECT_EQ(termscreen::SgrParams(0x46, false, true), "38;5;130;48;5;124");
+    EXPECT_TRUE(termscreen::TermHas256Colours("xterm"));
+    EXPECT_TRUE(termscreen::TermHas256Colours("putty"));
+    EXPECT_TRUE(termscreen::TermHas256Colours("rxvt-unicode-256color"));
+    EXPECT_TRUE(termscreen::TermHas256Colours("screen-256color"));
+    EXPECT_FALSE(termscreen::TermHas256Colours("screen"));
+    EXPECT_FALSE(termscreen::TermHas256Colours("linux"));
+    EXPECT_FALSE(termscreen::TermHas256Colours("vt100"));
+    EXPECT_FALSE(termscreen::TermHas256Colours(nullptr));
+}
+
 TEST(TermColours, SixteenColoursUseBrightCodesNotBold) {
     EXPECT_EQ(termscreen::SgrParams(0x07, false), "37;40");
     EXPECT_EQ(termscreen::SgrParams(0x06, false), "33;40");
@@ -547,9 +569,43 @@ TEST(TermScreen, FullRedrawOfOneColourCostsLittleMoreThanItsGlyphs) {
     const std::string out = Update(r, con, vt);
     const Counts n = Count(out);
     EXPECT_EQ(n.glyphs, 2000);
-    EXPECT_EQ(n.sgr, 2) << "one reset, one colour";
+    EXPECT_EQ(n.sgr, 3) << "one reset, black for the clear, one colour";
     EXPECT_LE(out.size(), 2000u + 25 * 2 + 60) << "rows joined by CR LF";
     EXPECT_TRUE(Shows(vt, con));
+}
+
+// A terminal larger than the screen: the margins around it are cleared in
+// black, not in the terminal's own background (white on some).
+TEST(TermScreen, TheMarginsOfALargerTerminalAreBlack) {
+    Console con;
+    for (auto& c : con.cells) c = Cell{'#', 0x1F};
+    Renderer r(Options{});
+    r.SetTerminalSize(100, 30);
+    Vt vt(100, 30, true);
+    Update(r, con, vt);
+    EXPECT_EQ(vt.At(90, 5).bg, 0);
+    EXPECT_EQ(vt.At(10, 28).bg, 0);
+    EXPECT_EQ(vt.At(99, 29).bg, 0);
+    EXPECT_EQ(vt.At(5, 5).bg, 1) << "the screen itself";
+}
+
+// Where the terminal is known to take it, the cursor is an underline while
+// the program runs and the terminal's own shape afterwards.
+TEST(TermScreen, TheCursorIsAnUnderlineWhereTheTerminalTakesIt) {
+    Console con;
+    Options shaped;
+    shaped.cursorShape = true;
+    Renderer r(shaped);
+    EXPECT_NE(r.Update(con.frame()).find("\x1b[3 q"), std::string::npos);
+    Renderer plain(Options{});
+    EXPECT_EQ(plain.Update(con.frame()).find(" q"), std::string::npos);
+    char buf[termscreen::kLeaveMax];
+    EXPECT_NE(std::string(buf, termscreen::FormatLeave(buf, 3, 25, true)).find("\x1b[0 q"), std::string::npos);
+    EXPECT_EQ(std::string(buf, termscreen::FormatLeave(buf, 3, 25, false)).find(" q"), std::string::npos);
+    EXPECT_TRUE(termscreen::TermShapesCursor("xterm-256color"));
+    EXPECT_TRUE(termscreen::TermShapesCursor("rxvt-unicode-256color"));
+    EXPECT_FALSE(termscreen::TermShapesCursor("linux")) << "would show the q";
+    EXPECT_FALSE(termscreen::TermShapesCursor(nullptr));
 }
 
 TEST(TermScreen, LastCellOfTheScreenNeverScrolls) {
@@ -703,10 +759,11 @@ TEST(TermScreen, ResizeAndInvalidateRedrawEverything) {
     r.SetTerminalSize(90, 30);
     std::string out = r.Update(con.frame());
     EXPECT_NE(out.find("\x1b[2J"), std::string::npos);
-    EXPECT_EQ(Count(out).glyphs, 2000);
+    const int margins = 25 * 10 + 5 * 90;  // blanks right of and below the screen
+    EXPECT_EQ(Count(out).glyphs, 2000 + margins);
     r.Invalidate();
     out = r.Update(con.frame());
-    EXPECT_EQ(Count(out).glyphs, 2000);
+    EXPECT_EQ(Count(out).glyphs, 2000 + margins);
     // A terminal with fewer rows than the console gets only its rows.
     r.SetTerminalSize(80, 25);
     con.rows = 50;
