@@ -4,16 +4,16 @@
 #include <cstdint>
 #include <string>
 
+#include "music/music.h"  // the music's part of the state
+
 extern std::string AsciiSuffix;        // "" or "_asc"
-extern bool SilentMode;
-extern bool MusicFailed;
-extern bool MusicPlaying;
 extern int32_t DisplaySpeed;           // pause interval of single screens
 extern bool TrackMenuOpen;
 extern std::string ProgramDir;         // ends in the path separator
+// The screen of the menu in use, which the help screen and the track menu
+// draw again when they close: the name of its resource, with the mode's
+// suffix as it was when the menu began.
 extern std::string CurrentScreenFile;
-extern std::string CurrentMusicFile;
-extern std::string SoundLibraryFile;
 
 // The program entry's work: start-up, main menu, exit screen. Answers the
 // exit status.

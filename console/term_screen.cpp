@@ -1,9 +1,9 @@
-#include "term_screen.h"
+#include "console/term_screen.h"
 
 #include <algorithm>
 #include <initializer_list>
 
-#include "cp437.h"
+#include "console/cp437.h"
 
 namespace termscreen {
 

@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <string>
 
-#include "conapi.h"
+#include "console/conapi.h"
 
 namespace termscreen {
 

@@ -1,20 +1,19 @@
-#include "text_viewer.h"
+#include "viewer/text_viewer.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
-#include "../app/public_mode.h"
-#include "../app/workfiles.h"
-#include "../console/key_codes.h"
-#include "../widgets/boxes.h"
-#include "../widgets/prompts.h"
+#include "console/key_codes.h"
+#include "sys/sys.h"
+#include "sys/text.h"
+#include "sys/workfiles.h"
+#include "widgets/boxes.h"
+#include "widgets/prompts.h"
 
 namespace {
 
 // Splits the file's bytes at CR LF, a lone CR or a lone LF. A break at
 // the very end adds no empty line.
-std::vector<std::string> SplitLines(const std::string& bytes) {
+std::vector<std::string> SplitLines(std::string_view bytes) {
     std::vector<std::string> lines;
     std::string line;
     bool pending = false;  // a line has begun since the last break
@@ -34,14 +33,6 @@ std::vector<std::string> SplitLines(const std::string& bytes) {
     return lines;
 }
 
-// Upper-cases only a..z, so that other bytes match only themselves.
-std::string FoldCase(const std::string& text) {
-    std::string out = text;
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return out;
-}
-
 // The character the console shows at (X, Y).
 char ShownChar(int x, int y) {
     TScreenImage cell;
@@ -49,31 +40,27 @@ char ShownChar(int x, int y) {
     return static_cast<char>(cell.Data[0].Char & 0xFF);
 }
 
-// A framed message in the dialogs' place; waits for a key.
-void ShowMessageBox(const std::string& title, const std::string& message) {
-    TMenuBox box;
-    box.FrameStyle = 1;
-    box.Title = title;
-    box.Draw(15, 12, 67, 16);
-    WriteXY(17, 13, 0x70, PadRight(message, 49, ' '));
-    WriteXY(17, 15, 0x70, PadCenter("press any key", 49, ' '));
-    ReadKey();
-}
-
 }  // namespace
 
 void ttextviewer::Load(const std::string& FileName) {
     Lines.clear();
     if (IsFile(FileName)) {
-        std::ifstream in(FileName, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad() || !in.is_open())
-            Lines = {" ", "|12the text could not be read.|07"};
-        else
-            Lines = SplitLines(bytes);
+        std::string bytes;
+        std::string error;
+        if (sys::ReadWholeFile(FileName, bytes, error)) {
+            LoadText(bytes);
+            return;
+        }
+        Lines = {" ", "|12the text could not be read.|07"};
     } else {
         Lines = {" "};
     }
+    TopLine = 0;
+    LeftCol = 0;
+}
+
+void ttextviewer::LoadText(std::string_view Bytes) {
+    Lines = SplitLines(Bytes);
     TopLine = 0;
     LeftCol = 0;
 }
@@ -171,6 +158,8 @@ void ttextviewer::Run() {
     }
 }
 
+// The last page stays full: the top line goes no further than the one that
+// puts the last line on the window's last row, and never above the first.
 void ttextviewer::ClampTop() {
     const int32_t last = static_cast<int32_t>(Lines.size()) - 1;
     if (TopLine + Window.Height > last) TopLine = last - Window.Height;
@@ -188,18 +177,13 @@ void ttextviewer::DrawPage() {
 }
 
 void ttextviewer::ExtendedKeyPressed(Byte code) {
-    const int32_t last = static_cast<int32_t>(Lines.size()) - 1;
     switch (code) {
     case KeyUp: TopLine = std::max(TopLine - 1, 0); break;
-    case KeyDown:
-        ++TopLine;
-        if (TopLine + Window.Height > last) TopLine = last - Window.Height;
-        break;
+    // Down and PgDn go no further than the last page: the clamp before the
+    // next drawing holds them there.
+    case KeyDown: ++TopLine; break;
     case KeyPgUp: TopLine = std::max(TopLine - Window.Height, 0); break;
-    case KeyPgDn:
-        TopLine += Window.Height;
-        if (TopLine + Window.Height > last) TopLine = last - Window.Height;
-        break;
+    case KeyPgDn: TopLine += Window.Height; break;
     case KeyLeft: LeftCol = std::max(LeftCol - 1, 0); break;
     case KeyRight: ++LeftCol; break;
     case KeyHome: LeftCol = 0; break;
@@ -250,8 +234,8 @@ void ttextviewer::PlainKeyPressed(char key) {
 }
 
 void ttextviewer::SaveToFile() {
-    if (!SavingAllowed()) {
-        ShowSavingOff();
+    if (!Settings.SavingOffNotice.empty()) {
+        ShowNotice("", Settings.SavingOffNotice);
         return;
     }
     std::string name;
@@ -259,7 +243,7 @@ void ttextviewer::SaveToFile() {
     std::string bytes;
     for (const std::string& line : Lines) bytes += line + "\r\n";
     std::string error;
-    if (!WriteFileReplacing(name, bytes, error)) ShowMessageBox(" Save Article ", "not saved: " + error);
+    if (!WriteFileReplacing(name, bytes, error)) ShowNotice(" Save Article ", "not saved: " + error);
 }
 
 void ttextviewer::ToggleFullScreen() {
@@ -282,8 +266,10 @@ int32_t ttextviewer::LongestLine() const {
     return static_cast<int32_t>(longest);
 }
 
-void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height) {
-    ttextviewer viewer;
+namespace {
+
+// A viewer as ViewTextFile and ViewText open it, before its text is loaded.
+void Configure(ttextviewer& viewer, Byte X, Byte Y, Byte Width, Byte Height, const ViewerSettings& Settings) {
     viewer.Fore = 7;
     viewer.Back = 16;
     viewer.BarFore = 7;
@@ -293,6 +279,22 @@ void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte 
     viewer.TopLine = 0;
     viewer.LeftCol = 0;
     viewer.Window = TCoord{X, Y, Width, Height};
+    viewer.Settings = Settings;
+}
+
+}  // namespace
+
+void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height,
+                  const ViewerSettings& Settings) {
+    ttextviewer viewer;
+    Configure(viewer, X, Y, Width, Height, Settings);
     viewer.Load(FileName);
+    viewer.Run();
+}
+
+void ViewText(std::string_view Bytes, Byte X, Byte Y, Byte Width, Byte Height, const ViewerSettings& Settings) {
+    ttextviewer viewer;
+    Configure(viewer, X, Y, Width, Height, Settings);
+    viewer.LoadText(Bytes);
     viewer.Run();
 }

@@ -3,9 +3,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "../console/m_Console.h"
+#include "console/m_Console.h"
 
 // Four bytes. As a window: first column, first row, width in columns, and
 // the number of rows below the first row.
@@ -16,12 +17,21 @@ struct TCoord {
     Byte Height = 0;
 };
 
+// What the program's policy makes of the viewer's keys.
+struct ViewerSettings {
+    // When not empty, Ctrl+S shows this notice instead of the save dialog
+    // (a public board saves nothing for its readers).
+    std::string SavingOffNotice;
+};
+
 class ttextviewer {
 public:
     ttextviewer() = default;
     virtual ~ttextviewer() = default;
 
     void Load(const std::string& FileName);
+    // Loads a text in memory, split into lines as Load splits a file.
+    void LoadText(std::string_view Bytes);
     void Run();
     void ClearWindow();
     void DrawScrollBar();
@@ -40,6 +50,7 @@ public:
     TCoord Window{};
     TCoord SavedWindow{};
     bool FullScreen = false;
+    ViewerSettings Settings;
 
 private:
     void ClampTop();
@@ -61,4 +72,7 @@ private:
     TScreenImage BeforeFullScreen{};
 };
 
-void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height);
+void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height,
+                  const ViewerSettings& Settings = {});
+// The same for a text in memory (taken straight from the resources).
+void ViewText(std::string_view Bytes, Byte X, Byte Y, Byte Width, Byte Height, const ViewerSettings& Settings = {});

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../console/m_Console.h"
+#include "console/m_Console.h"
 
 struct TBItem {
     std::string Text;
@@ -58,4 +58,7 @@ public:
     std::function<void(char, int32_t)> OnKey;
     // Whether OnKey acts on a key; such a key is not searched for as well.
     std::function<bool(char)> IsHotKey;
+    // Milliseconds without a key after which the ripple rests until the next
+    // key; 0: it never rests.
+    int32_t IdleRestMs = 0;
 };
