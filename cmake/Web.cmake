@@ -4,7 +4,7 @@
 #   QUIX_WEB_DEPS   the output of tools/web_deps.sh: libopenmpt for the
 #                   worklet's player, the console font and the licence texts
 #
-# The site goes to ${CMAKE_BINARY_DIR}/site (target "site"): the page, its
+# The site goes to QUIX_WEB_SITE_DIR, by default ${CMAKE_BINARY_DIR}/site (target "site"): the page, its
 # scripts, the program's .js/.wasm, the worklet's player, the font, and the
 # licence with the third-party notices.
 
@@ -60,9 +60,9 @@ target_include_directories(quixmag PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(quixmag PRIVATE -Os)
 # ASYNCIFY turns the console's waits into yields to the browser; the
 # program's stack is unwound through them, so its own stack must fit.
-target_link_options(quixmag PRIVATE -Os -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 -sSTACK_SIZE=1048576
+target_link_options(quixmag PRIVATE -Os -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
   -sALLOW_MEMORY_GROWTH -sEXIT_RUNTIME -sENVIRONMENT=web -sINVOKE_RUN=0
-  "-sEXPORTED_RUNTIME_METHODS=['callMain','FS']" -sINCOMING_MODULE_JS_API=['arguments','print','printErr','onExit','quixPage','quixAudio','preRun','locateFile','noInitialRun']
+  "-sEXPORTED_RUNTIME_METHODS=['callMain','FS']"
   -sFILESYSTEM=1)
 
 # --- The worklet's player: libopenmpt as a WebAssembly module of its own -------------
@@ -82,7 +82,8 @@ add_custom_command(OUTPUT ${FONT_FILE}
   COMMENT "Taking the screen font's 256 glyphs")
 
 # --- The site --------------------------------------------------------------------------
-set(SITE_DIR ${CMAKE_CURRENT_BINARY_DIR}/site)
+set(QUIX_WEB_SITE_DIR ${CMAKE_CURRENT_BINARY_DIR}/site CACHE PATH "Where the site is written")
+set(SITE_DIR ${QUIX_WEB_SITE_DIR})
 set(PAGE_FILES web/index.html web/page.js web/audio.js web/worklet.js)
 list(TRANSFORM PAGE_FILES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
 set(THIRD_PARTY ${SITE_DIR}/THIRD-PARTY.txt)

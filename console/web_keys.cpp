@@ -83,7 +83,7 @@ std::optional<InputRecord> NamedKey(std::string_view key, std::string_view code,
     for (const Named& n : kNamed) {
         if (n.key != key) continue;
         const bool enhanced = n.enhanced && !OnKeypad(code);
-        return Make(n.vk, n.scan, 0, state | (enhanced ? conapi::EnhancedKey : 0));
+        return Make(n.vk, n.scan, 0, state | (enhanced ? uint32_t{conapi::EnhancedKey} : 0u));
     }
     if (key.size() >= 2 && key.size() <= 3 && key[0] == 'F') {
         int n = 0;
@@ -108,8 +108,10 @@ InputRecord AsciiWithModifiers(char32_t cp, std::string_view code, uint32_t modi
                         ControlStateOf(modifiers));
         for (const PadOperator& op : kPadOperators)
             if (op.code == code && op.ch == static_cast<char>(byte))
-                return Make(op.vk, op.scan, byte,
-                            ControlStateOf(modifiers) | (op.ch == '/' ? conapi::EnhancedKey : 0));
+                // Without the enhanced-key flag a PC console would give the
+                // keypad's '/': with it, it becomes an extended code, and the
+                // viewer's colour keys want the character, as a terminal sends it.
+                return Make(op.vk, op.scan, byte, ControlStateOf(modifiers));
     }
     const bool letter = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
     if ((modifiers & Ctrl) && !(modifiers & Alt) && letter) {

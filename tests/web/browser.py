@@ -68,7 +68,9 @@ class Browser:
         self._from_browser, from_browser_w = os.pipe()
 
         def child_fds():
-            os.dup2(to_browser_r, 3)
+            # Out of the way first, so that neither lands on the other's place.
+            commands = os.dup(to_browser_r) if to_browser_r == 4 else to_browser_r
+            os.dup2(commands, 3)
             os.dup2(from_browser_w, 4)
 
         args = [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
@@ -77,7 +79,7 @@ class Browser:
                 f"--window-size={width},{height}", "--mute-audio"]
         if sound:
             args.append("--autoplay-policy=no-user-gesture-required")
-        self.process = subprocess.Popen(args, preexec_fn=child_fds, pass_fds=(to_browser_r, from_browser_w),
+        self.process = subprocess.Popen(args, preexec_fn=child_fds, pass_fds=(3, 4),
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         os.close(to_browser_r)
