@@ -1,13 +1,13 @@
-#include "ansi_renderer.h"
+#include "ansi/ansi_renderer.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <memory>
 #include <string_view>
 #include <vector>
 
-#include "../console/m_Console.h"
+#include "console/m_Console.h"
+#include "sys/sys.h"
 
 namespace {
 
@@ -31,11 +31,6 @@ constexpr std::array<const char*, 24> PipeToAnsi = {
     "[1;30m", "[1;34m", "[1;32m", "[1;36m", "[1;31m", "[1;35m", "[1;33m", "[1;37m",
     "[40m",   "[44m",   "[42m",   "[46m",   "[41m",   "[45m",   "[43m",   "[47m"};
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
 // Whether Ch, read while the parser is in text, is drawn as it is (or
 // moves the cursor as CR and BS do) and is neither a pipe code's bar nor
 // the end mark.
@@ -43,14 +38,11 @@ bool IsPlainText(char ch) {
     return ch != 0 && ch != 9 && ch != 10 && ch != 12 && ch != Esc && ch != Sub && ch != '|';
 }
 
-// Reads the file in 4096-byte blocks; bytes can be given back. The block
-// lives outside the reader (and the plain run's characters outside the run)
-// so that the reading loop can keep both objects in registers: the block's
-// address goes to fread, and whatever has its address taken must be read
-// again from memory after every store the compiler cannot place.
+// Takes the bytes in 4096-byte blocks, as a file would be read; the block
+// position decides the pauses. Bytes can be given back.
 class BlockReader {
 public:
-    BlockReader(std::FILE* file, std::array<char, BlockSize>& block) : file_(file), block_(block.data()) {}
+    explicit BlockReader(std::string_view bytes) : bytes_(bytes) {}
 
     // Next byte, or false at the end of the file. FromBlock tells whether
     // it advanced the block position (a given-back byte does not).
@@ -86,7 +78,9 @@ public:
 private:
     bool Refill() {
         if (ended_) return false;
-        count_ = std::fread(block_, 1, BlockSize, file_);
+        block_ = bytes_.data() + taken_;
+        count_ = std::min(BlockSize, bytes_.size() - taken_);
+        taken_ += count_;
         pos_ = 0;
         if (count_ > 0) return true;
         // The end mark takes the first place of the empty block.
@@ -95,8 +89,9 @@ private:
         return false;
     }
 
-    std::FILE* file_;
-    char* block_;
+    std::string_view bytes_;
+    std::size_t taken_ = 0;  // bytes of earlier blocks
+    const char* block_ = nullptr;
     std::size_t count_ = 0;
     std::size_t pos_ = 0;
     bool ended_ = false;
@@ -361,15 +356,17 @@ bool PaceKey(char key, int32_t& pause) {
 void SetRendererArguments(int argc, char** argv) { Arguments.assign(argv, argv + argc); }
 
 void ShowAnsiFile(const std::string& FileName, int32_t PauseInterval) {
-    FileHandle file(std::fopen(FileName.c_str(), "rb"));
-    if (!file) {
+    std::string bytes;
+    std::string error;
+    if (!sys::ReadWholeFile(FileName, bytes, error)) {
         WriteLine("File " + FileName + " not found.");
         return;
     }
-    // The reader keeps blocks of its own: no second buffer in the stream.
-    std::setvbuf(file.get(), nullptr, _IONBF, 0);
-    std::array<char, BlockSize> block;
-    BlockReader reader(file.get(), block);
+    ShowAnsiBytes(bytes, PauseInterval);
+}
+
+void ShowAnsiBytes(std::string_view Bytes, int32_t PauseInterval) {
+    BlockReader reader(Bytes);
     AnsiInterpreter interpreter;
     int32_t pause = PauseInterval;
     bool stop = false;

@@ -1,9 +1,9 @@
-#include "wipes.h"
+#include "ansi/wipes.h"
 
 #include <random>
 
-#include "../console/conapi.h"
-#include "../console/m_Console.h"
+#include "console/conapi.h"
+#include "console/m_Console.h"
 
 namespace {
 

@@ -1,13 +1,14 @@
-#include "articles.h"
+#include "app/articles.h"
 
-#include "../ansi/ansi_renderer.h"
-#include "../ansi/wipes.h"
-#include "../console/m_Console.h"
-#include "../widgets/lightbar.h"
-#include "issue.h"
-#include "program.h"
-#include "resources.h"
-#include "workfiles.h"
+#include "ansi/ansi_renderer.h"
+#include "ansi/wipes.h"
+#include "console/m_Console.h"
+#include "widgets/lightbar.h"
+#include "app/issue.h"
+#include "app/program.h"
+#include "app/public_mode.h"
+#include "app/resources.h"
+#include "sys/workfiles.h"
 
 std::vector<TCoord> HeaderFields;
 
@@ -42,6 +43,7 @@ void ConfigureSectionBar(TBar& bar, const SectionSettings& section) {
         bar.AnimUpperAttr = 15;
     }
     bar.OnKey = GlobalHotKey;
+    bar.IdleRestMs = BarIdleRestMs();
 }
 
 void RunSection(const SectionSettings& section) {
@@ -99,7 +101,7 @@ void OpenArticle(const std::string& Resource, const std::string& Title, const st
     WriteHeaderField(1, Author);
     WriteHeaderField(2, Category);
     const TCoord window = TextWindow();
-    ViewTextFile(textFile, window.X, window.Y, window.Width, window.Height);
+    ViewTextFile(textFile, window.X, window.Y, window.Width, window.Height, ViewerPolicy());
     RemoveWorkFile(textFile);
     RemoveWorkFile(headerFile);
 }

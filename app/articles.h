@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../viewer/text_viewer.h"
+#include "viewer/text_viewer.h"
 
 struct ArticleEntry {
     std::string Label;

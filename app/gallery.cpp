@@ -1,17 +1,17 @@
-#include "gallery.h"
+#include "app/gallery.h"
 
 
-#include "../ansi/ansi_renderer.h"
-#include "../ansi/wipes.h"
-#include "../console/m_Console.h"
-#include "../viewer/text_viewer.h"
-#include "../widgets/lightbar.h"
-#include "../widgets/prompts.h"
-#include "issue.h"
-#include "program.h"
-#include "public_mode.h"
-#include "resources.h"
-#include "workfiles.h"
+#include "ansi/ansi_renderer.h"
+#include "ansi/wipes.h"
+#include "console/m_Console.h"
+#include "viewer/text_viewer.h"
+#include "widgets/lightbar.h"
+#include "widgets/prompts.h"
+#include "app/issue.h"
+#include "app/program.h"
+#include "app/public_mode.h"
+#include "app/resources.h"
+#include "sys/workfiles.h"
 
 namespace {
 
@@ -33,6 +33,7 @@ void ConfigureGalleryBar(TBar& bar) {
         bar.AnimUpperAttr = 15;
     }
     bar.OnKey = GlobalHotKey;
+    bar.IdleRestMs = BarIdleRestMs();
 }
 
 std::string Trimmed(const std::string& text) {
@@ -94,7 +95,7 @@ void ShowFramedPage(const std::string& frameResource, const std::string& frameNa
     SetTextColor(7);
     ClearScreen();
     ShowAnsiFile(frameFile, DisplaySpeed);
-    ViewTextFile(textFile, 1, 5, 80, 17);
+    ViewTextFile(textFile, 1, 5, 80, 17, ViewerPolicy());
     RemoveWorkFile(frameFile);
     RemoveWorkFile(textFile);
 }

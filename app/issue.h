@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "articles.h"
+#include "app/articles.h"
 
 struct GalleryPiece {
     std::string Label;     // text of the menu entry

@@ -1,4 +1,4 @@
 // quix magazine: a text-mode electronic magazine in one executable.
-#include "program.h"
+#include "app/program.h"
 
 int main(int argc, char** argv) { return RunMagazine(argc, argv); }

@@ -1,15 +1,16 @@
-#include "main_menu.h"
+#include "app/main_menu.h"
 
 
-#include "../ansi/ansi_renderer.h"
-#include "../ansi/wipes.h"
-#include "../console/m_Console.h"
-#include "../widgets/lightbar.h"
-#include "articles.h"
-#include "gallery.h"
-#include "program.h"
-#include "resources.h"
-#include "workfiles.h"
+#include "ansi/ansi_renderer.h"
+#include "ansi/wipes.h"
+#include "console/m_Console.h"
+#include "widgets/lightbar.h"
+#include "app/articles.h"
+#include "app/gallery.h"
+#include "app/program.h"
+#include "app/public_mode.h"
+#include "app/resources.h"
+#include "sys/workfiles.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ void ConfigureMainBar(TBar& bar) {
         bar.AnimUpperAttr = 15;
     }
     bar.OnKey = GlobalHotKey;
+    bar.IdleRestMs = BarIdleRestMs();
 }
 
 void RefuseGallery() {

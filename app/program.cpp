@@ -1,40 +1,34 @@
-#include "program.h"
+#include "app/program.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
-#include "../ansi/ansi_renderer.h"
-#include "../console/conapi.h"
-#include "../console/m_Console.h"
-#include "../music/music.h"
-#include "../widgets/prompts.h"
-#include "articles.h"
-#include "main_menu.h"
-#include "public_mode.h"
-#include "resources.h"
-#include "workfiles.h"
+#include "ansi/ansi_renderer.h"
+#include "console/conapi.h"
+#include "console/m_Console.h"
+#include "music/music.h"
+#include "widgets/prompts.h"
+#include "app/articles.h"
+#include "app/issue.h"
+#include "app/main_menu.h"
+#include "app/public_mode.h"
+#include "app/resources.h"
+#include "app/track_menu.h"
+#include "sys/workfiles.h"
 
 std::string AsciiSuffix;
-bool SilentMode = false;
-bool MusicFailed = false;
-bool MusicPlaying = false;
 int32_t DisplaySpeed = 800;
 bool TrackMenuOpen = false;
 std::string ProgramDir;
 std::string CurrentScreenFile;
-std::string CurrentMusicFile;
-std::string SoundLibraryFile;
 
 namespace {
 
 // The folder of the executable itself, wherever it was started from, whole
 // however long it is.
 std::string ExecutableFolder(const char* argv0) {
-    std::string folder = std::filesystem::path(ExecutablePath(argv0)).parent_path().string();
-    if (folder.empty() || folder.back() != PathSeparator) folder += PathSeparator;
-    return folder;
+    const std::string folder = sys::FolderOf(sys::ExecutablePath(argv0));
+    return folder.empty() ? sys::WithSeparator(folder) : folder;
 }
 
 // Input has ended for good (the terminal went away, or standard input was
@@ -144,7 +138,7 @@ int RunMagazine(int argc, char** argv) {
     // A board's callers and remote readers hear nothing: the sound library
     // is then neither written out nor loaded.
     if (!MusicAllowed()) SilentMode = true;
-    if (!SilentMode) LoadSoundLibrary();
+    if (!SilentMode) LoadSoundLibrary(TrackEntries.front().Module);  // the manifest names at least one
     ShowLogo();
     Delay(1000);
     MainMenu();

@@ -4,16 +4,13 @@
 #include <cstdint>
 #include <string>
 
+#include "music/music.h"  // the music's part of the state
+
 extern std::string AsciiSuffix;        // "" or "_asc"
-extern bool SilentMode;
-extern bool MusicFailed;
-extern bool MusicPlaying;
 extern int32_t DisplaySpeed;           // pause interval of single screens
 extern bool TrackMenuOpen;
 extern std::string ProgramDir;         // ends in the path separator
 extern std::string CurrentScreenFile;
-extern std::string CurrentMusicFile;
-extern std::string SoundLibraryFile;
 
 // The program entry's work: start-up, main menu, exit screen. Answers the
 // exit status.

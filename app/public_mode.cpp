@@ -1,9 +1,8 @@
-#include "public_mode.h"
+#include "app/public_mode.h"
 
 #include <cstdlib>
 
-#include "../console/m_Console.h"
-#include "../widgets/boxes.h"
+#include "widgets/boxes.h"
 
 namespace {
 
@@ -22,14 +21,12 @@ bool SavingAllowed() { return !PublicMode(); }
 
 bool MusicAllowed() { return !PublicMode() && !VariableSet("SSH_CONNECTION"); }
 
-void ShowSavingOff() {
-    constexpr Byte Left = 24, Top = 11, Right = 57, Bottom = 15;
-    constexpr int Inner = Right - Left - 1;
-    TMenuBox box;
-    box.FrameStyle = 1;
-    box.Draw(Left, Top, Right, Bottom);
-    WriteXY(Left + 1, Top + 1, 0x70, PadCenter(SavingOffNotice, Inner, ' '));
-    WriteXY(Left + 1, Top + 3, 0x78, PadCenter("press a key", Inner, ' '));
-    ReadKey();
-    RestoreScreen(box.Background);
+int32_t BarIdleRestMs() { return PublicMode() ? PublicBarRestMs : 0; }
+
+ViewerSettings ViewerPolicy() {
+    ViewerSettings settings;
+    if (!SavingAllowed()) settings.SavingOffNotice = SavingOffNotice;
+    return settings;
 }
+
+void ShowSavingOff() { ShowNotice(SavingOffNotice); }

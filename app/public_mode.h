@@ -1,8 +1,12 @@
 // The public reading mode of a board that serves the magazine to callers
-// (QUIXMAG_PUBLIC=1): no music and no copies saved by the reader.
+// (QUIXMAG_PUBLIC=1): no music and no copies saved by the reader. The
+// widgets and the viewer know nothing of it: the program hands them its
+// settings.
 #pragma once
 
 #include <string>
+
+#include "viewer/text_viewer.h"
 
 // How long the light bar's ripple goes on without a key in public mode.
 inline constexpr int PublicBarRestMs = 60000;
@@ -20,6 +24,14 @@ bool SavingAllowed();
 // sound card of the machine that runs the program is not the reader's.
 bool MusicAllowed();
 
-// A small framed notice in the middle of the screen; waits for a key and
-// gives back what was under it.
+// The light bar's idle rest for this run: PublicBarRestMs in public mode,
+// else 0 (the ripple never rests).
+int32_t BarIdleRestMs();
+
+// The viewer's settings for this run: in public mode its save key shows the
+// notice.
+ViewerSettings ViewerPolicy();
+
+// The notice in the middle of the screen; waits for a key and gives back
+// what was under it.
 void ShowSavingOff();

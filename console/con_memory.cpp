@@ -1,13 +1,13 @@
 // The in-memory console: an 80x50 cell array, a queue of scripted input
 // records and a virtual clock. Sleeping advances the clock at once, so
 // paced drawing, wipes and animations run in virtual time.
-#include "con_memory.h"
+#include "console/con_memory.h"
 
 #include <algorithm>
 #include <deque>
 #include <functional>
 
-#include "term_cells.h"
+#include "console/term_cells.h"
 
 using namespace conapi;
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "conapi.h"
+#include "console/conapi.h"
 
 namespace memcon {
 

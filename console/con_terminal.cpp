@@ -8,7 +8,7 @@
 // The terminal is the user's: raw mode is given back, colours reset and the
 // cursor shown whatever way the program ends (normal end, end of input,
 // SIGTERM and its kin, a crash that can be caught).
-#include "con_terminal.h"
+#include "console/con_terminal.h"
 
 #include <langinfo.h>
 #include <poll.h>
@@ -29,12 +29,12 @@
 #include <string>
 #include <vector>
 
-#include "conapi.h"
-#include "cp437.h"
-#include "term_cells.h"
-#include "term_keys.h"
-#include "term_screen.h"
-#include "term_size.h"
+#include "console/conapi.h"
+#include "console/cp437.h"
+#include "console/term_cells.h"
+#include "console/term_keys.h"
+#include "console/term_screen.h"
+#include "console/term_size.h"
 
 namespace {
 

@@ -23,8 +23,8 @@
 #include <utility>
 #include <vector>
 
-#include "conapi.h"
-#include "cp437.h"
+#include "console/conapi.h"
+#include "console/cp437.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cp437.h"
+#include "console/cp437.h"
 
 #include <array>
 

@@ -1,6 +1,4 @@
-#include "m_Console.h"
-
-#include <sys/stat.h>
+#include "console/m_Console.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -83,11 +81,7 @@ void Delay(int ms) {
 
 void ResetTerminal() { WriteStr("\x1b(U\x1b[0m"); }
 
-bool IsFile(const std::string& name) {
-    struct stat st {};
-    if (::stat(name.c_str(), &st) != 0) return false;
-    return !S_ISDIR(st.st_mode);
-}
+bool IsFile(const std::string& name) { return sys::IsFile(name); }
 
 // --- Keyboard ----------------------------------------------------------------------
 
@@ -133,14 +127,7 @@ uint16_t PipeAttr(const std::string& code, uint16_t attr) {
 
 // --- String helpers --------------------------------------------------------------------
 
-char LowerChar(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch + 32) : ch; }
-
-std::string Upper(const std::string& text) {
-    std::string out = Cut255(text);
-    for (char& ch : out)
-        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
-    return out;
-}
+std::string Upper(const std::string& text) { return FoldCase(Cut255(text)); }
 
 std::string Lower(const std::string& text) {
     std::string out = Cut255(text);
@@ -239,8 +226,4 @@ int32_t StrToInt(const std::string& text) {
 
 std::string IntToStr(int32_t n) { return std::to_string(n); }
 
-std::string AddSlash(const std::string& path) {
-    std::string out = Cut255(path);
-    if (out.empty() || out.back() != PathSeparator) out += PathSeparator;
-    return Cut255(out);
-}
+std::string AddSlash(const std::string& path) { return Cut255(sys::WithSeparator(Cut255(path))); }

@@ -10,8 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "m_Input.h"
-#include "m_Output.h"
+#include "console/m_Input.h"
+#include "console/m_Output.h"
+#include "sys/sys.h"
+#include "sys/text.h"
 
 extern std::unique_ptr<TOutput> Screen;
 extern std::unique_ptr<TInput> Keyboard;
@@ -22,11 +24,7 @@ constexpr Byte ScreenCols = 80;
 constexpr std::size_t MaxText = 255;
 
 // Separator of file paths on this platform.
-#ifdef _WIN32
-constexpr char PathSeparator = '\\';
-#else
-constexpr char PathSeparator = '/';
-#endif
+using sys::PathSeparator;
 
 // Creates Screen and Keyboard (this takes the console and clears it).
 void InitConsole();
@@ -59,6 +57,7 @@ void FlushOutput();
 void WritePipe(const std::string& text);
 void Delay(int ms);
 void ResetTerminal();
+// Whether a file (not a folder) of that name exists.
 bool IsFile(const std::string& name);
 
 // --- Keyboard --------------------------------------------------------------
@@ -82,7 +81,6 @@ bool IsPipeCode(const std::string& code, PipeRule rule);
 uint16_t PipeAttr(const std::string& code, uint16_t attr);
 
 // --- String helpers ----------------------------------------------------------
-char LowerChar(char ch);
 std::string Upper(const std::string& text);
 std::string Lower(const std::string& text);
 std::string RepeatChar(char ch, int count);

@@ -1,7 +1,7 @@
 // The program's keyboard class: the console implementation, unchanged.
 #pragma once
 
-#include "m_Input_Windows.h"
+#include "console/m_Input_Windows.h"
 
 class TInput : public TInputWindows {
 public:

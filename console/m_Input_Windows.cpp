@@ -1,4 +1,4 @@
-#include "m_Input_Windows.h"
+#include "console/m_Input_Windows.h"
 
 using namespace conapi;
 

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "conapi.h"
+#include "console/conapi.h"
 
 class TInputWindows {
 public:

@@ -1,7 +1,7 @@
 // The program's screen class: the console implementation, unchanged.
 #pragma once
 
-#include "m_Output_Windows.h"
+#include "console/m_Output_Windows.h"
 
 class TOutput : public TOutputWindows {
 public:

@@ -1,8 +1,8 @@
-#include "m_Output_Windows.h"
+#include "console/m_Output_Windows.h"
 
 #include <algorithm>
 
-#include "m_Console.h"
+#include "console/m_Console.h"
 
 using conapi::Cell;
 using conapi::Coord;

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "conapi.h"
+#include "console/conapi.h"
 
 using Byte = uint8_t;
 

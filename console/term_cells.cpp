@@ -1,4 +1,4 @@
-#include "term_cells.h"
+#include "console/term_cells.h"
 
 #include <algorithm>
 #include <vector>

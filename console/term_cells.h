@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "conapi.h"
+#include "console/conapi.h"
 
 namespace termcells {
 

@@ -1,9 +1,9 @@
-#include "term_keys.h"
+#include "console/term_keys.h"
 
 #include <array>
 #include <optional>
 
-#include "cp437.h"
+#include "console/cp437.h"
 
 namespace termkeys {
 namespace {

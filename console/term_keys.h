@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "conapi.h"
+#include "console/conapi.h"
 
 namespace termkeys {
 

@@ -1,8 +1,8 @@
-#include "term_screen.h"
+#include "console/term_screen.h"
 
 #include <algorithm>
 
-#include "cp437.h"
+#include "console/cp437.h"
 
 namespace termscreen {
 

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string>
 
-#include "conapi.h"
+#include "console/conapi.h"
 
 namespace termscreen {
 

@@ -1,4 +1,4 @@
-#include "term_size.h"
+#include "console/term_size.h"
 
 #include <algorithm>
 

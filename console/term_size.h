@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "conapi.h"
+#include "console/conapi.h"
 
 namespace termsize {
 

@@ -11,7 +11,7 @@
 // sink, and standard error is pointed at /dev/null while SDL opens and closes
 // audio back-ends (some of them print straight to file descriptor 2).
 
-#include "soundlib.h"
+#include "music/soundlib.h"
 
 #include <SDL.h>
 #include <libopenmpt/libopenmpt.h>

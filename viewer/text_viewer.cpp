@@ -1,14 +1,13 @@
-#include "text_viewer.h"
+#include "viewer/text_viewer.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
-#include "../app/public_mode.h"
-#include "../app/workfiles.h"
-#include "../console/key_codes.h"
-#include "../widgets/boxes.h"
-#include "../widgets/prompts.h"
+#include "console/key_codes.h"
+#include "sys/sys.h"
+#include "sys/text.h"
+#include "sys/workfiles.h"
+#include "widgets/boxes.h"
+#include "widgets/prompts.h"
 
 namespace {
 
@@ -34,14 +33,6 @@ std::vector<std::string> SplitLines(const std::string& bytes) {
     return lines;
 }
 
-// Upper-cases only a..z, so that other bytes match only themselves.
-std::string FoldCase(const std::string& text) {
-    std::string out = text;
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return out;
-}
-
 // The character the console shows at (X, Y).
 char ShownChar(int x, int y) {
     TScreenImage cell;
@@ -65,9 +56,9 @@ void ShowMessageBox(const std::string& title, const std::string& message) {
 void ttextviewer::Load(const std::string& FileName) {
     Lines.clear();
     if (IsFile(FileName)) {
-        std::ifstream in(FileName, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad() || !in.is_open())
+        std::string bytes;
+        std::string error;
+        if (!sys::ReadWholeFile(FileName, bytes, error))
             Lines = {" ", "|12the text could not be read.|07"};
         else
             Lines = SplitLines(bytes);
@@ -248,8 +239,8 @@ void ttextviewer::PlainKeyPressed(char key) {
 }
 
 void ttextviewer::SaveToFile() {
-    if (!SavingAllowed()) {
-        ShowSavingOff();
+    if (!Settings.SavingOffNotice.empty()) {
+        ShowNotice(Settings.SavingOffNotice);
         return;
     }
     std::string name;
@@ -280,7 +271,8 @@ int32_t ttextviewer::LongestLine() const {
     return static_cast<int32_t>(longest);
 }
 
-void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height) {
+void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height,
+                  const ViewerSettings& Settings) {
     ttextviewer viewer;
     viewer.Fore = 7;
     viewer.Back = 16;
@@ -291,6 +283,7 @@ void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte 
     viewer.TopLine = 0;
     viewer.LeftCol = 0;
     viewer.Window = TCoord{X, Y, Width, Height};
+    viewer.Settings = Settings;
     viewer.Load(FileName);
     viewer.Run();
 }

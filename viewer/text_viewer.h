@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../console/m_Console.h"
+#include "console/m_Console.h"
 
 // Four bytes. As a window: first column, first row, width in columns, and
 // the number of rows below the first row.
@@ -14,6 +14,13 @@ struct TCoord {
     Byte Y = 0;
     Byte Width = 0;
     Byte Height = 0;
+};
+
+// What the program's policy makes of the viewer's keys.
+struct ViewerSettings {
+    // When not empty, Ctrl+S shows this notice instead of the save dialog
+    // (a public board saves nothing for its readers).
+    std::string SavingOffNotice;
 };
 
 class ttextviewer {
@@ -40,6 +47,7 @@ public:
     TCoord Window{};
     TCoord SavedWindow{};
     bool FullScreen = false;
+    ViewerSettings Settings;
 
 private:
     void ClampTop();
@@ -61,4 +69,5 @@ private:
     TScreenImage BeforeFullScreen{};
 };
 
-void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height);
+void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height,
+                  const ViewerSettings& Settings = {});

@@ -1,6 +1,6 @@
 // Framed boxes and the raised panel: light and dark edges give the flat text
 // screen a three-dimensional look.
-#include "boxes.h"
+#include "widgets/boxes.h"
 
 #include <algorithm>
 
@@ -135,4 +135,16 @@ void DrawPanel(Byte X1, Byte Y1, Byte X2, Byte Y2, Byte Color) {
     put(X2, Y1 + 1, "\xDE");
     put(X1 + 1, Y1 + 1, RepeatChar(' ', n - 2));
     SetTextAttr(7);
+}
+
+void ShowNotice(const std::string& Message) {
+    constexpr Byte Left = 24, Top = 11, Right = 57, Bottom = 15;
+    constexpr int Inner = Right - Left - 1;
+    TMenuBox box;
+    box.FrameStyle = 1;
+    box.Draw(Left, Top, Right, Bottom);
+    WriteXY(Left + 1, Top + 1, 0x70, PadCenter(Message, Inner, ' '));
+    WriteXY(Left + 1, Top + 3, 0x78, PadCenter("press a key", Inner, ' '));
+    ReadKey();
+    RestoreScreen(box.Background);
 }

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "../console/m_Console.h"
+#include "console/m_Console.h"
 
 // Eight frame character sets (index 1..8; index 0 unused): top-left, top,
 // top-right, left, right, bottom-left, bottom, bottom-right.
@@ -34,3 +34,7 @@ public:
 };
 
 void DrawPanel(Byte X1, Byte Y1, Byte X2, Byte Y2, Byte Color);
+
+// A framed notice in the middle of the screen: Message and below it a
+// prompt to press a key. Waits for a key and gives back what was under it.
+void ShowNotice(const std::string& Message);

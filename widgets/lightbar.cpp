@@ -1,12 +1,11 @@
 // The light-bar menu. One Run is a small state machine around the box: Top
 // (the item in the first row), the highlighted Index and the position of the
 // ripple animation on the bar.
-#include "lightbar.h"
+#include "widgets/lightbar.h"
 
 #include <algorithm>
 
-#include "../app/public_mode.h"
-#include "../console/key_codes.h"
+#include "console/key_codes.h"
 
 namespace {
 
@@ -116,14 +115,15 @@ private:
     // key, whichever comes first: a key is answered at once, the ripple keeps
     // its pace while no key comes, and no CPU is burnt.
     //
-    // On a public board the ripple rests after a while without a key: the
-    // idle reader's connection then goes quiet, so that the server's idle
-    // time-out can close it. The next key wakes the bar as usual.
+    // With IdleRestMs set (a public board) the ripple rests after that long
+    // without a key: the idle reader's connection then goes quiet, so that
+    // the server's idle time-out can close it. The next key wakes the bar as
+    // usual.
     void Animate() {
-        const bool rests = PublicMode();
+        const int restMs = bar_.IdleRestMs;
         int elapsedMs = 0;
         while (!KeyPressed()) {
-            if (rests && elapsedMs >= PublicBarRestMs) return;
+            if (restMs > 0 && elapsedMs >= restMs) return;
             elapsedMs += AnimStepMs;
             const std::string& t = bar_.Items[static_cast<std::size_t>(bar_.Index)].Text;
             if (!t.empty()) {

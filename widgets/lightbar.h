@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../console/m_Console.h"
+#include "console/m_Console.h"
 
 struct TBItem {
     std::string Text;
@@ -56,4 +56,7 @@ public:
     std::function<void(int32_t)> OnHighlight;
     std::function<void(int32_t)> OnSelect;
     std::function<void(char, int32_t)> OnKey;
+    // Milliseconds without a key after which the ripple rests until the next
+    // key; 0: it never rests.
+    int32_t IdleRestMs = 0;
 };

@@ -1,10 +1,10 @@
 // The one-line editor and the YES/NO input dialog built around it.
-#include "prompts.h"
+#include "widgets/prompts.h"
 
 #include <algorithm>
 #include <array>
 
-#include "../console/key_codes.h"
+#include "console/key_codes.h"
 
 std::string EndKeys(1, '\r');
 std::string EndKeysExtended;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "../console/m_Console.h"
+#include "console/m_Console.h"
 
 // Plain key bytes and extended key codes that end InputLine.
 extern std::string EndKeys;

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <vector>
 
-#include "app/workfiles.h"
+#include "sys/workfiles.h"
 #include "fuzz_common.h"
 
 namespace {

@@ -23,7 +23,7 @@
 #include "app/articles.h"
 #include "app/program.h"
 #include "app/resources.h"
-#include "app/workfiles.h"
+#include "sys/workfiles.h"
 #include "console/m_Console.h"
 #include "console_fixture.h"
 

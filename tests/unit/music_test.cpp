@@ -17,9 +17,10 @@
 
 #include "app/program.h"
 #include "app/resources.h"
-#include "app/workfiles.h"
+#include "sys/workfiles.h"
 #include "console/con_memory.h"
 #include "console/m_Console.h"
+#include "app/track_menu.h"
 #include "music/music.h"
 
 namespace fs = std::filesystem;
@@ -300,7 +301,7 @@ TEST_F(MusicTest, AfterAFailureChoicesDoNothing) {
 
 TEST_F(MusicTest, InitFailureSwitchesTheMusicOff) {
     ::setenv("SDL_AUDIODRIVER", "nonexistent_driver", 1);
-    LoadSoundLibrary();
+    LoadSoundLibrary("music1");
     EXPECT_TRUE(MusicFailed);
     EXPECT_FALSE(MusicPlaying);
 #ifdef _WIN32
@@ -324,7 +325,7 @@ TEST_F(MusicTest, LoadsTheLibraryAndSwitchesTracks) {
             GTEST_SKIP() << "the issue's modules are not embedded yet";
 
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    LoadSoundLibrary();
+    LoadSoundLibrary("music1");
     ASSERT_FALSE(MusicFailed) << memcon::RowText(0) << " / " << memcon::RowText(1);
     EXPECT_TRUE(MusicPlaying);
     EXPECT_EQ(memcon::RowText(0).find_first_not_of(' '), std::string::npos) << "no message on success";

@@ -70,6 +70,9 @@ TEST_P(PublicSwitches, DecideMusicAndSaving) {
     EnvVar ssh("SSH_CONNECTION", e.sshConnection);
     EXPECT_EQ(MusicAllowed(), e.music);
     EXPECT_EQ(SavingAllowed(), e.saving);
+    // What the program hands down to the viewer and the light bars.
+    EXPECT_EQ(ViewerPolicy().SavingOffNotice, e.saving ? "" : Notice);
+    EXPECT_EQ(BarIdleRestMs(), e.saving ? 0 : 60000) << "a board's bars rest after a minute without a key";
 }
 
 const std::string Remote = "127.0.0.1 50000 127.0.0.1 22";
@@ -95,10 +98,11 @@ protected:
         for (int i = 0; i < 40; ++i) text += "line" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "\n";
         WriteFile(dir_ / "text.txt", text);
     }
-    // Views the text in the whole screen but its last row.
+    // Views the text in the whole screen but its last row, with the viewer
+    // settings the program hands down in this environment.
     bool View() {
         try {
-            ViewTextFile(dir_ / "text.txt", 1, 1, 80, 23);
+            ViewTextFile(dir_ / "text.txt", 1, 1, 80, 23, ViewerPolicy());
         } catch (const memcon::InputExhausted&) {
             return false;
         }
@@ -226,9 +230,11 @@ TEST_F(PublicGallery, WithoutTheVariableEStillOpensTheDialog) {
 class PublicBar : public ConsoleTest {
 protected:
     // Cell writes of a bar that waits five minutes for its Enter: each
-    // ripple step writes its letter.
+    // ripple step writes its letter. The bar rests as the program's policy
+    // for this environment says.
     static uint64_t WritesWaitingFiveMinutes() {
         TBar bar;
+        bar.IdleRestMs = BarIdleRestMs();
         bar.Add("first entry");
         bar.Add("second entry");
         memcon::PressEnter(memcon::Now() + 5 * 60 * 1000);

@@ -1,5 +1,4 @@
-// The files the program writes, and the one place that knows the platform's
-// ways with them:
+// The files the program writes:
 //
 // - the run's private working folder, where every file the program writes
 //   for itself goes (created fresh for each run, mode 0700, each file in it
@@ -7,10 +6,14 @@
 // - saves the reader asks for, which replace their target only once the new
 //   content is complete and never destroy anything else;
 // - the program's own file, so that no save can overwrite it.
+//
+// The platform's calls are those of sys.h.
 #pragma once
 
 #include <cstddef>
 #include <string>
+
+#include "sys/sys.h"
 
 // --- The private working folder ---------------------------------------------
 
@@ -44,21 +47,11 @@ void RemoveWorkFolder();
 // program made in the working folder, a save in progress, and the folder.
 void RemoveWorkFolderNow() noexcept;
 
-// --- The program itself -------------------------------------------------------
-
-// The full path of the running executable; Argv0 made absolute where the
-// system cannot say.
-std::string ExecutablePath(const char* argv0);
-
-// Whether Path names the running executable: the same file, whatever name or
-// link leads to it (device and inode; volume and file index on Windows).
-bool IsRunningExecutable(const std::string& path);
+// --- Saves ----------------------------------------------------------------------
 
 // Whether files can be created in Folder (with a trailing separator; empty
 // means the current folder): a probe file is made and removed at once.
 bool FolderWritable(const std::string& folder);
-
-// --- Saves ----------------------------------------------------------------------
 
 // Writes Bytes to Path: to a uniquely named file created exclusively beside
 // the target, renamed over the target only after the whole write succeeded.

@@ -1,0 +1,118 @@
+// The track menu (hot keys T and M): the issue's tracks in a frame of its
+// own over whatever is on screen.
+
+#include "app/track_menu.h"
+
+#include "ansi/ansi_renderer.h"
+#include "app/issue.h"
+#include "app/program.h"
+#include "app/public_mode.h"
+#include "console/m_Console.h"
+#include "music/music.h"
+#include "widgets/lightbar.h"
+
+// The frame is block art in the reds of the magazine, its title on the first
+// row; the menu sits in its plain red field from column 6, row 2.
+const std::array<std::string, 10> TrackFrameRows = {
+    "|04\xDB\xDB|12|20\xDB\xDB\xDB\xB2\xB1\xB0|00  |12Tracks...|00                     "
+    "|04\xDC\xDC\xDB\xDC|15\xB0|04     |12\xB2\xDF|04|16\xDB|07 \xB0|04 |07 ",
+
+    "|04\xB2\xDB|12|20\xDB|04|16\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB"
+    "|20\xDB\xDB\xDC\xDB\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC  \xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB"
+    "|00 |04\xDB\xDB\xDB\xDB |12\xB2|04|16\xDB\xDB|07 \xB2\xB0",
+
+    "|04\xB2\xDB|12|20\xDB|04|16\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB|00|20         "
+    "|04\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB"
+    "|00 |04\xDB\xDB\xDB\xDB\xDC|12\xB0|04|16\xDB\xDB|07 \xDB\xB2",
+
+    "|04\xB1\xDB\xDB\xDB\xDB|00|20                                              "
+    "|04|16\xDB\xDB|07 \xDF\xDB",
+
+    "|04\xB0\xDB\xDB\xDB\xDB\xDB|00|20                            "
+    "|04|16\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDF"
+    "|07 \xDB|15|23\xB0|16\xB0",
+
+    "|04\xB0\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB"
+    "\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB"
+    "|00|20 |04|16\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB"
+    "|12|20\xDB|04|16\xDB|07 \xDB\xDB\xDB",
+
+    "|12 |00|20                                  "
+    "|04|16\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB"
+    "|12|20\xB0\xB1\xB2\xDB\xDF|04|16\xDB|07 \xDB\xDB",
+
+    "|12 |00|20             "
+    "|04|16\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB"
+    "\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDB\xDF\xDF\xDF\xDF"
+    "|07 \xDC\xDB\xDB",
+
+    "|04 |07\xDC\xDC\xDC\xDC|15\xDC|07\xDC\xDC\xDC\xDC|15\xDC\xDC|07\xDC\xDC|15\xDC"
+    "|07\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC"
+    "\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC\xDC"
+    "\xDB\xDB\xDB\xDB\xDF\xDF ",
+
+    "\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF|15\xDF\xDF|07\xDF\xDF\xDF|15\xDF"
+    "|07\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF"
+    "\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF\xDF",
+};
+
+namespace {
+
+const std::string CloseLabel = "[ c l o s e ]";
+
+// Keeps the global hot keys T, M and H shut while the track menu is up,
+// also when the menu is left by an exception.
+class TrackMenuFlag {
+public:
+    TrackMenuFlag() { TrackMenuOpen = true; }
+    ~TrackMenuFlag() { TrackMenuOpen = false; }
+    TrackMenuFlag(const TrackMenuFlag&) = delete;
+    TrackMenuFlag& operator=(const TrackMenuFlag&) = delete;
+};
+
+void RunTrackChoices() {
+    TBar bar;
+    // The issue's tracks, then "[ c l o s e ]".
+    for (const TrackEntry& track : TrackEntries)
+        bar.Add(track.Label);
+    bar.Add(CloseLabel);
+    bar.SelectedColour = "|14|20";
+    bar.NormalColour = "|12|20";
+    bar.AnimLowerAttr = 78;  // yellow on red
+    bar.AnimUpperAttr = 78;
+    bar.OnKey = GlobalHotKey;
+    bar.IdleRestMs = BarIdleRestMs();
+
+    const int32_t closeEntry = static_cast<int32_t>(TrackEntries.size());
+    int32_t entry = 0;
+    for (;;) {
+        // Esc, Left and Right leave negative codes: start over at the top.
+        if (entry < 0 || entry > closeEntry + 1)
+            entry = 0;
+        entry = bar.Run(6, 2, 35, 6, entry);
+        if (entry == closeEntry)
+            return;
+        if (entry >= 0 && entry < closeEntry)
+            PlayTrack(TrackEntries[static_cast<std::size_t>(entry)].Module);
+    }
+}
+
+}  // namespace
+
+void DrawTrackFrame() {
+    for (std::size_t row = 0; row < TrackFrameRows.size(); ++row) {
+        WriteXYPipe(1, static_cast<int>(row) + 1, 7, TrackFrameRows[row]);
+        Delay(10);
+    }
+}
+
+void TrackMenu() {
+    {
+        TrackMenuFlag open;
+        DrawTrackFrame();
+        RunTrackChoices();
+    }
+    SetTextColor(7);
+    ClearScreen();
+    ShowAnsiFile(CurrentScreenFile, 10000);
+}

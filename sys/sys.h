@@ -1,0 +1,124 @@
+// What the program asks of the operating system: files and folders, the
+// running executable, the temporary folder and loading a shared library.
+//
+// Every call that creates, opens, reads, writes, syncs, renames or removes a
+// file or a folder goes through these functions. They are defined once per
+// platform, in the one source the build picks (sys_posix.cpp or
+// sys_win32.cpp); the code above them knows no platform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace sys {
+
+// The separator of path components on this platform.
+extern const char PathSeparator;
+
+// Path with the platform's separator at its end (kept when it has one).
+std::string WithSeparator(const std::string& path);
+
+// The folder part of Path with its separator; "" for a bare name.
+std::string FolderOf(const std::string& path);
+
+// --- Files -----------------------------------------------------------------------
+
+// An open file of the platform, closed when the object goes.
+class File {
+public:
+    File() = default;
+    explicit File(std::intptr_t handle) : handle_(handle) {}
+    ~File();
+    File(File&& other) noexcept : handle_(other.Release()) {}
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    bool Valid() const { return handle_ != Invalid; }
+    std::intptr_t Handle() const { return handle_; }
+    std::intptr_t Release() {
+        const std::intptr_t handle = handle_;
+        handle_ = Invalid;
+        return handle;
+    }
+
+    static constexpr std::intptr_t Invalid = -1;
+
+private:
+    std::intptr_t handle_ = Invalid;
+};
+
+// Who may read a new file: the program alone (its working files), or anyone
+// the reader's defaults allow (the reader's saves).
+enum class Access { Private, Shared };
+
+// Creates Path as a new file for writing, never through a link. Fails when
+// anything of that name exists, and then says so in Exists. Answers false
+// with the system's reason in Error.
+bool CreateNewFile(const std::string& path, Access access, File& file, bool& exists, std::string& error);
+
+// Writes all Size bytes, however many calls it takes.
+bool WriteAll(const File& file, const char* data, std::size_t size, std::string& error);
+
+// Makes what was written reach the disk.
+bool SyncFile(const File& file, std::string& error);
+
+// Closes the file and answers whether the close succeeded (a close can
+// report a failed write).
+bool CloseFile(File& file, std::string& error);
+
+// Reads the whole of the file Path into Bytes.
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);
+
+// Whether Path names something that is not a folder.
+bool IsFile(const std::string& path);
+
+// Renames From to To, replacing a file To.
+bool RenameReplacing(const std::string& from, const std::string& to, std::string& error);
+
+// Removes the file Path; answers whether it was removed.
+bool RemoveFile(const std::string& path);
+
+// Makes the new folder Path, that only this user may enter. Fails when
+// anything of that name exists, and then says so in Exists.
+bool MakePrivateFolder(const std::string& path, bool& exists, std::string& error);
+
+// Removes the folder Path with everything in it, following no link.
+void RemoveFolderTree(const std::string& path);
+
+// The same two for a signal or console-control handler: no allocation, no
+// locks, results not examined.
+void RemoveFileNow(const char* path) noexcept;
+void RemoveFolderNow(const char* path) noexcept;
+
+// The user's temporary folder, absolute, with a trailing separator.
+std::string TemporaryFolder();
+
+// --- The running executable ----------------------------------------------------------
+
+// Its full path; Argv0 made absolute where the system cannot say.
+std::string ExecutablePath(const char* argv0);
+
+// Whether Path names the running executable: the same file, whatever name
+// or link leads to it.
+bool IsRunningExecutable(const std::string& path);
+
+// --- Shared libraries ----------------------------------------------------------------
+
+// The file name of the shared library Base on this platform ("soundlib" is
+// "soundlib.so" or "soundlib.dll").
+std::string LibraryFileName(const std::string& base);
+
+// Loads the library file Path (a path, never a name to search for).
+// Nullptr, with the system's text in Error, when it cannot be loaded.
+void* OpenLibrary(const std::string& path, std::string& error);
+
+// The address of the entry point Name; nullptr, with the system's text in
+// Error, when the library has none.
+void* LibrarySymbol(void* library, const char* name, std::string& error);
+
+// Unloads a library that OpenLibrary loaded.
+void CloseLibrary(void* library);
+
+}  // namespace sys

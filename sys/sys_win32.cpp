@@ -1,0 +1,241 @@
+// sys.h on Windows (kernel32 alone), and the content as the executable's
+// own RCDATA resources.
+#include <windows.h>
+
+#include <filesystem>
+#include <map>
+#include <system_error>
+#include <utility>
+
+#include "sys/resources.h"
+#include "sys/sys.h"
+#include "sys/text.h"
+
+namespace sys {
+
+const char PathSeparator = '\\';
+
+namespace {
+
+// Paths are kept in the program's 8-bit code page; the system is asked in
+// UTF-16.
+std::wstring Wide(const std::string& text) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
+    wide.pop_back();  // the terminating zero
+    return wide;
+}
+
+std::string Narrow(const std::wstring& text) {
+    const int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return {};
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, narrow.data(), length, nullptr, nullptr);
+    narrow.pop_back();
+    return narrow;
+}
+
+// The system's text for an error code, in the user's language, without
+// the line end and the full stop it comes with.
+std::string SystemMessage(DWORD code) {
+    char text[256] = {};
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == '.')) --length;
+    return length > 0 ? std::string(text, length) : "error " + std::to_string(code);
+}
+
+std::string LastError() { return SystemMessage(GetLastError()); }
+
+HANDLE Native(const File& file) { return reinterpret_cast<HANDLE>(file.Handle()); }
+
+File Wrap(HANDLE handle) { return File(reinterpret_cast<std::intptr_t>(handle)); }
+
+// Opens Path only to ask what it is.
+File OpenForQuery(const std::wstring& path) {
+    return Wrap(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const File file = OpenForQuery(path);
+    return file.Valid() && GetFileInformationByHandle(Native(file), &info) != 0;
+}
+
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace
+
+bool CreateNewFile(const std::string& path, Access, File& file, bool& exists, std::string& error) {
+    // A new file's rights come from its folder: the working folder is the
+    // user's own temporary folder, a save lands where the reader chose.
+    HANDLE handle =
+        CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        exists = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+        error = SystemMessage(code);
+        return false;
+    }
+    exists = false;
+    file = Wrap(handle);
+    return true;
+}
+
+bool WriteAll(const File& file, const char* data, std::size_t size, std::string& error) {
+    while (size > 0) {
+        const DWORD chunk = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(Native(file), data, chunk, &written, nullptr) || written == 0) {
+            error = LastError();
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool SyncFile(const File& file, std::string& error) {
+    if (FlushFileBuffers(Native(file))) return true;
+    error = LastError();
+    return false;
+}
+
+bool CloseFile(File& file, std::string& error) {
+    if (!file.Valid()) return true;
+    if (CloseHandle(reinterpret_cast<HANDLE>(file.Release()))) return true;
+    error = LastError();
+    return false;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
+    const File file = Wrap(CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        error = LastError();
+        return false;
+    }
+    bytes.clear();
+    char block[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(Native(file), block, sizeof block, &got, nullptr)) {
+            error = LastError();
+            return false;
+        }
+        if (got == 0) return true;
+        bytes.append(block, got);
+    }
+}
+
+bool IsFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool RenameReplacing(const std::string& from, const std::string& to, std::string& error) {
+    if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    error = LastError();
+    return false;
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != 0; }
+
+bool MakePrivateFolder(const std::string& path, bool& exists, std::string& error) {
+    // The user's temporary folder is the user's own; the new folder takes
+    // its rights.
+    const bool made = CreateDirectoryW(Wide(path).c_str(), nullptr) != 0;
+    exists = !made && GetLastError() == ERROR_ALREADY_EXISTS;
+    if (!made) error = LastError();
+    return made;
+}
+
+void RemoveFolderTree(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(Wide(path)), ignored);
+}
+
+void RemoveFileNow(const char* path) noexcept { DeleteFileA(path); }
+void RemoveFolderNow(const char* path) noexcept { RemoveDirectoryA(path); }
+
+std::string TemporaryFolder() {
+    wchar_t buffer[MAX_PATH + 2] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 2, buffer);
+    const std::string base = length > 0 ? Narrow(std::wstring(buffer, length)) : std::string(".\\");
+    if (!base.empty() && base.back() == '/') return base;
+    return WithSeparator(base);
+}
+
+std::string ExecutablePath(const char* argv0) {
+    const std::wstring module = ModulePath();
+    if (!module.empty()) return Narrow(module);
+    std::error_code ignored;
+    return std::filesystem::absolute(argv0 != nullptr ? argv0 : "", ignored).string();
+}
+
+bool IsRunningExecutable(const std::string& path) {
+    BY_HANDLE_FILE_INFORMATION self{};
+    BY_HANDLE_FILE_INFORMATION target{};
+    if (!FileIdentity(ModulePath(), self) || !FileIdentity(Wide(path), target)) return false;
+    return self.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
+           self.nFileIndexHigh == target.nFileIndexHigh && self.nFileIndexLow == target.nFileIndexLow;
+}
+
+void* OpenLibrary(const std::string& path, std::string& error) {
+    HMODULE library = LoadLibraryW(Wide(path).c_str());
+    if (library == nullptr) error = LastError();
+    return reinterpret_cast<void*>(library);
+}
+
+void* LibrarySymbol(void* library, const char* name, std::string& error) {
+    void* entry = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+    if (entry == nullptr) error = LastError();
+    return entry;
+}
+
+std::string LibraryFileName(const std::string& base) { return base + ".dll"; }
+
+void CloseLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+
+}  // namespace sys
+
+// The content is the executable's own RCDATA resources, stored under names
+// in capitals; the system looks names up ignoring case. Each resource found
+// is remembered, so that every lookup of a name answers the same entry.
+const ResourceData* FindResource(std::string_view name) {
+    // A name beginning with '#' would be read as a resource number.
+    if (name.empty() || name.front() == '#') return nullptr;
+    std::wstring wide;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c >= 0x80) return nullptr;  // resource names are plain ASCII
+        wide += static_cast<wchar_t>(UpperChar(static_cast<char>(c)));
+    }
+    static std::map<std::wstring, std::pair<std::string, ResourceData>> found;
+    if (auto known = found.find(wide); known != found.end()) return &known->second.second;
+
+    HRSRC info = ::FindResourceW(nullptr, wide.c_str(), MAKEINTRESOURCEW(10));  // RCDATA
+    HGLOBAL loaded = info ? ::LoadResource(nullptr, info) : nullptr;
+    const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+    if (bytes == nullptr) return nullptr;
+    auto& entry = found[wide];
+    entry.first.assign(wide.begin(), wide.end());
+    entry.second = ResourceData{entry.first, static_cast<const unsigned char*>(bytes),
+                                static_cast<std::size_t>(::SizeofResource(nullptr, info))};
+    return &entry.second;
+}
