@@ -42,18 +42,24 @@ add_custom_command(OUTPUT ${ISSUE_TABLES_SOURCE}
   COMMAND ${HOST_TOOLS}/make_issue_tables ${ISSUE_TABLES_SOURCE} ${ISSUE_DIR}
   DEPENDS ${ISSUE_DIR}/issue.toml ${CONTENT_FILES}
   COMMENT "Reading the issue's manifest")
-# The page's sound library is linked into the program; its resource only
-# has to exist, so the worklet's player stands in for it.
+# The page's sound library is linked into the program (sys/sys_web.cpp);
+# the program still writes its resource out before it "loads" it, so a
+# short note stands in for the library's file.
+set(SOUNDLIB_NOTE ${CMAKE_CURRENT_BINARY_DIR}/soundlib-linked.txt)
+file(WRITE ${SOUNDLIB_NOTE} "The web edition's sound library is linked into the program.\n")
 set(RESOURCE_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/resources_data.cpp)
 add_custom_command(OUTPUT ${RESOURCE_SOURCE}
-  COMMAND ${HOST_TOOLS}/embed_resources --wasm ${RESOURCE_SOURCE} ${CONTENT_FILES}
+  COMMAND ${HOST_TOOLS}/embed_resources --wasm ${RESOURCE_SOURCE} ${CONTENT_FILES} SOUNDLIB=${SOUNDLIB_NOTE}
   DEPENDS ${CONTENT_FILES}
   COMMENT "Embedding the issue's content")
 
 # --- The program --------------------------------------------------------------------
+# Every layer's sources, with the web's own platform source in sys/ and the
+# web console; the layers' libraries of the native build are not needed here.
 file(GLOB WEB_CORE_SOURCES CONFIGURE_DEPENDS
-  console/m_*.cpp ansi/*.cpp widgets/*.cpp viewer/*.cpp app/*.cpp music/music.cpp sys/sys_web.cpp
+  sys/*.cpp console/m_*.cpp ansi/*.cpp widgets/*.cpp viewer/*.cpp app/*.cpp music/music.cpp
   console/term_cells.cpp console/cp437.cpp console/term_keys.cpp)
+list(FILTER WEB_CORE_SOURCES EXCLUDE REGEX "sys/sys_(posix|win32)\\.cpp$")
 add_executable(quixmag ${WEB_CORE_SOURCES} console/con_web.cpp console/web_keys.cpp music/soundlib_web.cpp
   ${ISSUE_TABLES_SOURCE} ${RESOURCE_SOURCE})
 target_include_directories(quixmag PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})

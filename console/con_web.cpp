@@ -15,9 +15,9 @@
 #include <cstdlib>
 #include <deque>
 
-#include "conapi.h"
-#include "term_cells.h"
-#include "web_keys.h"
+#include "console/conapi.h"
+#include "console/term_cells.h"
+#include "console/web_keys.h"
 
 // --- The page's side -------------------------------------------------------------
 

@@ -1,9 +1,9 @@
-#include "web_keys.h"
+#include "console/web_keys.h"
 
 #include <array>
 
-#include "cp437.h"
-#include "term_keys.h"
+#include "console/cp437.h"
+#include "console/term_keys.h"
 
 namespace webkeys {
 namespace {

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string_view>
 
-#include "conapi.h"
+#include "console/conapi.h"
 
 namespace webkeys {
 

@@ -12,7 +12,8 @@
 #include <iterator>
 #include <vector>
 
-#include "soundlib.h"
+#include "music/soundlib.h"
+#include "sys/sys_web.h"
 
 EM_JS(int, qm_audio_init, (int silentDevice), { return Module.quixAudio.init(silentDevice !== 0) ? 1 : 0; });
 EM_JS(void, qm_audio_free, (), { Module.quixAudio.free(); });
@@ -68,3 +69,17 @@ SOUNDLIB_API void SoundLib_MusicPlay() {
 SOUNDLIB_API void SoundLib_MusicFree() {
     if (Initialised) qm_audio_stop();
 }
+
+namespace {
+
+// The program finds the entry points by name, as it would in a loaded library.
+const bool Registered = [] {
+    sys::web::RegisterLinkedEntry("SoundLib_Init", reinterpret_cast<void*>(&SoundLib_Init));
+    sys::web::RegisterLinkedEntry("SoundLib_Free", reinterpret_cast<void*>(&SoundLib_Free));
+    sys::web::RegisterLinkedEntry("SoundLib_MusicLoad", reinterpret_cast<void*>(&SoundLib_MusicLoad));
+    sys::web::RegisterLinkedEntry("SoundLib_MusicPlay", reinterpret_cast<void*>(&SoundLib_MusicPlay));
+    sys::web::RegisterLinkedEntry("SoundLib_MusicFree", reinterpret_cast<void*>(&SoundLib_MusicFree));
+    return true;
+}();
+
+}  // namespace

@@ -18,8 +18,19 @@
     return Promise.race([promise, new Promise((resolve) => setTimeout(() => resolve(value), ms))]);
   }
 
+  const HINT = 'a key or a tap starts the sound';
+
+  // Until the browser lets the sound start, the page says how to start it.
+  function showState() {
+    const note = document.getElementById('note');
+    if (context && context.state === 'suspended') note.textContent = HINT;
+    else if (note.textContent === HINT) note.textContent = '';
+  }
+
   function start(silent) {
     context = new AudioContext({ latencyHint: 'playback' });
+    context.onstatechange = showState;
+    showState();
     ready = context.audioWorklet.addModule('worklet.js')
       .then(() => fetch('player.wasm'))
       .then((r) => (r.ok ? r.arrayBuffer() : Promise.reject(new Error(`player.wasm: ${r.status}`))))
@@ -78,12 +89,7 @@
     },
     // The reader's first key or tap: the browser now lets the sound start.
     gesture() {
-      if (context && context.state === 'suspended') {
-        context.resume().then(() => {
-          const note = document.getElementById('note');
-          if (note.textContent === 'a key or a tap starts the sound') note.textContent = '';
-        });
-      }
+      if (context && context.state === 'suspended') context.resume();
     },
   };
 

@@ -302,7 +302,7 @@
     .then((b) => { glyphs = new Uint8Array(b); });
   Module.onRuntimeInitialized = () => {
     fontReady.then(() => {
-      note.textContent = params.has('silent') ? '' : 'a key or a tap starts the sound';
+      if (note.textContent === 'loading...') note.textContent = '';
       canvas.focus();
       Module.callMain(args);
     }, (err) => { note.textContent = `cannot start: ${err.message}`; });

@@ -9,7 +9,7 @@
 
 #include "app/program.h"
 #include "app/resources.h"
-#include "app/workfiles.h"
+#include "sys/workfiles.h"
 #include "console/con_memory.h"
 #include "console/m_Console.h"
 
