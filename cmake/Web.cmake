@@ -102,6 +102,7 @@ add_custom_target(site ALL
   COMMAND ${CMAKE_COMMAND} -DOUT=${THIRD_PARTY} -DSOURCE=${CMAKE_CURRENT_SOURCE_DIR}
           -DOPENMPT=${QUIX_WEB_DEPS}/share/doc/libopenmpt/copyright
           -DFONT=${QUIX_WEB_DEPS}/share/doc/console-data/copyright
+          -DEMSCRIPTEN=/usr/share/doc/emscripten/copyright
           -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/WebNotices.cmake
   DEPENDS quixmag player ${FONT_FILE} ${PAGE_FILES} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/WebNotices.cmake
   COMMENT "Writing the site to ${SITE_DIR}"
