@@ -63,9 +63,16 @@
   }
 
   Module.quixAudio = {
+    // Audio worklets exist only in secure contexts (HTTPS, or the local
+    // machine): elsewhere the music is off, as on a machine without sound.
     init(silent) {
       if (typeof AudioContext === 'undefined' || typeof AudioWorkletNode === 'undefined') return false;
-      if (!context) start(silent);
+      try {
+        if (!context) start(silent);
+      } catch (err) {
+        console.warn(`no music: ${err.message}`);
+        return false;
+      }
       return true;
     },
     async load(bytes) {
