@@ -410,6 +410,14 @@ def main():
             run.check("X ends the magazine", False, str(e))
         note = b.evaluate("document.getElementById('note').textContent")
         run.check("the page says the magazine has ended", "reload to read again" in note, note)
+        # A browser without audio worklets (a page served over plain HTTP):
+        # the magazine runs without music.
+        b.call("Page.addScriptToEvaluateOnNewDocument", source="delete window.AudioWorkletNode;")
+        b.navigate(site.url("index.html"))
+        b.wait_for("the main menu without audio worklets", lambda: b.evaluate(
+            "window.quixmagScreen ? quixmagScreen().text.join('\\n') : ''").count("e d i t o r i a l") > 0, 30)
+        run.check("without audio worklets the magazine runs, silent",
+                  b.evaluate("quixmagState().state") == "running" and b.evaluate("quixmagAudioLevel()") == -1)
     except Failure as e:
         run.check("the run went through", False, str(e))
         shot = os.path.join(tempfile.gettempdir(), "quixmag-web-failure.png")
