@@ -412,7 +412,9 @@ def main():
         run.check("the page says the magazine has ended", "reload to read again" in note, note)
         # A browser without audio worklets (a page served over plain HTTP):
         # the magazine runs without music.
-        b.call("Page.addScriptToEvaluateOnNewDocument", source="delete window.AudioWorkletNode;")
+        b.call("Page.addScriptToEvaluateOnNewDocument", source=(
+            "delete window.AudioWorkletNode; Object.defineProperty(BaseAudioContext.prototype, "
+            "'audioWorklet', { get: () => undefined });"))
         b.navigate(site.url("index.html"))
         b.wait_for("the main menu without audio worklets", lambda: b.evaluate(
             "window.quixmagScreen ? quixmagScreen().text.join('\\n') : ''").count("e d i t o r i a l") > 0, 30)
