@@ -1,4 +1,4 @@
-// sys.h on POSIX systems, and the content table the build embeds.
+// sys.h on POSIX systems.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,9 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "sys/resources.h"
 #include "sys/sys.h"
-#include "sys/text.h"
 
 namespace sys {
 
@@ -181,9 +179,3 @@ std::string LibraryFileName(const std::string& base) { return base + ".so"; }
 void CloseLibrary(void* library) { ::dlclose(library); }
 
 }  // namespace sys
-
-const ResourceData* FindResource(std::string_view name) {
-    for (std::size_t i = 0; i < EmbeddedResourceCount; ++i)
-        if (SameIgnoringCase(EmbeddedResources[i].Name, name)) return &EmbeddedResources[i];
-    return nullptr;
-}

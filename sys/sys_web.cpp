@@ -20,10 +20,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "sys/resources.h"
 #include "sys/sys.h"
 #include "sys/sys_web.h"
-#include "sys/text.h"
 
 EM_JS(void, qm_download, (const char* name, const void* data, int size), {
     Module.quixPage.download(UTF8ToString(name), HEAPU8.slice(data, data + size));
@@ -204,9 +202,3 @@ void* LibrarySymbol(void*, const char* name, std::string& error) {
 void CloseLibrary(void*) {}
 
 }  // namespace sys
-
-const ResourceData* FindResource(std::string_view name) {
-    for (std::size_t i = 0; i < EmbeddedResourceCount; ++i)
-        if (SameIgnoringCase(EmbeddedResources[i].Name, name)) return &EmbeddedResources[i];
-    return nullptr;
-}
