@@ -3,11 +3,12 @@
 // character, 16-bit attribute) that can be written, read, filled and scrolled,
 // a cursor, and a queue of key input records.
 //
-// Three implementations exist, one linked into each binary:
+// Four implementations exist, one linked into each binary:
 //   con_terminal.cpp  POSIX terminals (the default build)
 //   con_memory.cpp    an in-memory console with scripted input and a virtual
 //                     clock, for the unit tests
 //   con_win32.cpp     the native Windows console (kernel32)
+//   con_web.cpp       a canvas in a browser page (the WebAssembly build)
 // No virtual calls: the program calls these functions directly.
 #pragma once
 

@@ -6,12 +6,14 @@
 #   bash tools/setup.sh            install what is missing, build, start
 #   bash tools/setup.sh --test     install what is missing, build both, run all tests
 #   bash tools/setup.sh --windows  install what is missing, build build-windows/quixmag.exe
-#   bash tools/setup.sh --package  build the Debian package and the Windows zip into dist/
+#   bash tools/setup.sh --web      install what is missing, build the web edition into build-web/site/
+#   bash tools/setup.sh --package  build the Debian package, the Windows zip and the web zip into dist/
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
 build_windows="$top/build-windows"
+build_web="$top/build-web"
 mode=${1:-run}
 
 packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev libtomlplusplus-dev python3 python3-pyte)
@@ -28,6 +30,14 @@ windows_packages=(mingw-w64 dpkg-dev wine wine64)
 case "$mode" in
     --test | --windows | --package) packages+=("${windows_packages[@]}") ;;
 esac
+# The web edition: Debian's emscripten (with binaryen and node.js), and
+# headless Chromium for its browser tests.
+web_packages=(emscripten binaryen nodejs chromium python3)
+case "$mode" in
+    --test | --web | --package) packages+=("${web_packages[@]}") ;;
+esac
+# Set by build_web_all: the web libraries' folder, for the browser tests.
+web_deps=""
 
 install_missing() {
     local missing=()
@@ -44,7 +54,12 @@ install_missing() {
 
 build_all() {
     echo "== building"
-    cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    local web_tests=()
+    if [ -n "$web_deps" ]; then
+        web_tests=(-DQUIX_WEB_SITE="$build_web/site"
+                   -DQUIX_WEB_FONT="$web_deps/share/consolefonts/default8x16.psf.gz")
+    fi
+    cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${web_tests[@]}" >/dev/null
     cmake --build "$build" -j"$(nproc)"
 }
 
@@ -60,6 +75,22 @@ build_windows_all() {
         -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v wine || echo wine)" >/dev/null
     cmake --build "$build_windows" -j"$(nproc)" "$@"
     echo "== $build_windows/quixmag.exe"
+}
+
+# The web edition, compiled with emscripten, written as a static site to
+# build-web/site/. libopenmpt for the page's audio worklet and the console
+# font come from tools/web_deps.sh, built once per machine and version and
+# kept outside the clone.
+build_web_all() {
+    echo "== building the web edition"
+    # emcc runs on node and finds its modules where Debian puts them; its
+    # output would call fetch() under node without the option.
+    export NODE_PATH=/usr/share/nodejs NODE_OPTIONS=--no-experimental-fetch
+    web_deps=$(bash "$top/tools/web_deps.sh" "$build_web/deps" | tail -n1)
+    emcmake cmake -S "$top" -B "$build_web/cmake" -DCMAKE_BUILD_TYPE=Release \
+        -DQUIX_WEB_DEPS="$web_deps" -DQUIX_WEB_SITE_DIR="$build_web/site" >/dev/null
+    cmake --build "$build_web/cmake" -j"$(nproc)"
+    echo "== $build_web/site"
 }
 
 # Wine keeps its Windows folder tree (the prefix) inside the build folder;
@@ -127,9 +158,20 @@ package_windows() {
     ls "$dist"/quixmag-*-windows.zip
 }
 
+# The site as one zip, to unpack on any static web server.
+package_web() {
+    echo "== web zip"
+    [ -f "$build_web/site/index.html" ] || build_web_all
+    rm -f "$dist"/quixmag-*-web.zip
+    mkdir -p "$dist"
+    (cd "$build_web/site" && cmake -E tar cf "$dist/quixmag-1.0-web.zip" --format=zip -- *)
+    ls "$dist"/quixmag-*-web.zip
+}
+
 package_all() {
     package_deb
     package_windows
+    package_web
 }
 
 # The package installed and run as a reader would (the manual page has its
@@ -188,9 +230,10 @@ run_windows_tests() {
 
 install_missing
 case "$mode" in
-    --test) build_all; run_tests; test_package; run_windows_tests; test_windows_zip ;;
+    --test) build_web_all; build_all; run_tests; test_package; run_windows_tests; test_windows_zip ;;
     --windows) build_windows_all --target quixmag third_party_notices ;;
-    --package) build_all; package_all ;;
+    --web) build_web_all ;;
+    --package) build_all; build_web_all; package_all ;;
     run) build_all; exec "$build/quixmag" ;;
-    *) echo "usage: bash tools/setup.sh [--test | --windows | --package]" >&2; exit 2 ;;
+    *) echo "usage: bash tools/setup.sh [--test | --windows | --web | --package]" >&2; exit 2 ;;
 esac

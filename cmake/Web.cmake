@@ -1,0 +1,109 @@
+# The web edition: the magazine compiled to WebAssembly with Debian's
+# emscripten (emcmake cmake ...), and the static site around it.
+#
+#   QUIX_WEB_DEPS   the output of tools/web_deps.sh: libopenmpt for the
+#                   worklet's player, the console font and the licence texts
+#
+# The site goes to QUIX_WEB_SITE_DIR, by default ${CMAKE_BINARY_DIR}/site (target "site"): the page, its
+# scripts, the program's .js/.wasm, the worklet's player, the font, and the
+# licence with the third-party notices.
+
+set(QUIX_WEB_DEPS "" CACHE PATH "Prefix of the web libraries built by tools/web_deps.sh")
+if(NOT EXISTS "${QUIX_WEB_DEPS}/lib/libopenmpt.a")
+  message(FATAL_ERROR "QUIX_WEB_DEPS must name the output of tools/web_deps.sh")
+endif()
+set(WEB_FONT "${QUIX_WEB_DEPS}/share/consolefonts/default8x16.psf.gz")
+
+# --- Tools that run during the build: programs of the build machine -----------
+set(QUIX_HOST_CXX c++ CACHE STRING "The build machine's C++ compiler, for tools run during the build")
+set(HOST_TOOLS ${CMAKE_CURRENT_BINARY_DIR}/host)
+file(MAKE_DIRECTORY ${HOST_TOOLS})
+foreach(tool make_issue_tables embed_resources)
+  execute_process(
+    COMMAND ${QUIX_HOST_CXX} -std=c++20 -O1 -I${CMAKE_CURRENT_SOURCE_DIR}
+            ${CMAKE_CURRENT_SOURCE_DIR}/tools/${tool}.cpp -o ${HOST_TOOLS}/${tool}
+    RESULT_VARIABLE host_tool_result)
+  if(NOT host_tool_result EQUAL 0)
+    message(FATAL_ERROR "cannot build ${tool} with ${QUIX_HOST_CXX} (install g++ and libtomlplusplus-dev)")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/${tool}.cpp)
+endforeach()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/issue_manifest.h)
+
+# --- The issue ----------------------------------------------------------------------
+set(QUIX_ISSUE "${CMAKE_CURRENT_SOURCE_DIR}/content" CACHE PATH
+  "Issue folder to embed in the magazine (its files and its manifest issue.toml)")
+get_filename_component(ISSUE_DIR "${QUIX_ISSUE}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+file(GLOB CONTENT_FILES CONFIGURE_DEPENDS ${ISSUE_DIR}/*)
+list(REMOVE_ITEM CONTENT_FILES ${ISSUE_DIR}/issue.toml)
+
+set(ISSUE_TABLES_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/issue_tables.cpp)
+add_custom_command(OUTPUT ${ISSUE_TABLES_SOURCE}
+  COMMAND ${HOST_TOOLS}/make_issue_tables ${ISSUE_TABLES_SOURCE} ${ISSUE_DIR}
+  DEPENDS ${ISSUE_DIR}/issue.toml ${CONTENT_FILES}
+  COMMENT "Reading the issue's manifest")
+# The page's sound library is linked into the program (sys/sys_web.cpp);
+# the program still writes its resource out before it "loads" it, so a
+# short note stands in for the library's file.
+set(SOUNDLIB_NOTE ${CMAKE_CURRENT_BINARY_DIR}/soundlib-linked.txt)
+file(WRITE ${SOUNDLIB_NOTE} "The web edition's sound library is linked into the program.\n")
+set(RESOURCE_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/resources_data.cpp)
+add_custom_command(OUTPUT ${RESOURCE_SOURCE}
+  COMMAND ${HOST_TOOLS}/embed_resources --wasm ${RESOURCE_SOURCE} ${CONTENT_FILES} SOUNDLIB=${SOUNDLIB_NOTE}
+  DEPENDS ${CONTENT_FILES}
+  COMMENT "Embedding the issue's content")
+
+# --- The program --------------------------------------------------------------------
+# Every layer's sources, with the web's own platform source in sys/ and the
+# web console; the layers' libraries of the native build are not needed here.
+file(GLOB WEB_CORE_SOURCES CONFIGURE_DEPENDS
+  sys/*.cpp console/m_*.cpp ansi/*.cpp widgets/*.cpp viewer/*.cpp app/*.cpp music/music.cpp
+  console/term_cells.cpp console/cp437.cpp console/term_keys.cpp)
+list(FILTER WEB_CORE_SOURCES EXCLUDE REGEX "sys/sys_(posix|win32)\\.cpp$")
+add_executable(quixmag ${WEB_CORE_SOURCES} console/con_web.cpp console/web_keys.cpp music/soundlib_web.cpp
+  ${ISSUE_TABLES_SOURCE} ${RESOURCE_SOURCE})
+target_include_directories(quixmag PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_options(quixmag PRIVATE -Os)
+# ASYNCIFY turns the console's waits into yields to the browser; the
+# program's stack is unwound through them, so its own stack must fit.
+target_link_options(quixmag PRIVATE -Os -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+  -sALLOW_MEMORY_GROWTH -sEXIT_RUNTIME -sENVIRONMENT=web -sINVOKE_RUN=0
+  "-sEXPORTED_RUNTIME_METHODS=['callMain','FS']"
+  -sFILESYSTEM=1)
+
+# --- The worklet's player: libopenmpt as a WebAssembly module of its own -------------
+add_executable(player music/worklet_player.cpp)
+target_include_directories(player PRIVATE ${QUIX_WEB_DEPS}/include)
+target_compile_options(player PRIVATE -O2)
+target_link_options(player PRIVATE -O2 -sSTANDALONE_WASM --no-entry -sALLOW_MEMORY_GROWTH
+  "-sEXPORTED_FUNCTIONS=['_player_alloc','_player_release','_player_load','_player_unload','_player_render']")
+target_link_libraries(player PRIVATE ${QUIX_WEB_DEPS}/lib/libopenmpt.a)
+set_target_properties(player PROPERTIES SUFFIX ".wasm")
+
+# --- The font --------------------------------------------------------------------------
+set(FONT_FILE ${CMAKE_CURRENT_BINARY_DIR}/font.bin)
+add_custom_command(OUTPUT ${FONT_FILE}
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_web_font.py ${FONT_FILE} ${WEB_FONT}
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_web_font.py ${WEB_FONT}
+  COMMENT "Taking the screen font's 256 glyphs")
+
+# --- The site --------------------------------------------------------------------------
+set(QUIX_WEB_SITE_DIR ${CMAKE_CURRENT_BINARY_DIR}/site CACHE PATH "Where the site is written")
+set(SITE_DIR ${QUIX_WEB_SITE_DIR})
+set(PAGE_FILES web/index.html web/page.js web/audio.js web/worklet.js)
+list(TRANSFORM PAGE_FILES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+set(THIRD_PARTY ${SITE_DIR}/THIRD-PARTY.txt)
+add_custom_target(site ALL
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${SITE_DIR}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${SITE_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy ${PAGE_FILES} ${SITE_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:quixmag> $<TARGET_FILE_DIR:quixmag>/quixmag.wasm
+          $<TARGET_FILE:player> ${FONT_FILE} ${SITE_DIR}
+  COMMAND ${CMAKE_COMMAND} -DOUT=${THIRD_PARTY} -DSOURCE=${CMAKE_CURRENT_SOURCE_DIR}
+          -DOPENMPT=${QUIX_WEB_DEPS}/share/doc/libopenmpt/copyright
+          -DFONT=${QUIX_WEB_DEPS}/share/doc/console-data/copyright
+          -DEMSCRIPTEN=/usr/share/doc/emscripten/copyright
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/WebNotices.cmake
+  DEPENDS quixmag player ${FONT_FILE} ${PAGE_FILES} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/WebNotices.cmake
+  COMMENT "Writing the site to ${SITE_DIR}"
+  VERBATIM)

@@ -1,0 +1,13 @@
+# The web edition's browser tests, run from the native build: headless
+# Chromium drives the site that the web build wrote (tools/setup.sh --web),
+# and the memory console says what three of its screens must show.
+#   -DQUIX_WEB_SITE=<build-web/site>  registers the tests
+set(QUIX_WEB_SITE "" CACHE PATH "The web edition's site folder, for its browser tests")
+set(QUIX_WEB_FONT "" CACHE FILEPATH "The console font the site's glyphs come from (tools/web_deps.sh)")
+add_executable(screen_cells tests/web/screen_cells.cpp)
+target_link_libraries(screen_cells PRIVATE quix_app con_memory quixres termcore)
+if(QUIX_WEB_SITE)
+  add_test(NAME web_browser COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_web.py)
+  set_tests_properties(web_browser PROPERTIES TIMEOUT 400 ENVIRONMENT
+    "QUIX_WEB_SITE=${QUIX_WEB_SITE};QUIX_WEB_FONT=${QUIX_WEB_FONT};SCREEN_CELLS=$<TARGET_FILE:screen_cells>;QUIX_CONTENT=${ISSUE_DIR}")
+endif()

@@ -1,0 +1,214 @@
+// The web console: the program's cells drawn on a canvas in a browser page,
+// keys from the page's key events, waits turned into yields to the browser.
+//
+// The page's side (web/page.js) keeps what the canvas shows and repaints
+// only the cells that changed; this side keeps the console's cells and hands
+// them over on every flush, sleep and wait for input. Nothing is painted on
+// screen until the program yields to the browser, so sleeps and waits are
+// where frames appear: a wait for input becomes an asynchronous wait that
+// ends on the first key or at its time-out (Emscripten's ASYNCIFY), and the
+// tick count is the page's performance.now().
+#include <emscripten.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <deque>
+
+#include "console/conapi.h"
+#include "console/term_cells.h"
+#include "console/web_keys.h"
+
+// --- The page's side -------------------------------------------------------------
+
+// Cells points at Rows * 80 cells (character, attribute: two 16-bit words).
+EM_JS(void, qm_paint, (const void* cells, int rows, int cursorX, int cursorY, int cursorVisible), {
+    Module.quixPage.paint(HEAPU16, cells >> 1, rows, cursorX, cursorY, cursorVisible !== 0);
+});
+
+EM_JS(int, qm_pending_keys, (), { return Module.quixPage.pendingKeys(); });
+
+// Takes the oldest key of the page's queue: its key and code go to Key and
+// Code as NUL-ended UTF-8 (at most Size bytes each); answers its modifier
+// bits, or -1 when no key is queued.
+EM_JS(int, qm_take_key, (char* key, char* code, int size), {
+    const k = Module.quixPage.takeKey();
+    if (!k) return -1;
+    stringToUTF8(k.key, key, size);
+    stringToUTF8(k.code, code, size);
+    return k.modifiers;
+});
+
+EM_JS(double, qm_now, (), { return performance.now(); });
+
+// Resolves on the first key or after TimeoutMs (-1: no limit); answers
+// whether a key is queued.
+EM_ASYNC_JS(int, qm_wait_key, (int timeoutMs), {
+    return await Module.quixPage.waitForKey(timeoutMs);
+});
+
+// Gives the browser its turn for Ms milliseconds (0: just one turn).
+EM_ASYNC_JS(void, qm_yield, (int ms), {
+    await Module.quixPage.pause(ms);
+});
+
+namespace {
+
+using namespace conapi;
+
+// Below this a pause is not worth a trip through the browser's timers,
+// which cost about 4 ms each: shorter sleeps only move the deadline.
+constexpr double kShortestYieldMs = 4.0;
+// The browser gets a turn at least this often, so that frames appear while
+// a screen is drawn even when the sleeps are short.
+constexpr double kFrameMs = 16.0;
+// A deadline further behind the clock than this is given up: the program
+// was held up (a tab in the background) and should not race to catch up.
+constexpr double kMostLagMs = 250.0;
+
+struct WebConsole {
+    termcells::CellBuffer cells;
+    Coord cursor{};
+    bool cursorVisible = true;
+    bool dirty = true;
+    std::deque<InputRecord> queue;
+    double sleepDeadline = 0;
+    double lastYield = 0;
+    void (*endOfInput)() = nullptr;
+};
+
+WebConsole& W() {
+    static WebConsole con;
+    return con;
+}
+
+// Turns the page's queued keys into input records.
+void TakeKeys() {
+    std::array<char, 64> key{};
+    std::array<char, 64> code{};
+    for (;;) {
+        const int modifiers = qm_take_key(key.data(), code.data(), static_cast<int>(key.size()));
+        if (modifiers < 0) return;
+        if (auto rec = webkeys::BrowserKey(key.data(), code.data(), static_cast<uint32_t>(modifiers))) {
+            W().queue.push_back(*rec);
+            rec->KeyDown = false;
+            W().queue.push_back(*rec);
+        }
+    }
+}
+
+void Yield(int ms) {
+    qm_yield(ms);
+    W().lastYield = qm_now();
+}
+
+}  // namespace
+
+namespace conapi {
+
+void Open() {
+    W().lastYield = qm_now();
+    W().sleepDeadline = W().lastYield;
+}
+
+void Close() { Flush(); }
+
+int16_t BufferRows() { return static_cast<int16_t>(W().cells.Rows()); }
+
+void SetBufferSize(Coord size) {
+    W().cells.SetRows(size.Y);
+    W().dirty = true;
+}
+
+void SetWindow(Rect) {}
+
+void SetCursorInfo(int, bool visible) {
+    W().cursorVisible = visible;
+    W().dirty = true;
+}
+
+void SetCursorPosition(Coord pos) {
+    W().cursor = pos;
+    W().dirty = true;
+}
+
+void WriteCells(const Cell* cells, Coord size, Rect region) {
+    W().cells.Write(cells, size, region);
+    W().dirty = true;
+}
+
+void ReadCells(Cell* cells, Coord size, Rect region) { W().cells.Read(cells, size, region); }
+
+uint16_t ReadAttribute(Coord pos) { return W().cells.Attribute(pos); }
+
+void FillAttribute(uint16_t attr, int count, Coord pos) {
+    W().cells.FillAttribute(attr, count, pos);
+    W().dirty = true;
+}
+
+void FillCharacter(uint8_t ch, int count, Coord pos) {
+    W().cells.FillCharacter(ch, count, pos);
+    W().dirty = true;
+}
+
+void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill) {
+    W().cells.Scroll(scroll, clip, dest, fill);
+    W().dirty = true;
+}
+
+// Keys reach the page only while the program yields, so looking costs one
+// call into the page and no wait.
+int PendingEvents() {
+    if (W().queue.empty() && qm_pending_keys() > 0) TakeKeys();
+    return static_cast<int>(W().queue.size());
+}
+
+void ReadEvent(InputRecord& rec) {
+    if (W().queue.empty()) return;
+    rec = W().queue.front();
+    W().queue.pop_front();
+}
+
+bool WaitForInput(int timeoutMs) {
+    if (PendingEvents() > 0) return true;
+    Flush();
+    qm_wait_key(timeoutMs);
+    W().lastYield = qm_now();
+    W().sleepDeadline = W().lastYield;
+    return PendingEvents() > 0;
+}
+
+void Flush() {
+    WebConsole& w = W();
+    if (!w.dirty) return;
+    w.dirty = false;
+    qm_paint(w.cells.Data(), w.cells.Rows(), w.cursor.X, w.cursor.Y, w.cursorVisible ? 1 : 0);
+}
+
+// Sleeps keep a running deadline: each adds its time to it, and the program
+// yields only when it is ahead of the clock by a pause worth taking (or when
+// the browser has not had a frame for a while). Drawing paced by many 1 ms
+// sleeps then keeps its pace on average instead of taking four times as long.
+void Sleep(int ms) {
+    WebConsole& w = W();
+    Flush();
+    const double now = qm_now();
+    if (w.sleepDeadline < now - kMostLagMs) w.sleepDeadline = now;
+    w.sleepDeadline += std::max(ms, 0);
+    const double ahead = w.sleepDeadline - now;
+    if (ahead >= kShortestYieldMs)
+        Yield(static_cast<int>(ahead));
+    else if (now - w.lastYield >= kFrameMs)
+        Yield(0);
+}
+
+uint32_t TickCount() { return static_cast<uint32_t>(static_cast<uint64_t>(qm_now())); }
+
+// The page never runs out of input: the handler is kept for form's sake.
+void SetEndOfInputHandler(void (*handler)()) { W().endOfInput = handler; }
+
+// No signal ends a page; the working files live in the page's memory and go
+// with it.
+void SetAbortCleanup(void (*)()) {}
+
+}  // namespace conapi

@@ -1,0 +1,441 @@
+#!/usr/bin/env python3
+"""The web edition in headless Chromium: the site built by
+`tools/setup.sh --web`, served on the loopback address and driven through the
+DevTools protocol like a reader would, key by key.
+
+  QUIX_WEB_SITE  the site folder (build-web/site)
+  SCREEN_CELLS   the native screen_cells tool: the memory console's cells of
+                 a screen, which the canvas must show cell for cell
+  QUIX_WEB_FONT  the Debian console font the page's glyphs come from
+  QUIX_CONTENT   the issue folder (content/)
+
+What the page shows is read back two ways: window.quixmagScreen() (the
+cells the page drew) and the canvas's pixels, which must be each cell's
+glyph from the Debian font in its VGA colours.
+"""
+import base64
+import gzip
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import tomllib
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from browser import Browser, Failure, Site  # noqa: E402
+
+SITE = os.environ["QUIX_WEB_SITE"]
+SCREEN_CELLS = os.environ["SCREEN_CELLS"]
+FONT = os.environ["QUIX_WEB_FONT"]
+CONTENT = os.environ.get("QUIX_CONTENT",
+                         os.path.join(os.path.dirname(__file__), "..", "..", "content"))
+
+# The VGA text mode's 16 colours.
+VGA = [(0x00, 0x00, 0x00), (0x00, 0x00, 0xAA), (0x00, 0xAA, 0x00), (0x00, 0xAA, 0xAA),
+       (0xAA, 0x00, 0x00), (0xAA, 0x00, 0xAA), (0xAA, 0x55, 0x00), (0xAA, 0xAA, 0xAA),
+       (0x55, 0x55, 0x55), (0x55, 0x55, 0xFF), (0x55, 0xFF, 0x55), (0x55, 0xFF, 0xFF),
+       (0xFF, 0x55, 0x55), (0xFF, 0x55, 0xFF), (0xFF, 0xFF, 0x55), (0xFF, 0xFF, 0xFF)]
+# The PC's glyphs for the control values and 0x7F; the rest is Python's
+# code page 437 codec.
+LOW = ("\u0020\u263A\u263B\u2665\u2666\u2663\u2660\u2022\u25D8\u25CB\u25D9\u2642\u2640\u266A\u266B\u263C"
+       "\u25BA\u25C4\u2195\u203C\u00B6\u00A7\u25AC\u21A8\u2191\u2193\u2192\u2190\u221F\u2194\u25B2\u25BC")
+
+
+def glyph_char(byte):
+    if byte < 0x20:
+        return LOW[byte]
+    if byte == 0x7F:
+        return "\u2302"
+    if byte == 0xFF:
+        return "\u00A0"
+    return bytes([byte]).decode("cp437")
+
+
+def psf1_glyphs(path):
+    """The glyph rows of each Unicode character of a PSF1 font with a table."""
+    with gzip.open(path, "rb") as f:
+        data = f.read()
+    assert data[:2] == b"\x36\x04", "not a PSF1 font"
+    mode, height = data[2], data[3]
+    count = 512 if mode & 1 else 256
+    rows = [data[4 + i * height:4 + (i + 1) * height] for i in range(count)]
+    table, pos, glyph = {}, 4 + count * height, 0
+    while glyph < count and pos + 1 < len(data):
+        value = int.from_bytes(data[pos:pos + 2], "little")
+        pos += 2
+        if value == 0xFFFF:
+            glyph += 1
+        elif value != 0xFFFE:
+            table.setdefault(chr(value), rows[glyph])
+    return table
+
+
+GLYPHS = psf1_glyphs(FONT)
+
+
+def glyph_rows(byte):
+    if byte in (0x00, 0x20, 0xFF):
+        return bytes(16)  # blank cells
+    return GLYPHS[glyph_char(byte)]
+
+
+def memory_console(*names):
+    out = subprocess.run([SCREEN_CELLS, *names], capture_output=True, text=True, timeout=60, check=True)
+    screens = {}
+    for line in out.stdout.splitlines():
+        s = json.loads(line)
+        s["text"] = ["".join(glyph_char(b) for b in row) for row in s["chars"]]
+        screens[s["name"]] = s
+    return screens
+
+
+def visible(raw):
+    """A text line as the viewer shows it: pipe colour codes hidden."""
+    return re.sub(rb"\|(0[0-9]|1[0-9]|2[0-3])", b"", raw)
+
+
+def text_lines(data):
+    """The viewer's lines: a line ends at CR LF, a lone CR or a lone LF."""
+    lines = re.split(rb"\r\n|\r|\n", data)
+    if data.endswith((b"\r", b"\n")):
+        lines.pop()
+    return lines
+
+
+# --- Reading the page -------------------------------------------------------------
+
+SNAPSHOT = """(() => {
+  const c = document.getElementById('screen');
+  const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+  let s = '';
+  for (let i = 0; i < d.length; i += 8192) s += String.fromCharCode.apply(null, d.subarray(i, i + 8192));
+  return { width: c.width, height: c.height, rgba: btoa(s), screen: quixmagScreen() };
+})()"""
+
+
+def screen(b):
+    return b.evaluate("quixmagScreen()")
+
+
+def text(b):
+    return "\n".join(screen(b)["text"])
+
+
+def pixel_faults(snapshot, rows=range(25)):
+    """Cells whose pixels are not their glyph in their colours."""
+    width = snapshot["width"]
+    rgba = base64.b64decode(snapshot["rgba"])
+    scr = snapshot["screen"]
+    faults = []
+    for y in rows:
+        for x in range(80):
+            ch = scr["text"][y][x]
+            byte = next(b for b in range(256) if glyph_char(b) == ch) if ch != " " else 0x20
+            attr = scr["attr"][y][x]
+            fg, bg = VGA[attr & 15], VGA[attr >> 4]
+            cur = scr["cursor"]
+            glyph = glyph_rows(byte)
+            for py in range(16):
+                if cur["visible"] and (cur["x"], cur["y"]) == (x, y) and py >= 14:
+                    continue  # the blinking cursor's line
+                for px in range(8):
+                    want = fg if glyph[py] & (0x80 >> px) else bg
+                    at = ((y * 16 + py) * width + x * 8 + px) * 4
+                    if tuple(rgba[at:at + 3]) != want:
+                        faults.append((x + 1, y + 1, ch, attr))
+                        break
+                else:
+                    continue
+                break
+    return faults
+
+
+def cells_equal(page, memory, rows=range(25)):
+    return all(page["text"][y] == memory["text"][y] and page["attr"][y] == memory["attrs"][y] for y in rows)
+
+
+# --- The checks ----------------------------------------------------------------------
+
+class Run:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, name, ok, detail=""):
+        if ok:
+            self.passed += 1
+            print(f"ok    {name}")
+        else:
+            self.failed += 1
+            print(f"FAIL  {name} {detail}")
+        return ok
+
+
+def wait_text(b, what, timeout=15):
+    return b.wait_for(f"'{what}' on screen", lambda: what in text(b), timeout)
+
+
+def wait_screen(b, memory, rows=range(25), timeout=20):
+    """Waits until the page's cells equal the memory console's; answers the
+    snapshot (cells and pixels) taken in that same moment."""
+    def matched():
+        try:
+            snap = b.evaluate(SNAPSHOT)
+        except Failure:
+            return None  # the page is still loading
+        return snap if cells_equal(snap["screen"], memory, rows) else None
+    return b.wait_for(f"the screen {memory['name']}", matched, timeout, every=0.1)
+
+
+def compare_screen(run, b, memory, rows=range(25), timeout=20):
+    try:
+        snap = wait_screen(b, memory, rows, timeout)
+    except Failure as e:
+        page = screen(b)
+        diff = [y + 1 for y in rows if page["text"][y] != memory["text"][y] or page["attr"][y] != memory["attrs"][y]]
+        run.check(f"{memory['name']}: every cell as on the memory console", False, f"{e}; rows differing: {diff}")
+        return None
+    run.check(f"{memory['name']}: every cell as on the memory console", True)
+    faults = pixel_faults(snap, rows)
+    run.check(f"{memory['name']}: the canvas draws each cell's glyph in its colours", not faults,
+              f"{len(faults)} cells wrong, first {faults[:5]}")
+    return snap
+
+
+class Article:
+    """The first article as the viewer must show it, from the content and the
+    header screen's window markers."""
+
+    def __init__(self, manifest, header):
+        entry = manifest["article"][0]
+        self.title = entry["title"]
+        with open(os.path.join(CONTENT, entry["text"]), "rb") as f:
+            self.raw = f.read()
+        self.lines = text_lines(self.raw)
+        markers = [(x + 1, y + 1) for y in range(25) for x in range(80) if header["chars"][y][x] == ord("!")]
+        (self.x, self.y), (right, bottom) = markers[3], markers[4]
+        self.width, self.height = right, bottom - self.y
+        self.longest = max(len(line) for line in self.lines)
+
+    def clamp(self, top):
+        top = min(top, len(self.lines) - 1 - self.height)
+        return max(top, 0)
+
+    def rows(self, top, left):
+        """(row, column, text) of each window row that shows a line."""
+        out = []
+        for i in range(self.height + 1):
+            if top + i >= len(self.lines):
+                break
+            piece = visible(self.lines[top + i][left:left + self.width - 1])
+            out.append((self.y + i, self.x, piece.decode("cp437")))
+        return out
+
+    def shows(self, scr, top, left):
+        for row, col, piece in self.rows(top, left):
+            if scr["text"][row - 1][col - 1:col - 1 + len(piece)] != piece:
+                return False
+        return True
+
+
+def main():
+    with open(os.path.join(CONTENT, "issue.toml"), "rb") as f:
+        manifest = tomllib.load(f)
+    pieces = [os.path.splitext(p["art"])[0] for p in manifest["piece"]]
+    memory = memory_console("logo", "help", "article_hdr", *pieces)
+    # The gallery's first piece with bright backgrounds (attribute bit 7),
+    # so that the canvas shows them too; else its first piece.
+    bright = [i for i, name in enumerate(pieces) if any(a >= 0x80 for row in memory[name]["attrs"] for a in row)]
+    chosen = bright[0] if bright else 0
+    piece = pieces[chosen]
+    article = Article(manifest, memory["article_hdr"])
+    run = Run()
+    downloads = tempfile.mkdtemp(prefix="quixmag-downloads-")
+    site = Site(SITE)
+    b = Browser(sound=True, downloads=downloads)
+    started = time.monotonic()
+    try:
+        b.navigate(site.url("index.html?keys"))
+        compare_screen(run, b, memory["logo"], timeout=20)
+        run.check("the page says it runs", b.evaluate("quixmagState().state") == "running")
+
+        wait_text(b, "e d i t o r i a l", 20)
+        run.check("the main menu shows its six entries",
+                  all(label in text(b) for label in ("e d i t o r i a l", "a r t i c l e s", "a n s i   a r t",
+                                                      "t u t o r s", "a b o u t", "e x i t")))
+
+        # Down (a tap on the row of buttons under the screen), Enter: the
+        # articles; Enter: the first article in the viewer.
+        x, y = b.evaluate("""(() => {
+          const r = document.querySelector('#keys button[data-key="ArrowDown"]').getBoundingClientRect();
+          return [r.x + r.width / 2, r.y + r.height / 2]; })()""")
+        for kind in ("mousePressed", "mouseReleased"):
+            b.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+        b.key("Enter", vk=13, text="\r")
+        wait_text(b, manifest["article"][0]["label"])
+        b.key("Enter", vk=13, text="\r")
+        ok = b.wait_for("the article", lambda: article.shows(screen(b), 0, 0), 15)
+        run.check("Down (tapped), Enter, Enter open the first article at its first line", ok)
+        run.check("the header carries the article's title", article.title in text(b))
+
+        top = article.clamp(article.height)
+        b.key("PageDown", vk=34)
+        try:
+            b.wait_for("PgDn", lambda: article.shows(screen(b), top, 0), 10)
+            run.check(f"PgDn moves the text a window down (to line {top + 1})", True)
+        except Failure as e:
+            run.check("PgDn moves the text a window down", False, str(e))
+
+        # Right moves the text sideways; End then puts the longest line's end
+        # at the window's right edge (LeftCol = L - Width - 1, not below 0).
+        for _ in range(3):
+            b.key("ArrowRight", vk=39)
+        try:
+            b.wait_for("Right", lambda: article.shows(screen(b), top, 3), 10)
+            run.check("Right scrolls the text sideways", True)
+        except Failure as e:
+            run.check("Right scrolls the text sideways", False, str(e))
+        left = max(0, article.longest - article.width - 1)
+        b.key("End", vk=35)
+        try:
+            b.wait_for("End", lambda: article.shows(screen(b), top, left), 10)
+            run.check(f"End shows the longest line's end (from column {left + 1})", True)
+        except Failure as e:
+            run.check("End shows the longest line's end", False, str(e))
+
+        b.key("F1", vk=112)
+        help_row = article.y + 10
+        try:
+            b.wait_for("the viewer's help", lambda: screen(b)["text"][help_row - 1][article.x + 8:].startswith(
+                "CTRL + S : Save file to disk"), 10)
+            run.check("F1 shows the viewer's help box", "Press any key..." in text(b))
+        except Failure as e:
+            run.check("F1 shows the viewer's help box", False, str(e))
+        b.key("Escape", vk=27)
+        try:
+            b.wait_for("the page again", lambda: article.shows(screen(b), top, left)
+                       and "Press any key..." not in text(b), 10)
+            run.check("a key closes the help and the page is drawn again", True)
+        except Failure as e:
+            run.check("a key closes the help and the page is drawn again", False, str(e))
+
+        # Ctrl+S: the text as a download under the typed name, CR LF lines.
+        b.key("s", "KeyS", 83, modifiers=2)
+        wait_text(b, "Enter Filename:", 10)
+        for ch in "saved-news.txt":
+            b.char(ch)
+        b.key("Enter", vk=13, text="\r")
+        b.char("y")
+        target = os.path.join(downloads, "saved-news.txt")
+        try:
+            b.wait_for("the download", lambda: os.path.exists(target) and os.path.getsize(target) > 0, 15)
+            with open(target, "rb") as f:
+                saved = f.read()
+            want = b"".join(line + b"\r\n" for line in article.lines)
+            run.check("Ctrl+S hands over the text with CR LF line ends under the typed name", saved == want,
+                      f"{len(saved)} bytes, want {len(want)}")
+        except Failure as e:
+            run.check("Ctrl+S hands over the text under the typed name", False, str(e))
+        run.check("nothing else was downloaded", sorted(os.listdir(downloads)) == ["saved-news.txt"],
+                  str(os.listdir(downloads)))
+
+        b.key("Escape", vk=27)
+        wait_text(b, "[ b a c k ]")
+        run.check("Esc leaves the viewer for the articles menu", True)
+        b.key("End", vk=35)
+        b.key("Enter", vk=13, text="\r")
+        wait_text(b, "e d i t o r i a l", 20)
+
+        # The gallery's first piece, and the help screen. The main menu keeps
+        # its bar on the articles: one Down is the gallery.
+        b.key("ArrowDown", vk=40)
+        b.key("Enter", vk=13, text="\r")
+        wait_text(b, manifest["piece"][0]["label"], 20)
+        for _ in range(chosen):
+            b.key("ArrowDown", vk=40)
+        b.key("Enter", vk=13, text="\r")
+        compare_screen(run, b, memory[piece], rows=range(24), timeout=20)
+        run.check("the piece's last row says how to save it",
+                  screen(b)["text"][24].startswith("p r e s s  e  t o  e x t r a c t"))
+        b.key(" ", "Space", 32, text=" ")
+        wait_text(b, "[ b a c k ]", 20)
+        b.key("h", "KeyH", 72, text="h")
+        compare_screen(run, b, memory["help"], timeout=20)
+        b.key(" ", "Space", 32, text=" ")
+        wait_text(b, "[ b a c k ]", 20)
+
+        # Music: P silences the first track; a track chosen in the track menu
+        # is then heard (only the choice can start it again), P silences it
+        # and P starts it again.
+        def level():
+            return b.evaluate("quixmagAudioLevel()")
+
+        def heard(what):
+            try:
+                v = b.wait_for(what, lambda: (v := level()) > 0.01 and v, 10)
+                run.check(f"{what} (level {v:.3f})", True)
+            except Failure as e:
+                run.check(what, False, f"{e}; audio {b.evaluate('quixmagAudioState()')}")
+
+        def silent(what):
+            try:
+                b.wait_for(what, lambda: 0 <= level() < 1e-4, 5)
+                run.check(what, True)
+            except Failure as e:
+                run.check(what, False, str(e))
+
+        heard("the first track plays from the start")
+        b.key("p", "KeyP", 80, text="p")
+        silent("P makes it silent")
+        b.key("t", "KeyT", 84, text="t")
+        wait_text(b, "Tracks...", 10)
+        second = manifest["track"][1]["label"]
+        b.key("ArrowDown", vk=40)
+        b.key("Enter", vk=13, text="\r")
+        heard(f"the track chosen in the track menu ({second}) is heard")
+        b.key("p", "KeyP", 80, text="p")
+        silent("P in the track menu makes it silent")
+        b.key("p", "KeyP", 80, text="p")
+        heard("P again starts it again")
+
+        # X ends the magazine.
+        b.key("x", "KeyX", 88, text="x")
+        try:
+            state = b.wait_for("the end", lambda: (s := b.evaluate("quixmagState()"))["state"] == "ended" and s, 15)
+            run.check("X ends the magazine with status 0", state["status"] == 0, str(state))
+        except Failure as e:
+            run.check("X ends the magazine", False, str(e))
+        note = b.evaluate("document.getElementById('note').textContent")
+        run.check("the page says the magazine has ended", "reload to read again" in note, note)
+        # A browser without audio worklets (a page served over plain HTTP):
+        # the magazine runs without music.
+        b.call("Page.addScriptToEvaluateOnNewDocument", source=(
+            "delete window.AudioWorkletNode; Object.defineProperty(BaseAudioContext.prototype, "
+            "'audioWorklet', { get: () => undefined });"))
+        b.navigate(site.url("index.html"))
+        b.wait_for("the main menu without audio worklets", lambda: b.evaluate(
+            "window.quixmagScreen ? quixmagScreen().text.join('\\n') : ''").count("e d i t o r i a l") > 0, 30)
+        run.check("without audio worklets the magazine runs, silent",
+                  b.evaluate("quixmagState().state") == "running" and b.evaluate("quixmagAudioLevel()") == -1)
+    except Failure as e:
+        run.check("the run went through", False, str(e))
+        shot = os.path.join(tempfile.gettempdir(), "quixmag-web-failure.png")
+        try:
+            b.screenshot(shot)
+            print(f"screenshot: {shot}")
+            print(text(b))
+        except Failure:
+            pass
+    finally:
+        b.close()
+        site.close()
+    print(f"({time.monotonic() - started:.0f} s)")
+    print(f"{run.passed} passed, {run.failed} failed")
+    return 1 if run.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
