@@ -166,9 +166,10 @@ bool MakePrivateFolder(const std::string& path, bool& exists, std::string& error
     return made;
 }
 
-void RemoveFolderTree(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::remove_all(std::filesystem::path(Wide(path)), ignored);
+bool RemoveFolderTree(const std::string& path) {
+    std::error_code error;
+    std::filesystem::remove_all(std::filesystem::path(Wide(path)), error);
+    return !error;
 }
 
 void RemoveFileNow(const char* path) noexcept { DeleteFileA(path); }

@@ -55,10 +55,12 @@ void ShowMessageBox(const std::string& title, const std::string& message) {
 
 void ttextviewer::Load(const std::string& FileName) {
     Lines.clear();
+    Unreadable = false;
     if (IsFile(FileName)) {
         std::string bytes;
         std::string error;
-        if (!sys::ReadWholeFile(FileName, bytes, error))
+        Unreadable = !sys::ReadWholeFile(FileName, bytes, error);
+        if (Unreadable)
             Lines = {" ", "|12the text could not be read.|07"};
         else
             Lines = SplitLines(bytes);
@@ -245,6 +247,10 @@ void ttextviewer::SaveToFile() {
     }
     std::string name;
     if (!InputDialog(15, 12, 67, 17, " Save Article ", "Enter Filename:", name) || name.empty()) return;
+    if (Unreadable) {
+        ShowMessageBox(" Save Article ", "not saved: the text could not be read");
+        return;
+    }
     std::string bytes;
     for (const std::string& line : Lines) bytes += line + "\r\n";
     std::string error;
