@@ -7,13 +7,14 @@
 // files are whole (a save is the whole new file or the old one); nothing is
 // left in the temporary folder; the console was given back.
 //
-// Each session runs in a process of its own, a copy of this test program
-// started again for the one test below that plays it: the program's exits
-// end that process. The copy is placed in a folder of the run's own, since
-// the gallery saves beside the program.
+// Each session runs in a process of its own, forked from a copy of this test
+// program that serves the sessions of one folder: the program's exits end
+// that process. The copy lies in a folder of its own, since the gallery saves
+// beside the program.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -141,16 +142,8 @@ void WatchTheClock() {
     }
 }
 
-TEST(FaultRunChild, OneSession) {
-    const char* plan = std::getenv(PlanVariable);
-    if (plan == nullptr) GTEST_SKIP() << "played only in the children of FaultRun.EveryFileCallFailsInTurn";
-    std::istringstream words(plan);
-    std::uint64_t n = 0;
-    int error = 0;
-    std::string mode;
-    words >> n >> error >> mode >> Report().path;
-    ASSERT_FALSE(Report().path.empty()) << plan;
-
+// Plays the session with call N failing; never returns.
+[[noreturn]] void PlaySession(std::uint64_t n, int error, const std::string& mode) {
     memcon::Reset();
     for (std::size_t i = 0; i < Session().size(); ++i) QueueKeys(Session()[i].keys, StepTime(i));
     memcon::OnClockMoved(WatchTheClock);
@@ -168,6 +161,62 @@ TEST(FaultRunChild, OneSession) {
         std::_Exit(ExhaustedCode);
     }
     std::exit(0);  // the exit entry of the main menu returns here
+}
+
+// Reads one line from Fd; false at its end.
+bool ReadLine(int fd, std::string& line) {
+    line.clear();
+    char ch = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, &ch, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        if (ch == '\n') return true;
+        line += ch;
+    }
+}
+
+void WriteLine(int fd, const std::string& line) {
+    const std::string text = line + "\n";
+    if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::_Exit(126);
+}
+
+// A slot's server: started once from the slot's copy of this program (so
+// that the program's folder is the slot's), in the slot's current and
+// temporary folders. For each line "N ERROR MODE" it reads, a forked child
+// plays the session, its output going to the log; the child's wait status
+// goes back as a line. Forking spares every session the start of a process.
+TEST(FaultRunChild, Server) {
+    const char* plan = std::getenv(PlanVariable);
+    if (plan == nullptr) GTEST_SKIP() << "started only by FaultRun.EveryFileCallFailsInTurn";
+    std::istringstream words(plan);
+    int in = -1, out = -1;
+    std::string log;
+    words >> in >> out >> Report().path >> log;
+    ASSERT_FALSE(log.empty()) << plan;
+    std::string line;
+    while (ReadLine(in, line)) {
+        std::istringstream orders(line);
+        std::uint64_t n = 0;
+        int error = 0;
+        std::string mode;
+        orders >> n >> error >> mode;
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(in);
+            ::close(out);
+            const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            if (fd < 0) std::_Exit(126);
+            ::dup2(fd, 1);
+            ::dup2(fd, 2);
+            PlaySession(n, error, mode);
+        }
+        int status = 0;
+        while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        WriteLine(out, std::to_string(child > 0 ? status : -1));
+    }
+    std::_Exit(0);
 }
 
 // --- The parent ---------------------------------------------------------------------
@@ -228,7 +277,10 @@ struct Outcome {
 // driver's thread.
 struct Slot {
     fs::path base, program, reader, tmp, exe, report, log;
-    pid_t child = -1;
+    pid_t server = -1;
+    int orders = -1;   // to the server
+    int answers = -1;  // from it
+    bool playing = false;
     std::uint64_t n = 0;
     int error = 0;
     const char* mode = "once";
@@ -269,15 +321,59 @@ protected:
         std::error_code ec;
         fs::create_hard_link(self_, slot.exe, ec);
         if (ec) fs::copy_file(self_, slot.exe);
+        fs::create_directories(slot.reader);
+        fs::create_directories(slot.tmp);
+        StartServer(slot);
         return slot;
+    }
+
+    static void StartServer(Slot& slot) {
+        int orders[2], answers[2];
+        ASSERT_EQ(::pipe2(orders, O_CLOEXEC), 0);
+        ASSERT_EQ(::pipe2(answers, O_CLOEXEC), 0);
+        const std::string plan = std::to_string(orders[0]) + " " + std::to_string(answers[1]) + " " +
+                                 slot.report.string() + " " + slot.log.string();
+        slot.server = ::fork();
+        if (slot.server == 0) {
+            if (::chdir(slot.reader.c_str()) != 0) ::_exit(126);
+            ::fcntl(orders[0], F_SETFD, 0);
+            ::fcntl(answers[1], F_SETFD, 0);
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::setenv(PlanVariable, plan.c_str(), 1);
+            ::setenv("TMPDIR", slot.tmp.c_str(), 1);
+            const char* asan = std::getenv("ASAN_OPTIONS");
+            const std::string options =
+                std::string(asan != nullptr ? asan : "") + ":exitcode=" + std::to_string(SanitizerCode);
+            ::setenv("ASAN_OPTIONS", options.c_str(), 1);
+            ::setenv("UBSAN_OPTIONS", ("halt_on_error=1:exitcode=" + std::to_string(SanitizerCode)).c_str(), 1);
+            const std::string program = slot.exe.string();
+            ::execl(program.c_str(), program.c_str(), "--gtest_filter=FaultRunChild.Server", nullptr);
+            ::_exit(127);
+        }
+        ::close(orders[0]);
+        ::close(answers[1]);
+        slot.orders = orders[1];
+        slot.answers = answers[0];
+        ASSERT_GT(slot.server, 0) << "fork: " << std::strerror(errno);
+    }
+
+    static void StopServer(Slot& slot) {
+        if (slot.server <= 0) return;
+        ::close(slot.orders);
+        ::close(slot.answers);
+        int status = 0;
+        while (::waitpid(slot.server, &status, 0) < 0 && errno == EINTR) {
+        }
+        slot.server = -1;
     }
 
     // The reader's folder as it stands before each run.
     static void LayOutTheReadersFiles(const Slot& slot) {
-        for (const fs::path& folder : {slot.reader, slot.tmp}) {
-            fs::remove_all(folder);
-            fs::create_directory(folder);
-        }
+        // Emptied, not made anew: the server stands in the reader's folder.
+        for (const fs::path& folder : {slot.reader, slot.tmp})
+            for (const std::string& name : Names(folder)) fs::remove_all(folder / name);
         WriteAll(slot.reader / "old.txt", OldNotes);
         WriteAll(slot.reader / "other.dat", OtherFile);
         for (const std::string& name : Names(slot.program))
@@ -291,31 +387,20 @@ protected:
         slot.n = n;
         slot.error = error;
         slot.mode = mode;
-        const std::string plan =
-            std::to_string(n) + " " + std::to_string(error) + " " + mode + " " + slot.report.string();
-        slot.child = ::fork();
-        if (slot.child == 0) {
-            const int out = ::open(slot.log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (out < 0 || ::chdir(slot.reader.c_str()) != 0) ::_exit(126);
-            ::dup2(out, 1);
-            ::dup2(out, 2);
-            ::setenv(PlanVariable, plan.c_str(), 1);
-            ::setenv("TMPDIR", slot.tmp.c_str(), 1);
-            const char* asan = std::getenv("ASAN_OPTIONS");
-            const std::string options =
-                std::string(asan != nullptr ? asan : "") + ":exitcode=" + std::to_string(SanitizerCode);
-            ::setenv("ASAN_OPTIONS", options.c_str(), 1);
-            ::setenv("UBSAN_OPTIONS", ("halt_on_error=1:exitcode=" + std::to_string(SanitizerCode)).c_str(), 1);
-            const std::string program = slot.exe.string();
-            ::execl(program.c_str(), program.c_str(), "--gtest_filter=FaultRunChild.OneSession", nullptr);
-            ::_exit(127);
-        }
-        if (slot.child < 0) ADD_FAILURE() << "fork: " << std::strerror(errno);
+        slot.playing = true;
+        WriteLine(slot.orders, std::to_string(n) + " " + std::to_string(error) + " " + mode);
+    }
+
+    // The wait status of the session playing in Slot, once it ended.
+    static int Answer(const Slot& slot) {
+        std::string line;
+        if (!ReadLine(slot.answers, line)) return -1;
+        return std::stoi(line);
     }
 
     // What the child of Slot left, once it ended with Status.
     static Outcome Collect(Slot& slot, int status) {
-        slot.child = -1;
+        slot.playing = false;
         Outcome outcome;
         outcome.status = status;
         outcome.log = ReadAll(slot.log);
@@ -333,13 +418,6 @@ protected:
                 outcome.screens.back() += line + "\n";
         }
         return outcome;
-    }
-
-    static int WaitFor(pid_t child) {
-        int status = 0;
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-        return status;
     }
 
     // Everything the issue asks of a run; Which names the run in messages.
@@ -399,10 +477,16 @@ TEST_F(FaultRun, EveryFileCallFailsInTurn) {
     const auto started = std::chrono::steady_clock::now();
     std::vector<Slot> slots;
     for (int i = 0; i < Slots; ++i) slots.push_back(MakeSlot(i));
+    struct Servers {
+        std::vector<Slot>& slots;
+        ~Servers() {
+            for (Slot& slot : slots) StopServer(slot);
+        }
+    } servers{slots};
 
     Slot& first = slots.front();
     Start(first, 0, 0, "once");
-    const Outcome clean = Collect(first, WaitFor(first.child));
+    const Outcome clean = Collect(first, Answer(first));
     CheckRun(first, clean, "the clean run");
     ASSERT_TRUE(WIFEXITED(clean.status) && WEXITSTATUS(clean.status) == 0) << clean.log;
     EXPECT_EQ(clean.refused, 0u);
@@ -432,32 +516,35 @@ TEST_F(FaultRun, EveryFileCallFailsInTurn) {
 
     std::size_t next = 0;
     int playing = 0;
-    int failedRuns = 0;
+    bool failed = false;  // the first failing runs tell the most: no more are started
     while (next < runs.size() || playing > 0) {
         for (Slot& slot : slots)
-            if (slot.child < 0 && next < runs.size() && failedRuns == 0) {
+            if (!slot.playing && next < runs.size() && !failed) {
                 Start(slot, runs[next].n, runs[next].error, runs[next].mode);
                 ++next;
                 ++playing;
             }
         if (playing == 0) break;
-        int status = 0;
-        const pid_t ended = ::waitpid(-1, &status, 0);
-        if (ended < 0) {
+        std::vector<pollfd> answers;
+        for (const Slot& slot : slots)
+            if (slot.playing) answers.push_back({slot.answers, POLLIN, 0});
+        if (::poll(answers.data(), answers.size(), -1) < 0) {
             if (errno == EINTR) continue;
-            FAIL() << "waitpid: " << std::strerror(errno);
+            FAIL() << "poll: " << std::strerror(errno);
         }
-        for (Slot& slot : slots)
-            if (slot.child == ended) {
-                --playing;
-                const Outcome o = Collect(slot, status);
-                const std::string which = "call " + std::to_string(slot.n) + " of " + std::to_string(calls) +
-                                          " failing " + slot.mode + " with " + std::strerror(slot.error);
-                const bool before = HasFailure();
-                CheckRun(slot, o, which);
-                EXPECT_GE(o.refused, 1u) << which << ": the call was never made";
-                if (!before && HasFailure()) ++failedRuns;  // the first failing runs tell the most: stop
-            }
+        for (Slot& slot : slots) {
+            const auto ready = std::find_if(answers.begin(), answers.end(),
+                                            [&](const pollfd& p) { return p.fd == slot.answers && p.revents != 0; });
+            if (!slot.playing || ready == answers.end()) continue;
+            --playing;
+            const Outcome o = Collect(slot, Answer(slot));
+            const std::string which = "call " + std::to_string(slot.n) + " of " + std::to_string(calls) +
+                                      " failing " + slot.mode + " with " + std::strerror(slot.error);
+            const bool before = HasFailure();
+            CheckRun(slot, o, which);
+            EXPECT_GE(o.refused, 1u) << which << ": the call was never made";
+            failed = failed || (!before && HasFailure());
+        }
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("fault run: N = %llu file calls in a clean session (%.2f s), %zu faulted runs, %.1f s in all\n",
