@@ -53,8 +53,8 @@ constexpr int SanitizerCode = 89;  // given to the sanitizers in the child's env
 
 // Virtual time: the first key comes after the logo and the menu's wipe, the
 // steps far enough apart for any screen to be drawn at the default pace.
-constexpr uint32_t FirstKey = 60000;
-constexpr uint32_t Gap = 30000;
+constexpr uint32_t FirstKey = 30000;
+constexpr uint32_t Gap = 10000;
 
 struct Step {
     const char* what;  // where the reader stands when pressing Keys
