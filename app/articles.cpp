@@ -1,25 +1,21 @@
 #include "app/articles.h"
 
 #include "ansi/ansi_renderer.h"
-#include "ansi/wipes.h"
-#include "console/m_Console.h"
-#include "widgets/lightbar.h"
 #include "app/issue.h"
 #include "app/program.h"
 #include "app/public_mode.h"
 #include "app/resources.h"
-#include "sys/workfiles.h"
+#include "app/section_menu.h"
+#include "console/m_Console.h"
 
 std::vector<TCoord> HeaderFields;
 
 namespace {
 
-// The settings that make a section of the shared section menu.
+// What makes a section of the shared section menu.
 struct SectionSettings {
-    std::string ScreenResource;   // base name; the mode's suffix is appended
-    std::string ScreenFile;       // file name inside the working folder
-    std::string AnsiSelected, AnsiNormal;
-    Byte AnsiAnim;
+    std::string ScreenResource;  // base name; the mode's suffix is appended
+    BarColours AnsiColours;
     int32_t HeaderPause;
     const std::vector<ArticleEntry>& Entries;  // from the issue's manifest
 };
@@ -28,45 +24,20 @@ struct SectionSettings {
 // shown in the window the about page uses.
 constexpr TCoord FallbackWindow{1, 5, 80, 17};
 
-void ConfigureSectionBar(TBar& bar, const SectionSettings& section) {
-    for (const ArticleEntry& entry : section.Entries) bar.Add(entry.Label);
-    bar.Add("[ b a c k ]");
-    if (AsciiSuffix.empty()) {
-        bar.SelectedColour = section.AnsiSelected;
-        bar.NormalColour = section.AnsiNormal;
-        bar.AnimLowerAttr = section.AnsiAnim;
-        bar.AnimUpperAttr = section.AnsiAnim;
-    } else {
-        bar.SelectedColour = "|15|16";
-        bar.NormalColour = "|07|16";
-        bar.AnimLowerAttr = 15;
-        bar.AnimUpperAttr = 15;
-    }
-    bar.OnKey = GlobalHotKey;
-    bar.IdleRestMs = BarIdleRestMs();
-}
-
 void RunSection(const SectionSettings& section) {
-    TBar bar;
-    ConfigureSectionBar(bar, section);
-    const std::string screenFile = WorkFile(section.ScreenFile);
-    ExtractResource(section.ScreenResource + AsciiSuffix, screenFile);
-    CurrentScreenFile = screenFile;
-
-    int32_t remembered = 0;
-    for (;;) {
-        RandomWipe();
-        ShowAnsiFile(screenFile, 5000);
-        if (remembered < 0) remembered = 0;
-        remembered = bar.Run(18, 14, 44, 7, remembered);
-        // "[ b a c k ]" follows the issue's entries.
-        const int32_t backEntry = static_cast<int32_t>(section.Entries.size());
-        if (remembered == backEntry) break;
-        if (remembered >= 0 && remembered < backEntry) {
-            const ArticleEntry& entry = section.Entries[static_cast<std::size_t>(remembered)];
+    SectionMenu menu{section.ScreenResource, {}, section.AnsiColours, [] { return 5000; }, 18, 14, 44, 7};
+    for (const ArticleEntry& entry : section.Entries) menu.Labels.push_back(entry.Label);
+    menu.Labels.push_back("[ b a c k ]");
+    // "[ b a c k ]" follows the issue's entries.
+    const int32_t backEntry = static_cast<int32_t>(section.Entries.size());
+    RunSectionMenu(menu, [&](int32_t chosen) {
+        if (chosen == backEntry) return false;
+        if (chosen >= 0 && chosen < backEntry) {
+            const ArticleEntry& entry = section.Entries[static_cast<std::size_t>(chosen)];
             OpenArticle(entry.Resource, entry.Title, entry.Author, entry.Category, section.HeaderPause);
         }
-    }
+        return true;
+    });
 }
 
 // The text window the header screen marks with its fourth and fifth runs.
@@ -79,31 +50,22 @@ TCoord TextWindow() {
 
 }  // namespace
 
-void ArticlesSection() {
-    RunSection({"articles", "articles.ans", "|10|16", "|02|16", 10, 5000, ArticleEntries});
-}
+void ArticlesSection() { RunSection({"articles", {"|10|16", "|02|16", 10}, 5000, ArticleEntries}); }
 
-void TutorsSection() {
-    RunSection({"tutors", "tutors.ans", "|12|16", "|04|16", 12, 10000, TutorEntries});
-}
+void TutorsSection() { RunSection({"tutors", {"|12|16", "|04|16", 12}, 10000, TutorEntries}); }
 
 void OpenArticle(const std::string& Resource, const std::string& Title, const std::string& Author,
                  const std::string& Category, int32_t PauseInterval) {
-    const std::string textFile = WorkFile(Resource + ".txt");
-    const std::string headerFile = WorkFile(Resource + "_hdr.ans");
-    ExtractResource(Resource, textFile);
-    ExtractResource("article_hdr" + AsciiSuffix, headerFile);
+    const std::string_view text = ResourceContent(Resource);
     SetTextColor(7);
     ClearScreen();
-    ShowAnsiFile(headerFile, PauseInterval);
+    ShowAnsiBytes(ResourceContent("article_hdr" + AsciiSuffix), PauseInterval);
     ScanHeaderFields('!', ' ');
     WriteHeaderField(0, Title);
     WriteHeaderField(1, Author);
     WriteHeaderField(2, Category);
     const TCoord window = TextWindow();
-    ViewTextFile(textFile, window.X, window.Y, window.Width, window.Height, ViewerPolicy());
-    RemoveWorkFile(textFile);
-    RemoveWorkFile(headerFile);
+    ViewText(text, window.X, window.Y, window.Width, window.Height, ViewerPolicy());
 }
 
 void ScanHeaderFields(char Marker, char Replacement) {

@@ -2,39 +2,18 @@
 
 
 #include "ansi/ansi_renderer.h"
-#include "ansi/wipes.h"
-#include "console/m_Console.h"
-#include "viewer/text_viewer.h"
-#include "widgets/lightbar.h"
-#include "widgets/prompts.h"
 #include "app/issue.h"
 #include "app/program.h"
 #include "app/public_mode.h"
 #include "app/resources.h"
+#include "app/section_menu.h"
+#include "console/m_Console.h"
 #include "sys/workfiles.h"
+#include "viewer/text_viewer.h"
+#include "widgets/boxes.h"
+#include "widgets/prompts.h"
 
 namespace {
-
-// The issue's pieces, then "[ b a c k ]".
-int32_t ArtworkCount() { return static_cast<int32_t>(GalleryPieces.size()); }
-
-void ConfigureGalleryBar(TBar& bar) {
-    for (const GalleryPiece& piece : GalleryPieces) bar.Add(piece.Label);
-    bar.Add("[ b a c k ]");
-    if (AsciiSuffix.empty()) {
-        bar.SelectedColour = "|11|16";
-        bar.NormalColour = "|03|16";
-        bar.AnimLowerAttr = 11;
-        bar.AnimUpperAttr = 11;
-    } else {
-        bar.SelectedColour = "|15|16";
-        bar.NormalColour = "|07|16";
-        bar.AnimLowerAttr = 15;
-        bar.AnimUpperAttr = 15;
-    }
-    bar.OnKey = GlobalHotKey;
-    bar.IdleRestMs = BarIdleRestMs();
-}
 
 std::string Trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(' ');
@@ -54,12 +33,8 @@ bool PlainFileName(const std::string& name) {
 // current folder, as the viewer saves.
 std::string SaveFolder() { return FolderWritable(ProgramDir) ? ProgramDir : std::string(); }
 
-// Shows why nothing was saved on the dialog's input row and waits for a key.
-void TellSaveRefused(const std::string& reason) {
-    WriteXY(18, 14, 0x4F, PadRight(" " + reason, 49, ' '));
-    WriteXY(36, 15, 0x78, PadRight(" press a key ", 14, ' '));
-    ReadKey();
-}
+// Shows why nothing was saved and waits for a key.
+void TellSaveRefused(const std::string& reason) { ShowNotice(" s a v e   a n s i ", reason); }
 
 void SaveArtwork(const std::string& resource, const std::string& name) {
     if (Trimmed(name).empty()) return;
@@ -70,7 +45,7 @@ void SaveArtwork(const std::string& resource, const std::string& name) {
     const ResourceData* art = FindResource(resource);
     if (!art) return;
     std::string error;
-    const std::string bytes(reinterpret_cast<const char*>(art->Data), art->Size);
+    const std::string bytes(art->Bytes());
     if (!WriteFileReplacing(SaveFolder() + name, bytes, error)) TellSaveRefused("not saved: " + error);
 }
 
@@ -86,41 +61,30 @@ void ShowArtwork(const GalleryPiece& piece) {
     if (InputDialog(15, 12, 67, 17, " s a v e   a n s i ", "f i l e n a m e :", name)) SaveArtwork(piece.Resource, name);
 }
 
-void ShowFramedPage(const std::string& frameResource, const std::string& frameName, const std::string& textResource,
-                    const std::string& textName) {
-    const std::string frameFile = WorkFile(frameName);
-    const std::string textFile = WorkFile(textName);
-    ExtractResource(frameResource + AsciiSuffix, frameFile);
-    ExtractResource(textResource, textFile);
+void ShowFramedPage(const std::string& frameResource, const std::string& textResource) {
+    const std::string_view frame = ResourceContent(frameResource + AsciiSuffix);
+    const std::string_view text = ResourceContent(textResource);
     SetTextColor(7);
     ClearScreen();
-    ShowAnsiFile(frameFile, DisplaySpeed);
-    ViewTextFile(textFile, 1, 5, 80, 17, ViewerPolicy());
-    RemoveWorkFile(frameFile);
-    RemoveWorkFile(textFile);
+    ShowAnsiBytes(frame, DisplaySpeed);
+    ViewText(text, 1, 5, 80, 17, ViewerPolicy());
 }
 
 }  // namespace
 
 void GallerySection() {
-    TBar bar;
-    ConfigureGalleryBar(bar);
-    const std::string screenFile = WorkFile("menu3.ans");
-    ExtractResource("ansi" + AsciiSuffix, screenFile);
-    CurrentScreenFile = screenFile;
-
-    int32_t remembered = 0;
-    for (;;) {
-        RandomWipe();
-        ShowAnsiFile(screenFile, DisplaySpeed);
-        const int32_t result = bar.Run(53, 8, 18, 11, remembered);
-        remembered = result >= 0 ? result : 0;
-        if (result == ArtworkCount()) break;
-        if (result >= 0 && result < ArtworkCount()) ShowArtwork(GalleryPieces[static_cast<std::size_t>(result)]);
-    }
-    RemoveWorkFile(screenFile);
+    SectionMenu menu{"ansi", {}, {"|11|16", "|03|16", 11}, [] { return DisplaySpeed; }, 53, 8, 18, 11};
+    for (const GalleryPiece& piece : GalleryPieces) menu.Labels.push_back(piece.Label);
+    menu.Labels.push_back("[ b a c k ]");
+    // The issue's pieces, then "[ b a c k ]".
+    const int32_t backEntry = static_cast<int32_t>(GalleryPieces.size());
+    RunSectionMenu(menu, [&](int32_t chosen) {
+        if (chosen == backEntry) return false;
+        if (chosen >= 0 && chosen < backEntry) ShowArtwork(GalleryPieces[static_cast<std::size_t>(chosen)]);
+        return true;
+    });
 }
 
-void AboutSection() { ShowFramedPage("about", "about.ans", "abouttxt", "about.txt"); }
+void AboutSection() { ShowFramedPage("about", "abouttxt"); }
 
-void EditorialSection() { ShowFramedPage("edit", "edit.ans", "editorial", "editorial.txt"); }
+void EditorialSection() { ShowFramedPage("edit", "editorial"); }

@@ -100,8 +100,8 @@ void GlobalHotKey(char Key, int32_t /*Highlighted*/) {
 void ExitScreen() {
     SetTextColor(7);
     ClearScreen();
-    // On a full disk the exit screen is skipped: the reader is leaving anyway.
-    if (ShowResourceScreenIfWritable("exit" + AsciiSuffix)) Delay(500);
+    ShowResourceScreen("exit" + AsciiSuffix);
+    Delay(500);
     SetTextColor(7);
     ClearScreen();
     if (!SilentMode) {
@@ -111,8 +111,7 @@ void ExitScreen() {
             WriteLine("hmm... something went wrong. but who cares. c ya");
     }
     ClearHeaderFields();
-    // Every file the program wrote for itself lives in the working folder,
-    // including the gallery's screen that hot key X leaves behind.
+    // Every file the program wrote for itself lives in the working folder.
     RemoveWorkFolder();
 }
 

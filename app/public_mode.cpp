@@ -29,4 +29,4 @@ ViewerSettings ViewerPolicy() {
     return settings;
 }
 
-void ShowSavingOff() { ShowNotice(SavingOffNotice); }
+void ShowSavingOff() { ShowNotice("", SavingOffNotice); }

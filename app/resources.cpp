@@ -3,38 +3,22 @@
 #include "ansi/ansi_renderer.h"
 #include "app/program.h"
 #include "console/m_Console.h"
-#include "sys/workfiles.h"
-
-namespace {
-
-// One-shot screens go through this file of the working folder.
-constexpr const char* OneShotFile = "tmp.ans";
-
-}  // namespace
 
 void ExtractResource(const std::string& Name, const std::string& FileName) {
     std::string error;
     if (!TryExtractResource(Name, FileName, error)) FatalError(error);
 }
 
+std::string_view ResourceContent(const std::string& Name) {
+    const ResourceData* resource = FindResource(Name);
+    if (!resource) FatalError("resource " + FoldCase(Name) + " is missing from the executable");
+    return resource->Bytes();
+}
+
 void ShowResourceScreen(const std::string& Name) {
     SetTextColor(7);
     ClearScreen();
-    const std::string file = WorkFile(OneShotFile);
-    ExtractResource(Name, file);
-    ShowAnsiFile(file, DisplaySpeed);
-    RemoveWorkFile(file);
-}
-
-bool ShowResourceScreenIfWritable(const std::string& Name) {
-    SetTextColor(7);
-    ClearScreen();
-    const std::string file = WorkFile(OneShotFile);
-    std::string error;
-    if (!TryExtractResource(Name, file, error)) return false;
-    ShowAnsiFile(file, DisplaySpeed);
-    RemoveWorkFile(file);
-    return true;
+    ShowAnsiBytes(ResourceContent(Name), DisplaySpeed);
 }
 
 void ShowLogo() { ShowResourceScreen("logo" + AsciiSuffix); }
@@ -44,5 +28,9 @@ void ShowHelpScreen() {
     ReadKey();
     SetTextColor(7);
     ClearScreen();
-    ShowAnsiFile(CurrentScreenFile, DisplaySpeed);
+    ShowCurrentScreen(DisplaySpeed);
+}
+
+void ShowCurrentScreen(int32_t PauseInterval) {
+    if (const ResourceData* screen = FindResource(CurrentScreenFile)) ShowAnsiBytes(screen->Bytes(), PauseInterval);
 }

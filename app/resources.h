@@ -1,8 +1,12 @@
 // The content, embedded in the executable as named resources, and
-// the ways screens are taken out of it and shown.
+// the ways screens are taken out of it and shown. Screens and texts are
+// drawn straight from the resources; only what must be a file (the sound
+// library and the module) is written out, into the working folder.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "sys/resources.h"
 
@@ -11,10 +15,15 @@
 // ends the program with an error.
 void ExtractResource(const std::string& Name, const std::string& FileName);
 
-// Draws one screen resource through "tmp.ans" in the working folder.
+// The bytes of the resource Name; a missing resource ends the program with
+// an error (every name the program asks for is in the executable).
+std::string_view ResourceContent(const std::string& Name);
+
+// Draws one screen resource on a cleared screen, paced by DisplaySpeed.
 void ShowResourceScreen(const std::string& Name);
-// The same where the program is leaving anyway: a screen that cannot be
-// written (a full disk) is skipped; answers whether it was drawn.
-bool ShowResourceScreenIfWritable(const std::string& Name);
 void ShowLogo();
 void ShowHelpScreen();
+
+// Draws CurrentScreenFile, the screen of the menu in use, again from the
+// cursor (nothing when no menu has set one).
+void ShowCurrentScreen(int32_t PauseInterval);

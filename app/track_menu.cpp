@@ -3,9 +3,9 @@
 
 #include "app/track_menu.h"
 
-#include "ansi/ansi_renderer.h"
 #include "app/issue.h"
 #include "app/program.h"
+#include "app/resources.h"
 #include "app/public_mode.h"
 #include "console/m_Console.h"
 #include "music/music.h"
@@ -114,5 +114,5 @@ void TrackMenu() {
     }
     SetTextColor(7);
     ClearScreen();
-    ShowAnsiFile(CurrentScreenFile, 10000);
+    ShowCurrentScreen(10000);
 }

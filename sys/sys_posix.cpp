@@ -1,4 +1,4 @@
-// sys.h on POSIX systems, and the content table the build embeds.
+// sys.h on POSIX systems.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -14,9 +14,7 @@
 #include <system_error>
 #include <vector>
 
-#include "sys/resources.h"
 #include "sys/sys.h"
-#include "sys/text.h"
 
 namespace sys {
 
@@ -349,9 +347,3 @@ void RemoveAbandonedFolders(const std::string& base, const std::string& prefix, 
 }
 
 }  // namespace sys
-
-const ResourceData* FindResource(std::string_view name) {
-    for (std::size_t i = 0; i < EmbeddedResourceCount; ++i)
-        if (SameIgnoringCase(EmbeddedResources[i].Name, name)) return &EmbeddedResources[i];
-    return nullptr;
-}

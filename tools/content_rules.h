@@ -98,32 +98,6 @@ inline std::vector<Box> BoxesOf(std::string_view name) {
 
 inline bool IsHeader(std::string_view name) { return name == "ARTICLE_HDR" || name == "ARTICLE_HDR_ASC"; }
 
-// The renderer reads files only: each drawing goes through one scratch file
-// of this process, removed when the drawer goes.
-class ScratchFile {
-public:
-    ScratchFile()
-        : path_((std::filesystem::temp_directory_path() /
-                 ("quixmag-check-" + std::to_string(::getpid()) + ".ans")).string()) {}
-    ~ScratchFile() {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-
-    // Answers false when the file cannot be written.
-    bool Write(std::string_view bytes) const {
-        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return static_cast<bool>(out);
-    }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 // --- Drawing a screen and noticing a scroll ---------------------------------
 //
 // How a scroll is seen. The screen object keeps a shadow copy of 50 rows of
@@ -169,34 +143,29 @@ public:
     // Draws Bytes on a fresh 80x25 memory console from (1,1) with attribute
     // 7, without pauses and with no key waiting. The cells stay for the
     // caller to read (memcon::CellAt, CharAt). Answers whether the drawing
-    // scrolled after its last clear; nullopt when the scratch file failed.
-    std::optional<bool> Draw(std::string_view bytes) const {
+    // scrolled after its last clear.
+    bool Draw(std::string_view bytes) const {
         memcon::Reset(25);
         InitConsole();
         SetTextAttr(7);
         GotoXY(1, 1);
         PlantMark();
-        if (!file_.Write(bytes)) return std::nullopt;
-        ShowAnsiFile(file_.Path(), 0);
+        ShowAnsiBytes(bytes, 0);
         return MarkMoved();
     }
 
     // Whether drawing Bytes scrolls the screen at any moment. The cells
     // left behind are those of the whole drawing.
-    std::optional<bool> Scrolls(std::string_view bytes) const {
+    bool Scrolls(std::string_view bytes) const {
         // Nothing after the end-of-text mark is ever drawn.
         const std::size_t sub = bytes.find('\x1a');
         const std::string_view drawn = sub == std::string_view::npos ? bytes : bytes.substr(0, sub);
         bool scrolled = false;
         for (std::size_t p = 0; p < drawn.size() && !scrolled; ++p) {
             if (drawn[p] != '\x0c' && drawn[p] != 'J') continue;
-            const auto cut = Draw(drawn.substr(0, p));
-            if (!cut) return cut;
-            scrolled = *cut;
+            scrolled = Draw(drawn.substr(0, p));
         }
-        const auto whole = Draw(bytes);
-        if (!whole) return whole;
-        return scrolled || *whole;
+        return Draw(bytes) || scrolled;
     }
 
     // Proves that a scroll is noticed and a quiet screen is not.
@@ -204,20 +173,15 @@ public:
         const auto quiet = Scrolls("\x1b[2J\x1b[25;79Hx");
         const auto lastCell = Scrolls("\x1b[25;80Hx\x1b[2J");
         const auto lineFeeds = Scrolls(std::string(25, '\n'));
-        return quiet == false && lastCell == true && lineFeeds == true;
+        return !quiet && lastCell && lineFeeds;
     }
-
-private:
-    ScratchFile file_;
 };
 
 // --- The rules ---------------------------------------------------------------
 
 // A screen never scrolls and never writes the last cell of row 25.
 inline Problems CheckFits(const ScreenDrawer& drawer, std::string_view name, std::string_view bytes) {
-    const auto scrolls = drawer.Scrolls(bytes);
-    if (!scrolls) return {std::string(name) + ": cannot write a scratch file to draw it"};
-    if (*scrolls)
+    if (drawer.Scrolls(bytes))
         return {std::string(name) +
                 ": scrolls the screen while drawing (a line feed on row 25, or a character in the last cell "
                 "of row 25): it does not fit 80x25"};

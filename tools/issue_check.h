@@ -60,7 +60,7 @@ inline int ScrollLine(const contentrules::ScreenDrawer& drawer, std::string_view
     std::size_t lo = 1, hi = bytes.size();
     while (lo < hi) {
         const std::size_t mid = lo + (hi - lo) / 2;
-        if (drawer.Scrolls(bytes.substr(0, mid)).value_or(false))
+        if (drawer.Scrolls(bytes.substr(0, mid)))
             hi = mid;
         else
             lo = mid + 1;
@@ -85,7 +85,7 @@ inline std::optional<std::pair<int, int>> FirstDirtyCell(const contentrules::Box
 // The first line after whose drawing the cell is no longer blank.
 inline int DirtyLine(const contentrules::ScreenDrawer& drawer, std::string_view bytes, int col, int row) {
     for (std::size_t end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n', end + 1)) {
-        if (!drawer.Draw(bytes.substr(0, end + 1))) break;
+        drawer.Draw(bytes.substr(0, end + 1));
         if (Dirty(col, row)) return LineAt(bytes, end);
     }
     return LineAt(bytes, bytes.size());
@@ -138,7 +138,7 @@ inline Lines CheckScreen(const contentrules::ScreenDrawer& drawer, const std::st
         out.push_back(At(file, ScrollLine(drawer, bytes),
                          Bare(p) + "; keep to 80x25: no line feed on row 25 and nothing in the last cell of row 25"));
     for (const auto& [box, p] : boxes) {
-        (void)drawer.Draw(bytes);
+        drawer.Draw(bytes);
         const auto cell = FirstDirtyCell(box);
         const int line = cell ? DirtyLine(drawer, bytes, cell->first, cell->second) : 0;
         out.push_back(At(file, line, Bare(p) + "; leave that area empty and black: the program draws there"));
@@ -215,7 +215,8 @@ inline Lines CheckFieldRoom(const contentrules::ScreenDrawer& drawer, const fs::
         const auto found = files.find(stem);
         if (found == files.end() || found->second.size() != 1) continue;
         const auto bytes = ReadFile(dir / found->second.front());
-        if (!bytes || !drawer.Draw(*bytes)) continue;
+        if (!bytes) continue;
+        drawer.Draw(*bytes);
         ScanHeaderFields('!', ' ');
         const std::vector<TCoord> fields = HeaderFields;
         ClearHeaderFields();

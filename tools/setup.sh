@@ -56,7 +56,7 @@ build_windows_all() {
     local deps
     deps=$(bash "$top/tools/windows_deps.sh" "$build_windows/deps" | tail -n1)
     cmake -S "$top" -B "$build_windows" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$top/tools/mingw-w64.cmake" -DQUIX_WINDOWS_DEPS="$deps" \
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" -DQUIX_WINDOWS_DEPS="$deps" \
         -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v wine || echo wine)" >/dev/null
     cmake --build "$build_windows" -j"$(nproc)" "$@"
     echo "== $build_windows/quixmag.exe"

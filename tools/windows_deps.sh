@@ -93,7 +93,7 @@ mkdir -p "$stage"
 log "building SDL2 $sdl2_version"
 rm -rf "$work/sdl2-build"
 cmake -S "$sdl2_src" -B "$work/sdl2-build" -G "Unix Makefiles" \
-    -DCMAKE_TOOLCHAIN_FILE="$top/tools/mingw-w64.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$stage" \
     -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON >&2
 cmake --build "$work/sdl2-build" -j"$jobs" >&2

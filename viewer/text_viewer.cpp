@@ -13,7 +13,7 @@ namespace {
 
 // Splits the file's bytes at CR LF, a lone CR or a lone LF. A break at
 // the very end adds no empty line.
-std::vector<std::string> SplitLines(const std::string& bytes) {
+std::vector<std::string> SplitLines(std::string_view bytes) {
     std::vector<std::string> lines;
     std::string line;
     bool pending = false;  // a line has begun since the last break
@@ -40,17 +40,6 @@ char ShownChar(int x, int y) {
     return static_cast<char>(cell.Data[0].Char & 0xFF);
 }
 
-// A framed message in the dialogs' place; waits for a key.
-void ShowMessageBox(const std::string& title, const std::string& message) {
-    TMenuBox box;
-    box.FrameStyle = 1;
-    box.Title = title;
-    box.Draw(15, 12, 67, 16);
-    WriteXY(17, 13, 0x70, PadRight(message, 49, ' '));
-    WriteXY(17, 15, 0x70, PadCenter("press any key", 49, ' '));
-    ReadKey();
-}
-
 }  // namespace
 
 void ttextviewer::Load(const std::string& FileName) {
@@ -59,14 +48,22 @@ void ttextviewer::Load(const std::string& FileName) {
     if (IsFile(FileName)) {
         std::string bytes;
         std::string error;
-        Unreadable = !sys::ReadWholeFile(FileName, bytes, error);
-        if (Unreadable)
-            Lines = {" ", "|12the text could not be read.|07"};
-        else
-            Lines = SplitLines(bytes);
+        if (sys::ReadWholeFile(FileName, bytes, error)) {
+            LoadText(bytes);
+            return;
+        }
+        Unreadable = true;
+        Lines = {" ", "|12the text could not be read.|07"};
     } else {
         Lines = {" "};
     }
+    TopLine = 0;
+    LeftCol = 0;
+}
+
+void ttextviewer::LoadText(std::string_view Bytes) {
+    Lines = SplitLines(Bytes);
+    Unreadable = false;
     TopLine = 0;
     LeftCol = 0;
 }
@@ -163,6 +160,8 @@ void ttextviewer::Run() {
     }
 }
 
+// The last page stays full: the top line goes no further than the one that
+// puts the last line on the window's last row, and never above the first.
 void ttextviewer::ClampTop() {
     const int32_t last = static_cast<int32_t>(Lines.size()) - 1;
     if (TopLine + Window.Height > last) TopLine = last - Window.Height;
@@ -180,18 +179,13 @@ void ttextviewer::DrawPage() {
 }
 
 void ttextviewer::ExtendedKeyPressed(Byte code) {
-    const int32_t last = static_cast<int32_t>(Lines.size()) - 1;
     switch (code) {
     case KeyUp: TopLine = std::max(TopLine - 1, 0); break;
-    case KeyDown:
-        ++TopLine;
-        if (TopLine + Window.Height > last) TopLine = last - Window.Height;
-        break;
+    // Down and PgDn go no further than the last page: the clamp before the
+    // next drawing holds them there.
+    case KeyDown: ++TopLine; break;
     case KeyPgUp: TopLine = std::max(TopLine - Window.Height, 0); break;
-    case KeyPgDn:
-        TopLine += Window.Height;
-        if (TopLine + Window.Height > last) TopLine = last - Window.Height;
-        break;
+    case KeyPgDn: TopLine += Window.Height; break;
     case KeyLeft: LeftCol = std::max(LeftCol - 1, 0); break;
     case KeyRight: ++LeftCol; break;
     case KeyHome: LeftCol = 0; break;
@@ -242,19 +236,19 @@ void ttextviewer::PlainKeyPressed(char key) {
 
 void ttextviewer::SaveToFile() {
     if (!Settings.SavingOffNotice.empty()) {
-        ShowNotice(Settings.SavingOffNotice);
+        ShowNotice("", Settings.SavingOffNotice);
         return;
     }
     std::string name;
     if (!InputDialog(15, 12, 67, 17, " Save Article ", "Enter Filename:", name) || name.empty()) return;
     if (Unreadable) {
-        ShowMessageBox(" Save Article ", "not saved: the text could not be read");
+        ShowNotice(" Save Article ", "not saved: the text could not be read");
         return;
     }
     std::string bytes;
     for (const std::string& line : Lines) bytes += line + "\r\n";
     std::string error;
-    if (!WriteFileReplacing(name, bytes, error)) ShowMessageBox(" Save Article ", "not saved: " + error);
+    if (!WriteFileReplacing(name, bytes, error)) ShowNotice(" Save Article ", "not saved: " + error);
 }
 
 void ttextviewer::ToggleFullScreen() {
@@ -277,9 +271,10 @@ int32_t ttextviewer::LongestLine() const {
     return static_cast<int32_t>(longest);
 }
 
-void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height,
-                  const ViewerSettings& Settings) {
-    ttextviewer viewer;
+namespace {
+
+// A viewer as ViewTextFile and ViewText open it, before its text is loaded.
+void Configure(ttextviewer& viewer, Byte X, Byte Y, Byte Width, Byte Height, const ViewerSettings& Settings) {
     viewer.Fore = 7;
     viewer.Back = 16;
     viewer.BarFore = 7;
@@ -290,6 +285,21 @@ void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte 
     viewer.LeftCol = 0;
     viewer.Window = TCoord{X, Y, Width, Height};
     viewer.Settings = Settings;
+}
+
+}  // namespace
+
+void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height,
+                  const ViewerSettings& Settings) {
+    ttextviewer viewer;
+    Configure(viewer, X, Y, Width, Height, Settings);
     viewer.Load(FileName);
+    viewer.Run();
+}
+
+void ViewText(std::string_view Bytes, Byte X, Byte Y, Byte Width, Byte Height, const ViewerSettings& Settings) {
+    ttextviewer viewer;
+    Configure(viewer, X, Y, Width, Height, Settings);
+    viewer.LoadText(Bytes);
     viewer.Run();
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/m_Console.h"
@@ -29,6 +30,8 @@ public:
     virtual ~ttextviewer() = default;
 
     void Load(const std::string& FileName);
+    // Loads a text in memory, split into lines as Load splits a file.
+    void LoadText(std::string_view Bytes);
     void Run();
     void ClearWindow();
     void DrawScrollBar();
@@ -74,3 +77,5 @@ private:
 
 void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height,
                   const ViewerSettings& Settings = {});
+// The same for a text in memory (taken straight from the resources).
+void ViewText(std::string_view Bytes, Byte X, Byte Y, Byte Width, Byte Height, const ViewerSettings& Settings = {});

@@ -137,11 +137,12 @@ void DrawPanel(Byte X1, Byte Y1, Byte X2, Byte Y2, Byte Color) {
     SetTextAttr(7);
 }
 
-void ShowNotice(const std::string& Message) {
-    constexpr Byte Left = 24, Top = 11, Right = 57, Bottom = 15;
+void ShowNotice(const std::string& Title, const std::string& Message) {
+    constexpr Byte Left = 15, Top = 12, Right = 67, Bottom = 16;
     constexpr int Inner = Right - Left - 1;
     TMenuBox box;
     box.FrameStyle = 1;
+    box.Title = Title;
     box.Draw(Left, Top, Right, Bottom);
     WriteXY(Left + 1, Top + 1, 0x70, PadCenter(Message, Inner, ' '));
     WriteXY(Left + 1, Top + 3, 0x78, PadCenter("press a key", Inner, ' '));

@@ -35,6 +35,7 @@ public:
 
 void DrawPanel(Byte X1, Byte Y1, Byte X2, Byte Y2, Byte Color);
 
-// A framed notice in the middle of the screen: Message and below it a
-// prompt to press a key. Waits for a key and gives back what was under it.
-void ShowNotice(const std::string& Message);
+// A framed notice in the dialogs' place (columns 15 to 67, rows 12 to 16):
+// Title on the frame, Message on its first row and a prompt to press a key
+// two rows below. Waits for a key and gives back what was under it.
+void ShowNotice(const std::string& Title, const std::string& Message);

@@ -1,5 +1,6 @@
 // Drawing ANSI art files: colours, cursor movement, pipe codes, pacing and
-// the keys that change it.
+// the keys that change it. Every case runs twice: through a file
+// (ShowAnsiFile) and from memory (ShowAnsiBytes), which must draw alike.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,7 +12,7 @@
 
 namespace {
 
-class Renderer : public ConsoleTest {
+class Renderer : public ConsoleTest, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
         ConsoleTest::SetUp();
@@ -22,8 +23,13 @@ protected:
         std::remove(path_.c_str());
         ConsoleTest::TearDown();
     }
-    // Draws Bytes from (1,1) with attribute 7, no pauses unless asked.
+    // Draws Bytes from (1,1) with attribute 7, no pauses unless asked:
+    // from a file, or from memory when the parameter says so.
     void Draw(const std::string& bytes, int32_t pause = 0) {
+        if (GetParam()) {
+            ShowAnsiBytes(bytes, pause);
+            return;
+        }
         std::ofstream(path_, std::ios::binary) << bytes;
         ShowAnsiFile(path_, pause);
     }
@@ -40,7 +46,10 @@ const std::string E = "\x1b";
 
 }  // namespace
 
-TEST_F(Renderer, SelectGraphicRendition) {
+INSTANTIATE_TEST_SUITE_P(Entries, Renderer, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "FromMemory" : "FromFile"; });
+
+TEST_P(Renderer, SelectGraphicRendition) {
     EXPECT_EQ(AttrAfter(E + "[1;33;44m"), 0x1E);
     EXPECT_EQ(AttrAfter(E + "[1;33;44m" + E + "[7m"), 0x61);
     EXPECT_EQ(AttrAfter(E + "[5m" + E + "[40m"), 0x07) << "a background clears the blink bit";
@@ -51,13 +60,13 @@ TEST_F(Renderer, SelectGraphicRendition) {
     EXPECT_EQ(AttrAfter(E + "[36m"), 0x03) << "ANSI cyan is PC colour 3";
 }
 
-TEST_F(Renderer, ModeSequencesHaveNoEffect) {
+TEST_P(Renderer, ModeSequencesHaveNoEffect) {
     Draw(E + "[7h" + E + "[?33lA");
     EXPECT_EQ(Row(1), "A");
     EXPECT_EQ(At(1, 1), 7);
 }
 
-TEST_F(Renderer, CursorPositioning) {
+TEST_P(Renderer, CursorPositioning) {
     Draw("ab" + E + "[H");
     EXPECT_EQ(WhereX(), 1);
     EXPECT_EQ(WhereY(), 1);
@@ -75,7 +84,7 @@ TEST_F(Renderer, CursorPositioning) {
     EXPECT_EQ(WhereX(), 80);
 }
 
-TEST_F(Renderer, RelativeMovesAreClamped) {
+TEST_P(Renderer, RelativeMovesAreClamped) {
     GotoXY(78, 5);
     Draw(E + "[5C");
     EXPECT_EQ(WhereX(), 80);
@@ -101,7 +110,7 @@ TEST_F(Renderer, RelativeMovesAreClamped) {
     EXPECT_EQ(WhereY(), 3);
 }
 
-TEST_F(Renderer, EraseToEndOfLine) {
+TEST_P(Renderer, EraseToEndOfLine) {
     WriteXY(1, 1, 0x4F, std::string(80, 'x'));
     GotoXY(1, 1);
     Draw(E + "[44m" + E + "[K");
@@ -110,23 +119,23 @@ TEST_F(Renderer, EraseToEndOfLine) {
     EXPECT_EQ(At(79, 1), 0x17);
 }
 
-TEST_F(Renderer, PositionReportIsDrawnAsText) {
+TEST_P(Renderer, PositionReportIsDrawnAsText) {
     GotoXY(4, 2);
     Draw(E + "[6n");
     EXPECT_EQ(Row(2), "   \x1b[2;4R");
 }
 
-TEST_F(Renderer, EscapeFollowedByOtherByteSwallowsIt) {
+TEST_P(Renderer, EscapeFollowedByOtherByteSwallowsIt) {
     Draw(E + "Xab");
     EXPECT_EQ(Row(1), "ab");
 }
 
-TEST_F(Renderer, ByteBelowDigitsEndsASequence) {
+TEST_P(Renderer, ByteBelowDigitsEndsASequence) {
     Draw(E + "[1 Zq");
     EXPECT_EQ(Row(1), "Zq") << "the space ends the sequence and is lost";
 }
 
-TEST_F(Renderer, LineFeedOnlyFilesDrawLikeCrLf) {
+TEST_P(Renderer, LineFeedOnlyFilesDrawLikeCrLf) {
     Draw("one\ntwo\nthree");
     const std::string lf = Row(1) + "/" + Row(2) + "/" + Row(3);
     ClearScreen();
@@ -136,7 +145,7 @@ TEST_F(Renderer, LineFeedOnlyFilesDrawLikeCrLf) {
     EXPECT_EQ(WhereY(), 3);
 }
 
-TEST_F(Renderer, TabMovesEightColumnsClamped) {
+TEST_P(Renderer, TabMovesEightColumnsClamped) {
     Draw("a\tb");
     EXPECT_EQ(Ch(10, 1), 'b');
     GotoXY(76, 1);
@@ -144,12 +153,12 @@ TEST_F(Renderer, TabMovesEightColumnsClamped) {
     EXPECT_EQ(Ch(80, 1), 'c');
 }
 
-TEST_F(Renderer, FormFeedClears) {
+TEST_P(Renderer, FormFeedClears) {
     Draw("abc\x0c" "d");
     EXPECT_EQ(Row(1), "d");
 }
 
-TEST_F(Renderer, PipeCodes) {
+TEST_P(Renderer, PipeCodes) {
     SetTextAttr(0x17);
     Draw("|07x");
     EXPECT_EQ(At(1, 1), 0x17) << "|07 keeps the blue background";
@@ -164,7 +173,7 @@ TEST_F(Renderer, PipeCodes) {
     EXPECT_EQ(Row(1), "|24|ab");
 }
 
-TEST_F(Renderer, PipeAsLastByteIsDrawnAndEnds) {
+TEST_P(Renderer, PipeAsLastByteIsDrawnAndEnds) {
     Draw("ab|");
     EXPECT_EQ(Row(1), "ab|");
     ClearScreen();
@@ -172,7 +181,7 @@ TEST_F(Renderer, PipeAsLastByteIsDrawnAndEnds) {
     EXPECT_EQ(Row(1), "ab|");
 }
 
-TEST_F(Renderer, PipeGiveBackAcrossABlockBoundary) {
+TEST_P(Renderer, PipeGiveBackAcrossABlockBoundary) {
     // The bar is the last byte of the first block; "ab" start the second.
     std::string lines;
     for (int i = 0; i < 51; ++i) lines += std::string(78, 'x') + "\r\n";
@@ -189,7 +198,7 @@ TEST_F(Renderer, PipeGiveBackAcrossABlockBoundary) {
     EXPECT_EQ(At(16, 25), 0x0E);
 }
 
-TEST_F(Renderer, LongPlainTextWrapsAndScrollsLikeOneCharacterAtATime) {
+TEST_P(Renderer, LongPlainTextWrapsAndScrollsLikeOneCharacterAtATime) {
     auto rowText = [](int r) {
         std::string t;
         for (int c = 0; c < 80; ++c) t += static_cast<char>('a' + (r * 7 + c) % 26);
@@ -229,12 +238,12 @@ TEST_F(Renderer, LongPlainTextWrapsAndScrollsLikeOneCharacterAtATime) {
     EXPECT_EQ(memcon::CursorPos().Y, 24);
 }
 
-TEST_F(Renderer, SubEndsTheDrawing) {
+TEST_P(Renderer, SubEndsTheDrawing) {
     Draw("ab\x1a" "cd");
     EXPECT_EQ(Row(1), "ab");
 }
 
-TEST_F(Renderer, PauseCounts) {
+TEST_P(Renderer, PauseCounts) {
     const std::string block(4096, '\0');  // NUL bytes draw nothing
     Draw(block, 800);
     EXPECT_EQ(memcon::SleepCalls(), 5u);
@@ -247,15 +256,21 @@ TEST_F(Renderer, PauseCounts) {
     Draw(std::string(100, '\0'), 1);
     EXPECT_EQ(memcon::SleepCalls(), 101u) << "every byte and the end mark";
     EXPECT_EQ(memcon::SleptMs(), 606u);
+    // The position counts inside each 4096-byte block: positions 100 to
+    // 4000 of two whole blocks, 100 to 1800 of the last 1808 bytes.
+    memcon::Reset();
+    InitConsole();
+    Draw(std::string(10000, '\0'), 100);
+    EXPECT_EQ(memcon::SleepCalls(), 40u + 40u + 18u);
 }
 
-TEST_F(Renderer, EscStopsAfterDrawingTheByteJustRead) {
+TEST_P(Renderer, EscStopsAfterDrawingTheByteJustRead) {
     memcon::PressEsc();
     Draw("abc");
     EXPECT_EQ(Row(1), "a");
 }
 
-TEST_F(Renderer, PaceKeys) {
+TEST_P(Renderer, PaceKeys) {
     // '*' sets the interval to 20: 4096 bytes then pause 204 times.
     memcon::TypeText("*");
     Draw(std::string(4096, '\0'), 0);
@@ -273,12 +288,12 @@ TEST_F(Renderer, PaceKeys) {
     EXPECT_EQ(memcon::SleepCalls(), 9u) << "10 then every 10th byte";
 }
 
-TEST_F(Renderer, MissingFileIsReported) {
+TEST_P(Renderer, MissingFileIsReported) {
     ShowAnsiFile("/nonexistent/dir/x.ans", 0);
     EXPECT_EQ(Row(1), "File /nonexistent/dir/x.ans not found.");
 }
 
-TEST_F(Renderer, HostileInputStaysBounded) {
+TEST_P(Renderer, HostileInputStaysBounded) {
     Draw(E + "[" + std::string(1000000, '9') + ";1;2H" + E + "[99999999999999999999C" + E + "[");
     EXPECT_LE(WhereX(), 80);
     // A count beyond a signed 32-bit value reads as 0, which counts as 1;

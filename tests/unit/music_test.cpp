@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ansi/ansi_renderer.h"
 #include "app/program.h"
 #include "app/resources.h"
 #include "sys/workfiles.h"
@@ -133,10 +134,9 @@ protected:
         ::setenv("TMPDIR", (dir_ / "tmp").string().c_str(), 1);
         std::string error;
         ASSERT_TRUE(OpenWorkFolder(error)) << error;
-        // Empty unless a test needs to see it: the renderer reads a key per
+        // None unless a test needs to see it: the renderer reads a key per
         // byte it draws, which would eat the backstop keys.
-        CurrentScreenFile = (dir_ / "backdrop.ans").string();
-        WriteBackdrop("");
+        CurrentScreenFile.clear();
         SilentMode = false;
         MusicFailed = false;
         MusicPlaying = false;
@@ -158,16 +158,13 @@ protected:
     }
 
     static fs::path ModuleFile() { return WorkFile("music.mod"); }
-    // What the program folder holds besides the test's backdrop.
+    // What the program folder holds besides the test's temporary folder.
     std::vector<std::string> ProgramFolderFiles() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir_))
-            if (entry.path() != dir_ / "backdrop.ans" && entry.path() != dir_ / "tmp")
+            if (entry.path() != dir_ / "tmp")
                 names.push_back(entry.path().filename().string());
         return names;
-    }
-    void WriteBackdrop(const std::string& text) const {
-        std::ofstream(CurrentScreenFile, std::ios::binary | std::ios::trunc) << text;
     }
 
     fs::path dir_;
@@ -227,13 +224,21 @@ TEST_F(MusicTest, OnlyTheCloseEntryClosesTheMenu) {
 }
 
 TEST_F(MusicTest, ClosingDrawsTheScreenUnderTheMenuAgain) {
-    WriteBackdrop("backdrop under the menu");
+    const ResourceData* backdrop = FindResource("menu");
+    if (backdrop == nullptr) GTEST_SKIP() << "the main menu's screen is not there yet";
+    // The menu's screen as drawn straight from its resource on a cleared
+    // screen.
+    SetTextColor(7);
+    ClearScreen();
+    ShowAnsiBytes(backdrop->Bytes(), 0);
+    std::vector<std::string> expected;
+    for (int row = 0; row < 25; ++row) expected.push_back(memcon::RowText(row));
+
+    CurrentScreenFile = "menu";
+    for (int row = 1; row <= 25; ++row) WriteXY(1, row, 0x22, std::string(80, '#'));
     CloseFromTop();
     TrackMenu();
-    EXPECT_EQ(memcon::RowText(0).substr(0, 23), "backdrop under the menu");
-    for (int row = 1; row < 10; ++row)
-        EXPECT_EQ(memcon::RowText(row).find_first_not_of(' '), std::string::npos) << "row " << row + 1;
-    EXPECT_EQ(memcon::CellAt(0, 0).Attr & 0xFF, 7);
+    for (int row = 0; row < 25; ++row) EXPECT_EQ(memcon::RowText(row), expected[static_cast<std::size_t>(row)]) << "row " << row + 1;
 }
 
 TEST_F(MusicTest, MenuStartsAgainOnTheChosenEntry) {

@@ -129,6 +129,28 @@ TEST_F(Viewer, EmptyFileBlanksTheWindowAndReturnsWithoutAKey) {
     EXPECT_EQ(Ch(X, Y - 1), Bg);
 }
 
+TEST_F(Viewer, TextInMemorySplitsAndScrollsAsItsFileWould) {
+    const std::string text = "one\r\ntwo\rthree\n\r\n\rsix\n|15seven\neight";
+    Load(text);
+    Keys({80});  // Down: one line on
+    ViewUntilOutOfKeys(X, Y, W, 4);
+    std::vector<std::string> fromFile;
+    for (int y = 1; y <= 25; ++y) fromFile.push_back(Row(y));
+
+    FillScreen(Bg, BgAttr);
+    Keys({80});
+    EXPECT_THROW(ViewText(text, X, Y, W, 4), memcon::InputExhausted);
+    const char* expected[] = {"two", "three", "", "", "six"};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(TextRow(i), expected[i]) << i;
+    for (int y = 1; y <= 25; ++y) EXPECT_EQ(Row(y), fromFile[static_cast<std::size_t>(y - 1)]) << "row " << y;
+
+    // An empty text blanks the window and needs no key.
+    FillScreen(Bg, BgAttr);
+    ViewText("", X, Y, W, H);
+    EXPECT_EQ(Ch(X, Y), ' ');
+    EXPECT_EQ(At(X, Y), 0x00);
+}
+
 TEST_F(Viewer, MissingFileShowsOneBlankLine) {
     ViewUntilOutOfKeys();  // the file was never written
     EXPECT_EQ(TextRow(0), "");

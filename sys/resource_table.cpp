@@ -1,0 +1,10 @@
+// The resources as a table generated at build time, where the platform has
+// no resources of its own (everywhere but Windows).
+#include "sys/resources.h"
+#include "sys/text.h"
+
+const ResourceData* FindResource(std::string_view name) {
+    for (std::size_t i = 0; i < EmbeddedResourceCount; ++i)
+        if (SameIgnoringCase(EmbeddedResources[i].Name, name)) return &EmbeddedResources[i];
+    return nullptr;
+}

@@ -1,0 +1,108 @@
+// The operating system's services under every layer: paths, reading a file
+// whole, exclusive creation and the running executable.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app_fixture.h"
+#include "sys/sys.h"
+#include "sys/text.h"
+
+namespace {
+
+using apptest::ReadFile;
+using apptest::TempDir;
+using apptest::WriteFile;
+
+TEST(SysPaths, SeparatorAndFolderPart) {
+    const std::string sep(1, sys::PathSeparator);
+    EXPECT_EQ(sys::WithSeparator("dir"), "dir" + sep);
+    EXPECT_EQ(sys::WithSeparator("dir" + sep), "dir" + sep) << "kept, not doubled";
+    EXPECT_EQ(sys::WithSeparator(""), sep);
+    EXPECT_EQ(sys::FolderOf("/a/b/name.txt"), "/a/b/");
+    EXPECT_EQ(sys::FolderOf("C:\\a\\name.txt"), "C:\\a\\") << "either separator ends the folder";
+    EXPECT_EQ(sys::FolderOf("name.txt"), "");
+    EXPECT_EQ(sys::FolderOf("/name"), "/");
+}
+
+TEST(SysText, FoldsOnlyTheLettersAToZ) {
+    EXPECT_EQ(FoldCase("Menu_asc-1 z{"), "MENU_ASC-1 Z{");
+    EXPECT_EQ(FoldCase("\x81\xE4`@"), "\x81\xE4`@") << "accented code page 437 letters and neighbours of a..z stay";
+    EXPECT_EQ(FoldCase(std::string(300, 'q')), std::string(300, 'Q')) << "whole, however long";
+    EXPECT_TRUE(SameIgnoringCase("article_HDR", "ARTICLE_hdr"));
+    EXPECT_FALSE(SameIgnoringCase("art1", "art10"));
+    EXPECT_FALSE(SameIgnoringCase("a{", "A["));
+}
+
+TEST(SysFiles, ReadsAFileWholeAcrossManyReads) {
+    TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 200000; ++i) bytes += static_cast<char>((i * 31) & 0xFF);
+    WriteFile(dir / "big.bin", bytes);
+    std::string read = "left over";
+    std::string error;
+    ASSERT_TRUE(sys::ReadWholeFile(dir / "big.bin", read, error)) << error;
+    EXPECT_EQ(read, bytes);
+
+    EXPECT_FALSE(sys::ReadWholeFile(dir / "missing", read, error));
+    EXPECT_FALSE(error.empty()) << "the system says why";
+    EXPECT_TRUE(sys::IsFile(dir / "big.bin"));
+    EXPECT_FALSE(sys::IsFile(dir.Path())) << "a folder is no file";
+    EXPECT_FALSE(sys::IsFile(dir / "missing"));
+}
+
+TEST(SysFiles, NewFilesAreCreatedOnlyWhereNothingIs) {
+    TempDir dir;
+    WriteFile(dir / "taken", "mine");
+    sys::File file;
+    bool exists = false;
+    std::string error;
+    EXPECT_FALSE(sys::CreateNewFile(dir / "taken", sys::Access::Private, file, exists, error));
+    EXPECT_TRUE(exists);
+    EXPECT_FALSE(file.Valid());
+    EXPECT_EQ(ReadFile(dir / "taken"), "mine");
+
+    ASSERT_TRUE(sys::CreateNewFile(dir / "new", sys::Access::Private, file, exists, error)) << error;
+    EXPECT_FALSE(exists);
+    ASSERT_TRUE(sys::WriteAll(file, "abc", 3, error)) << error;
+    EXPECT_TRUE(sys::SyncFile(file, error)) << error;
+    EXPECT_TRUE(sys::CloseFile(file, error)) << error;
+    EXPECT_FALSE(file.Valid());
+    EXPECT_EQ(ReadFile(dir / "new"), "abc");
+
+    EXPECT_TRUE(sys::RenameReplacing(dir / "new", dir / "taken", error)) << error;
+    EXPECT_EQ(ReadFile(dir / "taken"), "abc");
+    EXPECT_TRUE(sys::RemoveFile(dir / "taken"));
+    EXPECT_FALSE(sys::RemoveFile(dir / "taken")) << "nothing left to remove";
+}
+
+TEST(SysFolders, PrivateFolderIsMadeOnceAndRemovedWithItsContents) {
+    TempDir dir;
+    const std::string folder = dir / "private";
+    bool exists = false;
+    std::string error;
+    ASSERT_TRUE(sys::MakePrivateFolder(folder, exists, error)) << error;
+#ifndef _WIN32
+    EXPECT_EQ(std::filesystem::status(folder).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+#endif
+    EXPECT_FALSE(sys::MakePrivateFolder(folder, exists, error));
+    EXPECT_TRUE(exists) << "a folder of that name is there already";
+    WriteFile(folder + "/inside", "x");
+    std::filesystem::create_directory(folder + "/sub");
+    sys::RemoveFolderTree(folder);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+TEST(SysExecutable, KnowsItself) {
+    const std::string self = sys::ExecutablePath(nullptr);
+    EXPECT_TRUE(sys::IsFile(self)) << self;
+    EXPECT_TRUE(sys::IsRunningExecutable(self));
+    TempDir dir;
+    WriteFile(dir / "other", "x");
+    EXPECT_FALSE(sys::IsRunningExecutable(dir / "other"));
+    EXPECT_EQ(sys::LibraryFileName("soundlib").rfind("soundlib.", 0), 0u);
+}
+
+}  // namespace
