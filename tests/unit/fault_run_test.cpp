@@ -219,6 +219,45 @@ TEST(FaultRunChild, Server) {
     std::_Exit(0);
 }
 
+// --- The counter -------------------------------------------------------------------
+
+TEST(FaultCounter, CallNFailsWithTheChosenErrorOnceOrFromThenOn) {
+    char pattern[] = "/tmp/qxfault_XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string file = std::string(pattern) + "/a";
+    sys::File handle;
+    bool exists = false;
+    std::string error;
+    const char data[] = "abc";
+
+    faults::Plan(2, EACCES, faults::Mode::Once);
+    EXPECT_TRUE(sys::CreateNewFile(file, sys::Access::Private, handle, exists, error));  // call 1
+    EXPECT_FALSE(sys::WriteAll(handle, data, 3, error));                                // call 2
+    EXPECT_EQ(error, std::strerror(EACCES));
+    EXPECT_TRUE(sys::WriteAll(handle, data, 3, error));  // call 3: once means once
+    EXPECT_EQ(faults::Calls(), 3u);
+    EXPECT_EQ(faults::Refused(), 1u);
+    EXPECT_TRUE(sys::CloseFile(handle, error));
+    EXPECT_TRUE(sys::RemoveFile(file));
+
+    faults::Plan(2, ENOSPC, faults::Mode::FromThenOn);
+    EXPECT_TRUE(sys::CreateNewFile(file, sys::Access::Private, handle, exists, error));
+    EXPECT_FALSE(sys::WriteAll(handle, data, 3, error));
+    EXPECT_EQ(error, std::strerror(ENOSPC));
+    EXPECT_FALSE(sys::SyncFile(handle, error));
+    EXPECT_FALSE(sys::CloseFile(handle, error)) << "refused, though the handle is closed";
+    EXPECT_FALSE(handle.Valid());
+    EXPECT_TRUE(sys::RemoveFile(file)) << "removals after call N go through";
+    EXPECT_EQ(faults::Refused(), 3u);
+
+    faults::Plan(1, EIO, faults::Mode::FromThenOn);
+    EXPECT_FALSE(sys::RemoveFile(std::string(pattern) + "/none")) << "call N itself fails, a removal too";
+    EXPECT_EQ(faults::Refused(), 1u);
+    faults::Clear();
+    EXPECT_TRUE(sys::RemoveFolderTree(pattern));
+    EXPECT_EQ(faults::Refused(), 0u);
+}
+
 // --- The parent ---------------------------------------------------------------------
 
 std::string ReadAll(const fs::path& path) {
