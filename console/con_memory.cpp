@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <utility>
 
 #include "console/term_cells.h"
 
@@ -22,6 +23,7 @@ struct MemoryConsole {
     termcells::CellBuffer cells;
     Coord cursor{};
     bool cursorVisible = true;
+    bool open = false;  // between Open and Close
     std::deque<TimedEvent> input;
     uint32_t now = 0;
     uint64_t slept = 0;
@@ -32,11 +34,17 @@ struct MemoryConsole {
     void (*endOfInput)() = nullptr;
     void (*abortCleanup)() = nullptr;
     std::function<void()> sleepHook;
+    std::function<void()> clockHook;
 };
 
 MemoryConsole& Con() {
     static MemoryConsole con;
     return con;
+}
+
+// Tells the clock's watcher, if any, that the clock moved.
+void ClockMoved() {
+    if (Con().clockHook) Con().clockHook();
 }
 
 bool EventDue() { return !Con().input.empty() && Con().input.front().at <= Con().now; }
@@ -45,8 +53,8 @@ bool EventDue() { return !Con().input.empty() && Con().input.front().at <= Con()
 
 namespace conapi {
 
-void Open() {}
-void Close() {}
+void Open() { Con().open = true; }
+void Close() { Con().open = false; }
 int16_t BufferRows() { return static_cast<int16_t>(Con().cells.Rows()); }
 
 void SetBufferSize(Coord size) { Con().cells.SetRows(size.Y); }
@@ -99,6 +107,7 @@ bool WaitForInput(int timeoutMs) {
             throw memcon::InputExhausted();
         }
         Con().now += static_cast<uint32_t>(timeoutMs);
+        ClockMoved();
         return false;
     }
     // The next scripted event lies in the future: let the clock run to it
@@ -106,9 +115,11 @@ bool WaitForInput(int timeoutMs) {
     const uint32_t next = Con().input.front().at;
     if (timeoutMs >= 0 && Con().now + static_cast<uint32_t>(timeoutMs) < next) {
         Con().now += static_cast<uint32_t>(timeoutMs);
+        ClockMoved();
         return false;
     }
     Con().now = next;
+    ClockMoved();
     return true;
 }
 
@@ -124,6 +135,7 @@ void Sleep(int ms) {
     Con().slept += static_cast<uint64_t>(ms);
     ++Con().sleepCalls;
     if (Con().sleepHook) Con().sleepHook();
+    ClockMoved();
 }
 
 uint32_t TickCount() { return Con().now; }
@@ -143,6 +155,7 @@ void Reset(int rows) {
     con.cells.SetRows(rows);
     con.cursor = Coord{};
     con.cursorVisible = true;
+    con.open = false;
     con.input.clear();
     con.now = 0;
     con.slept = 0;
@@ -152,6 +165,7 @@ void Reset(int rows) {
     con.terminalPalette = false;
     con.endOfInput = nullptr;
     con.sleepHook = nullptr;
+    con.clockHook = nullptr;
 }
 
 void OnSleep(std::function<void()> hook) { Con().sleepHook = std::move(hook); }
@@ -163,6 +177,8 @@ void PushEvent(const InputRecord& rec, uint32_t atMs) {
                                 [](uint32_t t, const TimedEvent& e) { return t < e.at; });
     input.insert(pos, TimedEvent{rec, atMs});
 }
+
+void OnClockMoved(std::function<void()> hook) { Con().clockHook = std::move(hook); }
 
 void PushKeyPress(uint16_t virtualKey, uint16_t scanCode, uint8_t ch, uint32_t state, uint32_t atMs) {
     InputRecord rec{EventType::Key, true, virtualKey, scanCode, ch, state};
@@ -256,6 +272,8 @@ std::string RowText(int row) {
 }
 
 Coord CursorPos() { return Con().cursor; }
+bool Opened() { return Con().open; }
+
 bool CursorVisible() { return Con().cursorVisible; }
 int16_t Rows() { return static_cast<int16_t>(Con().cells.Rows()); }
 uint64_t WriteCalls() { return Con().writeCalls; }

@@ -44,6 +44,10 @@ void PressFunction(int n, uint32_t state = 0, uint32_t atMs = 0);
 // Calls Hook after every Sleep (until Reset), so that a test can look at
 // the screen between the steps of an animation.
 void OnSleep(std::function<void()> hook);
+// Calls Hook whenever the virtual clock moves (a sleep, or a wait for
+// input that ran the clock on), until Reset: a test can bound a run in
+// virtual time or look at the screen at chosen moments.
+void OnClockMoved(std::function<void()> hook);
 // Input records still queued.
 int QueuedEvents();
 
@@ -59,6 +63,8 @@ conapi::Cell CellAt(int col, int row);
 std::string RowText(int row);
 conapi::Coord CursorPos();
 bool CursorVisible();
+// Whether the program holds the console: opened and not given back since.
+bool Opened();
 int16_t Rows();
 // Calls of each kind of cell operation since Reset.
 uint64_t WriteCalls();

@@ -4,7 +4,9 @@
 // Every call that creates, opens, reads, writes, syncs, renames or removes a
 // file or a folder goes through these functions. They are defined once per
 // platform, in the one source the build picks (sys_posix.cpp or
-// sys_win32.cpp); the code above them knows no platform.
+// sys_win32.cpp); the code above them knows no platform. Each system call
+// they make for a file or a folder asks InjectedFault first, so that the
+// tests can make any one of them fail.
 #pragma once
 
 #include <cstddef>
@@ -84,8 +86,9 @@ bool RemoveFile(const std::string& path);
 // anything of that name exists, and then says so in Exists.
 bool MakePrivateFolder(const std::string& path, bool& exists, std::string& error);
 
-// Removes the folder Path with everything in it, following no link.
-void RemoveFolderTree(const std::string& path);
+// Removes the folder Path with everything in it, following no link;
+// answers whether all of it went.
+bool RemoveFolderTree(const std::string& path);
 
 // The same two for a signal or console-control handler: no allocation, no
 // locks, results not examined.
@@ -120,5 +123,32 @@ void* LibrarySymbol(void* library, const char* name, std::string& error);
 
 // Unloads a library that OpenLibrary loaded.
 void CloseLibrary(void* library);
+
+// --- Folders of runs that were killed --------------------------------------------------
+
+// This process as a working folder records its owner: its id and the time it
+// started, on one line ("4242 918273\n"), so that a later run can tell the
+// owner gone even when its id has been given to another process since.
+std::string ProcessStamp();
+
+// Removes from the folder Base every folder whose name is Prefix followed by
+// Letters letters or digits, that belongs to this user, is no link, and holds
+// a file Record with the stamp of a process that no longer runs; with
+// everything in it, following no link. Folders without a readable stamp (a
+// run that is just starting), of other users, links and everything else are
+// left as they are.
+void RemoveAbandonedFolders(const std::string& base, const std::string& prefix, std::size_t letters,
+                            const std::string& record);
+
+// --- Faults ---------------------------------------------------------------------------
+
+// The kinds of system call on files and folders.
+enum class FileOp { Create, Open, Read, Write, Sync, Close, Rename, Remove, MakeFolder, OpenFolder, LoadLibrary };
+
+// The error number (errno) that the file call Op must fail with before it
+// reaches the system; 0 lets it go ahead. The program links the answer 0
+// (faults_none.cpp); the unit tests link a counter in its place that fails
+// a chosen call (fault_counter.h).
+int InjectedFault(FileOp op);
 
 }  // namespace sys

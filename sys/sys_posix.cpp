@@ -1,14 +1,18 @@
 // sys.h on POSIX systems.
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "sys/sys.h"
 
@@ -21,6 +25,132 @@ namespace {
 std::string SystemError() { return std::strerror(errno); }
 
 int Descriptor(const File& file) { return static_cast<int>(file.Handle()); }
+
+// Whether the fault counter of the tests refuses this call; errno then
+// holds the error, as if the system had answered it.
+bool Refused(FileOp op) {
+    const int error = InjectedFault(op);
+    if (error != 0) errno = error;
+    return error != 0;
+}
+
+// The system calls of this file, each asking the fault counter first.
+int OpenAt(int folder, const char* path, int flags, mode_t mode = 0) {
+    const bool creates = (flags & O_CREAT) != 0;
+    const bool isFolder = (flags & O_DIRECTORY) != 0;
+    if (Refused(creates ? FileOp::Create : isFolder ? FileOp::OpenFolder : FileOp::Open)) return -1;
+    return ::openat(folder, path, flags | O_CLOEXEC, mode);
+}
+
+ssize_t ReadSome(int fd, char* data, std::size_t size) {
+    if (Refused(FileOp::Read)) return -1;
+    return ::read(fd, data, size);
+}
+
+int RemoveAt(int folder, const char* name, int flags) {
+    if (Refused(FileOp::Remove)) return -1;
+    return ::unlinkat(folder, name, flags);
+}
+
+// Reads the file Name of Folder whole, following no link at its end.
+bool ReadAt(int folder, const char* name, int flags, std::string& bytes) {
+    const int fd = OpenAt(folder, name, O_RDONLY | flags);
+    if (fd < 0) return false;
+    File file(fd);
+    bytes.clear();
+    char block[65536];
+    for (;;) {
+        const ssize_t n = ReadSome(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        bytes.append(block, static_cast<std::size_t>(n));
+    }
+}
+
+// Folders nested deeper than this are not entered: the program makes none.
+constexpr int MaxFolderDepth = 16;
+
+// Removes everything inside the open folder Fd, following no link, entering
+// folders below it through their own descriptors. Answers whether all of it
+// went.
+bool EmptyFolderAt(int fd, int depth = 0) {
+    std::vector<std::string> names;
+    {
+        const int listing = Refused(FileOp::OpenFolder) ? -1 : ::dup(fd);
+        if (listing < 0) return false;
+        DIR* dir = ::fdopendir(listing);
+        if (dir == nullptr) {
+            ::close(listing);
+            return false;
+        }
+        ::rewinddir(dir);
+        while (const dirent* entry = ::readdir(dir))
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                names.emplace_back(entry->d_name);
+        ::closedir(dir);
+    }
+    bool all = true;
+    for (const std::string& name : names) {
+        struct stat st {};
+        if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone already
+        if (S_ISDIR(st.st_mode)) {
+            const int inner = depth < MaxFolderDepth ? OpenAt(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW) : -1;
+            if (inner < 0) {
+                all = false;
+                continue;
+            }
+            const bool emptied = EmptyFolderAt(inner, depth + 1);
+            ::close(inner);
+            all = emptied && RemoveAt(fd, name.c_str(), AT_REMOVEDIR) == 0 && all;
+        } else {
+            all = RemoveAt(fd, name.c_str(), 0) == 0 && all;
+        }
+    }
+    return all;
+}
+
+// The time the process Pid started, in clock ticks since the machine
+// booted (the 22nd field of /proc/PID/stat); 0 where the system cannot say.
+unsigned long long ProcessStartTime(pid_t pid) {
+    std::string stat;
+    if (!ReadAt(AT_FDCWD, ("/proc/" + std::to_string(pid) + "/stat").c_str(), 0, stat)) return 0;
+    // The command name in parentheses may hold spaces: count fields after it.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::size_t at = close + 1;
+    for (int field = 3; field <= 22; ++field) {
+        at = stat.find_first_not_of(' ', at);
+        if (at == std::string::npos) return 0;
+        if (field == 22) return std::strtoull(stat.c_str() + at, nullptr, 10);
+        at = stat.find(' ', at);
+        if (at == std::string::npos) return 0;
+    }
+    return 0;
+}
+
+// Whether the process that Stamp (as ProcessStamp writes it) names still
+// runs. A stamp that cannot be read counts as running: nothing is removed
+// on a doubt.
+bool StampRunning(const std::string& stamp) {
+    char* end = nullptr;
+    const long long pid = std::strtoll(stamp.c_str(), &end, 10);
+    if (end == stamp.c_str() || *end != ' ' || pid <= 0 || stamp.empty() || stamp.back() != '\n') return true;
+    const unsigned long long started = std::strtoull(end + 1, nullptr, 10);
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) return false;
+    const unsigned long long now = ProcessStartTime(static_cast<pid_t>(pid));
+    return started == 0 || now == 0 || now == started;  // another start time: the id was given again
+}
+
+// Whether Name is Prefix followed by exactly Letters letters or digits.
+bool MatchesPattern(const char* name, const std::string& prefix, std::size_t letters) {
+    if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) return false;
+    const char* rest = name + prefix.size();
+    std::size_t count = 0;
+    for (; rest[count] != '\0'; ++count)
+        if (!std::isalnum(static_cast<unsigned char>(rest[count]))) return false;
+    return count == letters;
+}
 
 // What the running executable is, read once: device and inode.
 bool SelfIdentity(struct stat& self) {
@@ -41,7 +171,7 @@ bool CreateNewFile(const std::string& path, Access access, File& file, bool& exi
     // Working files are the program's alone; saves get the usual mode under
     // the reader's umask.
     const mode_t mode = access == Access::Private ? 0600 : 0666;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    const int fd = OpenAt(AT_FDCWD, path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
     exists = fd < 0 && errno == EEXIST;
     if (fd < 0) {
         error = SystemError();
@@ -53,7 +183,7 @@ bool CreateNewFile(const std::string& path, Access access, File& file, bool& exi
 
 bool WriteAll(const File& file, const char* data, std::size_t size, std::string& error) {
     while (size > 0) {
-        const ssize_t n = ::write(Descriptor(file), data, size);
+        const ssize_t n = Refused(FileOp::Write) ? -1 : ::write(Descriptor(file), data, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n == 0) errno = ENOSPC;
@@ -67,37 +197,25 @@ bool WriteAll(const File& file, const char* data, std::size_t size, std::string&
 }
 
 bool SyncFile(const File& file, std::string& error) {
-    if (::fsync(Descriptor(file)) == 0) return true;
+    if (!Refused(FileOp::Sync) && ::fsync(Descriptor(file)) == 0) return true;
     error = SystemError();
     return false;
 }
 
 bool CloseFile(File& file, std::string& error) {
     if (!file.Valid()) return true;
-    if (::close(static_cast<int>(file.Release())) == 0) return true;
+    // A refused close still closes: the descriptor is never kept.
+    const int refused = InjectedFault(FileOp::Close);
+    if (::close(static_cast<int>(file.Release())) == 0 && refused == 0) return true;
+    if (refused != 0) errno = refused;
     error = SystemError();
     return false;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = SystemError();
-        return false;
-    }
-    File file(fd);
-    bytes.clear();
-    char block[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, block, sizeof block);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = SystemError();
-            return false;
-        }
-        if (n == 0) return true;
-        bytes.append(block, static_cast<std::size_t>(n));
-    }
+    if (ReadAt(AT_FDCWD, path.c_str(), 0, bytes)) return true;
+    error = SystemError();
+    return false;
 }
 
 bool IsFile(const std::string& path) {
@@ -106,23 +224,29 @@ bool IsFile(const std::string& path) {
 }
 
 bool RenameReplacing(const std::string& from, const std::string& to, std::string& error) {
-    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    if (!Refused(FileOp::Rename) && ::rename(from.c_str(), to.c_str()) == 0) return true;
     error = SystemError();
     return false;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) { return RemoveAt(AT_FDCWD, path.c_str(), 0) == 0; }
 
 bool MakePrivateFolder(const std::string& path, bool& exists, std::string& error) {
-    const bool made = ::mkdir(path.c_str(), 0700) == 0;
+    const bool made = !Refused(FileOp::MakeFolder) && ::mkdir(path.c_str(), 0700) == 0;
     exists = !made && errno == EEXIST;
     if (!made) error = SystemError();
     return made;
 }
 
-void RemoveFolderTree(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
+bool RemoveFolderTree(const std::string& path) {
+    // A folder that cannot be opened may still be empty: the removal of the
+    // folder itself is tried in any case.
+    const int fd = OpenAt(AT_FDCWD, path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (fd >= 0) {
+        EmptyFolderAt(fd);
+        ::close(fd);
+    }
+    return RemoveAt(AT_FDCWD, path.c_str(), AT_REMOVEDIR) == 0 || errno == ENOENT;
 }
 
 void RemoveFileNow(const char* path) noexcept { ::unlink(path); }
@@ -153,6 +277,10 @@ bool IsRunningExecutable(const std::string& path) {
 }
 
 void* OpenLibrary(const std::string& path, std::string& error) {
+    if (Refused(FileOp::LoadLibrary)) {
+        error = SystemError();
+        return nullptr;
+    }
     // A name without a slash would be searched for in the system's library
     // folders instead of the folder named.
     const std::string named = path.find('/') == std::string::npos ? "./" + path : path;
@@ -177,5 +305,45 @@ void* LibrarySymbol(void* library, const char* name, std::string& error) {
 std::string LibraryFileName(const std::string& base) { return base + ".so"; }
 
 void CloseLibrary(void* library) { ::dlclose(library); }
+
+std::string ProcessStamp() {
+    const pid_t self = ::getpid();
+    return std::to_string(self) + ' ' + std::to_string(ProcessStartTime(self)) + '\n';
+}
+
+void RemoveAbandonedFolders(const std::string& base, const std::string& prefix, std::size_t letters,
+                            const std::string& record) {
+    const int folder = OpenAt(AT_FDCWD, base.c_str(), O_RDONLY | O_DIRECTORY);
+    if (folder < 0) return;
+    const File held(folder);
+    std::vector<std::string> candidates;
+    {
+        const int listing = Refused(FileOp::OpenFolder) ? -1 : ::dup(folder);
+        DIR* dir = listing < 0 ? nullptr : ::fdopendir(listing);
+        if (dir == nullptr) {
+            if (listing >= 0) ::close(listing);
+            return;
+        }
+        while (const dirent* entry = ::readdir(dir))
+            if (MatchesPattern(entry->d_name, prefix, letters)) candidates.emplace_back(entry->d_name);
+        ::closedir(dir);
+    }
+    const uid_t user = ::geteuid();
+    for (const std::string& name : candidates) {
+        // Opened without following a link, then asked through the descriptor:
+        // what is examined is what gets emptied.
+        const int fd = OpenAt(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+        if (fd < 0) continue;
+        const File run(fd);
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != user) continue;
+        std::string stamp;
+        struct stat recorded {};
+        if (::fstatat(fd, record.c_str(), &recorded, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(recorded.st_mode) ||
+            recorded.st_uid != user || !ReadAt(fd, record.c_str(), O_NOFOLLOW, stamp) || StampRunning(stamp))
+            continue;
+        if (EmptyFolderAt(fd)) RemoveAt(folder, name.c_str(), AT_REMOVEDIR);
+    }
+}
 
 }  // namespace sys

@@ -2,10 +2,13 @@
 // own RCDATA resources.
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "sys/resources.h"
 #include "sys/sys.h"
@@ -51,6 +54,24 @@ std::string LastError() { return SystemMessage(GetLastError()); }
 
 HANDLE Native(const File& file) { return reinterpret_cast<HANDLE>(file.Handle()); }
 
+// The system's error code for an error number of the fault counter.
+DWORD SystemCodeOf(int error) {
+    switch (error) {
+    case ENOSPC: return ERROR_DISK_FULL;
+    case EACCES: return ERROR_ACCESS_DENIED;
+    case EMFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    default: return ERROR_IO_DEVICE;
+    }
+}
+
+// Whether the fault counter of the tests refuses this call; the thread's
+// last error then says why, as if the system had answered.
+bool Refused(FileOp op) {
+    const int error = InjectedFault(op);
+    if (error != 0) SetLastError(SystemCodeOf(error));
+    return error != 0;
+}
+
 File Wrap(HANDLE handle) { return File(reinterpret_cast<std::intptr_t>(handle)); }
 
 // Opens Path only to ask what it is.
@@ -82,8 +103,9 @@ std::wstring ModulePath() {
 bool CreateNewFile(const std::string& path, Access, File& file, bool& exists, std::string& error) {
     // A new file's rights come from its folder: the working folder is the
     // user's own temporary folder, a save lands where the reader chose.
-    HANDLE handle =
-        CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = Refused(FileOp::Create) ? INVALID_HANDLE_VALUE
+                                            : CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                                          FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         exists = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
@@ -99,7 +121,7 @@ bool WriteAll(const File& file, const char* data, std::size_t size, std::string&
     while (size > 0) {
         const DWORD chunk = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!WriteFile(Native(file), data, chunk, &written, nullptr) || written == 0) {
+        if (Refused(FileOp::Write) || !WriteFile(Native(file), data, chunk, &written, nullptr) || written == 0) {
             error = LastError();
             return false;
         }
@@ -110,22 +132,26 @@ bool WriteAll(const File& file, const char* data, std::size_t size, std::string&
 }
 
 bool SyncFile(const File& file, std::string& error) {
-    if (FlushFileBuffers(Native(file))) return true;
+    if (!Refused(FileOp::Sync) && FlushFileBuffers(Native(file))) return true;
     error = LastError();
     return false;
 }
 
 bool CloseFile(File& file, std::string& error) {
     if (!file.Valid()) return true;
-    if (CloseHandle(reinterpret_cast<HANDLE>(file.Release()))) return true;
-    error = LastError();
+    // A refused close still closes: the handle is never kept.
+    const int refused = InjectedFault(FileOp::Close);
+    if (CloseHandle(reinterpret_cast<HANDLE>(file.Release())) && refused == 0) return true;
+    error = refused != 0 ? SystemMessage(SystemCodeOf(refused)) : LastError();
     return false;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
-    const File file = Wrap(CreateFileW(Wide(path).c_str(), GENERIC_READ,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const File file = Refused(FileOp::Open)
+                          ? File()
+                          : Wrap(CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         error = LastError();
         return false;
@@ -134,7 +160,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
     char block[65536];
     for (;;) {
         DWORD got = 0;
-        if (!::ReadFile(Native(file), block, sizeof block, &got, nullptr)) {
+        if (Refused(FileOp::Read) || !::ReadFile(Native(file), block, sizeof block, &got, nullptr)) {
             error = LastError();
             return false;
         }
@@ -149,26 +175,29 @@ bool IsFile(const std::string& path) {
 }
 
 bool RenameReplacing(const std::string& from, const std::string& to, std::string& error) {
-    if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!Refused(FileOp::Rename) &&
+        MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     error = LastError();
     return false;
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != 0; }
+bool RemoveFile(const std::string& path) { return !Refused(FileOp::Remove) && DeleteFileW(Wide(path).c_str()) != 0; }
 
 bool MakePrivateFolder(const std::string& path, bool& exists, std::string& error) {
     // The user's temporary folder is the user's own; the new folder takes
     // its rights.
-    const bool made = CreateDirectoryW(Wide(path).c_str(), nullptr) != 0;
+    const bool made = !Refused(FileOp::MakeFolder) && CreateDirectoryW(Wide(path).c_str(), nullptr) != 0;
     exists = !made && GetLastError() == ERROR_ALREADY_EXISTS;
     if (!made) error = LastError();
     return made;
 }
 
-void RemoveFolderTree(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::remove_all(std::filesystem::path(Wide(path)), ignored);
+bool RemoveFolderTree(const std::string& path) {
+    if (Refused(FileOp::Remove)) return false;
+    std::error_code error;
+    std::filesystem::remove_all(std::filesystem::path(Wide(path)), error);
+    return !error;
 }
 
 void RemoveFileNow(const char* path) noexcept { DeleteFileA(path); }
@@ -198,7 +227,7 @@ bool IsRunningExecutable(const std::string& path) {
 }
 
 void* OpenLibrary(const std::string& path, std::string& error) {
-    HMODULE library = LoadLibraryW(Wide(path).c_str());
+    HMODULE library = Refused(FileOp::LoadLibrary) ? nullptr : LoadLibraryW(Wide(path).c_str());
     if (library == nullptr) error = LastError();
     return reinterpret_cast<void*>(library);
 }
@@ -212,6 +241,74 @@ void* LibrarySymbol(void* library, const char* name, std::string& error) {
 std::string LibraryFileName(const std::string& base) { return base + ".dll"; }
 
 void CloseLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+
+namespace {
+
+// The time process Process was created, in 100 ns units; 0 when unknown.
+unsigned long long CreationTime(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// Whether the process that Stamp names still runs: same id, same creation
+// time. A stamp that cannot be read, or a process that cannot be asked,
+// counts as running: nothing is removed on a doubt.
+bool StampRunning(const std::string& stamp) {
+    char* end = nullptr;
+    const unsigned long pid = std::strtoul(stamp.c_str(), &end, 10);
+    if (end == stamp.c_str() || *end != ' ' || pid == 0 || stamp.back() != '\n') return true;
+    const unsigned long long created = std::strtoull(end + 1, nullptr, 10);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;  // no such process
+    DWORD code = 0;
+    const bool ended = GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+    const unsigned long long now = CreationTime(process);
+    CloseHandle(process);
+    return !ended && (created == 0 || now == 0 || now == created);
+}
+
+bool MatchesPattern(const std::wstring& name, const std::wstring& prefix, std::size_t letters) {
+    if (name.size() != prefix.size() + letters || name.compare(0, prefix.size(), prefix) != 0) return false;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i)
+        if (!iswalnum(name[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string ProcessStamp() {
+    return std::to_string(GetCurrentProcessId()) + ' ' + std::to_string(CreationTime(GetCurrentProcess())) + '\n';
+}
+
+// The user's temporary folder is the user's own on Windows: the folders in
+// it are not asked for their owner. Reparse points (links, junctions) are
+// never entered.
+void RemoveAbandonedFolders(const std::string& base, const std::string& prefix, std::size_t letters,
+                            const std::string& record) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = Refused(FileOp::OpenFolder) ? INVALID_HANDLE_VALUE
+                                                : FindFirstFileW(Wide(base + prefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    std::vector<std::string> abandoned;
+    const std::wstring widePrefix = Wide(prefix);
+    do {
+        const DWORD attributes = found.dwFileAttributes;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+            !MatchesPattern(found.cFileName, widePrefix, letters))
+            continue;
+        const std::string folder = base + Narrow(found.cFileName);
+        const std::string recordPath = WithSeparator(folder) + record;
+        const DWORD recordAttributes = GetFileAttributesW(Wide(recordPath).c_str());
+        if (recordAttributes == INVALID_FILE_ATTRIBUTES ||
+            (recordAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+            continue;
+        std::string stamp, error;
+        if (ReadWholeFile(recordPath, stamp, error) && !StampRunning(stamp)) abandoned.push_back(folder);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    for (const std::string& folder : abandoned) RemoveFolderTree(folder);
+}
 
 }  // namespace sys
 

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -27,6 +29,10 @@ struct WorkState {
     std::unique_ptr<char[]> scratch;
     // A save's temporary file between its creation and its rename.
     std::string pendingSave;
+    // Files outside the working folder that the program made and could not
+    // remove at once (a probe, a failed save's temporary file): tried again
+    // on the way out.
+    std::vector<std::string> leftovers;
     volatile std::sig_atomic_t savePending = 0;
     std::atomic_flag cleaning = ATOMIC_FLAG_INIT;
 };
@@ -81,6 +87,9 @@ std::string RandomLetters(std::size_t count) {
 // Tries a few names for a unique folder or file before giving up.
 constexpr int UniqueNameTries = 100;
 constexpr const char* WorkFolderPrefix = "quixmag-";
+constexpr std::size_t WorkFolderLetters = 8;
+// The file of the working folder that names the run it belongs to.
+constexpr const char* OwnerFile = "owner";
 constexpr const char* SaveTempPrefix = ".quixmag-save-";
 constexpr const char* RefusedSelf = "that is the running program";
 
@@ -95,6 +104,16 @@ void SetPendingSave(const std::string& path) {
 
 void ClearPendingSave() { Work().savePending = 0; }
 
+// Removes a file the program made outside its working folder; one that
+// cannot be removed now is tried again at the end of the run.
+void RemoveOwnFile(const std::string& path) {
+    if (!sys::RemoveFile(path)) Work().leftovers.push_back(path);
+}
+
+// A removal the system refuses once (a passing I/O error) does not leave
+// the working folder behind: the whole removal is tried again.
+constexpr int FolderRemovalTries = 2;
+
 // Writes a new file exclusively, synced to the disk when Sync is set; on any
 // failure the file is removed again. Exists tells that the name was taken.
 bool WriteNewFile(const std::string& path, std::string_view bytes, sys::Access access, bool sync, std::string& error,
@@ -107,14 +126,14 @@ bool WriteNewFile(const std::string& path, std::string_view bytes, sys::Access a
         ok = false;
         error = closeError;
     }
-    if (!ok) sys::RemoveFile(path);
+    if (!ok) RemoveOwnFile(path);
     return ok;
 }
 
 // A folder of a unique name in Base, that only this user may enter.
 bool MakeUniqueFolder(const std::string& base, std::string& made, std::string& error) {
     for (int i = 0; i < UniqueNameTries; ++i) {
-        const std::string candidate = base + WorkFolderPrefix + RandomLetters(8);
+        const std::string candidate = base + WorkFolderPrefix + RandomLetters(WorkFolderLetters);
         bool exists = false;
         if (sys::MakePrivateFolder(candidate, exists, error)) {
             made = candidate;
@@ -135,6 +154,9 @@ void RemoveAtExit() { RemoveWorkFolder(); }
 bool OpenWorkFolder(std::string& error) {
     RemoveWorkFolder();
     const std::string base = sys::TemporaryFolder();
+    // Runs that were killed (SIGKILL, a power cut) could not remove their
+    // folders: those whose process is gone are removed now.
+    sys::RemoveAbandonedFolders(base, WorkFolderPrefix, WorkFolderLetters, OwnerFile);
     std::string made;
     if (!MakeUniqueFolder(base, made, error)) {
         error = "cannot make a working folder in " + base + ": " + error;
@@ -149,6 +171,11 @@ bool OpenWorkFolder(std::string& error) {
     w.open = 1;
     static bool atExitSet = false;
     if (!atExitSet) atExitSet = std::atexit(RemoveAtExit) == 0;
+    // Without its owner's name the folder is only never taken for a killed
+    // run's: the run goes on.
+    const std::string stamp = sys::ProcessStamp();
+    std::string ignored;
+    WriteWorkFile(WorkFile(OwnerFile), stamp.data(), stamp.size(), ignored);
     return true;
 }
 
@@ -180,13 +207,16 @@ void RemoveWorkFile(const std::string& path) {
 
 void RemoveWorkFolder() {
     WorkState& w = Work();
+    for (const std::string& path : std::exchange(w.leftovers, {})) sys::RemoveFile(path);
     if (!w.open) return;
     const std::string bare = w.bare;
     w.open = 0;  // the signal path leaves the folder alone from here
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    for (std::sig_atomic_t i = 0; i < w.nameCount; ++i)
-        sys::RemoveFile(w.folder + w.names[static_cast<std::size_t>(i)].data());
-    sys::RemoveFolderTree(bare);  // anything else, links not followed
+    for (int attempt = 0; attempt < FolderRemovalTries; ++attempt) {
+        for (std::sig_atomic_t i = 0; i < w.nameCount; ++i)
+            sys::RemoveFile(w.folder + w.names[static_cast<std::size_t>(i)].data());
+        if (sys::RemoveFolderTree(bare)) break;  // anything else, links not followed
+    }
     w.nameCount = 0;
     w.folder.clear();
     w.bare.clear();
@@ -225,7 +255,7 @@ bool FolderWritable(const std::string& folder) {
     std::string error;
     if (!sys::CreateNewFile(probe, sys::Access::Private, file, exists, error)) return false;
     sys::CloseFile(file, error);
-    sys::RemoveFile(probe);
+    RemoveOwnFile(probe);
     return true;
 }
 
@@ -245,7 +275,7 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::
             return false;
         }
         const bool renamed = sys::RenameReplacing(temp, path, error);
-        if (!renamed) sys::RemoveFile(temp);
+        if (!renamed) RemoveOwnFile(temp);
         ClearPendingSave();
         return renamed;
     }

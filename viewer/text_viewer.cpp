@@ -44,6 +44,7 @@ char ShownChar(int x, int y) {
 
 void ttextviewer::Load(const std::string& FileName) {
     Lines.clear();
+    Unreadable = false;
     if (IsFile(FileName)) {
         std::string bytes;
         std::string error;
@@ -51,6 +52,7 @@ void ttextviewer::Load(const std::string& FileName) {
             LoadText(bytes);
             return;
         }
+        Unreadable = true;
         Lines = {" ", "|12the text could not be read.|07"};
     } else {
         Lines = {" "};
@@ -61,6 +63,7 @@ void ttextviewer::Load(const std::string& FileName) {
 
 void ttextviewer::LoadText(std::string_view Bytes) {
     Lines = SplitLines(Bytes);
+    Unreadable = false;
     TopLine = 0;
     LeftCol = 0;
 }
@@ -240,6 +243,10 @@ void ttextviewer::SaveToFile() {
     }
     std::string name;
     if (!InputDialog(15, 12, 67, 17, " Save Article ", "Enter Filename:", name) || name.empty()) return;
+    if (Unreadable) {
+        ShowNotice(" Save Article ", "not saved: the text could not be read");
+        return;
+    }
     std::string bytes;
     for (const std::string& line : Lines) bytes += line + "\r\n";
     std::string error;

@@ -42,6 +42,9 @@ public:
     Byte Fore = 7;
     Byte Back = 16;
     std::vector<std::string> Lines;
+    // Set when the file could not be read: Lines then hold a notice, not the
+    // text, and are never saved in its place.
+    bool Unreadable = false;
     int32_t TopLine = 0;
     int32_t LeftCol = 0;
     bool ShowScrollBar = true;

@@ -24,6 +24,11 @@ MAIN_ENTRY = "a r t i c l e s"
 GALLERY_ENTRY = "b b s  a r t  X"
 
 
+def read(path):
+    with open(path) as f:
+        return f.read()
+
+
 def digest(path):
     with open(path, "rb") as f:
         return hashlib.sha256(f.read()).hexdigest()
@@ -275,6 +280,71 @@ class FilesTest(unittest.TestCase):
         self.assertEqual(place.work_files(), [])
         self.assertEqual(os.listdir(place.cwd), ["ansi_art1.ans"])
 
+
+    def test_a_killed_runs_folder_goes_with_the_next_run_and_nothing_else(self):
+        place = Setting(self)
+        outside = tempfile.mkdtemp(prefix="quixmag-outside-")
+        self.addCleanup(shutil.rmtree, outside, True)
+        with open(os.path.join(outside, "victim"), "w") as f:
+            f.write("kept")
+
+        def run_folders():
+            return sorted(n for n in os.listdir(place.tmp) if n.startswith("quixmag-"))
+
+        killed = place.run("--silent")
+        killed.wait_for_text(MAIN_ENTRY, timeout=30)
+        [killed_folder] = run_folders()
+        killed_pid = killed.proc.pid
+        killed.signal(signal.SIGKILL)
+        self.assertEqual(killed.wait_exit(), -signal.SIGKILL)
+        self.assertEqual(run_folders(), [killed_folder], "SIGKILL leaves the folder")
+        # A link planted in it is removed with it, never followed.
+        os.symlink(os.path.join(outside, "victim"), os.path.join(place.tmp, killed_folder, "link"))
+        stamp = read(os.path.join(place.tmp, killed_folder, "owner"))
+        self.assertTrue(stamp.startswith(f"{killed_pid} "), stamp)
+
+        live = place.run("--silent")
+        live.wait_for_text(MAIN_ENTRY, timeout=30)
+        [live_folder] = [n for n in run_folders() if n != killed_folder]
+
+        # Look-alikes of the killed run: a link of the pattern's name to a
+        # folder of the same stamp, and a folder of another user.
+        planted = os.path.join(outside, "planted")
+        os.mkdir(planted)
+        with open(os.path.join(planted, "owner"), "w") as f:
+            f.write(stamp)
+        os.symlink(planted, os.path.join(place.tmp, "quixmag-Linked01"))
+        kept = [live_folder, "quixmag-Linked01"]
+        if os.geteuid() == 0:
+            nobody = os.path.join(place.tmp, "quixmag-Nobody01")
+            os.mkdir(nobody, 0o700)
+            with open(os.path.join(nobody, "owner"), "w") as f:
+                f.write(stamp)
+            user = pwd.getpwnam("nobody")
+            os.chown(os.path.join(nobody, "owner"), user.pw_uid, user.pw_gid)
+            os.chown(nobody, user.pw_uid, user.pw_gid)
+            kept.append("quixmag-Nobody01")
+
+        second = place.run("--silent")
+        second.wait_for_text(MAIN_ENTRY, timeout=30)
+        folders = run_folders()
+        self.assertNotIn(killed_folder, folders, "the killed run's folder is gone")
+        for name in kept:
+            self.assertIn(name, folders)
+        self.assertEqual(len(folders), len(kept) + 1, folders)
+        self.assertEqual(read(os.path.join(outside, "victim")), "kept")
+        self.assertEqual(read(os.path.join(planted, "owner")), stamp)
+        self.assertTrue(os.path.islink(os.path.join(place.tmp, "quixmag-Linked01")))
+        if os.geteuid() == 0:
+            self.assertEqual(read(os.path.join(place.tmp, "quixmag-Nobody01", "owner")), stamp)
+
+        # The live run goes on undisturbed and both leave as usual.
+        live.key("down", "enter")
+        live.wait_for_text("[ b a c k ]")
+        for term in (second, live):
+            term.send("x")
+            self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(sorted(run_folders()), sorted(kept[1:]))
 
 if __name__ == "__main__":
     unittest.main()

@@ -189,12 +189,13 @@ protected:
         return r ? std::string(reinterpret_cast<const char*>(r->Data), r->Size) : std::string();
     }
 
-    // A working file of this run, and the names of all of them.
+    // A working file of this run, and the names of all of them but the
+    // record of the run's owner, which stays as long as the folder.
     static std::string Working(const std::string& name) { return WorkFile(name); }
     static std::vector<std::string> WorkingFiles() {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(WorkFolder()))
-            names.push_back(entry.path().filename().string());
+            if (entry.path().filename() != "owner") names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }

@@ -6,10 +6,13 @@
 #endif
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include <string>
 #include <vector>
@@ -19,6 +22,7 @@
 #include "app/program.h"
 #include "app/resources.h"
 #include "app_fixture.h"
+#include "sys/fault_counter.h"
 #include "console/con_memory.h"
 
 namespace {
@@ -280,6 +284,122 @@ TEST_F(AppResources, WorkingFolderIsPrivateAndGoesWithEverythingInIt) {
     ASSERT_TRUE(OpenWorkFolder(error)) << error;
     EXPECT_NE(WorkFolder(), first);
     EXPECT_EQ(tmp_.Files().size(), 1u) << "opening anew removes the folder made before";
+}
+#endif
+
+// --- Folders of killed runs and refused removals ---------------------------------------
+
+#ifndef _WIN32  // process ids and start times as /proc gives them, links, owners
+// The start time of process Pid: the 22nd field of /proc/PID/stat.
+std::string StartTimeOf(pid_t pid) {
+    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    for (int i = 3; i <= 22; ++i) fields >> field;
+    return field;
+}
+
+// The id of a process that has ended.
+pid_t EndedProcess() {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return child;
+}
+
+TEST_F(AppResources, TheWorkingFolderNamesItsRunByIdAndStartTime) {
+    const std::string self = std::to_string(getpid());
+    EXPECT_EQ(ReadFile(Working("owner")), self + " " + StartTimeOf(getpid()) + "\n");
+    EXPECT_NE(StartTimeOf(getpid()), "");
+}
+
+TEST_F(AppResources, FoldersOfEndedRunsGoAtStartAndNothingElseIsTouched) {
+    RemoveWorkFolder();
+    const std::string dead = std::to_string(EndedProcess()) + " 12345\n";
+    const std::string self = std::to_string(getpid());
+    auto run = [&](const std::string& name, const std::string& owner) {
+        std::filesystem::create_directory(tmp_ / name);
+        if (!owner.empty()) WriteFile(tmp_ / name + "/owner", owner);
+        WriteFile(tmp_ / name + "/menu1.ans", "screen");
+        return tmp_ / name;
+    };
+    // Gone: a run whose process ended, one whose id now belongs to a
+    // process that started later (this one), each with what runs leave.
+    run("quixmag-Ended001", dead);
+    std::filesystem::create_directory(tmp_ / "quixmag-Ended001/sub");
+    WriteFile(program_ / "victim", "kept");
+    std::filesystem::create_symlink(program_ / "victim", tmp_ / "quixmag-Ended001/sub/link");
+    std::filesystem::create_directory(program_ / "folder");
+    WriteFile(program_ / "folder/inside", "kept");
+    std::filesystem::create_directory_symlink(program_ / "folder", tmp_ / "quixmag-Ended001/sub/folderlink");
+    run("quixmag-Reused01", self + " 1\n");
+    // Kept: a live run; one just starting (no owner yet); look-alike names.
+    run("quixmag-Living01", self + " " + StartTimeOf(getpid()) + "\n");
+    run("quixmag-Startng1", "");
+    run("quixmag-Short", dead);
+    run("quixmag-Long00001", dead);
+    run("quixmag-Dash-001", dead);
+    run("other-Ended001", dead);
+    WriteFile(tmp_ / "quixmag-AFile001", dead);
+    // Kept: a link of the pattern's name to a folder of an ended run.
+    const std::string elsewhere = program_ / "elsewhere";
+    std::filesystem::create_directory(elsewhere);
+    WriteFile(elsewhere + "/owner", dead);
+    std::filesystem::create_directory_symlink(elsewhere, tmp_ / "quixmag-Linked01");
+    // Kept: an owner record that is a link to an ended run's stamp.
+    const std::string linkedOwner = run("quixmag-LinkOwnr", "");
+    WriteFile(program_ / "stamp", dead);
+    std::filesystem::create_symlink(program_ / "stamp", linkedOwner + "/owner");
+    // Kept: a folder of another user.
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(run("quixmag-Nobody01", dead).c_str(), 65534, 65534), 0);
+    }
+
+    std::string error;
+    ASSERT_TRUE(OpenWorkFolder(error)) << error;
+    std::vector<std::string> expected = {"quixmag-AFile001", "quixmag-Dash-001", "quixmag-LinkOwnr",
+                                         "quixmag-Linked01", "quixmag-Living01", "quixmag-Long00001",
+                                         "quixmag-Short",    "quixmag-Startng1", "other-Ended001"};
+    if (root) expected.push_back("quixmag-Nobody01");
+    const std::string mine = std::filesystem::path(WorkFolder()).parent_path().filename().string();
+    expected.push_back(mine);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(tmp_.Files(), expected);
+    EXPECT_EQ(ReadFile(program_ / "victim"), "kept");
+    EXPECT_EQ(ReadFile(program_ / "folder/inside"), "kept");
+    EXPECT_EQ(ReadFile(elsewhere + "/owner"), dead);
+    EXPECT_EQ(ReadFile(tmp_ / "quixmag-Living01/menu1.ans"), "screen");
+    if (root) {
+        EXPECT_EQ(ReadFile(tmp_ / "quixmag-Nobody01/menu1.ans"), "screen");
+    }
+}
+
+TEST_F(AppResources, ARemovalRefusedOnceLeavesNoFileBehind) {
+    // The gallery's probe: made (call 1), closed (2), removed (3), refused.
+    faults::Plan(3, EIO, faults::Mode::Once);
+    EXPECT_TRUE(FolderWritable(program_.Slashed()));
+    faults::Clear();
+    EXPECT_EQ(program_.Files().size(), 1u) << "the probe is there until the end of the run";
+    RemoveWorkFolder();
+    EXPECT_TRUE(program_.Files().empty());
+
+    // The working folder's own removal, its last call refused.
+    std::string error;
+    ASSERT_TRUE(OpenWorkFolder(error)) << error;
+    ExtractResource("art1", Working("menu1.ans"));
+    faults::Clear();
+    RemoveWorkFolder();
+    const std::uint64_t calls = faults::Calls();
+    ASSERT_TRUE(OpenWorkFolder(error)) << error;
+    ExtractResource("art1", Working("menu1.ans"));
+    faults::Plan(calls, EIO, faults::Mode::Once);
+    RemoveWorkFolder();
+    EXPECT_EQ(faults::Refused(), 1u);
+    faults::Clear();
+    EXPECT_TRUE(tmp_.Files().empty());
+    ASSERT_TRUE(OpenWorkFolder(error)) << error;  // for the fixture to remove
 }
 #endif
 

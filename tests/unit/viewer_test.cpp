@@ -7,12 +7,14 @@
 #include <sys/resource.h>
 #endif
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <map>
 #include <string>
 
 #include "app_fixture.h"
+#include "sys/fault_counter.h"
 #include "console/conapi.h"
 #include "console_fixture.h"
 #include "viewer/text_viewer.h"
@@ -745,6 +747,24 @@ TEST_F(ViewerSave, WriteFailurePartWayKeepsTheTargetAndLeavesNoTemporaryFile) {
     EXPECT_EQ(dir_.Files(), (std::vector<std::string>{"out.txt", "text.txt"}));
 }
 #endif
+
+TEST_F(ViewerSave, ATextThatCouldNotBeReadIsNeverSavedInItsPlace) {
+    WriteFile(dir_ / "out.txt", "the reader's own");
+    Load("the article\n");
+    Save(dir_ / "out.txt");
+    {
+        // The viewer opens its file (call 1) and reads it (call 2): the read fails.
+        struct FaultPlan {
+            FaultPlan() { faults::Plan(2, EIO, faults::Mode::Once); }
+            ~FaultPlan() { faults::Clear(); }
+        } plan;
+        ViewUntilOutOfKeys();
+    }
+    EXPECT_NE(memcon::RowText(12).find("not saved: the text could not be read"), std::string::npos)
+        << memcon::RowText(12);
+    EXPECT_EQ(ReadFile(dir_ / "out.txt"), "the reader's own");
+    EXPECT_EQ(dir_.Files(), (std::vector<std::string>{"out.txt", "text.txt"}));
+}
 
 TEST_F(ViewerSave, MissingFileSavesOneSpace) {
     Save(dir_ / "out.txt");
