@@ -185,6 +185,16 @@ void Flush() {
     qm_paint(w.cells.Data(), w.cells.Rows(), w.cursor.X, w.cursor.Y, w.cursorVisible ? 1 : 0);
 }
 
+// The canvas belongs to the page alone, so nothing else can have spoiled
+// it: drawing the cells again is all a redraw needs.
+void Redraw() {
+    W().dirty = true;
+    Flush();
+}
+
+// The page always draws the VGA palette; there is no other to choose.
+void UseTerminalPalette() {}
+
 // Sleeps keep a running deadline: each adds its time to it, and the program
 // yields only when it is ahead of the clock by a pause worth taking (or when
 // the browser has not had a frame for a while). Drawing paced by many 1 ms
