@@ -59,7 +59,7 @@ add_custom_command(OUTPUT ${RESOURCE_SOURCE}
 file(GLOB WEB_CORE_SOURCES CONFIGURE_DEPENDS
   sys/*.cpp console/m_*.cpp ansi/*.cpp widgets/*.cpp viewer/*.cpp app/*.cpp music/music.cpp
   console/term_cells.cpp console/cp437.cpp console/term_keys.cpp)
-list(FILTER WEB_CORE_SOURCES EXCLUDE REGEX "sys/sys_(posix|win32)\\.cpp$")
+list(FILTER WEB_CORE_SOURCES EXCLUDE REGEX "sys/(sys_posix|sys_win32|fault_counter)\\.cpp$")
 add_executable(quixmag ${WEB_CORE_SOURCES} console/con_web.cpp console/web_keys.cpp music/soundlib_web.cpp
   ${ISSUE_TABLES_SOURCE} ${RESOURCE_SOURCE})
 target_include_directories(quixmag PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})

@@ -167,9 +167,10 @@ bool MakePrivateFolder(const std::string& path, bool& exists, std::string& error
     return made;
 }
 
-void RemoveFolderTree(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
+bool RemoveFolderTree(const std::string& path) {
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+    return !error;
 }
 
 void RemoveFileNow(const char* path) noexcept { ::unlink(path); }
@@ -200,5 +201,11 @@ void* LibrarySymbol(void*, const char* name, std::string& error) {
 }
 
 void CloseLibrary(void*) {}
+
+// A page runs one magazine, and its files live in the page's memory and go
+// with it: no run can leave a folder behind for a later one.
+std::string ProcessStamp() { return "1 0\n"; }
+
+void RemoveAbandonedFolders(const std::string&, const std::string&, std::size_t, const std::string&) {}
 
 }  // namespace sys
