@@ -479,8 +479,10 @@ inline int ModChannels(std::string_view bytes) {
     return 0;
 }
 
-// The size an XM or MOD module's headers add up to; nullopt for another
-// kind (or another version of XM), whose size is not checked.
+// The size an XM or MOD module's headers add up to (as far as they are
+// there: the walk through an XM stops where the file ends, so a cut file
+// calls for at least that much); nullopt for another kind (or another
+// version of XM), whose size is not checked.
 inline std::optional<uint64_t> ModuleSize(std::string_view bytes) {
     if (bytes.substr(0, 17) == "Extended Module: ") return module_size::Xm(bytes);
     if (const int channels = ModChannels(bytes)) return module_size::Mod(bytes, channels);
@@ -492,7 +494,7 @@ inline std::optional<uint64_t> ModuleSize(std::string_view bytes) {
 inline std::optional<std::string> ModuleCutShort(std::string_view bytes) {
     const auto size = ModuleSize(bytes);
     if (!size || *size <= bytes.size()) return std::nullopt;
-    return "is cut short: its headers add up to " + std::to_string(*size) + " bytes, the file has " +
+    return "is cut short: its headers call for at least " + std::to_string(*size) + " bytes, the file has " +
            std::to_string(bytes.size());
 }
 

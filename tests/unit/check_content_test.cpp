@@ -275,11 +275,11 @@ TEST_F(ContentRules, AModuleCutShortIsNamed) {
     EXPECT_TRUE(contentrules::CheckModule("M", xm).empty());
     EXPECT_TRUE(contentrules::CheckModule("M", xm + "trailing bytes").empty());
     EXPECT_EQ(contentrules::CheckModule("M", xm.substr(0, 1003)),
-              Problems{"M: is cut short: its headers add up to 1004 bytes, the file has 1003"});
+              Problems{"M: is cut short: its headers call for at least 1004 bytes, the file has 1003"});
     // Cut in the pattern: the headers that are left (the file's and the
     // pattern's, 345 bytes) already call for its 256 bytes of notes.
     EXPECT_EQ(contentrules::CheckModule("M", xm.substr(0, 400)),
-              Problems{"M: is cut short: its headers add up to 601 bytes, the file has 400"});
+              Problems{"M: is cut short: its headers call for at least 601 bytes, the file has 400"});
 
     // A MOD whose order list plays patterns 0 and 2 (so three are stored)
     // and whose first sample is 50 words long: 1084 + 3 * 1024 + 100 bytes.
@@ -291,10 +291,10 @@ TEST_F(ContentRules, AModuleCutShortIsNamed) {
     mod += std::string(3 * 1024 + 100, '\0');
     EXPECT_TRUE(contentrules::CheckModule("M", mod).empty());
     EXPECT_TRUE(Mentions(contentrules::CheckModule("M", mod.substr(0, mod.size() - 1)),
-                         "add up to 4256 bytes, the file has 4255"));
+                         "call for at least 4256 bytes, the file has 4255"));
     // Six channels: each pattern row holds six notes.
     mod.replace(1080, 4, "6CHN");
-    EXPECT_TRUE(Mentions(contentrules::CheckModule("M", mod), "add up to 5792 bytes, the file has 4256"));
+    EXPECT_TRUE(Mentions(contentrules::CheckModule("M", mod), "call for at least 5792 bytes, the file has 4256"));
 }
 
 TEST_F(ContentRules, MissingAndStrayResourcesAreNamed) {
