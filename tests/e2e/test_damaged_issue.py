@@ -24,6 +24,8 @@ BACK = "[ b a c k ]"
 # The end of the long line, and the text on both sides of the NUL byte.
 TAIL = "TAIL-OF-THE-LONG-LINE"
 NUL_LINE = (b"It can.", b"It\0can.")
+# The line of harbour.txt that grows by 10,000 characters and TAIL.
+LONG_LINE = "one laptop, one keyboard and a flask of tea, and passed the keyboard on"
 
 
 def read(folder, name):
@@ -55,8 +57,13 @@ def make(folder):
     assert NUL_LINE[0] in letters
     write("letters.txt", letters.replace(*NUL_LINE, 1))
     harbour = read(folder, "harbour.txt")
-    assert b"one keyboard" in harbour
-    write("harbour.txt", harbour.replace(b"one keyboard", b"one keyboard" + b"k" * 10000 + TAIL.encode(), 1))
+    assert LONG_LINE.encode() + b"\n" in harbour
+    write("harbour.txt", harbour.replace(LONG_LINE.encode(), LONG_LINE.encode() + b"k" * 10000 + TAIL.encode(), 1))
+    # The header's top-left window marker moved from column 1 to 41.
+    header = read(folder, "article_hdr.ans")
+    corner = b"\x1b[7;1H\x1b[37m!"
+    assert corner in header
+    write("article_hdr.ans", header.replace(corner, b"\x1b[7;41H\x1b[37m!", 1))
 
 
 class DamagedIssueTest(unittest.TestCase):
@@ -127,14 +134,18 @@ class DamagedIssueTest(unittest.TestCase):
 
         term.key("home", "enter")  # harbour
         term.wait_for_text("HARBOUR LIGHTS")
-        at = term.wait_for_text("one laptop, one keyboardkkkk")
+        at = term.wait_for_text(LONG_LINE[:39])
         self.assertIsNone(term.find(TAIL))
+        # The header's window starts in column 41 and stops at the right
+        # edge: columns 41..79 hold the text, column 80 the scroll bar.
+        self.assertEqual(at[0], 41, term.dump())
+        self.assertEqual(term.cell(80, at[1]).data, " ", term.dump())
         # End scrolls sideways to the end of the longest line: its tail.
         term.key("end")
         term.wait_for_text(TAIL)
+        self.assertEqual(term.find(TAIL), (80 - len(TAIL), at[1]), "the tail ends before the bar")
         term.key("home")
-        term.wait_for_text("one laptop, one keyboard")
-        self.assertEqual(term.find("one laptop")[1], at[1], "the long line stays on its row")
+        self.assertEqual(term.wait_for_text(LONG_LINE[:39]), at, "the long line stays on its row")
         term.key("esc")
         self.section_menu()
         term.key("end", "enter")
