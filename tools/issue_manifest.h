@@ -405,9 +405,26 @@ inline Manifest ReadManifest(const std::filesystem::path& path, const std::files
     return ReadManifestText(text, path.string(), FolderOnDisk(folder), problems);
 }
 
-// "FILE:LINE: text" (or "FILE: text" for the whole file).
+// Text with its control characters written out (\n, \r, \t, \xNN), so
+// that a problem stays on its one line whatever it quotes: a file name
+// with a line break, or the character a TOML error saw.
+inline std::string OneLine(const std::string& text) {
+    static const char* const kHex = "0123456789abcdef";
+    std::string out;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\t') out += "\\t";
+        else if (u < 0x20 || u == 0x7f) out += std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
+        else out += c;
+    }
+    return out;
+}
+
+// "FILE:LINE: text" (or "FILE: text" for the whole file), on one line.
 inline std::string Format(const std::string& file, const Problem& p) {
-    return file + ":" + (p.Line > 0 ? std::to_string(p.Line) + ":" : "") + " " + p.Text;
+    return OneLine(file + ":" + (p.Line > 0 ? std::to_string(p.Line) + ":" : "") + " " + p.Text);
 }
 
 }  // namespace issue

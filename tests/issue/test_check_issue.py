@@ -144,6 +144,17 @@ class CheckIssueTest(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertReported(lines, f"{m}:2:", "not valid TOML")
 
+        # What a message quotes never breaks its line: a TOML error that
+        # saw a line break, a file name that holds one.
+        f.write("issue.toml", 'number = 3\nflag = t\n')
+        status, lines = f.check()
+        self.assertReported(lines, f"{m}:2:", "not valid TOML", "\\n")
+        self.assertTrue(all(line.startswith(f.dir) for line in lines), lines)
+        f.write("issue.toml", text.replace('text = "harbour.txt"', 'text = "harbour\\n.txt"'))
+        status, lines = f.check()
+        self.assertReported(lines, f"{m}:", 'text "harbour\\n.txt" is not a plain file name')
+        self.assertTrue(all(line.startswith(f.dir) for line in lines), lines)
+
     def test_screen_faults_are_placed_on_the_line_that_makes_them(self):
         f = self.folder()
         box = f.before_end_mark("menu.ans", b"\x1b[12;60HX")
