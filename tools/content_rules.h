@@ -439,14 +439,19 @@ inline uint64_t Be(std::string_view b, uint64_t pos, int bytes) {
 // (its header's size, then packed data whose size is in the header); then
 // each instrument (its header's size; with samples, their headers of the
 // size the instrument gives, then the samples' data).
+// Counts beyond the format's limits (256 patterns, 128 instruments, 16
+// samples to an instrument) or an instrument header shorter than its own
+// fixed fields make no XM whose size can be told.
 inline std::optional<uint64_t> Xm(std::string_view b) {
     if (b.size() < 80 || Le(b, 58, 2) != 0x0104) return std::nullopt;
     const uint64_t patterns = Le(b, 70, 2), instruments = Le(b, 72, 2);
+    if (patterns > 256 || instruments > 128) return std::nullopt;
     uint64_t at = 60 + Le(b, 60, 4);
     for (uint64_t p = 0; p < patterns && at <= b.size(); ++p) at += Le(b, at, 4) + Le(b, at + 7, 2);
     for (uint64_t i = 0; i < instruments && at <= b.size(); ++i) {
         const uint64_t samples = Le(b, at + 27, 2);
         const uint64_t headerSize = samples > 0 ? Le(b, at + 29, 4) : 0;
+        if (samples > 16 || Le(b, at, 4) < 29) return std::nullopt;
         at += Le(b, at, 4);
         uint64_t data = 0;
         for (uint64_t s = 0; s < samples; ++s) data += Le(b, at + s * headerSize, 4);

@@ -276,6 +276,16 @@ TEST_F(ContentRules, AModuleCutShortIsNamed) {
     EXPECT_TRUE(contentrules::CheckModule("M", xm + "trailing bytes").empty());
     EXPECT_EQ(contentrules::CheckModule("M", xm.substr(0, 1003)),
               Problems{"M: is cut short: its headers call for at least 1004 bytes, the file has 1003"});
+    // Counts no XM can have are not sized (and not walked through): an
+    // instrument header of 0 bytes with 65535 samples, 65535 instruments.
+    std::string absurd = xm;
+    absurd.replace(601, 4, Le(0, 4));
+    absurd.replace(601 + 27, 2, Le(65535, 2));
+    EXPECT_FALSE(contentrules::ModuleSize(absurd));
+    absurd = xm;
+    absurd.replace(72, 2, Le(65535, 2));
+    EXPECT_FALSE(contentrules::ModuleSize(absurd));
+    EXPECT_EQ(contentrules::ModuleSize(xm), std::optional<uint64_t>(1004));
     // Cut in the pattern: the headers that are left (the file's and the
     // pattern's, 345 bytes) already call for its 256 bytes of notes.
     EXPECT_EQ(contentrules::CheckModule("M", xm.substr(0, 400)),
