@@ -1,5 +1,7 @@
 #include "app/articles.h"
 
+#include <algorithm>
+
 #include "ansi/ansi_renderer.h"
 #include "app/issue.h"
 #include "app/program.h"
@@ -41,11 +43,16 @@ void RunSection(const SectionSettings& section) {
 }
 
 // The text window the header screen marks with its fourth and fifth runs.
+// The last column's number is the width, as it is when the window starts
+// in column 1; a header whose top-left marker stands further right would
+// make a window that runs past the right edge of the screen (and scrolls
+// it), so the width stops at the edge.
 TCoord TextWindow() {
     if (HeaderFields.size() < 5) return FallbackWindow;
     const TCoord& topLeft = HeaderFields[3];
     const TCoord& bottomRight = HeaderFields[4];
-    return TCoord{topLeft.X, topLeft.Y, bottomRight.X, static_cast<Byte>(bottomRight.Y - topLeft.Y)};
+    const Byte width = std::min(bottomRight.X, static_cast<Byte>(81 - topLeft.X));
+    return TCoord{topLeft.X, topLeft.Y, width, static_cast<Byte>(bottomRight.Y - topLeft.Y)};
 }
 
 }  // namespace

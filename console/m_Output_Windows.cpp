@@ -191,11 +191,15 @@ void TOutputWindows::WriteXYPipe(int x, int y, Byte attr, int width, const std::
     uint16_t running = attr;
     int count = 0;
     for (std::size_t i = 0; i < text.size() && count < width; ++i) {
-        const std::string code = text.substr(i + 1, 2);
-        if (text[i] == '|' && IsPipeCode(code, PipeRule::WriteXYPipe)) {
-            running = PipeAttr(code, running);
-            i += code.size();
-            continue;
+        // Only a bar can begin a code: no other character pays for a look
+        // at the two after it.
+        if (text[i] == '|') {
+            const std::string code = text.substr(i + 1, 2);
+            if (IsPipeCode(code, PipeRule::WriteXYPipe)) {
+                running = PipeAttr(code, running);
+                i += code.size();
+                continue;
+            }
         }
         row[count++] = MakeCell(text[i], running);
     }
@@ -205,11 +209,13 @@ void TOutputWindows::WriteXYPipe(int x, int y, Byte attr, int width, const std::
 
 void TOutputWindows::WritePipe(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::string code = text.substr(i + 1, 2);
-        if (text[i] == '|' && IsPipeCode(code, PipeRule::WritePipe)) {
-            SetTextAttr(static_cast<Byte>(PipeAttr(code, TextAttr)));
-            i += code.size();
-            continue;
+        if (text[i] == '|') {
+            const std::string code = text.substr(i + 1, 2);
+            if (IsPipeCode(code, PipeRule::WritePipe)) {
+                SetTextAttr(static_cast<Byte>(PipeAttr(code, TextAttr)));
+                i += code.size();
+                continue;
+            }
         }
         WriteChar(text[i]);
     }

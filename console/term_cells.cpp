@@ -58,23 +58,33 @@ void CellBuffer::Scroll(Rect scroll, Rect clip, Coord dest, Cell fill) {
     const int right = std::min<int>(scroll.Right, kCols - 1);
     const int bottom = std::min<int>(scroll.Bottom, rows_ - 1);
     if (left > right || top > bottom) return;
-    auto inClip = [&](int x, int y) {
-        return Inside(x, y) && x >= clip.Left && x <= clip.Right && y >= clip.Top && y <= clip.Bottom;
-    };
+    // Only cells inside both the buffer and Clip change; each row's share
+    // of that is one run of columns, so whole runs are moved at a time (a
+    // scroll of the screen is one per line feed on the last row).
+    const int clipLeft = std::max<int>(clip.Left, 0);
+    const int clipRight = std::min<int>(clip.Right, kCols - 1);
+    const int clipTop = std::max<int>(clip.Top, 0);
+    const int clipBottom = std::min<int>(clip.Bottom, rows_ - 1);
     const int w = right - left + 1;
-    std::vector<Cell> source;
-    source.reserve(static_cast<std::size_t>(w) * (bottom - top + 1));
-    for (int y = top; y <= bottom; ++y)
-        for (int x = left; x <= right; ++x) source.push_back(cells_[y * kCols + x]);
-    for (int y = top; y <= bottom; ++y)
-        for (int x = left; x <= right; ++x)
-            if (inClip(x, y)) cells_[y * kCols + x] = fill;
+    const int h = bottom - top + 1;
+    std::vector<Cell> source(static_cast<std::size_t>(w) * h);
+    for (int y = 0; y < h; ++y) std::copy_n(&cells_[(top + y) * kCols + left], w, &source[y * w]);
+    for (int y = std::max(top, clipTop); y <= std::min(bottom, clipBottom); ++y) {
+        const int from = std::max(left, clipLeft);
+        const int to = std::min(right, clipRight);
+        if (from <= to) std::fill_n(&cells_[y * kCols + from], to - from + 1, fill);
+    }
     // The source keeps its offset from Scroll's corner when it was clipped.
     const int dx = dest.X + (left - scroll.Left);
     const int dy = dest.Y + (top - scroll.Top);
-    for (int y = 0; y <= bottom - top; ++y)
-        for (int x = 0; x < w; ++x)
-            if (inClip(dx + x, dy + y)) cells_[(dy + y) * kCols + dx + x] = source[y * w + x];
+    const int from = std::max(dx, clipLeft);
+    const int to = std::min(dx + w - 1, clipRight);
+    if (from > to) return;
+    for (int y = 0; y < h; ++y) {
+        const int row = dy + y;
+        if (row < clipTop || row > clipBottom) continue;
+        std::copy_n(&source[y * w + (from - dx)], to - from + 1, &cells_[row * kCols + from]);
+    }
 }
 
 }  // namespace termcells

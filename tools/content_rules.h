@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -162,10 +163,23 @@ public:
         const std::string_view drawn = sub == std::string_view::npos ? bytes : bytes.substr(0, sub);
         bool scrolled = false;
         for (std::size_t p = 0; p < drawn.size() && !scrolled; ++p) {
-            if (drawn[p] != '\x0c' && drawn[p] != 'J') continue;
+            if (!MayClear(drawn, p)) continue;
             scrolled = Draw(drawn.substr(0, p));
         }
         return Draw(bytes) || scrolled;
+    }
+
+    // Whether the byte at Pos can clear the screen: FF, or a "J" that can
+    // end a sequence, ESC "[" and parameter characters right before it. A
+    // "J" of plain text clears nothing, so no drawing needs to stop there
+    // (a text full of them would otherwise be drawn once per letter).
+    static bool MayClear(std::string_view bytes, std::size_t pos) {
+        if (bytes[pos] == '\x0c') return true;
+        if (bytes[pos] != 'J') return false;
+        std::size_t at = pos;
+        while (at > 0 && ((bytes[at - 1] >= '0' && bytes[at - 1] <= '9') || bytes[at - 1] == ';' || bytes[at - 1] == '?'))
+            --at;
+        return at >= 2 && bytes[at - 1] == '[' && bytes[at - 2] == '\x1b';
     }
 
     // Proves that a scroll is noticed and a quiet screen is not.
@@ -194,6 +208,19 @@ inline Problems CheckFits(const ScreenDrawer& drawer, std::string_view name, std
                 ": scrolls the screen while drawing (a line feed on row 25, or a character in the last cell "
                 "of row 25): it does not fit 80x25"};
     return {};
+}
+
+// What is drawn of a screen (up to its end-of-text mark) does not stop in
+// the middle of an escape sequence, as a file cut short does: the renderer
+// would drop the sequence half read. The renderer itself is asked: a
+// sequence that puts "Z" into the first cell is drawn after the screen,
+// and only a renderer that was back on plain text takes it as a sequence
+// (inside one, its ESC ends the one begun and the rest shows as text).
+inline Problems CheckEnding(const ScreenDrawer& drawer, std::string_view name, std::string_view bytes) {
+    const std::string_view drawn = bytes.substr(0, bytes.find('\x1a'));
+    drawer.Draw(std::string(drawn) + "\x1b[1;1HZ");
+    if (CharAt(1, 1) == 'Z') return {};
+    return {std::string(name) + ": ends inside an escape sequence (the file was cut short?)"};
 }
 
 // The cells of Box after the last drawing hold only blanks (space or
@@ -357,16 +384,103 @@ inline Problems CheckText(std::string_view name, std::string_view bytes, int kMi
     return out;
 }
 
-// A tracker module the sound library can read: an XM, or a MOD with one of
-// the usual signatures at offset 1080.
-inline Problems CheckModule(std::string_view name, std::string_view bytes) {
-    if (bytes.substr(0, 17) == "Extended Module: ") return {};
-    if (bytes.size() > 1084) {
-        const std::string_view sig = bytes.substr(1080, 4);
-        for (std::string_view known : {"M.K.", "M!K!", "4CHN", "6CHN", "8CHN", "FLT4", "FLT8"})
-            if (sig == known) return {};
+// --- How long a module says it is --------------------------------------------
+//
+// The sound library plays a module cut short without a word: the patterns
+// and samples that are gone are silence. So the checker adds up the sizes
+// that a module's own headers give and compares them with the file.
+
+namespace module_size {
+
+// Little- and big-endian numbers at Pos; 0 beyond the end (the total then
+// comes out larger than the file, which is what a cut file is).
+inline uint64_t Le(std::string_view b, uint64_t pos, int bytes) {
+    uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | (pos + i < b.size() ? static_cast<unsigned char>(b[pos + i]) : 0u);
+    return v;
+}
+inline uint64_t Be(std::string_view b, uint64_t pos, int bytes) {
+    uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i) v = (v << 8) | (pos + i < b.size() ? static_cast<unsigned char>(b[pos + i]) : 0u);
+    return v;
+}
+
+// XM 1.04: a header whose size is given at offset 60; then each pattern
+// (its header's size, then packed data whose size is in the header); then
+// each instrument (its header's size; with samples, their headers of the
+// size the instrument gives, then the samples' data).
+// Counts beyond the format's limits (256 patterns, 128 instruments, 16
+// samples to an instrument) or an instrument header shorter than its own
+// fixed fields make no XM whose size can be told.
+inline std::optional<uint64_t> Xm(std::string_view b) {
+    if (b.size() < 80 || Le(b, 58, 2) != 0x0104) return std::nullopt;
+    const uint64_t patterns = Le(b, 70, 2), instruments = Le(b, 72, 2);
+    if (patterns > 256 || instruments > 128) return std::nullopt;
+    uint64_t at = 60 + Le(b, 60, 4);
+    for (uint64_t p = 0; p < patterns && at <= b.size(); ++p) at += Le(b, at, 4) + Le(b, at + 7, 2);
+    for (uint64_t i = 0; i < instruments && at <= b.size(); ++i) {
+        const uint64_t samples = Le(b, at + 27, 2);
+        const uint64_t headerSize = samples > 0 ? Le(b, at + 29, 4) : 0;
+        if (samples > 16 || Le(b, at, 4) < 29) return std::nullopt;
+        at += Le(b, at, 4);
+        uint64_t data = 0;
+        for (uint64_t s = 0; s < samples; ++s) data += Le(b, at + s * headerSize, 4);
+        at += samples * headerSize + data;
     }
-    return {std::string(name) + ": is neither an XM nor a MOD module"};
+    return at;
+}
+
+// MOD: 1084 bytes of header, a pattern of 64 rows for every number up to
+// the highest in the order list, then the 31 samples (lengths in words).
+inline std::optional<uint64_t> Mod(std::string_view b, int channels) {
+    uint64_t highest = 0;
+    for (uint64_t i = 0; i < 128; ++i) highest = std::max(highest, Le(b, 952 + i, 1));
+    uint64_t samples = 0;
+    for (uint64_t s = 0; s < 31; ++s) samples += 2 * Be(b, 20 + 30 * s + 22, 2);
+    return 1084 + (highest + 1) * 64 * 4 * static_cast<uint64_t>(channels) + samples;
+}
+
+}  // namespace module_size
+
+// The number of channels a MOD's signature at offset 1080 gives; 0 when
+// it has none of the usual ones.
+inline int ModChannels(std::string_view bytes) {
+    if (bytes.size() < 1084) return 0;
+    const std::string_view sig = bytes.substr(1080, 4);
+    for (std::string_view four : {"M.K.", "M!K!", "4CHN", "FLT4"})
+        if (sig == four) return 4;
+    if (sig == "6CHN") return 6;
+    if (sig == "8CHN" || sig == "FLT8") return 8;
+    return 0;
+}
+
+// The size an XM or MOD module's headers add up to (as far as they are
+// there: the walk through an XM stops where the file ends, so a cut file
+// calls for at least that much); nullopt for another kind (or another
+// version of XM), whose size is not checked.
+inline std::optional<uint64_t> ModuleSize(std::string_view bytes) {
+    if (bytes.substr(0, 17) == "Extended Module: ") return module_size::Xm(bytes);
+    if (const int channels = ModChannels(bytes)) return module_size::Mod(bytes, channels);
+    return std::nullopt;
+}
+
+// Says how much of the module is missing when it is shorter than its
+// headers; nothing when it is whole or its size cannot be told.
+inline std::optional<std::string> ModuleCutShort(std::string_view bytes) {
+    const auto size = ModuleSize(bytes);
+    if (!size || *size <= bytes.size()) return std::nullopt;
+    return "is cut short: its headers call for at least " + std::to_string(*size) + " bytes, the file has " +
+           std::to_string(bytes.size());
+}
+
+// A tracker module the sound library can read: an XM, or a MOD with one of
+// the usual signatures at offset 1080; and all of it.
+inline Problems CheckModule(std::string_view name, std::string_view bytes) {
+    if (bytes.substr(0, 17) != "Extended Module: " && ModChannels(bytes) == 0)
+        return {std::string(name) + ": is neither an XM nor a MOD module"};
+    if (const auto cut = ModuleCutShort(bytes)) return {std::string(name) + ": " + *cut};
+    return {};
 }
 
 // The sound library is a shared library of this platform.
@@ -391,7 +505,8 @@ inline Problems CheckResource(const ScreenDrawer& drawer, const CatalogueEntry& 
         [[fallthrough]];
     case Kind::Screen:
         add(CheckMarkerCount(entry.Name, bytes));
-        if (!IsPiece(entry.Name)) add(CheckFits(drawer, entry.Name, bytes));  // leaves the drawing on the console
+        add(CheckEnding(drawer, entry.Name, bytes));
+        if (!IsPiece(entry.Name)) add(CheckFits(drawer, entry.Name, bytes));  // leaves the whole drawing on the console
         for (const Box& box : BoxesOf(entry.Name)) add(CheckBoxClear(entry.Name, box));
         if (IsHeader(entry.Name)) add(CheckHeaderFields(entry.Name));
         break;

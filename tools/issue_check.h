@@ -82,13 +82,25 @@ inline std::optional<std::pair<int, int>> FirstDirtyCell(const contentrules::Box
     return std::nullopt;
 }
 
-// The first line after whose drawing the cell is no longer blank.
+// The first line after whose drawing the cell is no longer blank. A cell
+// a drawing has made dirty seldom turns blank again later, so a halving
+// search over the line ends finds that line in a few drawings (one drawing
+// per line would take long on a big file).
 inline int DirtyLine(const contentrules::ScreenDrawer& drawer, std::string_view bytes, int col, int row) {
-    for (std::size_t end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n', end + 1)) {
-        drawer.Draw(bytes.substr(0, end + 1));
-        if (Dirty(col, row)) return LineAt(bytes, end);
+    std::vector<std::size_t> ends;  // drawing up to each line end, the last one the whole file
+    for (std::size_t end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n', end + 1))
+        ends.push_back(end + 1);
+    ends.push_back(bytes.size());
+    std::size_t lo = 0, hi = ends.size() - 1;
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        drawer.Draw(bytes.substr(0, ends[mid]));
+        if (Dirty(col, row))
+            hi = mid;
+        else
+            lo = mid + 1;
     }
-    return LineAt(bytes, bytes.size());
+    return LineAt(bytes, ends[lo] - 1);
 }
 
 // The line of the N-th (0-based) "!" of the file; 0 when there is none.
@@ -126,6 +138,11 @@ inline Lines CheckScreen(const contentrules::ScreenDrawer& drawer, const std::st
         out.push_back(At(file, MarkerLine(bytes, wanted),
                          Bare(p) + (header ? std::string("; ") + kHeaderHint
                                            : std::string("; remove it or write another character: \"!\" marks header fields"))));
+    }
+    for (const std::string& p : CheckEnding(drawer, name, bytes)) {
+        const std::string_view drawn = bytes.substr(0, bytes.find('\x1a'));
+        out.push_back(At(file, LineAt(bytes, drawn.rfind('\x1b')),
+                         Bare(p) + "; finish the sequence (an ESC [ with its numbers and letter) or remove it"));
     }
     // Gallery pieces may be taller than the screen; the issue's own screens
     // must fit it.
@@ -194,6 +211,10 @@ inline std::optional<std::string> CheckModuleBytes(const std::string& bytes) {
     std::string why = message ? message : "unknown format";
     openmpt_free_string(message);
     if (!module) return "does not load (" + why + "); save it as an XM, MOD, S3M or IT module";
+    if (const auto cut = contentrules::ModuleCutShort(bytes)) {
+        openmpt_module_destroy(module);
+        return *cut + "; its end is missing: save the whole module again from the tracker";
+    }
     const double seconds = openmpt_module_get_duration_seconds(module);
     openmpt_module_destroy(module);
     if (seconds < kMinModuleSeconds)
@@ -205,19 +226,39 @@ inline std::optional<std::string> CheckModuleBytes(const std::string& bytes) {
 inline std::optional<std::string> ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>{});
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+// The regular files of an issue folder by name, with their bytes; nullopt
+// for a file that could not be read. The check works on this, so that a
+// folder can be checked from memory as well as from the disk.
+using FolderFiles = std::map<std::string, std::optional<std::string>>;
+
+inline FolderFiles ReadFolder(const fs::path& dir) {
+    FolderFiles files;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir, error))
+        if (entry.is_regular_file(error)) files[entry.path().filename().string()] = ReadFile(entry.path());
+    return files;
+}
+
+inline const std::string* Bytes(const FolderFiles& files, const std::string& name) {
+    const auto found = files.find(name);
+    return found == files.end() || !found->second ? nullptr : &*found->second;
 }
 
 // The header fields of both header screens bound how long the texts
 // written into them may be: from the marker to the right edge.
-inline Lines CheckFieldRoom(const contentrules::ScreenDrawer& drawer, const fs::path& dir,
+inline Lines CheckFieldRoom(const contentrules::ScreenDrawer& drawer, const FolderFiles& folder,
                             const std::map<std::string, std::vector<std::string>>& files, const issue::Manifest& m,
                             const std::string& manifestFile) {
     Lines out;
     for (const std::string stem : {"article_hdr", "article_hdr_asc"}) {
         const auto found = files.find(stem);
         if (found == files.end() || found->second.size() != 1) continue;
-        const auto bytes = ReadFile(dir / found->second.front());
+        const std::string* bytes = Bytes(folder, found->second.front());
         if (!bytes) continue;
         drawer.Draw(*bytes);
         ScanHeaderFields('!', ' ');
@@ -246,20 +287,35 @@ inline Lines CheckFieldRoom(const contentrules::ScreenDrawer& drawer, const fs::
     return out;
 }
 
-// Checks the issue folder Dir. Problem lines are appended to Out.
-inline Totals CheckFolder(const fs::path& dir, Lines& out, issue::Manifest& manifest) {
+// The manifest of the folder's files, read and checked against them.
+inline issue::Manifest ReadManifestOf(const fs::path& dir, const FolderFiles& folder,
+                                      std::vector<issue::Problem>& problems) {
+    const auto manifest = folder.find("issue.toml");
+    if (manifest == folder.end()) {
+        problems.push_back({0, "there is no manifest; write one (see docs/making-an-issue.md)"});
+        return {};
+    }
+    if (!manifest->second) {
+        problems.push_back({0, "the manifest cannot be read; check its permissions"});
+        return {};
+    }
+    const issue::Folder has{dir.string(), [&folder](const std::string& file) { return folder.count(file) > 0; }};
+    return issue::ReadManifestText(*manifest->second, (dir / "issue.toml").string(), has, problems);
+}
+
+// Checks the files of the issue folder Dir, as read into Folder. Problem
+// lines are appended to Out.
+inline Totals CheckFiles(const fs::path& dir, const FolderFiles& folder, Lines& out, issue::Manifest& manifest) {
     Totals totals;
     const std::string manifestFile = (dir / "issue.toml").string();
     std::vector<issue::Problem> manifestProblems;
-    manifest = issue::ReadManifest(dir / "issue.toml", dir, manifestProblems);
+    manifest = ReadManifestOf(dir, folder, manifestProblems);
     for (const issue::Problem& p : manifestProblems) out.push_back(issue::Format(manifestFile, p));
 
     // The folder's files by the resource they become.
     std::map<std::string, std::vector<std::string>> files;
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir, error))
-        if (entry.is_regular_file() && entry.path().filename() != "issue.toml")
-            files[issue::ResourceOf(entry.path().filename().string())].push_back(entry.path().filename().string());
+    for (const auto& [name, bytes] : folder)
+        if (name != "issue.toml") files[issue::ResourceOf(name)].push_back(name);
     for (auto& [stem, names] : files) {
         std::sort(names.begin(), names.end());
         if (names.size() > 1)
@@ -279,9 +335,10 @@ inline Totals CheckFolder(const fs::path& dir, Lines& out, issue::Manifest& mani
         if (!p.Art.empty()) uses[issue::ResourceOf(p.Art)] = Use::Screen;
 
     for (const auto& [stem, names] : files)
-        if (!uses.count(stem) && std::none_of(manifest.Tracks.begin(), manifest.Tracks.end(), [&](const issue::Track& t) {
-                return issue::ResourceOf(t.Module) == stem;
-            }))
+        if (!uses.count(stem) && std::none_of(manifest.Tracks.begin(), manifest.Tracks.end(),
+                                              [&stem = stem](const issue::Track& t) {
+                                                  return issue::ResourceOf(t.Module) == stem;
+                                              }))
             for (const std::string& name : names)
                 out.push_back(At((dir / name).string(), 0,
                                  "the issue never shows it, yet the build would embed it; name it in issue.toml "
@@ -301,7 +358,7 @@ inline Totals CheckFolder(const fs::path& dir, Lines& out, issue::Manifest& mani
             continue;
         }
         const std::string& name = found->second.front();
-        const auto bytes = ReadFile(dir / name);
+        const std::string* bytes = Bytes(folder, name);
         if (!bytes) {
             out.push_back(At((dir / name).string(), 0, "cannot be read; check its permissions"));
             continue;
@@ -320,16 +377,21 @@ inline Totals CheckFolder(const fs::path& dir, Lines& out, issue::Manifest& mani
     for (std::size_t i = 0; i < manifest.Tracks.size(); ++i) {
         const issue::Track& t = manifest.Tracks[i];
         if (t.Module.empty()) continue;
-        const auto bytes = ReadFile(dir / t.Module);
+        const std::string* bytes = Bytes(folder, t.Module);
         if (!bytes) continue;  // reported with the manifest
         ++totals.Modules;
         if (const auto why = CheckModuleBytes(*bytes))
             out.push_back(At(manifestFile, t.Line, "track " + std::to_string(i + 1) + ": " + t.Module + " " + *why));
     }
 
-    const Lines room = CheckFieldRoom(drawer, dir, files, manifest, manifestFile);
+    const Lines room = CheckFieldRoom(drawer, folder, files, manifest, manifestFile);
     out.insert(out.end(), room.begin(), room.end());
     return totals;
+}
+
+// Checks the issue folder Dir on the disk. Problem lines are appended to Out.
+inline Totals CheckFolder(const fs::path& dir, Lines& out, issue::Manifest& manifest) {
+    return CheckFiles(dir, ReadFolder(dir), out, manifest);
 }
 
 }  // namespace issuecheck

@@ -18,6 +18,9 @@
 #include <cctype>
 #include <cstddef>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <set>
 #include <string>
 #include <string_view>
@@ -72,6 +75,23 @@ constexpr std::size_t MaxFieldLength = 79;
 constexpr std::size_t MaxDateLength = 20;
 // The save dialog's input field.
 constexpr std::size_t MaxSaveNameLength = 48;
+
+// The folder the manifest's files are looked for in: its name, for the
+// messages, and whether it holds a regular file of a given plain name. A
+// folder without the check (Has empty) skips that test. The checker hands
+// in files it has read into memory, the build the folder on disk.
+struct Folder {
+    std::string Name;
+    std::function<bool(const std::string&)> Has;
+};
+
+inline Folder FolderOnDisk(const std::filesystem::path& folder) {
+    if (folder.empty()) return {};
+    return {folder.string(), [folder](const std::string& file) {
+                std::error_code error;
+                return std::filesystem::is_regular_file(folder / file, error);
+            }};
+}
 
 // The resource a file of the folder becomes: its name without the
 // extension, in lower case (the program asks for resources in lower case
@@ -188,7 +208,7 @@ inline void CheckField(TableReader& in, const std::string& what, const std::stri
 // A file of the issue folder: a plain name whose stem can be a resource
 // name (letters, digits, "_") and is not one the program keeps for itself.
 inline void CheckFileName(TableReader& in, const std::string& what, const std::string& key, const std::string& file,
-                          const std::filesystem::path& folder) {
+                          const Folder& folder) {
     if (file.empty()) return;  // already reported
     const int line = in.LineOfKey(key);
     const std::string stem = ResourceOf(file);
@@ -204,8 +224,8 @@ inline void CheckFileName(TableReader& in, const std::string& what, const std::s
                          stem + "); rename the file");
         return;
     }
-    if (!folder.empty() && !std::filesystem::is_regular_file(folder / file))
-        in.Add(line, what + ": " + key + " \"" + file + "\" is not in " + folder.string() +
+    if (folder.Has && !folder.Has(file))
+        in.Add(line, what + ": " + key + " \"" + file + "\" is not in " + folder.Name +
                          "; add the file or correct the name");
 }
 
@@ -260,7 +280,7 @@ inline bool IsLevelTagged(const std::string& label) {
 }
 
 inline std::vector<Entry> ReadEntries(const toml::table& root, const std::string& key, const std::string& where,
-                                      const std::filesystem::path& folder, std::vector<Problem>& problems) {
+                                      const Folder& folder, std::vector<Problem>& problems) {
     std::vector<Entry> out;
     for (const toml::table* table : ListOf(root, key, key, problems)) {
         const std::string what = key + " " + std::to_string(out.size() + 1);
@@ -294,17 +314,13 @@ inline std::vector<Entry> ReadEntries(const toml::table& root, const std::string
 
 }  // namespace detail
 
-// Reads the manifest at Path and checks it; the files it names must be in
-// Folder (pass an empty Folder to skip that). Problems are appended.
-inline Manifest ReadManifest(const std::filesystem::path& path, const std::filesystem::path& folder,
-                             std::vector<Problem>& problems) {
+// Reads the manifest Text (read from Source, named in TOML's messages) and
+// checks it; the files it names must be in Folder. Problems are appended.
+inline Manifest ReadManifestText(std::string_view text, const std::string& source, const Folder& folder,
+                                 std::vector<Problem>& problems) {
     using namespace detail;
     Manifest m;
-    if (!std::filesystem::is_regular_file(path)) {
-        problems.push_back({0, "there is no manifest; write one (see docs/making-an-issue.md)"});
-        return m;
-    }
-    toml::parse_result parsed = toml::parse_file(path.string());
+    toml::parse_result parsed = toml::parse(text, source);
     if (!parsed) {
         const toml::parse_error& error = parsed.error();
         problems.push_back({static_cast<int>(error.source().begin.line),
@@ -371,9 +387,44 @@ inline Manifest ReadManifest(const std::filesystem::path& path, const std::files
     return m;
 }
 
-// "FILE:LINE: text" (or "FILE: text" for the whole file).
+// Reads the manifest at Path and checks it; the files it names must be in
+// Folder (pass an empty Folder to skip that). Problems are appended.
+inline Manifest ReadManifest(const std::filesystem::path& path, const std::filesystem::path& folder,
+                             std::vector<Problem>& problems) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        problems.push_back({0, "there is no manifest; write one (see docs/making-an-issue.md)"});
+        return {};
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.is_open() || in.bad()) {
+        problems.push_back({0, "the manifest cannot be read; check its permissions"});
+        return {};
+    }
+    return ReadManifestText(text, path.string(), FolderOnDisk(folder), problems);
+}
+
+// Text with its control characters written out (\n, \r, \t, \xNN), so
+// that a problem stays on its one line whatever it quotes: a file name
+// with a line break, or the character a TOML error saw.
+inline std::string OneLine(const std::string& text) {
+    static const char* const kHex = "0123456789abcdef";
+    std::string out;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\t') out += "\\t";
+        else if (u < 0x20 || u == 0x7f) out += std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
+        else out += c;
+    }
+    return out;
+}
+
+// "FILE:LINE: text" (or "FILE: text" for the whole file), on one line.
 inline std::string Format(const std::string& file, const Problem& p) {
-    return file + ":" + (p.Line > 0 ? std::to_string(p.Line) + ":" : "") + " " + p.Text;
+    return OneLine(file + ":" + (p.Line > 0 ? std::to_string(p.Line) + ":" : "") + " " + p.Text);
 }
 
 }  // namespace issue

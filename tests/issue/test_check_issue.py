@@ -146,6 +146,17 @@ class CheckIssueTest(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertReported(lines, f"{m}:2:", "not valid TOML")
 
+        # What a message quotes never breaks its line: a TOML error that
+        # saw a line break, a file name that holds one.
+        f.write("issue.toml", 'number = 3\nflag = t\n')
+        status, lines = f.check()
+        self.assertReported(lines, f"{m}:2:", "not valid TOML", "\\n")
+        self.assertTrue(all(line.startswith(f.dir) for line in lines), lines)
+        f.write("issue.toml", text.replace('text = "harbour.txt"', 'text = "harbour\\n.txt"'))
+        status, lines = f.check()
+        self.assertReported(lines, f"{m}:", 'text "harbour\\n.txt" is not a plain file name')
+        self.assertTrue(all(line.startswith(f.dir) for line in lines), lines)
+
     def test_screen_faults_are_placed_on_the_line_that_makes_them(self):
         f = self.folder()
         box = f.before_end_mark("menu.ans", b"\x1b[12;60HX")
@@ -155,6 +166,10 @@ class CheckIssueTest(unittest.TestCase):
         stray = f.before_end_mark("about.ans", b"!")
         os.remove(f.path("exit_asc.ans"))
         f.write("notes.txt", "to do: everything\n")
+        # A fault early in a file is placed on its own line, not the last.
+        gallery = f.read("ansi.ans")
+        third = gallery.index(b"\n", gallery.index(b"\n") + 1) + 1
+        f.write("ansi.ans", gallery[:third] + b"\x1b[12;60HX" + gallery[third:])
         status, lines = f.check()
         self.assertEqual(status, 1)
         self.assertReported(lines, f"{f.path('menu.ans')}:{box}:", "must stay blank", "column 60 row 12")
@@ -164,6 +179,7 @@ class CheckIssueTest(unittest.TestCase):
         self.assertReported(lines, f"{f.path('about.ans')}:{stray}:", "holds 1", "marks header fields")
         self.assertReported(lines, f"{f.path('exit_asc.ans')}:", "missing")
         self.assertReported(lines, f"{f.path('notes.txt')}:", "never shows it")
+        self.assertReported(lines, f"{f.path('ansi.ans')}:3:", "must stay blank", "column 60 row 12")
 
     def test_text_and_module_faults(self):
         f = self.folder()
@@ -184,6 +200,46 @@ class CheckIssueTest(unittest.TestCase):
         f.write("parade.xm", b"RIFF....WAVEfmt " + bytes(200))
         status, lines = f.check()
         self.assertReported(lines, f"{m}:{track}:", "parade.xm does not load")
+
+    def test_damaged_files_are_named_calmly(self):
+        """Files damaged on the way: each is one line naming the file (and
+        its line), the check ends with 1, and nothing crashes."""
+        f = self.folder()
+        m = f.path("issue.toml")
+        track = line_of(f.read("issue.toml").decode(), "[[track]]")
+        module = f.read("parade.xm")
+        f.write("parade.xm", module[:len(module) // 2])
+        # The artwork cut in the middle of a sequence, and its end-of-text
+        # mark with it.
+        art = f.read("nightsky.ans")
+        cut = art.index(b"\x1b[", len(art) // 2) + 2
+        f.write("nightsky.ans", art[:cut])
+        cut_line = art[:cut].count(b"\n") + 1
+        letters = f.read("letters.txt")
+        f.write("letters.txt", letters.replace(b"It can.", b"It\0can.", 1))
+        harbour = f.read("harbour.txt")
+        f.replace("harbour.txt", "one keyboard", "one keyboard" + "k" * 10000)
+        f.replace("issue.toml", 'text = "checking.txt"', 'text = "gone.txt"')
+        os.remove(f.path("checking.txt"))
+        text = f.read("issue.toml").decode()
+        status, lines = f.check()
+        self.assertEqual(status, 1, "\n".join(lines))
+        self.assertReported(lines, f"{m}:{track}:", "track 1", "parade.xm is cut short",
+                            f"the file has {len(module) // 2}", "save the whole module again")
+        self.assertReported(lines, f"{f.path('nightsky.ans')}:{cut_line}:",
+                            "ends inside an escape sequence")
+        self.assertReported(lines, f"{f.path('letters.txt')}:{line_of(letters, b'It can.')}:", "control byte")
+        self.assertReported(lines, f"{f.path('harbour.txt')}:{line_of(harbour, b'one keyboard')}:",
+                            "longer than 79", f"({len(harbour.splitlines()[line_of(harbour, b'one keyboard') - 1]) + 10000})")
+        self.assertReported(lines, f"{m}:{line_of(text, 'gone.txt')}:", "tutorial 1", "gone.txt", "not in")
+        self.assertTrue(lines[-1].endswith("5 problem(s)"), lines)
+
+        # The build refuses the manifest that names a missing file.
+        out = os.path.join(f.root, "tables.cpp")
+        run = subprocess.run([TABLES, out, f.dir], capture_output=True, text=True, timeout=60)
+        self.assertNotEqual(run.returncode, 0)
+        self.assertIn("gone.txt", run.stderr)
+        self.assertFalse(os.path.exists(out))
 
     def test_titles_must_fit_the_header(self):
         f = self.folder()

@@ -489,6 +489,11 @@ TEST_F(AppResourcesDeathTest, FullDiskEndsWithAClearMessageAndLeavesNothing) {
 
 TEST_F(AppResourcesDeathTest, MissingResourceEndsTheProgramWithAnError) {
     EXPECT_EXIT(ExtractResource("nosuch", program_ / "x.ans"), NonZeroExit, "[Nn][Oo][Ss][Uu][Cc][Hh]");
+    // An entry whose text the executable lacks (its manifest named a file
+    // that was not there): a clear message, and no working file stays.
+    EXPECT_EXIT(OpenArticle("gone", "title", "author", "scene/gone", 0), NonZeroExit,
+                "resource GONE is missing from the executable");
+    EXPECT_TRUE(tmp_.Files().empty()) << "the working folder is removed on the error exit";
 }
 
 // --- Header fields -----------------------------------------------------------------------

@@ -65,6 +65,31 @@ TEST_F(ContentRules, AScrollIsReportedHoweverItComes) {
     EXPECT_FALSE(Fits(Esc("25;80H") + "x" + Esc("1;1H") + Esc("0J") + "J\x0c").empty());
 }
 
+TEST_F(ContentRules, AScrollBeforeAnyKindOfClearIsSeen) {
+    // Clears without a number and with a private mark wipe the traces too.
+    EXPECT_FALSE(Fits(std::string(30, '\n') + Esc("J") + "clean").empty());
+    EXPECT_FALSE(Fits(std::string(30, '\n') + Esc("?2J") + "clean").empty());
+    // The letter J in text clears nothing.
+    EXPECT_TRUE(Fits(std::string(900, 'J') + "[2J").empty());
+}
+
+// --- Screens cut short ---------------------------------------------------------------------
+
+TEST_F(ContentRules, AScreenMustNotEndInsideAnEscapeSequence) {
+    using contentrules::CheckEnding;
+    EXPECT_TRUE(CheckEnding(drawer, "S", "title" + Esc("1;31m") + "x").empty());
+    EXPECT_TRUE(CheckEnding(drawer, "S", "title" + Esc("0m")).empty());
+    // A bar or a pipe code at the end is text, not a sequence.
+    EXPECT_TRUE(CheckEnding(drawer, "S", "title |").empty());
+    EXPECT_TRUE(CheckEnding(drawer, "S", "title |0").empty());
+    // After the end-of-text mark nothing is drawn, so nothing is cut.
+    EXPECT_TRUE(CheckEnding(drawer, "S", "title\x1a" + Esc("1;3")).empty());
+    // A file cut in its last sequence: after the ESC, after the "[", among
+    // the numbers; and a sequence the end-of-text mark breaks off.
+    for (const std::string& cut : {std::string("title\x1b"), "title" + Esc(""), "title" + Esc("1;3"), "title" + Esc("5;") + "\x1a"})
+        EXPECT_TRUE(Mentions(CheckEnding(drawer, "S", cut), "S: ends inside an escape sequence")) << cut;
+}
+
 // --- Places the program draws over stay blank ------------------------------------
 
 TEST_F(ContentRules, AMenuBoxMustStayBlankOnBlack) {
@@ -187,6 +212,16 @@ TEST_F(ContentRules, TextFaultsAreNamed) {
     EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + "|07ok |31\n"), "(column 7)"));
 }
 
+TEST_F(ContentRules, DamagedTextsAreNamedOnTheirLines) {
+    using contentrules::CheckText;
+    // A NUL byte: a control byte like any other, and the line goes on after it.
+    const Problems nul = CheckText("T", Lines(70) + std::string("before\0after", 12) + "\n");
+    EXPECT_EQ(nul, Problems{"T: line 71 holds a control byte"});
+    // One line of 10,000 characters: one problem, with its length.
+    const Problems wide = CheckText("T", Lines(70) + std::string(10000, 'w') + "\n");
+    EXPECT_EQ(wide, Problems{"T: line 71 is longer than 79 characters, colour codes counted (10000)"});
+}
+
 TEST_F(ContentRules, ManyFaultsOfOneKindAreSummed) {
     const Problems p = contentrules::CheckText("T", Lines(70, "bang!"));
     EXPECT_EQ(p.size(), 6u);
@@ -197,13 +232,79 @@ TEST_F(ContentRules, ManyFaultsOfOneKindAreSummed) {
 
 TEST_F(ContentRules, ModulesAndLibraryAreRecognised) {
     EXPECT_TRUE(contentrules::CheckModule("M", "Extended Module: song").empty());
-    std::string mod(2000, '\0');
+    // A MOD of one empty pattern: 1084 bytes of header and 64 rows of four
+    // four-byte notes.
+    std::string mod(1084 + 1024, '\0');
     mod.replace(1080, 4, "M.K.");
     EXPECT_TRUE(contentrules::CheckModule("M", mod).empty());
     EXPECT_FALSE(contentrules::CheckModule("M", std::string(2000, 'x')).empty());
     EXPECT_FALSE(contentrules::CheckModule("M", "RIFF....WAVE").empty());
     EXPECT_TRUE(contentrules::CheckLibrary("S", std::string("\x7f" "ELF\x02\x01", 6)).empty());
     EXPECT_FALSE(contentrules::CheckLibrary("S", "#!/bin/sh").empty());
+}
+
+// Little-endian and big-endian numbers, as the module formats store them.
+std::string Le(uint32_t v, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+    return out;
+}
+std::string Be16(uint32_t v) { return {static_cast<char>((v >> 8) & 0xFF), static_cast<char>(v & 0xFF)}; }
+std::string Padded(const std::string& text, std::size_t size) { return text + std::string(size - text.size(), '\0'); }
+
+// An XM 1.04 module laid out by the format: the 60 bytes of the file's
+// head, a header of 276 bytes (counted from its size field), one pattern of
+// 64 empty rows (a 9-byte header, then one "empty note" byte 0x80 for each
+// of four channels) and one instrument (a 263-byte header) with one sample
+// (a 40-byte header and SampleBytes of data): 1004 bytes with a 100-byte
+// sample.
+std::string XmModule(uint32_t sampleBytes) {
+    std::string m = "Extended Module: " + Padded("song", 20) + "\x1a" + Padded("by hand", 20) + Le(0x0104, 2) + Le(276, 4);
+    m += Le(1, 2) + Le(0, 2) + Le(4, 2) + Le(1, 2) + Le(1, 2) + Le(1, 2) + Le(6, 2) + Le(125, 2) + std::string(256, '\0');
+    const std::string packed(64 * 4, '\x80');
+    m += Le(9, 4) + std::string(1, '\0') + Le(64, 2) + Le(static_cast<uint32_t>(packed.size()), 2) + packed;
+    m += Padded(Le(263, 4) + Padded("instrument", 22) + std::string(1, '\0') + Le(1, 2) + Le(40, 4), 263);
+    m += Le(sampleBytes, 4) + Le(0, 4) + Le(0, 4) + "\x40" + std::string(1, '\0') + std::string(1, '\0') + "\x80" +
+         std::string(2, '\0') + Padded("sample", 22);
+    return m + std::string(sampleBytes, '\x10');
+}
+
+TEST_F(ContentRules, AModuleCutShortIsNamed) {
+    const std::string xm = XmModule(100);
+    ASSERT_EQ(xm.size(), 1004u);
+    EXPECT_TRUE(contentrules::CheckModule("M", xm).empty());
+    EXPECT_TRUE(contentrules::CheckModule("M", xm + "trailing bytes").empty());
+    EXPECT_EQ(contentrules::CheckModule("M", xm.substr(0, 1003)),
+              Problems{"M: is cut short: its headers call for at least 1004 bytes, the file has 1003"});
+    // Counts no XM can have are not sized (and not walked through): an
+    // instrument header of 0 bytes with 65535 samples, 65535 instruments.
+    std::string absurd = xm;
+    absurd.replace(601, 4, Le(0, 4));
+    absurd.replace(601 + 27, 2, Le(65535, 2));
+    EXPECT_FALSE(contentrules::ModuleSize(absurd));
+    absurd = xm;
+    absurd.replace(72, 2, Le(65535, 2));
+    EXPECT_FALSE(contentrules::ModuleSize(absurd));
+    EXPECT_EQ(contentrules::ModuleSize(xm), std::optional<uint64_t>(1004));
+    // Cut in the pattern: the headers that are left (the file's and the
+    // pattern's, 345 bytes) already call for its 256 bytes of notes.
+    EXPECT_EQ(contentrules::CheckModule("M", xm.substr(0, 400)),
+              Problems{"M: is cut short: its headers call for at least 601 bytes, the file has 400"});
+
+    // A MOD whose order list plays patterns 0 and 2 (so three are stored)
+    // and whose first sample is 50 words long: 1084 + 3 * 1024 + 100 bytes.
+    std::string mod(1084, '\0');
+    mod.replace(20 + 22, 2, Be16(50));
+    mod[950] = 2;
+    mod[953] = 2;
+    mod.replace(1080, 4, "M.K.");
+    mod += std::string(3 * 1024 + 100, '\0');
+    EXPECT_TRUE(contentrules::CheckModule("M", mod).empty());
+    EXPECT_TRUE(Mentions(contentrules::CheckModule("M", mod.substr(0, mod.size() - 1)),
+                         "call for at least 4256 bytes, the file has 4255"));
+    // Six channels: each pattern row holds six notes.
+    mod.replace(1080, 4, "6CHN");
+    EXPECT_TRUE(Mentions(contentrules::CheckModule("M", mod), "call for at least 5792 bytes, the file has 4256"));
 }
 
 TEST_F(ContentRules, MissingAndStrayResourcesAreNamed) {
