@@ -14,6 +14,7 @@
 # printed is the folder to hand to CMake as QUIX_WEB_DEPS.
 set -euo pipefail
 
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 work=$(mkdir -p "$1" && cd "$1" && pwd)
 cache_root=${QUIX_WEB_CACHE:-/var/cache/quixmag-web}
 jobs=${QUIX_JOBS:-2}
@@ -43,31 +44,8 @@ fi
 
 log() { echo "== $*" >&2; }
 
-# --- Source, through a private apt configuration ----------------------------
-# The mirror is the one the machine already uses for binaries.
-mirror=$(grep -h -m1 -E '^URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '{print $2}' | head -n1 || true)
-if [ -z "$mirror" ]; then
-    mirror=$(grep -h -m1 -E '^deb +http' /etc/apt/sources.list 2>/dev/null | awk '{print $2}' | head -n1 || true)
-fi
-if [ -z "$mirror" ]; then
-    echo "error: no Debian mirror found in the machine's apt configuration" >&2
-    exit 1
-fi
-suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-
-apt_dir="$work/apt"
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/sources.list.d"
-echo "deb-src $mirror $suite main" > "$apt_dir/sources.list"
-cat > "$apt_dir/apt.conf" <<CONF
-Dir::Etc::SourceList "$apt_dir/sources.list";
-Dir::Etc::SourceParts "$apt_dir/sources.list.d";
-Dir::State::Lists "$apt_dir/lists";
-Dir::Cache "$apt_dir/cache";
-Dir::Cache::pkgcache "";
-Dir::Cache::srcpkgcache "";
-APT::Sandbox::User "root";
-CONF
-apt_private() { APT_CONFIG="$apt_dir/apt.conf" apt-get -q "$@"; }
+# --- Sources, through a private apt configuration --------------------------
+. "$top/tools/private_apt.sh"
 
 # libopenmpt is built once; a build that stopped after it (the font step
 # failed) keeps it.

@@ -48,24 +48,7 @@ fi
 log() { echo "== $*" >&2; }
 
 # --- Sources, through a private apt configuration --------------------------
-# The mirror is the one the machine's apt configuration already uses for
-# this release; without one the script stops (apt_mirror.sh says why).
-suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-mirror=$(bash "$top/tools/apt_mirror.sh" "$suite")
-
-apt_dir="$work/apt"
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/sources.list.d"
-echo "deb-src $mirror $suite main" > "$apt_dir/sources.list"
-cat > "$apt_dir/apt.conf" <<EOF
-Dir::Etc::SourceList "$apt_dir/sources.list";
-Dir::Etc::SourceParts "$apt_dir/sources.list.d";
-Dir::State::Lists "$apt_dir/lists";
-Dir::Cache "$apt_dir/cache";
-Dir::Cache::pkgcache "";
-Dir::Cache::srcpkgcache "";
-APT::Sandbox::User "root";
-EOF
-apt_private() { APT_CONFIG="$apt_dir/apt.conf" apt-get -q "$@"; }
+. "$top/tools/private_apt.sh"
 
 src="$work/src"
 mkdir -p "$src"
