@@ -108,6 +108,7 @@ private:
     void ApplyScroll(std::string& out, const Scroll& s);
     std::string WholeScreenMargins() const;
     void PaintMargins(std::string& out, int rows);
+    void PaintMargin(std::string& out, int row, int from);
     // The shortest bytes that take the terminal cursor to Row, Col.
     std::string MoveBytes(int row, int col) const;
     void MoveTo(std::string& out, int row, int col);

@@ -739,6 +739,33 @@ TEST(TermScreen, WithoutScrollingTheWindowIsRewrittenTheSameWay) {
     EXPECT_GT(out.size(), 17u * 40) << "most of every row again";
 }
 
+// The rows a band scroll brings in span the whole terminal, margins too, and
+// terminals fill them in the colours in force or in their own background:
+// their margins are painted black again, in either direction.
+TEST(TermScreen, TheMarginsStayBlackWhenABandScrolls) {
+    for (const uint16_t textAttr : {uint16_t{0x07}, uint16_t{0x71}, uint16_t{0x4E}}) {
+        Console con = TextWindow();
+        for (int row = 4; row <= 21; ++row)
+            for (int c = 0; c < 80; ++c) con.at(c, row).Attr = textAttr;
+        Renderer r(Options{true, false, true});
+        r.SetTerminalSize(100, 30);
+        Vt vt(100, 30, true);
+        Update(r, con, vt);
+        for (const int first : {1, 3, 2, 0}) {
+            ShowText(con, first);
+            for (int row = 4; row <= 21; ++row)
+                for (int c = 0; c < 80; ++c) con.at(c, row).Attr = textAttr;
+            const std::string out = Update(r, con, vt);
+            ASSERT_NE(out.find(first == 1 || first == 3 ? 'M' : 'L'), std::string::npos) << "the terminal scrolls";
+            ASSERT_TRUE(Shows(vt, con)) << "at line " << first;
+            for (int row = 0; row < 30; ++row)
+                for (int c = row < 25 ? 80 : 0; c < 100; ++c)
+                    ASSERT_TRUE(vt.At(c, row).ch == ' ' && vt.At(c, row).bg == 0)
+                        << "margin cell " << c << "," << row << " at line " << first;
+        }
+    }
+}
+
 TEST(TermScreen, ScrollingIsForTerminalsKnownToHaveIt) {
     for (const char* term : {"xterm", "xterm-256color", "screen", "screen.xterm-256color", "tmux-256color",
                              "linux", "rxvt-unicode", "vt220", "st-256color"})
