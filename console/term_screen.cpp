@@ -493,11 +493,15 @@ int Renderer::NextFreeRow() const {
     return 0;
 }
 
-std::size_t FormatLeave(char* buf, int nextRow, int termRows, bool shapedCursor) {
+std::size_t FormatLeave(char* buf, int nextRow, int termRows, int ownShape) {
     // The whole screen as scroll region again, in case an update that
     // scrolled a band was cut short; the keypad in numeric mode.
     char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>");
-    if (shapedCursor) p = PutText(p, "\x1b[0 q");  // the terminal's own shape
+    if (ownShape >= 0) {  // the terminal's own shape
+        p = PutText(p, "\x1b[");
+        p = PutNumber(p, ownShape);
+        p = PutText(p, " q");
+    }
     p = PutText(p, "\x1b[");
     if (termRows < 1) termRows = 1;
     const bool scroll = nextRow >= termRows;

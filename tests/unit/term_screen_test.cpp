@@ -589,8 +589,9 @@ TEST(TermScreen, TheMarginsOfALargerTerminalAreBlack) {
     EXPECT_EQ(vt.At(5, 5).bg, 1) << "the screen itself";
 }
 
-// Where the terminal is known to take it, the cursor is an underline while
-// the program runs and the terminal's own shape afterwards.
+// Where the terminal said its own cursor shape, the cursor is an underline
+// while the program runs and that shape afterwards; elsewhere the shape is
+// left alone.
 TEST(TermScreen, TheCursorIsAnUnderlineWhereTheTerminalTakesIt) {
     Console con;
     Options shaped;
@@ -600,8 +601,12 @@ TEST(TermScreen, TheCursorIsAnUnderlineWhereTheTerminalTakesIt) {
     Renderer plain(Options{});
     EXPECT_EQ(plain.Update(con.frame()).find(" q"), std::string::npos);
     char buf[termscreen::kLeaveMax];
-    EXPECT_NE(std::string(buf, termscreen::FormatLeave(buf, 3, 25, true)).find("\x1b[0 q"), std::string::npos);
-    EXPECT_EQ(std::string(buf, termscreen::FormatLeave(buf, 3, 25, false)).find(" q"), std::string::npos);
+    for (const int own : {0, 2, 4, 6}) {
+        const std::string leave(buf, termscreen::FormatLeave(buf, 3, 25, own));
+        EXPECT_NE(leave.find("\x1b[" + std::to_string(own) + " q"), std::string::npos) << own;
+        EXPECT_EQ(leave.find(" q"), leave.rfind(" q")) << "one shape only";
+    }
+    EXPECT_EQ(std::string(buf, termscreen::FormatLeave(buf, 3, 25, -1)).find(" q"), std::string::npos);
     EXPECT_TRUE(termscreen::TermShapesCursor("xterm-256color"));
     EXPECT_TRUE(termscreen::TermShapesCursor("rxvt-unicode-256color"));
     EXPECT_FALSE(termscreen::TermShapesCursor("linux")) << "would show the q";
@@ -825,6 +830,6 @@ TEST(TermLeave, GivesModesBackAndPlacesTheCursorBelowTheContent) {
     EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[25H\r\n") << "below the last row: one line scrolls";
     s.assign(buf, termscreen::FormatLeave(buf, 0, 25));
     EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[1H");
-    EXPECT_LE(termscreen::FormatLeave(buf, 2000000000, 2000000000), termscreen::kLeaveMax);
+    EXPECT_LE(termscreen::FormatLeave(buf, 2000000000, 2000000000, 6), termscreen::kLeaveMax);
 }
 
