@@ -1,5 +1,6 @@
 #include "console/term_answers.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace termanswers {
@@ -7,6 +8,7 @@ namespace termanswers {
 namespace {
 
 constexpr std::size_t kLongest = 32;  // no answer of these is longer
+constexpr int kLargest = 1'000'000;   // no row or column is this far
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -20,7 +22,8 @@ std::optional<int> TakePosition(std::string& bytes) {
         for (; i < bytes.size() && i < at + kLongest; ++i) {
             const char c = bytes[i];
             if (IsDigit(c)) {
-                numbers[which] = numbers[which] * 10 + (c - '0');
+                // Held at a bound far past any terminal's size, never overflowing.
+                numbers[which] = std::min(numbers[which] * 10 + (c - '0'), kLargest);
                 digits = true;
             } else if (c == ';' && which == 0 && digits) {
                 which = 1;
