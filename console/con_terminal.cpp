@@ -31,6 +31,7 @@
 
 #include "console/conapi.h"
 #include "console/cp437.h"
+#include "console/term_answers.h"
 #include "console/term_cells.h"
 #include "console/term_keys.h"
 #include "console/term_screen.h"
@@ -82,7 +83,7 @@ struct SignalState {
     volatile sig_atomic_t termRows = 25;
     volatile sig_atomic_t resized = 0;    // SIGWINCH came
     volatile sig_atomic_t continued = 0;  // SIGCONT came
-    volatile sig_atomic_t shapedCursor = 0;  // the cursor shape is ours
+    volatile sig_atomic_t ownShape = -1;  // the terminal's cursor shape; -1: left alone
     bool ttyIn = false;
     void (*volatile cleanup)() = nullptr;  // the program's files, after the restore
     termios saved{};
@@ -122,7 +123,7 @@ void RestoreFromSignal() {
     if (g_sig.restored) return;
     g_sig.restored = 1;
     char buf[termscreen::kLeaveMax];
-    WriteAll(buf, termscreen::FormatLeave(buf, g_sig.nextRow, g_sig.termRows, g_sig.shapedCursor != 0));
+    WriteAll(buf, termscreen::FormatLeave(buf, g_sig.nextRow, g_sig.termRows, g_sig.ownShape));
     if (g_sig.ttyIn) tcsetattr(STDIN_FILENO, TCSANOW, &g_sig.saved);
 }
 
@@ -164,7 +165,8 @@ struct Terminal {
     int rows = 25;
     bool tooSmall = false;
     termscreen::Options options;
-    uint64_t probeEndsNs = 0;  // until then a late cursor report is dropped
+    uint64_t probeEndsNs = 0;  // until then a late answer to the probe is dropped
+    int ownShape = -1;         // the terminal's own cursor shape; -1: not known
     termsize::Notice notice;
     bool noticeShown = false;            // the last flush drew the notice
     std::vector<conapi::Cell> composed;  // the cells with the notice over them
@@ -239,48 +241,34 @@ bool OverSsh() {
     return v && *v;
 }
 
-// The column of a cursor position report (ESC [ row ; col R) in Bytes, and
-// the report's place; nullopt when Bytes holds none.
-struct CursorReport {
-    int col = 0;
-    std::size_t at = 0;
-    std::size_t len = 0;
+// What the terminal said at start; nullopt where it did not say.
+struct Probe {
+    std::optional<bool> utf8;
+    std::optional<int> cursorShape;
+    bool answered = false;  // the cursor position came
 };
 
-std::optional<CursorReport> FindCursorReport(const std::string& bytes) {
-    for (std::size_t at = bytes.find("\x1b["); at != std::string::npos; at = bytes.find("\x1b[", at + 1)) {
-        std::size_t i = at + 2;
-        int numbers[2] = {0, 0};
-        int which = 0;
-        bool digits = false;
-        for (; i < bytes.size() && i < at + 16; ++i) {
-            const char c = bytes[i];
-            if (c >= '0' && c <= '9') {
-                numbers[which] = numbers[which] * 10 + (c - '0');
-                digits = true;
-            } else if (c == ';' && which == 0 && digits) {
-                which = 1;
-                digits = false;
-            } else {
-                break;
-            }
-        }
-        if (which == 1 && digits && i < bytes.size() && bytes[i] == 'R')
-            return CursorReport{numbers[1], at, i + 1 - at};
-    }
-    return std::nullopt;
-}
-
-// Asks the terminal itself whether it takes UTF-8: one glyph whose UTF-8
-// form is three bytes (none of them a C1 control to an 8-bit terminal) is
-// written at the top-left corner, then the cursor position is asked for.
-// One column on: UTF-8; three columns on: one byte per character. No
-// answer within the wait: nullopt. What else came meanwhile (keys) is left
-// in Typed.
-std::optional<bool> ProbeUtf8(std::string& typed) {
-    WriteAll("\x1b[H\xe2\xa0\xbf\x1b[6n", 10);
+// Asks the terminal itself, with one cursor position request at the end
+// whose answer ends the wait:
+// - AskShape: its cursor shape, so that the shape can be given back at the
+//   end (terminals differ in what "the default shape" means, and it need
+//   not be the reader's own);
+// - AskUtf8: whether it takes UTF-8: one glyph whose UTF-8 form is three
+//   bytes (none of them a C1 control to an 8-bit terminal) is written at
+//   the start of the top row; one column on: UTF-8; three columns on: one
+//   byte per character.
+// A terminal that ignores the shape request might show some of its bytes:
+// the glyph is written after a carriage return, and the row is cleared at
+// the end. What else came meanwhile (keys) is left in Typed.
+Probe ProbeTerminal(bool askUtf8, bool askShape, std::string& typed) {
+    std::string ask = "\x1b[H";
+    if (askShape) ask += termanswers::kAskCursorShape;
+    ask += '\r';
+    if (askUtf8) ask += "\xe2\xa0\xbf";
+    ask += termanswers::kAskCursorPosition;
+    WriteAll(ask.data(), ask.size());
     const uint64_t deadline = NowNs() + static_cast<uint64_t>(OverSsh() ? kRemoteProbeWaitMs : kProbeWaitMs) * kMs;
-    std::optional<bool> answer;
+    Probe probe;
     for (uint64_t now = NowNs(); now < deadline; now = NowNs()) {
         pollfd p{STDIN_FILENO, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>((deadline - now + kMs - 1) / kMs)) <= 0) continue;
@@ -288,15 +276,17 @@ std::optional<bool> ProbeUtf8(std::string& typed) {
         const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
         if (n <= 0) break;
         typed.append(buf, static_cast<std::size_t>(n));
-        if (const auto report = FindCursorReport(typed)) {
-            typed.erase(report->at, report->len);
-            if (report->col == 2) answer = true;
-            if (report->col == 4) answer = false;
+        const termanswers::Answers found = termanswers::Take(typed);
+        if (found.shapeAnswered) probe.cursorShape = found.cursorShape;
+        if (found.column) {
+            probe.answered = true;
+            if (askUtf8 && *found.column == 2) probe.utf8 = true;
+            if (askUtf8 && *found.column == 4) probe.utf8 = false;
             break;
         }
     }
     WriteAll("\r\x1b[K", 4);  // the probe's glyph goes again
-    return answer;
+    return probe;
 }
 
 // The terminal's size; 80x25 when neither standard output nor standard
@@ -363,7 +353,7 @@ void Restore() {
     Terminal& t = T();
     char buf[termscreen::kLeaveMax];
     const int next = t.renderer->NextFreeRow();
-    const std::size_t len = termscreen::FormatLeave(buf, next, t.rows, t.options.cursorShape);
+    const std::size_t len = termscreen::FormatLeave(buf, next, t.rows, t.ownShape);
     WriteOut(std::string(buf, len));
     if (g_sig.ttyIn) tcsetattr(STDIN_FILENO, TCSADRAIN, &g_sig.saved);
     g_sig.restored = 1;
@@ -399,13 +389,8 @@ void ReadInput() {
     if (n > 0) {
         const uint64_t now = NowNs();
         std::string bytes(buf, static_cast<std::size_t>(n));
-        // The answer to the encoding probe, if it comes late, is no key.
-        if (now < t.probeEndsNs) {
-            if (const auto report = FindCursorReport(bytes)) {
-                bytes.erase(report->at, report->len);
-                t.probeEndsNs = 0;
-            }
-        }
+        // The answers to the probe, if they come late, are no keys.
+        if (now < t.probeEndsNs && termanswers::Take(bytes).column) t.probeEndsNs = 0;
         t.decoded.clear();
         t.keys.Feed(bytes, now, t.decoded);
         auto first = t.decoded.begin();
@@ -458,21 +443,29 @@ void Open() {
         g_sig.ttyIn = false;
     }
     // A locale that does not say UTF-8 may be wrong (none sent over SSH, or
-    // LANG=C in a UTF-8 terminal): the terminal is asked.
-    std::string typed;
-    if (!t.utf8 && g_sig.ttyIn && isatty(STDOUT_FILENO)) {
-        if (const auto utf8 = ProbeUtf8(typed)) t.utf8 = *utf8;
-        else t.probeEndsNs = NowNs() + kLateReportNs;
-    }
+    // LANG=C in a UTF-8 terminal): the terminal is asked. A terminal that
+    // takes cursor shapes is asked for its own, and gets the underline only
+    // when it says, so that its own shape can come back at the end.
     const char* term = std::getenv("TERM");
+    std::string typed;
+    std::optional<int> ownShape;
+    const bool askUtf8 = !t.utf8;
+    const bool askShape = termscreen::TermShapesCursor(term);
+    if ((askUtf8 || askShape) && g_sig.ttyIn && isatty(STDOUT_FILENO)) {
+        const Probe probe = ProbeTerminal(askUtf8, askShape, typed);
+        if (probe.utf8) t.utf8 = *probe.utf8;
+        ownShape = probe.cursorShape;
+        if (!probe.answered) t.probeEndsNs = NowNs() + kLateReportNs;
+    }
     t.options.utf8 = t.utf8;
     t.options.trueColor = TrueColour();
     t.options.palette256 = !t.options.trueColor && termscreen::TermHas256Colours(term);
     // Scrolling by the terminal only where TERM names a terminal known to
     // have it, and not in raw code page 437 mode, whose terminals vary.
     t.options.scroll = t.utf8 && termscreen::TermScrollsRegions(term);
-    t.options.cursorShape = termscreen::TermShapesCursor(term);
-    g_sig.shapedCursor = t.options.cursorShape ? 1 : 0;
+    t.options.cursorShape = ownShape.has_value();
+    t.ownShape = ownShape.value_or(-1);
+    g_sig.ownShape = t.ownShape;
     t.renderer.emplace(t.options);
     t.keys = termkeys::KeyInput(t.utf8);
     if (!typed.empty()) {

@@ -383,13 +383,16 @@ Renderer::Scroll Renderer::FindScroll(const conapi::Cell* cells, int rows, int c
 // Blanks in black right of the screen and below it, where the terminal is
 // larger: not every terminal clears in the colours in force.
 void Renderer::PaintMargins(std::string& out, int rows) {
-    for (int r = 0; r < termRows_; ++r) {
-        const int from = r < rows ? kCols : 0;
-        if (from >= termCols_) continue;
-        MoveTo(out, r, from);
-        out.append(static_cast<std::size_t>(termCols_ - from), ' ');
-        curCol_ = -1;  // at the last column: where terminals leave it varies
-    }
+    for (int r = 0; r < termRows_; ++r) PaintMargin(out, r, r < rows ? kCols : 0);
+}
+
+// Blanks in black from column From to the terminal's right edge of Row.
+void Renderer::PaintMargin(std::string& out, int row, int from) {
+    if (from >= termCols_) return;
+    MoveTo(out, row, from);
+    SetAttr(out, 0x07);
+    out.append(static_cast<std::size_t>(termCols_ - from), ' ');
+    curCol_ = -1;  // at the last column: where terminals leave it varies
 }
 
 // The whole terminal as scroll region, said in full: some terminals take
@@ -411,12 +414,17 @@ void Renderer::ApplyScroll(std::string& out, const Scroll& s) {
     curRow_ = -1;
     curCol_ = -1;
     auto row = [this](int r) { return shown_.begin() + r * kCols; };
+    // The rows brought in span the margins of a wider terminal too, in
+    // colours that vary between terminals: those are painted black again.
+    const int firstNew = s.shift > 0 ? s.bottom - n + 1 : s.top;
     if (s.shift > 0) {
         for (int r = s.top; r + n <= s.bottom; ++r) std::copy_n(row(r + n), kCols, row(r));
-        for (int r = s.bottom - n + 1; r <= s.bottom; ++r) std::fill_n(row(r), kCols, kUnknown);
     } else {
         for (int r = s.bottom; r - n >= s.top; --r) std::copy_n(row(r - n), kCols, row(r));
-        for (int r = s.top; r < s.top + n; ++r) std::fill_n(row(r), kCols, kUnknown);
+    }
+    for (int r = firstNew; r < firstNew + n; ++r) {
+        std::fill_n(row(r), kCols, kUnknown);
+        PaintMargin(out, r, kCols);
     }
 }
 
@@ -485,11 +493,15 @@ int Renderer::NextFreeRow() const {
     return 0;
 }
 
-std::size_t FormatLeave(char* buf, int nextRow, int termRows, bool shapedCursor) {
+std::size_t FormatLeave(char* buf, int nextRow, int termRows, int ownShape) {
     // The whole screen as scroll region again, in case an update that
     // scrolled a band was cut short; the keypad in numeric mode.
     char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>");
-    if (shapedCursor) p = PutText(p, "\x1b[0 q");  // the terminal's own shape
+    if (ownShape >= 0) {  // the terminal's own shape
+        p = PutText(p, "\x1b[");
+        p = PutNumber(p, ownShape);
+        p = PutText(p, " q");
+    }
     p = PutText(p, "\x1b[");
     if (termRows < 1) termRows = 1;
     const bool scroll = nextRow >= termRows;

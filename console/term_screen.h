@@ -35,8 +35,8 @@ struct Options {
     bool scroll = false;     // the terminal scrolls a region (DECSTBM, IL, DL)
     bool palette256 = false; // the 256-colour entries nearest to the VGA
                              // colours, else the terminal's own 16 colours
-    bool cursorShape = false; // the terminal takes DECSCUSR: an underline
-                              // cursor, like the console's
+    bool cursorShape = false; // an underline cursor, like the console's
+                              // (DECSCUSR), for a terminal that said its own
 };
 
 // The entry of the 256-colour palette (its 6x6x6 cube and grey ramp, whose
@@ -52,8 +52,9 @@ bool TermScrollsRegions(const char* term);
 // (most of the xterm family, whatever the TERM variable's suffix says).
 bool TermHas256Colours(const char* term);
 
-// Whether a terminal of type Term is known to take the cursor shape
-// (DECSCUSR); others might show the sequence's last byte.
+// Whether a terminal of type Term is of a family known to take the cursor
+// shape (DECSCUSR), and so is asked for its own; others might show the
+// sequence's last byte.
 bool TermShapesCursor(const char* term);
 
 // One state of the console: Rows rows of 80 cells, row-major.
@@ -108,6 +109,7 @@ private:
     void ApplyScroll(std::string& out, const Scroll& s);
     std::string WholeScreenMargins() const;
     void PaintMargins(std::string& out, int rows);
+    void PaintMargin(std::string& out, int row, int from);
     // The shortest bytes that take the terminal cursor to Row, Col.
     std::string MoveBytes(int row, int col) const;
     void MoveTo(std::string& out, int row, int col);
@@ -131,12 +133,12 @@ private:
 constexpr std::size_t kLeaveMax = 80;
 
 // The bytes that give the terminal back at the end: default colours,
-// cursor shown (in the terminal's own shape with ShapedCursor), autowrap
+// cursor shown (in shape OwnShape, the terminal's own, unless -1), autowrap
 // on, the keypad in numeric mode, the whole screen as scroll region, and
 // the cursor at the start of row NextRow (0-based); past the terminal's
 // last row the terminal scrolls one line.
 // Writes into Buf (kLeaveMax bytes) without allocating, so that signal
 // handlers can call it; answers the length.
-std::size_t FormatLeave(char* buf, int nextRow, int termRows, bool shapedCursor = false);
+std::size_t FormatLeave(char* buf, int nextRow, int termRows, int ownShape = -1);
 
 }  // namespace termscreen

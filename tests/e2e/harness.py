@@ -74,11 +74,16 @@ def ctrl(letter):
     return bytes([ord(letter.lower()) & 0x1F])
 
 
+# The request for the cursor shape (DECRQSS for DECSCUSR).
+SHAPE_REQUEST = b"\x1bP$q q\x1b\\"
+
+
 class Terminal:
     """One run of a program in a pseudo-terminal with an emulated screen."""
 
     def __init__(self, args=None, cols=80, rows=25, env=None, argv=None, cwd=None,
-                 stdin=None, colorterm="truecolor", start=True, preexec=None, stdout=None, answers=None):
+                 stdin=None, colorterm="truecolor", start=True, preexec=None, stdout=None, answers=None,
+                 cursor_shape=None):
         """Args: the program's arguments (default: --silent). Argv: a whole
         command line instead of $QUIXMAG and Args. Env: variables added to
         the defaults (a value of None removes one). Cwd: the working folder
@@ -89,7 +94,9 @@ class Terminal:
         Answers: None, the emulator answers no request (as pyte does);
         "utf8" or "8bit", it answers cursor position requests as a UTF-8
         or an 8-bit terminal would (its columns count characters or
-        bytes)."""
+        bytes). Cursor_shape: None, the request for the cursor shape goes
+        unanswered (as in pyte); a number, the emulator answers that it
+        has that shape (DECSCUSR), as xterm does."""
         self.argv = list(argv) if argv else [binary()] + list(["--silent"] if args is None else args)
         self.cols, self.rows = cols, rows
         self._own_cwd = cwd is None
@@ -104,6 +111,7 @@ class Terminal:
         if answers:
             self.screen.write_process_input = lambda data: self.send(data)
             self.stream.use_utf8 = answers == "utf8"
+        self.cursor_shape = cursor_shape
         self.output = bytearray()
         self.master, self.slave = os.openpty()
         self._set_size(cols, rows)
@@ -228,6 +236,10 @@ class Terminal:
             if not data:
                 return got
             self.output += data
+            # The shape request comes before the position request, and so
+            # does its answer.
+            if self.cursor_shape is not None and SHAPE_REQUEST in data:
+                self.send(b"\x1bP1$r%d q\x1b\\" % self.cursor_shape)
             self.stream.feed(data)
             got = True
             timeout = 0.0

@@ -129,7 +129,7 @@ class TerminalSetUp(unittest.TestCase):
     def test_a_utf8_locale_is_believed_without_asking(self):
         with Terminal(answers="utf8") as t:
             self.menu(t)
-            self.assertNotIn(b"\x1b[6n", bytes(t.output))
+            self.assertFalse("\u283f".encode() in bytes(t.output), "no probe glyph")
             t.send("x")
             self.assertEqual(t.wait_exit(), 0)
 
@@ -159,14 +159,24 @@ class TerminalSetUp(unittest.TestCase):
             self.assertEqual(SIZE_REQUEST.findall(bytes(t.output)), [], "80x25 is enough")
 
     def test_keypad_stays_numeric_and_the_cursor_is_an_underline_until_the_end(self):
-        with Terminal() as t:
-            self.menu(t)
-            t.send("x")
-            self.assertEqual(t.wait_exit(), 0)
-            raw = bytes(t.output)
-            self.assertNotIn(b"\x1b=", raw, "the keypad is never put in application mode")
-            self.assertIn(b"\x1b[3 q", raw, "an underline cursor, like the console's")
-            self.assertGreater(raw.rfind(b"\x1b[0 q"), raw.rfind(b"\x1b[3 q"), "the terminal's own shape at the end")
+        # A terminal that says its cursor shape (a steady block, 2, or a
+        # steady underline, 4) gets an underline and then its own shape
+        # back; one that does not say keeps its shape throughout, since
+        # terminals differ in what the default shape is.
+        for shape in (2, 4, None):
+            with self.subTest(shape=shape), Terminal(answers="utf8", cursor_shape=shape) as t:
+                self.menu(t)
+                t.send("x")
+                self.assertEqual(t.wait_exit(), 0)
+                raw = bytes(t.output)
+                self.assertNotIn(b"\x1b=", raw, "the keypad is never put in application mode")
+                shapes = re.findall(rb"\x1b\[(\d*) q", raw)
+                if shape is None:
+                    self.assertEqual(shapes, [], "a shape that could not be given back")
+                    continue
+                self.assertEqual(shapes[0], b"3", "an underline cursor, like the console's")
+                self.assertEqual(shapes[-1], str(shape).encode(), "the terminal's own shape at the end")
+                self.assertGreater(raw.rfind(b"\x1b[%d q" % shape), raw.rfind(b"\x1b[2J"), "after the last screen")
 
 
 class RedrawAndHotKeys(unittest.TestCase):

@@ -589,8 +589,9 @@ TEST(TermScreen, TheMarginsOfALargerTerminalAreBlack) {
     EXPECT_EQ(vt.At(5, 5).bg, 1) << "the screen itself";
 }
 
-// Where the terminal is known to take it, the cursor is an underline while
-// the program runs and the terminal's own shape afterwards.
+// Where the terminal said its own cursor shape, the cursor is an underline
+// while the program runs and that shape afterwards; elsewhere the shape is
+// left alone.
 TEST(TermScreen, TheCursorIsAnUnderlineWhereTheTerminalTakesIt) {
     Console con;
     Options shaped;
@@ -600,8 +601,12 @@ TEST(TermScreen, TheCursorIsAnUnderlineWhereTheTerminalTakesIt) {
     Renderer plain(Options{});
     EXPECT_EQ(plain.Update(con.frame()).find(" q"), std::string::npos);
     char buf[termscreen::kLeaveMax];
-    EXPECT_NE(std::string(buf, termscreen::FormatLeave(buf, 3, 25, true)).find("\x1b[0 q"), std::string::npos);
-    EXPECT_EQ(std::string(buf, termscreen::FormatLeave(buf, 3, 25, false)).find(" q"), std::string::npos);
+    for (const int own : {0, 2, 4, 6}) {
+        const std::string leave(buf, termscreen::FormatLeave(buf, 3, 25, own));
+        EXPECT_NE(leave.find("\x1b[" + std::to_string(own) + " q"), std::string::npos) << own;
+        EXPECT_EQ(leave.find(" q"), leave.rfind(" q")) << "one shape only";
+    }
+    EXPECT_EQ(std::string(buf, termscreen::FormatLeave(buf, 3, 25, -1)).find(" q"), std::string::npos);
     EXPECT_TRUE(termscreen::TermShapesCursor("xterm-256color"));
     EXPECT_TRUE(termscreen::TermShapesCursor("rxvt-unicode-256color"));
     EXPECT_FALSE(termscreen::TermShapesCursor("linux")) << "would show the q";
@@ -739,6 +744,33 @@ TEST(TermScreen, WithoutScrollingTheWindowIsRewrittenTheSameWay) {
     EXPECT_GT(out.size(), 17u * 40) << "most of every row again";
 }
 
+// The rows a band scroll brings in span the whole terminal, margins too, and
+// terminals fill them in the colours in force or in their own background:
+// their margins are painted black again, in either direction.
+TEST(TermScreen, TheMarginsStayBlackWhenABandScrolls) {
+    for (const uint16_t textAttr : {uint16_t{0x07}, uint16_t{0x71}, uint16_t{0x4E}}) {
+        Console con = TextWindow();
+        for (int row = 4; row <= 21; ++row)
+            for (int c = 0; c < 80; ++c) con.at(c, row).Attr = textAttr;
+        Renderer r(Options{true, false, true});
+        r.SetTerminalSize(100, 30);
+        Vt vt(100, 30, true);
+        Update(r, con, vt);
+        for (const int first : {1, 3, 2, 0}) {
+            ShowText(con, first);
+            for (int row = 4; row <= 21; ++row)
+                for (int c = 0; c < 80; ++c) con.at(c, row).Attr = textAttr;
+            const std::string out = Update(r, con, vt);
+            ASSERT_NE(out.find(first == 1 || first == 3 ? 'M' : 'L'), std::string::npos) << "the terminal scrolls";
+            ASSERT_TRUE(Shows(vt, con)) << "at line " << first;
+            for (int row = 0; row < 30; ++row)
+                for (int c = row < 25 ? 80 : 0; c < 100; ++c)
+                    ASSERT_TRUE(vt.At(c, row).ch == ' ' && vt.At(c, row).bg == 0)
+                        << "margin cell " << c << "," << row << " at line " << first;
+        }
+    }
+}
+
 TEST(TermScreen, ScrollingIsForTerminalsKnownToHaveIt) {
     for (const char* term : {"xterm", "xterm-256color", "screen", "screen.xterm-256color", "tmux-256color",
                              "linux", "rxvt-unicode", "vt220", "st-256color"})
@@ -798,6 +830,6 @@ TEST(TermLeave, GivesModesBackAndPlacesTheCursorBelowTheContent) {
     EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[25H\r\n") << "below the last row: one line scrolls";
     s.assign(buf, termscreen::FormatLeave(buf, 0, 25));
     EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[1H");
-    EXPECT_LE(termscreen::FormatLeave(buf, 2000000000, 2000000000), termscreen::kLeaveMax);
+    EXPECT_LE(termscreen::FormatLeave(buf, 2000000000, 2000000000, 6), termscreen::kLeaveMax);
 }
 
