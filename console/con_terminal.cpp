@@ -444,8 +444,9 @@ void Open() {
     }
     // A locale that does not say UTF-8 may be wrong (none sent over SSH, or
     // LANG=C in a UTF-8 terminal): the terminal is asked. A terminal that
-    // takes cursor shapes is asked for its own, and gets the underline only
-    // when it says, so that its own shape can come back at the end.
+    // takes cursor shapes is asked for its own, so that exactly that shape
+    // comes back at the end; one that does not say gets its default shape
+    // (0) back instead.
     const char* term = std::getenv("TERM");
     std::string typed;
     std::optional<int> ownShape;
@@ -463,8 +464,8 @@ void Open() {
     // Scrolling by the terminal only where TERM names a terminal known to
     // have it, and not in raw code page 437 mode, whose terminals vary.
     t.options.scroll = t.utf8 && termscreen::TermScrollsRegions(term);
-    t.options.cursorShape = ownShape.has_value();
-    t.ownShape = ownShape.value_or(-1);
+    t.options.cursorShape = askShape;
+    t.ownShape = askShape ? ownShape.value_or(0) : -1;
     g_sig.ownShape = t.ownShape;
     t.renderer.emplace(t.options);
     t.keys = termkeys::KeyInput(t.utf8);
