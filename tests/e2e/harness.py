@@ -59,6 +59,17 @@ def binary():
     return path
 
 
+# The record of the run that owns a working folder (its process id and start
+# time): it stays as long as the folder and is no working file.
+OWNER_RECORD = "owner"
+
+
+def files_of_run(folder):
+    """The working files in the run's folder Folder, without its owner
+    record, sorted."""
+    return sorted(name for name in os.listdir(folder) if name != OWNER_RECORD)
+
+
 def working_files(tmpdir):
     """Every file and folder the program left under the temporary folder
     Tmpdir, as paths relative to it, sorted."""

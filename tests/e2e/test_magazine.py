@@ -11,7 +11,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Terminal, binary  # noqa: E402
+from harness import Terminal, binary, files_of_run  # noqa: E402
 
 CONTENT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "content")
 
@@ -46,7 +46,7 @@ class Magazine:
         folders = os.listdir(self.tmp)
         if len(folders) != 1:
             raise AssertionError(f"one working folder expected in TMPDIR, found {folders}")
-        return sorted(os.listdir(os.path.join(self.tmp, folders[0])))
+        return files_of_run(os.path.join(self.tmp, folders[0]))
 
     def left_behind(self):
         """Whatever is left in TMPDIR."""

@@ -11,7 +11,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Terminal, binary  # noqa: E402
+from harness import Terminal, binary, files_of_run  # noqa: E402
 
 MAIN_ENTRY = "a r t i c l e s"
 
@@ -33,7 +33,7 @@ class Run:
     def work_files(self):
         """The files of the run's working folder, or [] when it is gone."""
         folders = os.listdir(self.tmp)
-        return sorted(os.listdir(os.path.join(self.tmp, folders[0]))) if folders else []
+        return files_of_run(os.path.join(self.tmp, folders[0])) if folders else []
 
     def close(self):
         self.term.close()

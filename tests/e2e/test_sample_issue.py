@@ -10,7 +10,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Terminal, binary  # noqa: E402
+from harness import Terminal, binary, files_of_run  # noqa: E402
 
 SAMPLE = os.environ.get("SAMPLE_ISSUE") or os.path.join(
     os.path.dirname(os.path.abspath(__file__)), "..", "sample-issue")
@@ -35,7 +35,7 @@ class SampleIssueTest(unittest.TestCase):
         """The files of the run's working folder."""
         folders = os.listdir(self.tmp)
         self.assertEqual(len(folders), 1, f"one working folder expected in TMPDIR, found {folders}")
-        return os.listdir(os.path.join(self.tmp, folders[0]))
+        return files_of_run(os.path.join(self.tmp, folders[0]))
 
     def section_menu(self):
         """Waits until a section's menu runs: its "[ b a c k ]" entry is
