@@ -26,17 +26,15 @@ constexpr int MaxMove = 1000;
 constexpr std::array<Byte, 8> AnsiToPc = {0, 4, 2, 6, 1, 5, 3, 7};
 
 // The escape sequences that stand for the pipe colour codes 00..23.
-constexpr std::array<const char*, 24> PipeToAnsi = {
-    "[0;30m", "[0;34m", "[0;32m", "[0;36m", "[0;31m", "[0;35m", "[0;33m", "[0;37m",
-    "[1;30m", "[1;34m", "[1;32m", "[1;36m", "[1;31m", "[1;35m", "[1;33m", "[1;37m",
-    "[40m",   "[44m",   "[42m",   "[46m",   "[41m",   "[45m",   "[43m",   "[47m"};
+constexpr std::array<const char*, 24> PipeToAnsi = {"[0;30m", "[0;34m", "[0;32m", "[0;36m", "[0;31m", "[0;35m",
+                                                    "[0;33m", "[0;37m", "[1;30m", "[1;34m", "[1;32m", "[1;36m",
+                                                    "[1;31m", "[1;35m", "[1;33m", "[1;37m", "[40m",   "[44m",
+                                                    "[42m",   "[46m",   "[41m",   "[45m",   "[43m",   "[47m"};
 
 // Whether Ch, read while the parser is in text, is drawn as it is (or
 // moves the cursor as CR and BS do) and is neither a pipe code's bar nor
 // the end mark.
-bool IsPlainText(char ch) {
-    return ch != 0 && ch != 9 && ch != 10 && ch != 12 && ch != Esc && ch != Sub && ch != '|';
-}
+bool IsPlainText(char ch) { return ch != 0 && ch != 9 && ch != 10 && ch != 12 && ch != Esc && ch != Sub && ch != '|'; }
 
 // Takes the bytes in 4096-byte blocks, as a file would be read; the block
 // position decides the pauses. Bytes can be given back.
@@ -255,9 +253,7 @@ private:
         case 'J': ClearScreen(); break;
         case 'K': WriteStr(RepeatChar(' ', 80 - WhereX())); break;
         case 'm': SelectGraphicRendition(); break;
-        case 'n':
-            WriteStr(std::string(1, Esc) + "[" + IntToStr(WhereY()) + ";" + IntToStr(WhereX()) + "R");
-            break;
+        case 'n': WriteStr(std::string(1, Esc) + "[" + IntToStr(WhereY()) + ";" + IntToStr(WhereX()) + "R"); break;
         case 's':
             savedX_ = WhereX();
             savedY_ = WhereY();

@@ -1,6 +1,5 @@
 #include "app/gallery.h"
 
-
 #include "ansi/ansi_renderer.h"
 #include "app/issue.h"
 #include "app/program.h"
@@ -58,7 +57,8 @@ void ShowArtwork(const GalleryPiece& piece) {
         return;
     }
     std::string name = piece.SaveName;
-    if (InputDialog(15, 12, 67, 17, " s a v e   a n s i ", "f i l e n a m e :", name)) SaveArtwork(piece.Resource, name);
+    if (InputDialog(15, 12, 67, 17, " s a v e   a n s i ", "f i l e n a m e :", name))
+        SaveArtwork(piece.Resource, name);
 }
 
 void ShowFramedPage(const std::string& frameResource, const std::string& textResource) {

@@ -39,11 +39,14 @@ bool ChooseMain(int32_t entry) {
 }  // namespace
 
 void MainMenu() {
-    const SectionMenu menu{"menu",
-                           {"e d i t o r i a l", "a r t i c l e s", "a n s i   a r t", "t u t o r s     ",
-                            "a b o u t", "e x i t"},
-                           {"|15|16", "|08|16", 15},
-                           [] { return 5000; },
-                           53, 10, 17, 7};
+    const SectionMenu menu{
+        "menu",
+        {"e d i t o r i a l", "a r t i c l e s", "a n s i   a r t", "t u t o r s     ", "a b o u t", "e x i t"},
+        {"|15|16", "|08|16", 15},
+        [] { return 5000; },
+        53,
+        10,
+        17,
+        7};
     RunSectionMenu(menu, ChooseMain);
 }

@@ -6,10 +6,10 @@
 
 #include "music/music.h"  // the music's part of the state
 
-extern std::string AsciiSuffix;        // "" or "_asc"
-extern int32_t DisplaySpeed;           // pause interval of single screens
+extern std::string AsciiSuffix;  // "" or "_asc"
+extern int32_t DisplaySpeed;     // pause interval of single screens
 extern bool TrackMenuOpen;
-extern std::string ProgramDir;         // ends in the path separator
+extern std::string ProgramDir;  // ends in the path separator
 // The screen of the menu in use, which the help screen and the track menu
 // draw again when they close: the name of its resource, with the mode's
 // suffix as it was when the menu began.

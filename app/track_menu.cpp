@@ -73,8 +73,7 @@ public:
 void RunTrackChoices() {
     TBar bar;
     // The tracks, then "[ c l o s e ]".
-    for (const TrackEntry& track : TrackEntries)
-        bar.Add(track.Label);
+    for (const TrackEntry& track : TrackEntries) bar.Add(track.Label);
     bar.Add(CloseLabel);
     bar.SelectedColour = "|14|20";
     bar.NormalColour = "|12|20";
@@ -88,13 +87,10 @@ void RunTrackChoices() {
     int32_t entry = 0;
     for (;;) {
         // Esc, Left and Right leave negative codes: start over at the top.
-        if (entry < 0 || entry > closeEntry + 1)
-            entry = 0;
+        if (entry < 0 || entry > closeEntry + 1) entry = 0;
         entry = bar.Run(6, 2, 35, 6, entry);
-        if (entry == closeEntry)
-            return;
-        if (entry >= 0 && entry < closeEntry)
-            PlayTrack(TrackEntries[static_cast<std::size_t>(entry)].Module);
+        if (entry == closeEntry) return;
+        if (entry >= 0 && entry < closeEntry) PlayTrack(TrackEntries[static_cast<std::size_t>(entry)].Module);
     }
 }
 

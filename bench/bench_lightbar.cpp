@@ -73,7 +73,10 @@ int main() {
     };
     const KeyCase keys[] = {
         {"Down inside the page", [] { memcon::PressExtended(80); }},
-        {"8 Downs, the last scrolls", [] { for (int i = 0; i < 8; ++i) memcon::PressExtended(80); }},
+        {"8 Downs, the last scrolls",
+         [] {
+             for (int i = 0; i < 8; ++i) memcon::PressExtended(80);
+         }},
         {"PgDn", [] { memcon::PressExtended(81); }},
         {"type-ahead letter", [] { memcon::TypeText("9"); }},
     };
@@ -92,8 +95,7 @@ int main() {
         k.press();
         memcon::PressEsc();
         bar.Run(10, 5, 30, 8, 0);
-        std::printf("  %-24s %llu\n", k.name,
-                    static_cast<unsigned long long>(memcon::WriteCalls() - before - opening));
+        std::printf("  %-24s %llu\n", k.name, static_cast<unsigned long long>(memcon::WriteCalls() - before - opening));
         DoneConsole();
     }
     return 0;

@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
         totalSeconds += r.seconds;
     }
     if (totalSeconds > 0)
-        std::printf("%-18s %9s %7s %9.2f\n", "all shipped", "", "", static_cast<double>(totalBytes) / 1e6 / totalSeconds);
+        std::printf("%-18s %9s %7s %9.2f\n", "all shipped", "", "",
+                    static_cast<double>(totalBytes) / 1e6 / totalSeconds);
 
     const struct {
         const char* name;

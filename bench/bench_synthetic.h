@@ -64,7 +64,8 @@ inline std::string ScrollingText(std::size_t size) {
     while (out.size() < size) {
         std::string line = "|0" + std::to_string(1 + rng.Below(9));
         const int words = 6 + static_cast<int>(rng.Below(6));
-        for (int w = 0; w < words; ++w) line += std::string(1 + rng.Below(7), static_cast<char>('a' + rng.Below(26))) + " ";
+        for (int w = 0; w < words; ++w)
+            line += std::string(1 + rng.Below(7), static_cast<char>('a' + rng.Below(26))) + " ";
         out += line + "\r\n";
     }
     return out;

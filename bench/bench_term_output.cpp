@@ -94,8 +94,10 @@ void WriteScreen(const std::vector<conapi::Cell>& cells) {
 
 void FullScreen(const char* label, const char* lang, const char* colorterm) {
     setenv("LANG", lang, 1);
-    if (colorterm) setenv("COLORTERM", colorterm, 1);
-    else unsetenv("COLORTERM");
+    if (colorterm)
+        setenv("COLORTERM", colorterm, 1);
+    else
+        unsetenv("COLORTERM");
     const bool utf8 = std::strstr(lang, "UTF-8") != nullptr;
     conapi::Open();
     conapi::SetCursorInfo(15, false);
@@ -202,8 +204,7 @@ int main(int argc, char** argv) {
         close(slave);
         drain = std::thread([master, &done] {
             char buf[65536];
-            while (!done && read(master, buf, sizeof buf) > 0) {
-            }
+            while (!done && read(master, buf, sizeof buf) > 0) {}
         });
     }
     std::fprintf(g_report, "terminal output (%s)\n", toNull ? "/dev/null" : "pseudo-terminal 80x25");
@@ -217,8 +218,7 @@ int main(int argc, char** argv) {
     if (drain.joinable()) {
         // A last byte wakes the drain thread out of its read().
         const char nl = '\n';
-        if (write(STDOUT_FILENO, &nl, 1) < 0) {
-        }
+        if (write(STDOUT_FILENO, &nl, 1) < 0) {}
         drain.join();
     }
     return 0;

@@ -213,8 +213,8 @@ double ThreadCpuSeconds() {
 
 long g_fixedDraws = 0;  // --draws: this many drawings per file instead of a time
 
-double Throughput(const std::string& path, std::size_t size, double minSeconds, const Drain& drain,
-                  double& bytesDrawn, double& spent, double& cpuSpent) {
+double Throughput(const std::string& path, std::size_t size, double minSeconds, const Drain& drain, double& bytesDrawn,
+                  double& spent, double& cpuSpent) {
     long draws = 0;
     double seconds = 0;
     const double cpuStart = ThreadCpuSeconds();
@@ -267,8 +267,8 @@ void Measure(const std::string& name, std::string_view bytes, double minSeconds,
     const Sent paced = DrawOnce(path, 800);
     const double mbs = Throughput(path, bytes.size(), minSeconds, drain, totals.drawn, totals.seconds, totals.cpu);
     const double floor = IconvFloor(bytes, scratch);
-    Report("%-18s %8zu %8.2f %8.2f %6.2f %9llu %6llu %9llu %6llu %8llu %6.2f %8llu %7.2f\n", name.c_str(), bytes.size(), mbs,
-           floor, floor > 0 ? mbs / floor : 0.0, static_cast<unsigned long long>(fast.bytes),
+    Report("%-18s %8zu %8.2f %8.2f %6.2f %9llu %6llu %9llu %6llu %8llu %6.2f %8llu %7.2f\n", name.c_str(), bytes.size(),
+           mbs, floor, floor > 0 ? mbs / floor : 0.0, static_cast<unsigned long long>(fast.bytes),
            static_cast<unsigned long long>(fast.writes), static_cast<unsigned long long>(paced.bytes),
            static_cast<unsigned long long>(paced.writes), static_cast<unsigned long long>(minimum),
            minimum ? static_cast<double>(fast.bytes) / static_cast<double>(minimum) : 0.0,
@@ -320,8 +320,8 @@ int main(int argc, char** argv) {
         InitConsole();
         Report("ANSI renderer -> terminal back-end -> pseudo-terminal (UTF-8, %s colour), %.2f s or more per file\n",
                trueColor ? "24-bit" : "16", minSeconds);
-        Report("%-18s %8s %8s %8s %6s %9s %6s %9s %6s %8s %6s %8s %7s\n", "file", "bytes", "MB/s", "iconv", "ratio", "sent",
-               "writes", "sent@800", "writes", "minimum", "x min", "floor", "x floor");
+        Report("%-18s %8s %8s %8s %6s %9s %6s %9s %6s %8s %6s %8s %7s\n", "file", "bytes", "MB/s", "iconv", "ratio",
+               "sent", "writes", "sent@800", "writes", "minimum", "x min", "floor", "x floor");
         Totals totals;
         for (const contentrules::CatalogueEntry& entry : contentrules::Catalogue()) {
             if (entry.Type != contentrules::Kind::Screen && entry.Type != contentrules::Kind::Twin) continue;
@@ -332,9 +332,10 @@ int main(int argc, char** argv) {
         }
         Report("%-18s %8llu %8.2f %8s %6s %9llu %6llu %9llu %6llu %8llu %6.2f %8llu %7.2f\n", "all shipped",
                static_cast<unsigned long long>(totals.file),
-               totals.seconds > 0 ? totals.drawn / 1e6 / totals.seconds : 0.0, "", "", static_cast<unsigned long long>(totals.sent),
-               static_cast<unsigned long long>(totals.writes), static_cast<unsigned long long>(totals.sentPaced),
-               static_cast<unsigned long long>(totals.writesPaced), static_cast<unsigned long long>(totals.minimum),
+               totals.seconds > 0 ? totals.drawn / 1e6 / totals.seconds : 0.0, "", "",
+               static_cast<unsigned long long>(totals.sent), static_cast<unsigned long long>(totals.writes),
+               static_cast<unsigned long long>(totals.sentPaced), static_cast<unsigned long long>(totals.writesPaced),
+               static_cast<unsigned long long>(totals.minimum),
                totals.minimum ? static_cast<double>(totals.sent) / static_cast<double>(totals.minimum) : 0.0,
                static_cast<unsigned long long>(totals.floor),
                totals.floor ? static_cast<double>(totals.sent) / static_cast<double>(totals.floor) : 0.0);
@@ -343,8 +344,10 @@ int main(int argc, char** argv) {
                totals.cpu > 0 ? totals.drawn / 1e6 / totals.cpu : 0.0);
         Totals ignored;
         if (!shippedOnly) {
-        Measure("synthetic art 1MB", benchdata::ScreenArt(1 << 20), minSeconds, trueColor, path, scratch, drain, ignored);
-        Measure("scrolling 1MB", benchdata::ScrollingText(1 << 20), minSeconds, trueColor, path, scratch, drain, ignored);
+            Measure("synthetic art 1MB", benchdata::ScreenArt(1 << 20), minSeconds, trueColor, path, scratch, drain,
+                    ignored);
+            Measure("scrolling 1MB", benchdata::ScrollingText(1 << 20), minSeconds, trueColor, path, scratch, drain,
+                    ignored);
         }
         Report("(sent, writes: one drawing on a cleared screen with pauses off; sent@800: at the start-up pace;\n"
                " minimum: glyph bytes in UTF-8 plus one SGR per colour change, for the final picture;\n"

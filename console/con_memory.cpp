@@ -173,8 +173,8 @@ void OnSleep(std::function<void()> hook) { Con().sleepHook = std::move(hook); }
 void PushEvent(const InputRecord& rec, uint32_t atMs) {
     auto& input = Con().input;
     // Keep the queue ordered by time; equal times keep their order.
-    auto pos = std::upper_bound(input.begin(), input.end(), atMs,
-                                [](uint32_t t, const TimedEvent& e) { return t < e.at; });
+    auto pos =
+        std::upper_bound(input.begin(), input.end(), atMs, [](uint32_t t, const TimedEvent& e) { return t < e.at; });
     input.insert(pos, TimedEvent{rec, atMs});
 }
 
@@ -206,8 +206,9 @@ KeyInfo KeyFor(char c) {
             const bool plain = rows[r][i] == c;
             if (plain || shifted[r][i] == c) {
                 char base = rows[r][i];
-                uint16_t vk = (base >= 'a' && base <= 'z') ? static_cast<uint16_t>(base - 32)
-                                                           : static_cast<uint16_t>(base >= '0' && base <= '9' ? base : 0xBA);
+                uint16_t vk = (base >= 'a' && base <= 'z')
+                                  ? static_cast<uint16_t>(base - 32)
+                                  : static_cast<uint16_t>(base >= '0' && base <= '9' ? base : 0xBA);
                 return {vk, static_cast<uint16_t>(firstScan[r] + i), !plain};
             }
         }

@@ -77,9 +77,9 @@ uint64_t CoarseNowNs() {
 // What the signal handlers use: plain values only, all set up before the
 // handlers are installed.
 struct SignalState {
-    volatile sig_atomic_t open = 0;       // between Open and Close
-    volatile sig_atomic_t restored = 1;   // the terminal is the user's again
-    volatile sig_atomic_t nextRow = 0;    // where the user's shell goes on
+    volatile sig_atomic_t open = 0;      // between Open and Close
+    volatile sig_atomic_t restored = 1;  // the terminal is the user's again
+    volatile sig_atomic_t nextRow = 0;   // where the user's shell goes on
     volatile sig_atomic_t termRows = 25;
     volatile sig_atomic_t resized = 0;    // SIGWINCH came
     volatile sig_atomic_t continued = 0;  // SIGCONT came
@@ -93,8 +93,7 @@ SignalState g_sig;
 
 // Signals that end the process: the terminal is restored, then the signal
 // takes its default course.
-constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGPIPE,
-                                  SIGSEGV, SIGBUS, SIGFPE, SIGABRT, SIGILL};
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGSEGV, SIGBUS, SIGFPE, SIGABRT, SIGILL};
 constexpr int kOtherSignals[] = {SIGTSTP, SIGCONT, SIGWINCH};
 constexpr int kSignalCount = std::size(kEndingSignals) + std::size(kOtherSignals);
 
@@ -176,7 +175,7 @@ struct Terminal {
     bool inputEnded = false;
     bool inEndHandler = false;
     void (*endHandler)() = nullptr;
-    struct sigaction oldActions[kSignalCount]{};
+    struct sigaction oldActions[kSignalCount] {};
     conterm::OutputStats stats;
 };
 

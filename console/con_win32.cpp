@@ -42,8 +42,8 @@ struct SavedConsole {
 
 struct Win32Console {
     SRWLOCK lock = SRWLOCK_INIT;
-    bool open = false;        // between Open and Close
-    bool restored = true;     // the console is the user's again
+    bool open = false;     // between Open and Close
+    bool restored = true;  // the console is the user's again
     HANDLE in = INVALID_HANDLE_VALUE;
     HANDLE out = INVALID_HANDLE_VALUE;
     bool inputIsConsole = false;
@@ -325,8 +325,7 @@ uint16_t ReadAttribute(Coord pos) {
     Locked lock;
     WORD attr = 0;
     DWORD read = 0;
-    if (!lock.Usable() || !ReadConsoleOutputAttribute(W().out, &attr, 1, ToCoord(pos), &read) || read != 1)
-        return 0;
+    if (!lock.Usable() || !ReadConsoleOutputAttribute(W().out, &attr, 1, ToCoord(pos), &read) || read != 1) return 0;
     return attr & 0xFF;
 }
 

@@ -63,9 +63,7 @@ Byte WhereY() { return Screen->WhereY(); }
 void SaveScreen(TScreenImage& image) { Screen->SaveRegion(1, 1, 80, 25, image); }
 void RestoreScreen(const TScreenImage& image) { Screen->RestoreRegion(image); }
 
-void SetTextColor(Byte color) {
-    Screen->TextAttr = static_cast<Byte>((Screen->TextAttr & 0xF0) | (color & 0x0F));
-}
+void SetTextColor(Byte color) { Screen->TextAttr = static_cast<Byte>((Screen->TextAttr & 0xF0) | (color & 0x0F)); }
 
 void WriteXY(int x, int y, Byte attr, const std::string& text) { Screen->WriteXY(x, y, attr, Cut255(text)); }
 
@@ -222,9 +220,12 @@ int32_t StrToInt(const std::string& text) {
     for (; i < text.size(); ++i) {
         const char c = text[i];
         int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
         if (digit < 0 || digit >= base) return 0;
         value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
         if (value > limit) return 0;

@@ -94,8 +94,7 @@ bool TInputWindows::PollEvents() {
             }
             return true;
         }
-        if (rec.Type == EventType::Key && !rec.KeyDown && rec.VirtualKey == VkMenu && AltNumActive &&
-            AltNumValue > 0) {
+        if (rec.Type == EventType::Key && !rec.KeyDown && rec.VirtualKey == VkMenu && AltNumActive && AltNumValue > 0) {
             PushKey(static_cast<char>(AltNumValue));
             AltNumActive = false;
             AltNumValue = 0;
@@ -121,4 +120,3 @@ char TInputWindows::ReadKey() {
     if (BufHead > 64) BufHead = 1;
     return KeyBuffer[BufHead];
 }
-

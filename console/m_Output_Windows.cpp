@@ -13,9 +13,7 @@ namespace {
 constexpr int BufferCols = 80;
 constexpr int BufferRows = 50;
 
-Cell MakeCell(char ch, uint16_t attr) {
-    return Cell{static_cast<uint16_t>(static_cast<unsigned char>(ch)), attr};
-}
+Cell MakeCell(char ch, uint16_t attr) { return Cell{static_cast<uint16_t>(static_cast<unsigned char>(ch)), attr}; }
 
 }  // namespace
 
@@ -96,11 +94,8 @@ void TOutputWindows::WriteChar(char ch) {
             ++Cursor.Y;
         MoveConsoleCursor();
         return;
-    case 13:
-        Cursor.X = Window.Left;
-        return;
-    default:
-        break;
+    case 13: Cursor.X = Window.Left; return;
+    default: break;
     }
 
     const Cell cell = MakeCell(ch, TextAttr);
@@ -164,9 +159,7 @@ int TOutputWindows::InnerSpan(const char* text, std::size_t count) const {
     return n;
 }
 
-void TOutputWindows::WriteLine(const std::string& text) {
-    WriteStr(Cut255(text + "\r\n"));
-}
+void TOutputWindows::WriteLine(const std::string& text) { WriteStr(Cut255(text + "\r\n")); }
 
 void TOutputWindows::WriteRow(int x, int y, const Cell* cells, int count) {
     if (!Active || count <= 0) return;
@@ -240,8 +233,8 @@ void TOutputWindows::SaveRegion(int x1, int y1, int x2, int y2, TScreenImage& im
     const int height = y2 - y1 + 1;
     if (width <= 0 || height <= 0 || width * height > static_cast<int>(image.Data.size())) return;
     conapi::ReadCells(image.Data.data(), Coord{static_cast<int16_t>(width), static_cast<int16_t>(height)},
-                      Rect{static_cast<int16_t>(x1 - 1), static_cast<int16_t>(y1 - 1),
-                           static_cast<int16_t>(x2 - 1), static_cast<int16_t>(y2 - 1)});
+                      Rect{static_cast<int16_t>(x1 - 1), static_cast<int16_t>(y1 - 1), static_cast<int16_t>(x2 - 1),
+                           static_cast<int16_t>(y2 - 1)});
 }
 
 void TOutputWindows::RestoreRegion(TScreenImage image) {

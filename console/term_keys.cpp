@@ -26,10 +26,12 @@ InputRecord Make(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state) {
 }
 
 // Set 1 scan codes of the letters a..z.
+// clang-format off
 constexpr std::array<uint8_t, 26> kLetterScan = {
     30, 48, 46, 32, 18, 33, 34, 35, 23, 36, 37, 38, 50,
     49, 24, 25, 16, 19, 31, 20, 22, 47, 17, 45, 21, 44,
 };
+// clang-format on
 
 struct Punct {
     char ch;
@@ -39,6 +41,7 @@ struct Punct {
 };
 
 // The punctuation keys of a US keyboard, unshifted and shifted.
+// clang-format off
 constexpr std::array<Punct, 33> kPunct = {{
     {' ', VkSpace, 57, false},
     {'!', '1', 2, true}, {'@', '2', 3, true}, {'#', '3', 4, true},
@@ -57,6 +60,7 @@ constexpr std::array<Punct, 33> kPunct = {{
     {'.', VkOemPeriod, 52, false}, {'>', VkOemPeriod, 52, true},
     {'/', VkOem2, 53, false}, {'?', VkOem2, 53, true},
 }};
+// clang-format on
 
 // The keys that arrive as sequences.
 enum class Key { Up, Down, Right, Left, Home, End, PgUp, PgDn, Ins, Del, Clear, F1 };
@@ -101,20 +105,36 @@ uint32_t ModifierState(int param) {
 // and End).
 std::optional<InputRecord> TildeKey(int n, uint32_t state) {
     switch (n) {
-    case 1: case 7: return NamedKey(Key::Home, 0, state);
+    case 1:
+    case 7: return NamedKey(Key::Home, 0, state);
     case 2: return NamedKey(Key::Ins, 0, state);
     case 3: return NamedKey(Key::Del, 0, state);
-    case 4: case 8: return NamedKey(Key::End, 0, state);
+    case 4:
+    case 8: return NamedKey(Key::End, 0, state);
     case 5: return NamedKey(Key::PgUp, 0, state);
     case 6: return NamedKey(Key::PgDn, 0, state);
-    case 11: case 12: case 13: case 14: case 15: return FnKey(n - 10, state);
-    case 17: case 18: case 19: case 20: case 21: return FnKey(n - 11, state);
-    case 23: case 24: return FnKey(n - 12, state);
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15: return FnKey(n - 10, state);
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21: return FnKey(n - 11, state);
+    case 23:
+    case 24: return FnKey(n - 12, state);
     // rxvt and the linux console: Shift+F3..F10 have numbers of their own
     // (Shift+F1 and F2 share 23 and 24 with F11 and F12).
-    case 25: case 26: return FnKey(n - 22, state | conapi::ShiftPressed);
-    case 28: case 29: return FnKey(n - 23, state | conapi::ShiftPressed);
-    case 31: case 32: case 33: case 34: return FnKey(n - 24, state | conapi::ShiftPressed);
+    case 25:
+    case 26: return FnKey(n - 22, state | conapi::ShiftPressed);
+    case 28:
+    case 29: return FnKey(n - 23, state | conapi::ShiftPressed);
+    case 31:
+    case 32:
+    case 33:
+    case 34: return FnKey(n - 24, state | conapi::ShiftPressed);
     default: return std::nullopt;
     }
 }
@@ -129,7 +149,10 @@ std::optional<InputRecord> LetterKey(char final, uint32_t state) {
     case 'H': return NamedKey(Key::Home, 0, state);
     case 'F': return NamedKey(Key::End, 0, state);
     case 'E': return NamedKey(Key::Clear, 0, state);
-    case 'P': case 'Q': case 'R': case 'S': return FnKey(final - 'P' + 1, state);
+    case 'P':
+    case 'Q':
+    case 'R':
+    case 'S': return FnKey(final - 'P' + 1, state);
     default: return std::nullopt;
     }
 }
@@ -181,10 +204,10 @@ std::vector<int> Params(std::string_view p) {
 
 // One decoding step over the front of the pending bytes.
 struct Step {
-    bool more = false;            // unfinished: wait for more bytes
-    std::size_t used = 0;         // bytes consumed
+    bool more = false;     // unfinished: wait for more bytes
+    std::size_t used = 0;  // bytes consumed
     std::optional<InputRecord> rec;
-    bool skip = false;            // an over-long sequence: skip its rest
+    bool skip = false;  // an over-long sequence: skip its rest
 };
 
 Step NeedMore() { return Step{true, 0, std::nullopt, false}; }
@@ -249,8 +272,10 @@ Step DecodeCsi(std::string_view s) {
         if (paramText.empty()) return Drop(used);
         return Emit(used, TildeKey(p[0], conapi::LeftCtrlPressed | conapi::ShiftPressed));
     case 'Z': return Emit(used, Make(VkTab, 15, 9, conapi::ShiftPressed));
-    case 'a': case 'b': case 'c': case 'd':
-        return Emit(used, RxvtArrow(fc, conapi::ShiftPressed));
+    case 'a':
+    case 'b':
+    case 'c':
+    case 'd': return Emit(used, RxvtArrow(fc, conapi::ShiftPressed));
     default: return Emit(used, LetterKey(fc, ModifierState(mod)));
     }
 }
@@ -355,9 +380,11 @@ InputRecord AsciiKey(uint8_t byte) {
         if (p.ch == c) return Make(p.vk, p.scan, byte, p.shift ? kShift : 0);
     switch (byte) {
     case 0x00: return Make('2', 3, 0, kCtrl);  // Ctrl+@ / Ctrl+Space
-    case 0x08: case 0x7F: return Make(VkBack, 14, 8, 0);
+    case 0x08:
+    case 0x7F: return Make(VkBack, 14, 8, 0);
     case 0x09: return Make(VkTab, 15, 9, 0);
-    case 0x0A: case 0x0D: return Make(VkReturn, 28, 13, 0);
+    case 0x0A:
+    case 0x0D: return Make(VkReturn, 28, 13, 0);
     case 0x1B: return Make(VkEscape, 1, 27, 0);
     case 0x1C: return Make(VkOem5, 43, byte, kCtrl);
     case 0x1D: return Make(VkOem6, 27, byte, kCtrl);

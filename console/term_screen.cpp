@@ -8,10 +8,22 @@
 namespace termscreen {
 
 const std::array<Rgb, 16> kVgaPalette = {{
-    {0x00, 0x00, 0x00}, {0x00, 0x00, 0xAA}, {0x00, 0xAA, 0x00}, {0x00, 0xAA, 0xAA},
-    {0xAA, 0x00, 0x00}, {0xAA, 0x00, 0xAA}, {0xAA, 0x55, 0x00}, {0xAA, 0xAA, 0xAA},
-    {0x55, 0x55, 0x55}, {0x55, 0x55, 0xFF}, {0x55, 0xFF, 0x55}, {0x55, 0xFF, 0xFF},
-    {0xFF, 0x55, 0x55}, {0xFF, 0x55, 0xFF}, {0xFF, 0xFF, 0x55}, {0xFF, 0xFF, 0xFF},
+    {0x00, 0x00, 0x00},
+    {0x00, 0x00, 0xAA},
+    {0x00, 0xAA, 0x00},
+    {0x00, 0xAA, 0xAA},
+    {0xAA, 0x00, 0x00},
+    {0xAA, 0x00, 0xAA},
+    {0xAA, 0x55, 0x00},
+    {0xAA, 0xAA, 0xAA},
+    {0x55, 0x55, 0x55},
+    {0x55, 0x55, 0xFF},
+    {0x55, 0xFF, 0x55},
+    {0x55, 0xFF, 0xFF},
+    {0xFF, 0x55, 0x55},
+    {0xFF, 0x55, 0xFF},
+    {0xFF, 0xFF, 0x55},
+    {0xFF, 0xFF, 0xFF},
 }};
 
 namespace {
@@ -27,8 +39,7 @@ constexpr char kRawLow[] = " oo*****#o#++dd*><|!PS\xDC|^v><\xC0-^v";
 static_assert(sizeof(kRawLow) == 33, "one look-alike for each of 0x00-0x1F");
 
 std::string Colour(int base, const Rgb& c) {
-    return std::to_string(base) + ";2;" + std::to_string(c.r) + ';' + std::to_string(c.g) + ';' +
-           std::to_string(c.b);
+    return std::to_string(base) + ";2;" + std::to_string(c.r) + ';' + std::to_string(c.g) + ';' + std::to_string(c.b);
 }
 
 // The colours of the 256-colour palette from 16 on: a 6x6x6 cube, then 24
@@ -140,10 +151,10 @@ char* PutText(char* p, const char* text) {
 bool TermScrollsRegions(const char* term) {
     if (!term) return false;
     const std::string t = term;
-    static const char* const kFamilies[] = {"xterm", "screen", "tmux", "rxvt", "linux", "vt102", "vt220",
-                                            "vt320", "vt420", "vt520", "putty", "konsole", "gnome", "alacritty",
-                                            "kitty", "foot", "st-", "wezterm", "iterm", "mintty", "ms-terminal",
-                                            "contour", "cygwin"};
+    static const char* const kFamilies[] = {"xterm", "screen",    "tmux",        "rxvt",    "linux", "vt102",
+                                            "vt220", "vt320",     "vt420",       "vt520",   "putty", "konsole",
+                                            "gnome", "alacritty", "kitty",       "foot",    "st-",   "wezterm",
+                                            "iterm", "mintty",    "ms-terminal", "contour", "cygwin"};
     if (t == "st") return true;
     for (const char* family : kFamilies)
         if (t.rfind(family, 0) == 0) return true;
@@ -157,7 +168,8 @@ int Palette256Index(int pc) {
         for (int c = 0; c < 16; ++c) {
             int best = 16;
             for (int i = 17; i < 256; ++i)
-                if (Distance(PaletteColour(i), kVgaPalette[c]) < Distance(PaletteColour(best), kVgaPalette[c])) best = i;
+                if (Distance(PaletteColour(i), kVgaPalette[c]) < Distance(PaletteColour(best), kVgaPalette[c]))
+                    best = i;
             found[c] = best;
         }
         return found;

@@ -30,13 +30,13 @@ struct Rgb {
 extern const std::array<Rgb, 16> kVgaPalette;
 
 struct Options {
-    bool utf8 = true;        // glyphs as UTF-8, else raw code page 437 bytes
-    bool trueColor = false;  // 24-bit SGR, else as Palette256 says
-    bool scroll = false;     // the terminal scrolls a region (DECSTBM, IL, DL)
-    bool palette256 = false; // the 256-colour entries nearest to the VGA
-                             // colours, else the terminal's own 16 colours
-    bool cursorShape = false; // an underline cursor, like the console's
-                              // (DECSCUSR), for a terminal that said its own
+    bool utf8 = true;          // glyphs as UTF-8, else raw code page 437 bytes
+    bool trueColor = false;    // 24-bit SGR, else as Palette256 says
+    bool scroll = false;       // the terminal scrolls a region (DECSTBM, IL, DL)
+    bool palette256 = false;   // the 256-colour entries nearest to the VGA
+                               // colours, else the terminal's own 16 colours
+    bool cursorShape = false;  // an underline cursor, like the console's
+                               // (DECSCUSR), for a terminal that said its own
 };
 
 // The entry of the 256-colour palette (its 6x6x6 cube and grey ramp, whose
@@ -123,10 +123,10 @@ private:
     bool full_ = true;
     int termCols_ = 80;
     int termRows_ = 25;
-    int curRow_ = -1;      // terminal cursor; -1: not known
+    int curRow_ = -1;  // terminal cursor; -1: not known
     int curCol_ = -1;
-    int attr_ = -1;        // colours in force; -1: not known
-    int cursorShown_ = -1; // -1: not known
+    int attr_ = -1;         // colours in force; -1: not known
+    int cursorShown_ = -1;  // -1: not known
 };
 
 // Longest output of FormatLeave.

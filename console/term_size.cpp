@@ -8,8 +8,8 @@ bool TooSmall(int cols, int rows, int consoleRows) { return cols < conapi::MaxCo
 
 std::string NoticeText(int cols, int rows, int consoleRows) {
     const std::string need = std::to_string(conapi::MaxCols) + 'x' + std::to_string(consoleRows);
-    return " Screen cut off: the terminal is " + std::to_string(cols) + 'x' + std::to_string(rows) + ", needs " +
-           need + ". Any key hides this. ";
+    return " Screen cut off: the terminal is " + std::to_string(cols) + 'x' + std::to_string(rows) + ", needs " + need +
+           ". Any key hides this. ";
 }
 
 void DrawNotice(std::vector<conapi::Cell>& cells, int rows, int termCols, int termRows) {

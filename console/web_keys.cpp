@@ -53,10 +53,17 @@ struct Named {
 };
 
 constexpr std::array<Named, 11> kNamed = {{
-    {"ArrowUp", VkUp, 72, true},     {"ArrowDown", VkDown, 80, true}, {"ArrowLeft", VkLeft, 75, true},
-    {"ArrowRight", VkRight, 77, true}, {"Home", VkHome, 71, true},    {"End", VkEnd, 79, true},
-    {"PageUp", VkPrior, 73, true},   {"PageDown", VkNext, 81, true},  {"Insert", VkInsert, 82, true},
-    {"Delete", VkDelete, 83, true},  {"Clear", VkClear, 76, false},
+    {"ArrowUp", VkUp, 72, true},
+    {"ArrowDown", VkDown, 80, true},
+    {"ArrowLeft", VkLeft, 75, true},
+    {"ArrowRight", VkRight, 77, true},
+    {"Home", VkHome, 71, true},
+    {"End", VkEnd, 79, true},
+    {"PageUp", VkPrior, 73, true},
+    {"PageDown", VkNext, 81, true},
+    {"Insert", VkInsert, 82, true},
+    {"Delete", VkDelete, 83, true},
+    {"Clear", VkClear, 76, false},
 }};
 
 // The keypad's digits 0..9 by their set 1 scan codes.

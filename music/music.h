@@ -5,8 +5,8 @@
 #include <string>
 
 // The program-wide music state.
-extern bool SilentMode;              // --silent, or music not allowed here
-extern bool MusicFailed;             // the library could not be loaded or started
+extern bool SilentMode;   // --silent, or music not allowed here
+extern bool MusicFailed;  // the library could not be loaded or started
 extern bool MusicPlaying;
 extern std::string CurrentMusicFile;  // the module file in use
 extern std::string SoundLibraryFile;

@@ -61,10 +61,8 @@ public:
         std::fflush(stderr);
         saved_ = ::dup(STDERR_FILENO);
         const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved_ >= 0 && null >= 0)
-            ::dup2(null, STDERR_FILENO);
-        if (null >= 0)
-            ::close(null);
+        if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+        if (null >= 0) ::close(null);
 #endif
     }
     ~QuietStderr() {
@@ -98,24 +96,19 @@ public:
 
     AlsaSilencer() {
         handle_ = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-        if (handle_ == nullptr)
-            return;
+        if (handle_ == nullptr) return;
         setHandler_ = reinterpret_cast<SetHandlerFn>(::dlsym(handle_, "snd_lib_error_set_handler"));
-        if (setHandler_ != nullptr)
-            setHandler_(&SilentAlsaError);
+        if (setHandler_ != nullptr) setHandler_(&SilentAlsaError);
     }
     // Runs after SDL has closed its ALSA device.
     ~AlsaSilencer() {
-        if (handle_ == nullptr)
-            return;
+        if (handle_ == nullptr) return;
         // The handler lives in this library, which may be unloaded next.
-        if (setHandler_ != nullptr)
-            setHandler_(nullptr);
+        if (setHandler_ != nullptr) setHandler_(nullptr);
         // ALSA keeps the parsed configuration in a global cache that nothing
         // else frees; without this every Init/Free cycle leaks it.
         auto freeConfig = reinterpret_cast<FreeConfigFn>(::dlsym(handle_, "snd_config_update_free_global"));
-        if (freeConfig != nullptr)
-            freeConfig();
+        if (freeConfig != nullptr) freeConfig();
         ::dlclose(handle_);
     }
     AlsaSilencer(const AlsaSilencer&) = delete;
@@ -139,23 +132,19 @@ using ModulePtr = std::unique_ptr<openmpt_module, ModuleDeleter>;
 // Reads a whole file; empty when it cannot be read or is implausibly large.
 std::vector<char> ReadFileBytes(const char* fileName) {
     std::ifstream in(fileName, std::ios::binary | std::ios::ate);
-    if (!in)
-        return {};
+    if (!in) return {};
     const std::streamoff size = in.tellg();
-    if (size <= 0 || size > MaxModuleBytes)
-        return {};
+    if (size <= 0 || size > MaxModuleBytes) return {};
     std::vector<char> bytes(static_cast<std::size_t>(size));
     in.seekg(0);
-    if (!in.read(bytes.data(), size))
-        return {};
+    if (!in.read(bytes.data(), size)) return {};
     return bytes;
 }
 
 ModulePtr DecodeModule(const std::vector<char>& bytes) {
     ModulePtr mod(openmpt_module_create_from_memory2(bytes.data(), bytes.size(), &SilentOpenmptLog, nullptr,
                                                      &SilentOpenmptError, nullptr, nullptr, nullptr, nullptr));
-    if (mod)
-        openmpt_module_set_repeat_count(mod.get(), -1);  // loop for ever
+    if (mod) openmpt_module_set_repeat_count(mod.get(), -1);  // loop for ever
     return mod;
 }
 
@@ -174,11 +163,9 @@ public:
         SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "quixmag");
 
         QuietStderr quiet;
-        if (device == SilentDevice)
-            SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, SilentDriver, SDL_HINT_OVERRIDE);
+        if (device == SilentDevice) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, SilentDriver, SDL_HINT_OVERRIDE);
         const bool sdlReady = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-        if (device == SilentDevice)
-            SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        if (device == SilentDevice) SDL_ResetHint(SDL_HINT_AUDIODRIVER);
         if (!sdlReady) {
             ShutdownQuietly();
             return false;
@@ -193,21 +180,17 @@ public:
     }
 
     void Shutdown() {
-        if (!sdlAudio_ && !alsa_)
-            return;
+        if (!sdlAudio_ && !alsa_) return;
         QuietStderr quiet;
         ShutdownQuietly();
     }
 
     bool Load(const char* fileName) {
-        if (device_ == 0 || fileName == nullptr)
-            return false;
+        if (device_ == 0 || fileName == nullptr) return false;
         const std::vector<char> bytes = ReadFileBytes(fileName);
-        if (bytes.empty())
-            return false;
+        if (bytes.empty()) return false;
         ModulePtr mod = DecodeModule(bytes);
-        if (!mod)
-            return false;
+        if (!mod) return false;
         ModulePtr old;
         SDL_PauseAudioDevice(device_, 1);
         SDL_LockAudioDevice(device_);
@@ -218,18 +201,15 @@ public:
     }
 
     void Play() {
-        if (device_ == 0)
-            return;
+        if (device_ == 0) return;
         SDL_LockAudioDevice(device_);
         const bool loaded = module_ != nullptr;
         SDL_UnlockAudioDevice(device_);
-        if (loaded)
-            SDL_PauseAudioDevice(device_, 0);
+        if (loaded) SDL_PauseAudioDevice(device_, 0);
     }
 
     void FreeModule() {
-        if (device_ == 0)
-            return;
+        if (device_ == 0) return;
         ModulePtr old;
         SDL_PauseAudioDevice(device_, 1);
         SDL_LockAudioDevice(device_);
@@ -243,8 +223,7 @@ private:
     SDL_AudioDeviceID OpenDevice(int32_t device) {
         const char* name = nullptr;
         if (device >= 0) {
-            if (device >= SDL_GetNumAudioDevices(0))
-                return 0;
+            if (device >= SDL_GetNumAudioDevices(0)) return 0;
             name = SDL_GetAudioDeviceName(device, 0);
         }
         SDL_AudioSpec want{};
@@ -272,8 +251,7 @@ private:
         }
         // SDL belongs to this library alone; SDL_Quit also frees the hints
         // set in Init, which quitting the subsystem keeps.
-        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
-            SDL_Quit();
+        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
         alsa_.reset();
     }
 
@@ -289,8 +267,7 @@ private:
             while (done < frames) {
                 const std::size_t got = openmpt_module_read_interleaved_float_stereo(
                     module_.get(), static_cast<int32_t>(rate_), frames - done, out + done * ChannelCount);
-                if (got == 0)
-                    break;
+                if (got == 0) break;
                 done += got;
             }
         }
@@ -321,8 +298,7 @@ SOUNDLIB_API void SOUNDLIB_CALL SoundLib_Free() { ThePlayer().Shutdown(); }
 // Length and Flags carry nothing for this player.
 SOUNDLIB_API bool SOUNDLIB_CALL SoundLib_MusicLoad(bool fromMemory, const char* fileName, uint32_t /*offset*/,
                                                    uint32_t /*length*/, uint32_t /*flags*/) {
-    if (fromMemory)
-        return false;
+    if (fromMemory) return false;
     return ThePlayer().Load(fileName);
 }
 

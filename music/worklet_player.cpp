@@ -35,8 +35,8 @@ PLAYER_EXPORT void player_unload() {
 // refused module leaves the one in play as it was.
 PLAYER_EXPORT int player_load(const void* data, std::size_t size) {
     int error = 0;
-    openmpt_module* mod = openmpt_module_create_from_memory2(data, size, &SilentLog, nullptr, &SilentError,
-                                                             nullptr, &error, nullptr, nullptr);
+    openmpt_module* mod = openmpt_module_create_from_memory2(data, size, &SilentLog, nullptr, &SilentError, nullptr,
+                                                             &error, nullptr, nullptr);
     if (mod == nullptr) return 0;
     openmpt_module_set_repeat_count(mod, -1);  // loop for ever, as the native library does
     player_unload();
@@ -48,5 +48,6 @@ PLAYER_EXPORT int player_load(const void* data, std::size_t size) {
 // frames written (0 with no module, and the rest of the buffers untouched).
 PLAYER_EXPORT int player_render(int rate, int frames, float* left, float* right) {
     if (Playing == nullptr) return 0;
-    return static_cast<int>(openmpt_module_read_float_stereo(Playing, rate, static_cast<std::size_t>(frames), left, right));
+    return static_cast<int>(
+        openmpt_module_read_float_stereo(Playing, rate, static_cast<std::size_t>(frames), left, right));
 }

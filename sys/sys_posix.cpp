@@ -95,7 +95,8 @@ bool EmptyFolderAt(int fd, int depth = 0) {
         struct stat st {};
         if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone already
         if (S_ISDIR(st.st_mode)) {
-            const int inner = depth < MaxFolderDepth ? OpenAt(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW) : -1;
+            const int inner =
+                depth < MaxFolderDepth ? OpenAt(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW) : -1;
             if (inner < 0) {
                 all = false;
                 continue;

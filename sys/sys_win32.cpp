@@ -147,11 +147,11 @@ bool CloseFile(File& file, std::string& error) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
-    const File file = Refused(FileOp::Open)
-                          ? File()
-                          : Wrap(CreateFileW(Wide(path).c_str(), GENERIC_READ,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const File file =
+        Refused(FileOp::Open)
+            ? File()
+            : Wrap(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         error = LastError();
         return false;
@@ -222,8 +222,8 @@ bool IsRunningExecutable(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION self{};
     BY_HANDLE_FILE_INFORMATION target{};
     if (!FileIdentity(ModulePath(), self) || !FileIdentity(Wide(path), target)) return false;
-    return self.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
-           self.nFileIndexHigh == target.nFileIndexHigh && self.nFileIndexLow == target.nFileIndexLow;
+    return self.dwVolumeSerialNumber == target.dwVolumeSerialNumber && self.nFileIndexHigh == target.nFileIndexHigh &&
+           self.nFileIndexLow == target.nFileIndexLow;
 }
 
 void* OpenLibrary(const std::string& path, std::string& error) {
@@ -287,8 +287,8 @@ std::string ProcessStamp() {
 void RemoveAbandonedFolders(const std::string& base, const std::string& prefix, std::size_t letters,
                             const std::string& record) {
     WIN32_FIND_DATAW found{};
-    HANDLE search = Refused(FileOp::OpenFolder) ? INVALID_HANDLE_VALUE
-                                                : FindFirstFileW(Wide(base + prefix + "*").c_str(), &found);
+    HANDLE search =
+        Refused(FileOp::OpenFolder) ? INVALID_HANDLE_VALUE : FindFirstFileW(Wide(base + prefix + "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
     std::vector<std::string> abandoned;
     const std::wstring widePrefix = Wide(prefix);

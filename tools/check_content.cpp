@@ -34,8 +34,8 @@ int CheckIssueFolder(const std::filesystem::path& folder) {
         std::printf("%s: %zu problem(s)\n", folder.c_str(), problems.size());
         return 1;
     }
-    std::printf("%s: issue #%d, %s: %d screens drawn, %d texts read, %d modules played, no problems\n",
-                folder.c_str(), manifest.Number, manifest.Date.c_str(), totals.Screens, totals.Texts, totals.Modules);
+    std::printf("%s: issue #%d, %s: %d screens drawn, %d texts read, %d modules played, no problems\n", folder.c_str(),
+                manifest.Number, manifest.Date.c_str(), totals.Screens, totals.Texts, totals.Modules);
     return 0;
 }
 

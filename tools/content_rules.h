@@ -177,7 +177,8 @@ public:
         if (bytes[pos] == '\x0c') return true;
         if (bytes[pos] != 'J') return false;
         std::size_t at = pos;
-        while (at > 0 && ((bytes[at - 1] >= '0' && bytes[at - 1] <= '9') || bytes[at - 1] == ';' || bytes[at - 1] == '?'))
+        while (at > 0 &&
+               ((bytes[at - 1] >= '0' && bytes[at - 1] <= '9') || bytes[at - 1] == ';' || bytes[at - 1] == '?'))
             --at;
         return at >= 2 && bytes[at - 1] == '[' && bytes[at - 2] == '\x1b';
     }
@@ -242,8 +243,8 @@ inline Problems CheckBoxClear(std::string_view name, const Box& box) {
         }
     if (dirty == 0) return {};
     return {std::string(name) + ": the area columns " + std::to_string(box.Left) + ".." + std::to_string(box.Right) +
-            " rows " + std::to_string(box.Top) + ".." + std::to_string(box.Bottom) +
-            " must stay blank on black, but " + std::to_string(dirty) + " cell(s) do not (first: " + first + ")"};
+            " rows " + std::to_string(box.Top) + ".." + std::to_string(box.Bottom) + " must stay blank on black, but " +
+            std::to_string(dirty) + " cell(s) do not (first: " + first + ")"};
 }
 
 // A twin is plain 7-bit text with pipe codes: printable ASCII, CR, LF and
@@ -257,12 +258,18 @@ inline Problems CheckTwinBytes(std::string_view name, std::string_view bytes) {
         const bool allowed = (b >= 32 && b <= 126) || b == '\r' || b == '\n' || b == 26;
         if (allowed) continue;
         if (firstBad == std::string_view::npos) firstBad = i;
-        if (b == 27) ++esc;
-        else if (b >= 128) ++high;
-        else ++control;
+        if (b == 27)
+            ++esc;
+        else if (b >= 128)
+            ++high;
+        else
+            ++control;
     }
-    if (esc) out.push_back(std::string(name) + ": holds " + std::to_string(esc) + " ESC byte(s); a twin draws with pipe codes only");
-    if (high) out.push_back(std::string(name) + ": holds " + std::to_string(high) + " byte(s) above 127; a twin is 7-bit");
+    if (esc)
+        out.push_back(std::string(name) + ": holds " + std::to_string(esc) +
+                      " ESC byte(s); a twin draws with pipe codes only");
+    if (high)
+        out.push_back(std::string(name) + ": holds " + std::to_string(high) + " byte(s) above 127; a twin is 7-bit");
     if (control)
         out.push_back(std::string(name) + ": holds " + std::to_string(control) +
                       " control byte(s) other than CR, LF and SUB (first at offset " + std::to_string(firstBad) + ")");
@@ -363,9 +370,12 @@ inline Problems CheckText(std::string_view name, std::string_view bytes, int kMi
         bool sawHigh = false, sawControl = false, sawCr = false;
         for (std::size_t k = 0; k < line.size(); ++k) {
             const auto b = static_cast<unsigned char>(line[k]);
-            if (b == '\r') sawCr = true;
-            else if (b >= 128) sawHigh = true;
-            else if (b < 32 || b == 127) sawControl = true;
+            if (b == '\r')
+                sawCr = true;
+            else if (b >= 128)
+                sawHigh = true;
+            else if (b < 32 || b == 127)
+                sawControl = true;
         }
         if (sawCr) report(cr, i, "");
         if (sawHigh) report(high, i, "");
@@ -376,7 +386,8 @@ inline Problems CheckText(std::string_view name, std::string_view bytes, int kMi
                 report(bar, i, " (column " + std::to_string(k + 1) + ")");
                 break;
             }
-        if (line.size() > static_cast<std::size_t>(kMaxWidth)) report(wide, i, " (" + std::to_string(line.size()) + ")");
+        if (line.size() > static_cast<std::size_t>(kMaxWidth))
+            report(wide, i, " (" + std::to_string(line.size()) + ")");
     }
     for (const Rule* rule : {&cr, &wide, &high, &control, &marker, &bar})
         if (rule->count > kMaxReports)
@@ -488,7 +499,8 @@ inline Problems CheckLibrary(std::string_view name, std::string_view bytes) {
 #ifdef _WIN32
     const bool ok = bytes.substr(0, 2) == "MZ";
 #else
-    const bool ok = bytes.substr(0, 4) == "\x7f" "ELF";
+    const bool ok = bytes.substr(0, 4) == "\x7f"
+                                          "ELF";
 #endif
     if (ok) return {};
     return {std::string(name) + ": is not a shared library of this platform"};
@@ -500,9 +512,7 @@ inline Problems CheckResource(const ScreenDrawer& drawer, const CatalogueEntry& 
     auto add = [&](Problems more) { out.insert(out.end(), more.begin(), more.end()); };
     if (bytes.empty()) return {entry.Name + ": is empty"};
     switch (entry.Type) {
-    case Kind::Twin:
-        add(CheckTwinBytes(entry.Name, bytes));
-        [[fallthrough]];
+    case Kind::Twin: add(CheckTwinBytes(entry.Name, bytes)); [[fallthrough]];
     case Kind::Screen:
         add(CheckMarkerCount(entry.Name, bytes));
         add(CheckEnding(drawer, entry.Name, bytes));
@@ -510,9 +520,7 @@ inline Problems CheckResource(const ScreenDrawer& drawer, const CatalogueEntry& 
         for (const Box& box : BoxesOf(entry.Name)) add(CheckBoxClear(entry.Name, box));
         if (IsHeader(entry.Name)) add(CheckHeaderFields(entry.Name));
         break;
-    case Kind::Text:
-        add(CheckText(entry.Name, bytes));
-        break;
+    case Kind::Text: add(CheckText(entry.Name, bytes)); break;
     case Kind::Module: add(CheckModule(entry.Name, bytes)); break;
     case Kind::Library: add(CheckLibrary(entry.Name, bytes)); break;
     }
@@ -545,7 +553,8 @@ struct Summary {
 inline Problems CheckCatalogue(const Lookup& lookup, Summary& summary) {
     Problems out;
     const ScreenDrawer drawer;
-    if (!drawer.SelfTest()) out.push_back("(checker): a scroll cannot be noticed on this console build; screens unchecked");
+    if (!drawer.SelfTest())
+        out.push_back("(checker): a scroll cannot be noticed on this console build; screens unchecked");
     for (const CatalogueEntry& entry : Catalogue()) {
         const auto bytes = lookup(entry.Name);
         if (!bytes) {

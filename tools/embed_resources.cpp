@@ -41,9 +41,8 @@ std::string ResourceName(const std::string& arg, std::string& path) {
 }
 
 bool PlainName(const std::string& name) {
-    return !name.empty() && std::all_of(name.begin(), name.end(), [](unsigned char c) {
-        return std::isalnum(c) || c == '_';
-    });
+    return !name.empty() &&
+           std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isalnum(c) || c == '_'; });
 }
 
 std::string Escaped(const std::string& path) {

@@ -135,9 +135,10 @@ inline Lines CheckScreen(const contentrules::ScreenDrawer& drawer, const std::st
     }
     for (const std::string& p : CheckMarkerCount(name, bytes)) {
         const std::size_t wanted = header ? 5 : 0;
-        out.push_back(At(file, MarkerLine(bytes, wanted),
-                         Bare(p) + (header ? std::string("; ") + kHeaderHint
-                                           : std::string("; remove it or write another character: \"!\" marks header fields"))));
+        out.push_back(
+            At(file, MarkerLine(bytes, wanted),
+               Bare(p) + (header ? std::string("; ") + kHeaderHint
+                                 : std::string("; remove it or write another character: \"!\" marks header fields"))));
     }
     for (const std::string& p : CheckEnding(drawer, name, bytes)) {
         const std::string_view drawn = bytes.substr(0, bytes.find('\x1a'));
@@ -205,9 +206,9 @@ inline Lines CheckTextFile(const std::string& file, std::string_view bytes) {
 inline std::optional<std::string> CheckModuleBytes(const std::string& bytes) {
     int error = 0;
     const char* message = nullptr;
-    openmpt_module* module = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
-                                                                nullptr, openmpt_error_func_ignore, nullptr, &error,
-                                                                &message, nullptr);
+    openmpt_module* module =
+        openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                           openmpt_error_func_ignore, nullptr, &error, &message, nullptr);
     std::string why = message ? message : "unknown format";
     openmpt_free_string(message);
     if (!module) return "does not load (" + why + "); save it as an XM, MOD, S3M or IT module";
@@ -319,8 +320,8 @@ inline Totals CheckFiles(const fs::path& dir, const FolderFiles& folder, Lines& 
     for (auto& [stem, names] : files) {
         std::sort(names.begin(), names.end());
         if (names.size() > 1)
-            out.push_back(At((dir / names[1]).string(), 0, "becomes the resource " + stem + " just like " + names[0] +
-                                                                 "; rename one of them"));
+            out.push_back(At((dir / names[1]).string(), 0,
+                             "becomes the resource " + stem + " just like " + names[0] + "; rename one of them"));
     }
 
     // Which resources the issue uses, and as what.
@@ -335,10 +336,9 @@ inline Totals CheckFiles(const fs::path& dir, const FolderFiles& folder, Lines& 
         if (!p.Art.empty()) uses[issue::ResourceOf(p.Art)] = Use::Screen;
 
     for (const auto& [stem, names] : files)
-        if (!uses.count(stem) && std::none_of(manifest.Tracks.begin(), manifest.Tracks.end(),
-                                              [&stem = stem](const issue::Track& t) {
-                                                  return issue::ResourceOf(t.Module) == stem;
-                                              }))
+        if (!uses.count(stem) &&
+            std::none_of(manifest.Tracks.begin(), manifest.Tracks.end(),
+                         [&stem = stem](const issue::Track& t) { return issue::ResourceOf(t.Module) == stem; }))
             for (const std::string& name : names)
                 out.push_back(At((dir / name).string(), 0,
                                  "the issue never shows it, yet the build would embed it; name it in issue.toml "
@@ -353,8 +353,9 @@ inline Totals CheckFiles(const fs::path& dir, const FolderFiles& folder, Lines& 
             if (fixed)
                 out.push_back(At((dir / (stem + (use == Use::Text ? ".txt" : ".ans"))).string(), 0,
                                  std::string("missing; every issue has this ") +
-                                     (use == Use::Text ? "text; write it" : "screen; draw it or make it with "
-                                                                            "python3 tools/make_screens.py --out FOLDER")));
+                                     (use == Use::Text ? "text; write it"
+                                                       : "screen; draw it or make it with "
+                                                         "python3 tools/make_screens.py --out FOLDER")));
             continue;
         }
         const std::string& name = found->second.front();

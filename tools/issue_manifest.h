@@ -64,7 +64,7 @@ struct MenuLimits {
     std::size_t Width;
     std::size_t MaxEntries;
 };
-constexpr MenuLimits SectionMenu{44, 6};  // column 18, row 14, 7 rows
+constexpr MenuLimits SectionMenu{44, 6};   // column 18, row 14, 7 rows
 constexpr MenuLimits GalleryMenu{18, 10};  // column 53, row 8, 11 rows
 constexpr MenuLimits TrackMenu{35, 5};     // column 6, row 2, 6 rows
 // Header fields are written from their marker onwards; the text window is
@@ -106,11 +106,10 @@ inline std::string ResourceOf(const std::string& file) {
 // screens (with their plain-ASCII twins where the program asks for one)
 // and the about and editorial texts.
 inline const std::vector<std::string>& FixedScreens() {
-    static const std::vector<std::string> screens = {"logo",        "logo_asc",    "help",     "exit",
-                                                     "exit_asc",    "menu",        "menu_asc", "articles",
-                                                     "articles_asc", "tutors",     "tutors_asc", "article_hdr",
-                                                     "article_hdr_asc", "ansi",    "ansi_asc", "about",
-                                                     "about_asc",   "edit",        "edit_asc"};
+    static const std::vector<std::string> screens = {
+        "logo",         "logo_asc", "help",       "exit",        "exit_asc",        "menu", "menu_asc", "articles",
+        "articles_asc", "tutors",   "tutors_asc", "article_hdr", "article_hdr_asc", "ansi", "ansi_asc", "about",
+        "about_asc",    "edit",     "edit_asc"};
     return screens;
 }
 inline const std::vector<std::string>& FixedTexts() {
@@ -148,8 +147,8 @@ public:
         }
         const auto value = node->value<std::string>();
         if (!node->is_string() || !value) {
-            Add(LineOf(*node), what_ + ": " + key + " must be a text in double quotes, such as " + key + " = \"" +
-                                    example + "\"");
+            Add(LineOf(*node),
+                what_ + ": " + key + " must be a text in double quotes, such as " + key + " = \"" + example + "\"");
             return {};
         }
         return *value;
@@ -202,7 +201,8 @@ inline void CheckField(TableReader& in, const std::string& what, const std::stri
         in.Add(line, what + ": the " + key + " is " + std::to_string(text.size()) +
                          " characters long; shorten it to at most " + std::to_string(MaxFieldLength));
     if (!PrintableAscii(text))
-        in.Add(line, what + ": the " + key + " holds a character other than printable ASCII; use plain 7-bit characters");
+        in.Add(line,
+               what + ": the " + key + " holds a character other than printable ASCII; use plain 7-bit characters");
 }
 
 // A file of the issue folder: a plain name whose stem can be a resource
@@ -212,11 +212,13 @@ inline void CheckFileName(TableReader& in, const std::string& what, const std::s
     if (file.empty()) return;  // already reported
     const int line = in.LineOfKey(key);
     const std::string stem = ResourceOf(file);
-    const bool plain = file.find_first_of("/\\:") == std::string::npos && !stem.empty() &&
-                       std::all_of(stem.begin(), stem.end(), [](unsigned char c) { return std::isalnum(c) || c == '_'; });
+    const bool plain =
+        file.find_first_of("/\\:") == std::string::npos && !stem.empty() &&
+        std::all_of(stem.begin(), stem.end(), [](unsigned char c) { return std::isalnum(c) || c == '_'; });
     if (!plain) {
-        in.Add(line, what + ": " + key + " \"" + file + "\" is not a plain file name of this folder; name a file such as "
-                                                             "\"article1.txt\" (letters, digits and _ before the dot)");
+        in.Add(line, what + ": " + key + " \"" + file +
+                         "\" is not a plain file name of this folder; name a file such as "
+                         "\"article1.txt\" (letters, digits and _ before the dot)");
         return;
     }
     if (IsFixedResource(stem)) {
@@ -225,8 +227,8 @@ inline void CheckFileName(TableReader& in, const std::string& what, const std::s
         return;
     }
     if (folder.Has && !folder.Has(file))
-        in.Add(line, what + ": " + key + " \"" + file + "\" is not in " + folder.Name +
-                         "; add the file or correct the name");
+        in.Add(line,
+               what + ": " + key + " \"" + file + "\" is not in " + folder.Name + "; add the file or correct the name");
 }
 
 inline std::vector<const toml::table*> ListOf(const toml::table& root, const std::string& key, const std::string& what,
@@ -236,14 +238,16 @@ inline std::vector<const toml::table*> ListOf(const toml::table& root, const std
     if (!node) return out;
     const toml::array* array = node->as_array();
     if (!array) {
-        problems.push_back({LineOf(*node), key + " must be a list of tables, each starting with a line [[" + key + "]]"});
+        problems.push_back(
+            {LineOf(*node), key + " must be a list of tables, each starting with a line [[" + key + "]]"});
         return out;
     }
     for (const toml::node& item : *array) {
         if (const toml::table* table = item.as_table())
             out.push_back(table);
         else
-            problems.push_back({LineOf(item), "each " + what + " must be a table starting with a line [[" + key + "]]"});
+            problems.push_back(
+                {LineOf(item), "each " + what + " must be a table starting with a line [[" + key + "]]"});
     }
     return out;
 }
@@ -251,11 +255,11 @@ inline std::vector<const toml::table*> ListOf(const toml::table& root, const std
 // Lines: where each entry of the list begins.
 inline void CheckCount(const std::vector<int>& lines, std::size_t most, const std::string& key,
                        const std::string& where, std::vector<Problem>& problems) {
-    if (lines.empty())
-        problems.push_back({0, "no [[" + key + "]] entries; the " + where + " needs at least one"});
+    if (lines.empty()) problems.push_back({0, "no [[" + key + "]] entries; the " + where + " needs at least one"});
     if (lines.size() > most)
         problems.push_back({lines[most], std::to_string(lines.size()) + " [[" + key + "]] entries, but the " + where +
-                                             " has room for " + std::to_string(most) + "; remove this one and those after it"});
+                                             " has room for " + std::to_string(most) +
+                                             "; remove this one and those after it"});
 }
 
 template <typename T>
@@ -267,9 +271,8 @@ std::vector<int> LinesOf(const std::vector<T>& list) {
 
 inline bool IsCategory(const std::string& text) {
     if (text.empty() || text.front() == '/' || text.back() == '/' || text.find("//") != std::string::npos) return false;
-    return std::all_of(text.begin(), text.end(), [](unsigned char c) {
-        return c == '/' || std::islower(c) || std::isdigit(c) || c == '-';
-    });
+    return std::all_of(text.begin(), text.end(),
+                       [](unsigned char c) { return c == '/' || std::islower(c) || std::isdigit(c) || c == '-'; });
 }
 
 // Tutorial labels begin with the level they are written for.
@@ -297,15 +300,17 @@ inline std::vector<Entry> ReadEntries(const toml::table& root, const std::string
         if (key == "tutorial" && !IsLevelTagged(e.Label))
             in.Add(in.LineOfKey("label"), what + ": the label \"" + e.Label +
                                               "\" does not begin with its level, [bgn], [avg] or [adv] and a space; "
-                                              "write it like \"[bgn] " + e.Label + "\"");
+                                              "write it like \"[bgn] " +
+                                              e.Label + "\"");
         CheckFileName(in, what, "text", e.Text, folder);
         if (e.Title.empty()) in.Add(in.LineOfKey("title"), what + ": the title is empty; give the header's title");
         CheckField(in, what, "title", e.Title);
         CheckField(in, what, "author", e.Author);
         CheckField(in, what, "category", e.Category);
         if (!IsCategory(e.Category))
-            in.Add(in.LineOfKey("category"), what + ": the category \"" + e.Category +
-                                                 "\" is not lower-case words joined by \"/\"; write it like \"scene/news\"");
+            in.Add(in.LineOfKey("category"),
+                   what + ": the category \"" + e.Category +
+                       "\" is not lower-case words joined by \"/\"; write it like \"scene/news\"");
         out.push_back(std::move(e));
     }
     CheckCount(LinesOf(out), SectionMenu.MaxEntries, key, where, problems);
@@ -340,8 +345,8 @@ inline Manifest ReadManifestText(std::string_view text, const std::string& sourc
         problems.push_back({number ? LineOf(*number) : 0, "the issue needs its number, a whole number from 1 to 9999, "
                                                           "as a line such as number = 2"});
     m.Date = top.Text("date", "january 2027");
-    if (const toml::node* date = root.get("date"); date && date->is_string() && (m.Date.empty() || m.Date.size() > MaxDateLength ||
-                                                                               !PrintableAscii(m.Date)))
+    if (const toml::node* date = root.get("date");
+        date && date->is_string() && (m.Date.empty() || m.Date.size() > MaxDateLength || !PrintableAscii(m.Date)))
         problems.push_back({LineOf(*date), "the date must be 1 to " + std::to_string(MaxDateLength) +
                                                " plain 7-bit characters, such as \"january 2027\""});
     top.RefuseUnknownKeys();
@@ -364,7 +369,8 @@ inline Manifest ReadManifestText(std::string_view text, const std::string& sourc
                            p.SaveAs.find_first_of("/\\:") == std::string::npos && PrintableAscii(p.SaveAs) &&
                            p.SaveAs.size() <= MaxSaveNameLength;
         if (!plain)
-            in.Add(in.LineOfKey("save_as"), what + ": save_as \"" + p.SaveAs + "\" is not a plain file name of at most " +
+            in.Add(in.LineOfKey("save_as"), what + ": save_as \"" + p.SaveAs +
+                                                "\" is not a plain file name of at most " +
                                                 std::to_string(MaxSaveNameLength) +
                                                 " characters; propose a name such as \"ansi_art1.ans\" (no / \\ or :)");
         m.Pieces.push_back(std::move(p));
@@ -413,11 +419,16 @@ inline std::string OneLine(const std::string& text) {
     std::string out;
     for (const char c : text) {
         const auto u = static_cast<unsigned char>(c);
-        if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\t') out += "\\t";
-        else if (u < 0x20 || u == 0x7f) out += std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
-        else out += c;
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (u < 0x20 || u == 0x7f)
+            out += std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
+        else
+            out += c;
     }
     return out;
 }

@@ -69,7 +69,8 @@ void ttextviewer::LoadText(std::string_view Bytes) {
 }
 
 void ttextviewer::ClearWindow() {
-    for (int row = Window.Y; row <= Window.Y + Window.Height; ++row) WriteXY(Window.X, row, 0, RepeatChar(' ', Window.Width));
+    for (int row = Window.Y; row <= Window.Y + Window.Height; ++row)
+        WriteXY(Window.X, row, 0, RepeatChar(' ', Window.Width));
 }
 
 void ttextviewer::DrawScrollBar() {
@@ -78,7 +79,8 @@ void ttextviewer::DrawScrollBar() {
     const int col = Window.X + Window.Width - 1;
     const int size = std::min(std::max(height * height / count, 1), height);
     const int pos = static_cast<int>(static_cast<double>(TopLine) / count * height);
-    for (int row = Window.Y; row < Window.Y + height; ++row) WriteXY(col, row, static_cast<Byte>(16 * BarBack + BarFore), " ");
+    for (int row = Window.Y; row < Window.Y + height; ++row)
+        WriteXY(col, row, static_cast<Byte>(16 * BarBack + BarFore), " ");
     for (int row = Window.Y + pos; row <= Window.Y + pos + size; ++row)
         WriteXY(col, row, static_cast<Byte>(16 * BarFore + BarBack), " ");
 }
@@ -174,7 +176,8 @@ void ttextviewer::DrawPage() {
     const std::size_t pieceWidth = Window.Width > 0 ? Window.Width - 1u : 0u;
     for (int i = 0; i < static_cast<int>(Lines.size()) && i <= Window.Height; ++i) {
         const std::string& line = Lines[static_cast<std::size_t>(TopLine + i)];
-        const std::string piece = static_cast<std::size_t>(LeftCol) < line.size() ? line.substr(LeftCol, pieceWidth) : "";
+        const std::string piece =
+            static_cast<std::size_t>(LeftCol) < line.size() ? line.substr(LeftCol, pieceWidth) : "";
         WriteXYPipe(Window.X, Window.Y + i, attr, PadRight(piece, PipePadWidth(piece, Window.Width), ' '));
     }
 }

@@ -91,15 +91,15 @@ void TMenuBox::Draw(Byte X1, Byte Y1, Byte X2, Byte Y2) {
         const int len = static_cast<int>(Title.size());
         const int outerW = X2 - X1 + 1;
         switch (TitleAlign) {
-            // A title longer than the edge starts left of it (the offset
-            // truncates toward zero).
-            case 0: WriteFromColumn(X1 + 1 + (innerW - len) / 2, Y1, TitleAttr, Title); break;
-            case 1: WriteXY(X1 + 1, Y1, TitleAttr, Title); break;
-            case 2: WriteFromColumn(X2 - len, Y1, TitleAttr, Title); break;
-            case 4: WriteXY(X1, Y1, TitleAttr, PadCenter(Title, outerW, ' ')); break;
-            case 5: WriteXY(X1, Y1, TitleAttr, PadRight(Title, outerW, ' ')); break;
-            case 6: WriteXY(X1, Y1, TitleAttr, PadLeft(Title, outerW, ' ')); break;
-            default: break;  // 3 and above 6: no title
+        // A title longer than the edge starts left of it (the offset
+        // truncates toward zero).
+        case 0: WriteFromColumn(X1 + 1 + (innerW - len) / 2, Y1, TitleAttr, Title); break;
+        case 1: WriteXY(X1 + 1, Y1, TitleAttr, Title); break;
+        case 2: WriteFromColumn(X2 - len, Y1, TitleAttr, Title); break;
+        case 4: WriteXY(X1, Y1, TitleAttr, PadCenter(Title, outerW, ' ')); break;
+        case 5: WriteXY(X1, Y1, TitleAttr, PadRight(Title, outerW, ' ')); break;
+        case 6: WriteXY(X1, Y1, TitleAttr, PadLeft(Title, outerW, ' ')); break;
+        default: break;  // 3 and above 6: no title
         }
     }
 

@@ -19,8 +19,7 @@ constexpr int32_t NoResult = -1;
 // The state of one Run; it lives only while the menu is on screen.
 class BarRun {
 public:
-    BarRun(TBar& bar, int x, int y, int width, int rows)
-        : bar_(bar), x_(x), y_(y), width_(width), rows_(rows) {}
+    BarRun(TBar& bar, int x, int y, int width, int rows) : bar_(bar), x_(x), y_(y), width_(width), rows_(rows) {}
 
     int32_t Run(int32_t start) {
         PlaceStart(std::max(0, start));
@@ -154,30 +153,35 @@ private:
     void HandleExtended(Byte code) {
         const bool paging = code == KeyPgUp || code == KeyPgDn;
         switch (code) {
-            case KeyUp: case KeyDown: case KeyHome: case KeyEnd:
-            case KeyPgUp: case KeyPgDn: case KeyLeft: case KeyRight:
-                if (!(paging && bar_.SpecialKeys)) bar_.SearchFrom = 0;
-                break;
-            default:
-                return;
+        case KeyUp:
+        case KeyDown:
+        case KeyHome:
+        case KeyEnd:
+        case KeyPgUp:
+        case KeyPgDn:
+        case KeyLeft:
+        case KeyRight:
+            if (!(paging && bar_.SpecialKeys)) bar_.SearchFrom = 0;
+            break;
+        default: return;
         }
         switch (code) {
-            case KeyUp: MoveUp(); break;
-            case KeyDown: MoveDown(); break;
-            case KeyHome:
-                top_ = 0;
-                bar_.Index = 0;
-                DrawAll();
-                break;
-            case KeyEnd:
-                bar_.Index = bar_.Count - 1;
-                if (rows_ < bar_.Count) top_ = bar_.Count - rows_;
-                DrawAll();
-                break;
-            case KeyPgUp: PageUp(); break;
-            case KeyPgDn: PageDown(); break;
-            case KeyLeft: result_ = BarLeft; break;
-            case KeyRight: result_ = BarRight; break;
+        case KeyUp: MoveUp(); break;
+        case KeyDown: MoveDown(); break;
+        case KeyHome:
+            top_ = 0;
+            bar_.Index = 0;
+            DrawAll();
+            break;
+        case KeyEnd:
+            bar_.Index = bar_.Count - 1;
+            if (rows_ < bar_.Count) top_ = bar_.Count - rows_;
+            DrawAll();
+            break;
+        case KeyPgUp: PageUp(); break;
+        case KeyPgDn: PageDown(); break;
+        case KeyLeft: result_ = BarLeft; break;
+        case KeyRight: result_ = BarRight; break;
         }
     }
 
@@ -266,12 +270,12 @@ private:
 
     void HandleSpecial(Byte key) {
         switch (key) {
-            case '+': result_ = BarPlus; break;
-            case '-': result_ = BarMinus; break;
-            case '*': result_ = BarStar; break;
-            case '/': result_ = BarSlash; break;
-            case KeyBackspace: result_ = BarBackspace; break;
-            default: break;
+        case '+': result_ = BarPlus; break;
+        case '-': result_ = BarMinus; break;
+        case '*': result_ = BarStar; break;
+        case '/': result_ = BarSlash; break;
+        case KeyBackspace: result_ = BarBackspace; break;
+        default: break;
         }
     }
 

@@ -24,8 +24,8 @@ bool IsDigit(Byte ch) { return ch >= '0' && ch <= '9'; }
 // one cell right of the field, after the last character that fits).
 class LineEditor {
 public:
-    LineEditor(Byte col, Byte row, Byte fieldWidth, Byte maxLen, Byte mode, Byte editAttr, Byte fillAttr,
-               char fillChar, const std::string& initial)
+    LineEditor(Byte col, Byte row, Byte fieldWidth, Byte maxLen, Byte mode, Byte editAttr, Byte fillAttr, char fillChar,
+               const std::string& initial)
         : col_(col), row_(row), width_(fieldWidth), maxLen_(maxLen), mode_(mode), editAttr_(editAttr),
           fillAttr_(fillAttr), fillChar_(fillChar), buffer_(initial.substr(0, MaxEditLen)) {}
 
@@ -34,8 +34,7 @@ public:
         GotoXY(col_, row_);
         SetTextAttr(editAttr_);
         RedrawField();
-        while (!HandleKey(static_cast<Byte>(ReadKey()))) {
-        }
+        while (!HandleKey(static_cast<Byte>(ReadKey()))) {}
         return buffer_.substr(0, MaxEditLen);
     }
 
@@ -59,8 +58,8 @@ private:
     // The visible part of the text, then the fill character up to the
     // field's end.
     void RedrawField() {
-        const std::string piece = buffer_.substr(std::min<std::size_t>(firstShown_ - 1, buffer_.size()),
-                                                 static_cast<std::size_t>(width_));
+        const std::string piece =
+            buffer_.substr(std::min<std::size_t>(firstShown_ - 1, buffer_.size()), static_cast<std::size_t>(width_));
         const int n = static_cast<int>(piece.size());
         WriteXY(col_, row_, editAttr_, piece);
         WriteXY(col_ + n, row_, fillAttr_, RepeatChar(fillChar_, width_ - n));
@@ -70,8 +69,8 @@ private:
     // Only the cells from the cursor on change after an insert or delete.
     void RedrawTail() {
         const int room = std::max(0, width_ - cursorCol_ + 1);
-        const std::string piece = buffer_.substr(std::min<std::size_t>(cursorPos_ - 1, buffer_.size()),
-                                                 static_cast<std::size_t>(room));
+        const std::string piece =
+            buffer_.substr(std::min<std::size_t>(cursorPos_ - 1, buffer_.size()), static_cast<std::size_t>(room));
         const int n = static_cast<int>(piece.size());
         const int x = col_ + cursorCol_ - 1;
         WriteXY(x, row_, editAttr_, piece);
@@ -133,20 +132,15 @@ private:
 
     void TypeChar(Byte ch) {
         switch (mode_) {
-            case ModeNumber:
-                if (IsDigit(ch) || ch == '-') InsertChar(static_cast<char>(ch));
-                break;
-            case ModeAny:
-                InsertChar(static_cast<char>(ch));
-                break;
-            case ModeUpper:
-                InsertChar(ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 32) : static_cast<char>(ch));
-                break;
-            case ModeDate:
-                if (IsDigit(ch)) InsertDateDigit(static_cast<char>(ch));
-                break;
-            default:
-                break;
+        case ModeNumber:
+            if (IsDigit(ch) || ch == '-') InsertChar(static_cast<char>(ch));
+            break;
+        case ModeAny: InsertChar(static_cast<char>(ch)); break;
+        case ModeUpper: InsertChar(ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 32) : static_cast<char>(ch)); break;
+        case ModeDate:
+            if (IsDigit(ch)) InsertDateDigit(static_cast<char>(ch));
+            break;
+        default: break;
         }
     }
 
@@ -206,38 +200,37 @@ private:
 
     bool HandleExtended(Byte code) {
         switch (code) {
-            case KeyHome:
-                if (cursorPos_ > 1) {
-                    cursorPos_ = firstShown_ = cursorCol_ = 1;
-                    RedrawField();
-                }
-                break;
-            case KeyEnd:
-                ToEnd();
+        case KeyHome:
+            if (cursorPos_ > 1) {
+                cursorPos_ = firstShown_ = cursorCol_ = 1;
                 RedrawField();
-                break;
-            case KeyLeft:
-                if (cursorPos_ > 1) {
-                    StepLeft();
-                    PlaceCursor();
-                }
-                break;
-            case KeyRight:
-                if (cursorPos_ <= Length()) {
-                    StepRight();
-                    PlaceCursor();
-                }
-                break;
-            case KeyDel:
-                if (cursorPos_ <= Length()) {
-                    buffer_.erase(static_cast<std::size_t>(cursorPos_ - 1), 1);
-                    RedrawTail();
-                }
-                break;
-            case KeyCtrlLeft: WordLeft(); break;
-            case KeyCtrlRight: WordRight(); break;
-            default:
-                return EndKeysExtended.find(static_cast<char>(code)) != std::string::npos;
+            }
+            break;
+        case KeyEnd:
+            ToEnd();
+            RedrawField();
+            break;
+        case KeyLeft:
+            if (cursorPos_ > 1) {
+                StepLeft();
+                PlaceCursor();
+            }
+            break;
+        case KeyRight:
+            if (cursorPos_ <= Length()) {
+                StepRight();
+                PlaceCursor();
+            }
+            break;
+        case KeyDel:
+            if (cursorPos_ <= Length()) {
+                buffer_.erase(static_cast<std::size_t>(cursorPos_ - 1), 1);
+                RedrawTail();
+            }
+            break;
+        case KeyCtrlLeft: WordLeft(); break;
+        case KeyCtrlRight: WordRight(); break;
+        default: return EndKeysExtended.find(static_cast<char>(code)) != std::string::npos;
         }
         return false;
     }

@@ -276,15 +276,22 @@ int main(int argc, char** argv) {
     int framesFd = 3;
     int goFd = fcntl(4, F_GETFD) != -1 ? 4 : -1;
     for (const std::string& a : args) {
-        if (a.rfind("--frames-fd=", 0) == 0) framesFd = std::stoi(a.substr(12));
-        else if (a.rfind("--go-fd=", 0) == 0) goFd = std::stoi(a.substr(8));
+        if (a.rfind("--frames-fd=", 0) == 0)
+            framesFd = std::stoi(a.substr(12));
+        else if (a.rfind("--go-fd=", 0) == 0)
+            goFd = std::stoi(a.substr(8));
+        else if (a == "--raw")
+            options.utf8 = false;
+        else if (a == "--no-scroll")
+            options.scroll = false;
+        else if (a == "--colours=true")
+            options = {options.utf8, true, options.scroll, false};
+        else if (a == "--colours=256")
+            options = {options.utf8, false, options.scroll, true};
+        else if (a == "--colours=16")
+            options = {options.utf8, false, options.scroll, false};
         else
-        if (a == "--raw") options.utf8 = false;
-        else if (a == "--no-scroll") options.scroll = false;
-        else if (a == "--colours=true") options = {options.utf8, true, options.scroll, false};
-        else if (a == "--colours=256") options = {options.utf8, false, options.scroll, true};
-        else if (a == "--colours=16") options = {options.utf8, false, options.scroll, false};
-        else rest.push_back(a);
+            rest.push_back(a);
     }
     if (rest.size() < 3) {
         std::fprintf(stderr, "usage: term_replay random SEED FRAMES | art PAUSE FILE... [options]\n");
@@ -293,7 +300,8 @@ int main(int argc, char** argv) {
     Player player(options);
     player.Channels(framesFd, goFd);
     if (rest[0] == "random") return PlayRandom(player, static_cast<unsigned>(std::stoul(rest[1])), std::stoi(rest[2]));
-    if (rest[0] == "art") return PlayArt(player, std::stoi(rest[1]), std::vector<std::string>(rest.begin() + 2, rest.end()));
+    if (rest[0] == "art")
+        return PlayArt(player, std::stoi(rest[1]), std::vector<std::string>(rest.begin() + 2, rest.end()));
     std::fprintf(stderr, "term_replay: unknown mode %s\n", rest[0].c_str());
     return 2;
 }

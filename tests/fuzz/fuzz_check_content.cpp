@@ -59,7 +59,6 @@ issuecheck::FolderFiles Unpack(std::string_view input) {
 
 }  // namespace
 
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const issuecheck::FolderFiles files = Unpack(std::string_view(reinterpret_cast<const char*>(data), size));
     issuecheck::Lines problems;

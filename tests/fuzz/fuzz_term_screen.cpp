@@ -40,10 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             cell.Char = in.ConsumeIntegral<uint16_t>();
             cell.Attr = in.ConsumeIntegral<uint16_t>();
         }
-        termscreen::Frame frame{cells.data(), rows,
-                                conapi::Coord{in.ConsumeIntegralInRange<int16_t>(-2, 90),
-                                              in.ConsumeIntegralInRange<int16_t>(-2, 60)},
-                                in.ConsumeBool()};
+        termscreen::Frame frame{
+            cells.data(), rows,
+            conapi::Coord{in.ConsumeIntegralInRange<int16_t>(-2, 90), in.ConsumeIntegralInRange<int16_t>(-2, 60)},
+            in.ConsumeBool()};
         const std::string out = r.Update(frame);
         if (utf8) {
             FUZZ_CHECK(ValidUtf8(out));

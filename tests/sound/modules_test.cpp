@@ -26,8 +26,8 @@ namespace {
 
 constexpr std::int32_t kRate = 44100;
 constexpr double kMinimumSeconds = 90.0;
-constexpr double kRmsFloor = 0.01;           // -40 dBFS over the whole module
-constexpr double kSilentBlock = 0.001;       // -60 dBFS over one block
+constexpr double kRmsFloor = 0.01;      // -40 dBFS over the whole module
+constexpr double kSilentBlock = 0.001;  // -60 dBFS over one block
 constexpr double kBlockSeconds = 0.25;
 constexpr double kLongestHoleSeconds = 1.0;  // a short breath is fine, a hole is not
 

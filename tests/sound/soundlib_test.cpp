@@ -140,8 +140,7 @@ Level Measure(const std::vector<float>& samples) {
 // real time), or a generous limit passes.
 void WaitForGrowth(const fs::path& file, std::uintmax_t from, std::uintmax_t bytes) {
     const auto limit = std::chrono::steady_clock::now() + 5s;
-    while (FileSize(file) < from + bytes && std::chrono::steady_clock::now() < limit)
-        std::this_thread::sleep_for(10ms);
+    while (FileSize(file) < from + bytes && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(10ms);
 }
 
 // 44100 frames/s * 2 channels * 4 bytes: a quarter of a second.
@@ -175,8 +174,7 @@ protected:
         lib_.MusicFree = Lookup<SoundLibMusicFreeFn>(lib_.handle, "SoundLib_MusicFree");
     }
     static void TearDownTestSuite() {
-        if (lib_.handle != nullptr)
-            ::dlclose(lib_.handle);
+        if (lib_.handle != nullptr) ::dlclose(lib_.handle);
         lib_ = {};
     }
 
@@ -186,17 +184,15 @@ protected:
         ASSERT_NE(lib_.MusicLoad, nullptr);
         ASSERT_NE(lib_.MusicPlay, nullptr);
         ASSERT_NE(lib_.MusicFree, nullptr);
-        dir_ = fs::temp_directory_path() /
-               ("soundlib_test_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("soundlib_test_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_);
         audioFile_ = dir_ / "out.raw";
         module_ = dir_ / "tiny.mod";
         WriteBytes(module_, TinyMod());
     }
     void TearDown() override {
-        if (lib_.Free != nullptr)
-            lib_.Free();
+        if (lib_.Free != nullptr) lib_.Free();
         ::unsetenv("SDL_AUDIODRIVER");
         ::unsetenv("SDL_DISKAUDIOFILE");
         std::error_code ec;
@@ -298,7 +294,7 @@ TEST_F(SoundLibTest, FreeingIsHarmlessInEveryState) {
     lib_.MusicFree();
     lib_.MusicFree();  // twice
     lib_.Free();
-    lib_.Free();       // twice
+    lib_.Free();  // twice
 
     // The library can be started again after it was freed.
     ASSERT_TRUE(lib_.Init(-1, 44100, 0));
@@ -431,11 +427,9 @@ TEST_F(SoundLibTest, PlaysTheIssueModules) {
     std::vector<fs::path> modules;
     for (int i = 1; i <= 5; ++i) {
         const fs::path file = fs::path(CONTENT_DIR) / ("music" + std::to_string(i) + ".xm");
-        if (fs::exists(file))
-            modules.push_back(file);
+        if (fs::exists(file)) modules.push_back(file);
     }
-    if (modules.empty())
-        GTEST_SKIP() << "no modules in " << CONTENT_DIR << " yet";
+    if (modules.empty()) GTEST_SKIP() << "no modules in " << CONTENT_DIR << " yet";
 
     UseDiskDriver();
     ASSERT_TRUE(lib_.Init(-1, 44100, 0));

@@ -16,8 +16,8 @@ class Renderer : public ConsoleTest, public ::testing::WithParamInterface<bool> 
 protected:
     void SetUp() override {
         ConsoleTest::SetUp();
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("quix_render_" + std::to_string(::getpid()) + ".ans")).string();
+        path_ =
+            (std::filesystem::temp_directory_path() / ("quix_render_" + std::to_string(::getpid()) + ".ans")).string();
     }
     void TearDown() override {
         std::remove(path_.c_str());
@@ -154,7 +154,8 @@ TEST_P(Renderer, TabMovesEightColumnsClamped) {
 }
 
 TEST_P(Renderer, FormFeedClears) {
-    Draw("abc\x0c" "d");
+    Draw("abc\x0c"
+         "d");
     EXPECT_EQ(Row(1), "d");
 }
 
@@ -239,7 +240,8 @@ TEST_P(Renderer, LongPlainTextWrapsAndScrollsLikeOneCharacterAtATime) {
 }
 
 TEST_P(Renderer, SubEndsTheDrawing) {
-    Draw("ab\x1a" "cd");
+    Draw("ab\x1a"
+         "cd");
     EXPECT_EQ(Row(1), "ab");
 }
 

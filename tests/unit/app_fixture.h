@@ -201,17 +201,16 @@ protected:
     }
 
     TempDir program_;
-    TempDir work_;   // the current folder
-    TempDir tmp_;    // TMPDIR: holds the working folder and nothing else
+    TempDir work_;  // the current folder
+    TempDir tmp_;   // TMPDIR: holds the working folder and nothing else
     std::optional<WorkingDir> cwd_;
     std::optional<std::string> oldTmp_;
 };
 
-#define SKIP_WITHOUT(...)                                                   \
-    do {                                                                    \
-        std::string missing_;                                               \
-        if (Missing({__VA_ARGS__}, missing_))                               \
-            GTEST_SKIP() << "resource " << missing_ << " is not there yet"; \
+#define SKIP_WITHOUT(...)                                                                                              \
+    do {                                                                                                               \
+        std::string missing_;                                                                                          \
+        if (Missing({__VA_ARGS__}, missing_)) GTEST_SKIP() << "resource " << missing_ << " is not there yet";          \
     } while (0)
 
 }  // namespace apptest

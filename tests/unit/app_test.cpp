@@ -199,7 +199,8 @@ TEST_F(AppHotKeys, HShowsTheHelpScreenThenTheCurrentScreen) {
 
     memcon::TypeText("q", memcon::Now() + 10);
     GlobalHotKey('H', 0);
-    for (int y = 1; y <= 25; ++y) EXPECT_EQ(Row(y), menu[static_cast<std::size_t>(y - 1)]) << "the menu again, row " << y;
+    for (int y = 1; y <= 25; ++y)
+        EXPECT_EQ(Row(y), menu[static_cast<std::size_t>(y - 1)]) << "the menu again, row " << y;
 
     // The help screen has no ASCII twin: ASCII mode shows the same one.
     AsciiSuffix = "_asc";
@@ -512,7 +513,7 @@ TEST_F(AppHeaderFields, ScanFindsRunsInScreenOrder) {
     ClearScreen();
     Put(10, 2, 0x1E, "!");
     Put(5, 4, 0x2A, "!!");
-    Put(7, 4, 0x4C, "!x!");  // the run goes on in another colour, then a gap
+    Put(7, 4, 0x4C, "!x!");    // the run goes on in another colour, then a gap
     Put(79, 6, 0x3B, "!!!!");  // columns 79, 80 and on into row 7
     Put(80, 8, 0x5D, "!");     // row 9 starts without a marker
     Put(20, 1, 0x0F, "?");
@@ -617,8 +618,8 @@ protected:
             WriteFile(work_ / name, "x");
         }
     }
-    const std::vector<std::string> readerFiles_{"about.ans",  "articles.ans", "menu1.ans", "menu3.ans",
-                                                "music.mod",  "saved.ans",    "soundlib.so", "tutors.ans"};
+    const std::vector<std::string> readerFiles_{"about.ans", "articles.ans", "menu1.ans",   "menu3.ans",
+                                                "music.mod", "saved.ans",    "soundlib.so", "tutors.ans"};
 };
 
 TEST_F(AppExitScreen, RemovesEveryWorkingFileAndNothingElse) {

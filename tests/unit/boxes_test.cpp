@@ -145,7 +145,7 @@ TEST_F(Boxes, TitlePlacements) {
     const std::string longTitle = "ABCDEFGHIJKLM";  // 13 > InnerW 9
     const std::vector<Case> cases = {
         {0, "AB", 14, "AB"},
-        {0, longTitle, 9, longTitle},            // 11 + (9 - 13) / 2
+        {0, longTitle, 9, longTitle},             // 11 + (9 - 13) / 2
         {0, "ABCDEFGHIJKL", 10, "ABCDEFGHIJKL"},  // (9 - 12) / 2 truncates to -1
         {1, "AB", 11, "AB"},
         {2, "AB", 18, "AB"},

@@ -86,7 +86,8 @@ TEST_F(ContentRules, AScreenMustNotEndInsideAnEscapeSequence) {
     EXPECT_TRUE(CheckEnding(drawer, "S", "title\x1a" + Esc("1;3")).empty());
     // A file cut in its last sequence: after the ESC, after the "[", among
     // the numbers; and a sequence the end-of-text mark breaks off.
-    for (const std::string& cut : {std::string("title\x1b"), "title" + Esc(""), "title" + Esc("1;3"), "title" + Esc("5;") + "\x1a"})
+    for (const std::string& cut :
+         {std::string("title\x1b"), "title" + Esc(""), "title" + Esc("1;3"), "title" + Esc("5;") + "\x1a"})
         EXPECT_TRUE(Mentions(CheckEnding(drawer, "S", cut), "S: ends inside an escape sequence")) << cut;
 }
 
@@ -96,7 +97,7 @@ TEST_F(ContentRules, AMenuBoxMustStayBlankOnBlack) {
     const contentrules::Box box{53, 10, 69, 16};
     // Decoration around the box, NUL cells and black-background spaces in it.
     ASSERT_FALSE(drawer.Draw(Esc("10;52H") + "#" + Esc("10;70H") + "#" + Esc("17;53H") + "#" + Esc("12;55H") +
-                            std::string(3, '\0') + Esc("1;31m") + "   "));
+                             std::string(3, '\0') + Esc("1;31m") + "   "));
     EXPECT_TRUE(contentrules::CheckBoxClear("MENU", box).empty());
 
     ASSERT_FALSE(drawer.Draw(Esc("16;69H") + "#"));
@@ -164,11 +165,12 @@ TEST_F(ContentRules, HeaderFaultsAreNamed) {
     ASSERT_FALSE(drawer.Draw(Header(1, 6, 80, 6)));
     EXPECT_TRUE(Mentions(contentrules::CheckHeaderFields("ARTICLE_HDR"), "not below and right"));
     ASSERT_FALSE(drawer.Draw(Esc("2;3H") + "t: !" + Esc("3;3H") + "a: !" + Esc("4;3H") + "c: !" + Esc("6;1H") + "!" +
-                            Esc("5;40H") + "!"));
+                             Esc("5;40H") + "!"));
     EXPECT_FALSE(contentrules::CheckHeaderFields("ARTICLE_HDR").empty());
 
     // A marker that a later byte hides is still a marker in the file.
-    EXPECT_FALSE(contentrules::CheckMarkerCount("ARTICLE_HDR_ASC", Header(1, 6, 80, 24) + Esc("1;1H") + "!\b ").empty());
+    EXPECT_FALSE(
+        contentrules::CheckMarkerCount("ARTICLE_HDR_ASC", Header(1, 6, 80, 24) + Esc("1;1H") + "!\b ").empty());
 }
 
 TEST_F(ContentRules, MarkersBelongToHeadersOnly) {
@@ -199,7 +201,8 @@ TEST_F(ContentRules, TextFaultsAreNamed) {
     EXPECT_TRUE(Mentions(CheckText("T", Lines(251)), "has 251 lines"));
     EXPECT_TRUE(Mentions(CheckText("T", Lines(70, "dos line\r")), "ends with CR"));
     EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + "no end"), "no LF"));
-    EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + std::string(80, 'x') + "\n"), "longer than 79 characters, colour codes counted (80)"));
+    EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + std::string(80, 'x') + "\n"),
+                         "longer than 79 characters, colour codes counted (80)"));
     EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + std::string(300, 'x') + "\n"), "(300)"));
     EXPECT_TRUE(Mentions(CheckText("T", Lines(70) + "|15" + std::string(77, 'x') + "\n"), "(80)"))
         << "colour codes count towards the width";
@@ -239,7 +242,10 @@ TEST_F(ContentRules, ModulesAndLibraryAreRecognised) {
     EXPECT_TRUE(contentrules::CheckModule("M", mod).empty());
     EXPECT_FALSE(contentrules::CheckModule("M", std::string(2000, 'x')).empty());
     EXPECT_FALSE(contentrules::CheckModule("M", "RIFF....WAVE").empty());
-    EXPECT_TRUE(contentrules::CheckLibrary("S", std::string("\x7f" "ELF\x02\x01", 6)).empty());
+    EXPECT_TRUE(contentrules::CheckLibrary("S", std::string("\x7f"
+                                                            "ELF\x02\x01",
+                                                            6))
+                    .empty());
     EXPECT_FALSE(contentrules::CheckLibrary("S", "#!/bin/sh").empty());
 }
 
@@ -259,8 +265,10 @@ std::string Padded(const std::string& text, std::size_t size) { return text + st
 // (a 40-byte header and SampleBytes of data): 1004 bytes with a 100-byte
 // sample.
 std::string XmModule(uint32_t sampleBytes) {
-    std::string m = "Extended Module: " + Padded("song", 20) + "\x1a" + Padded("by hand", 20) + Le(0x0104, 2) + Le(276, 4);
-    m += Le(1, 2) + Le(0, 2) + Le(4, 2) + Le(1, 2) + Le(1, 2) + Le(1, 2) + Le(6, 2) + Le(125, 2) + std::string(256, '\0');
+    std::string m =
+        "Extended Module: " + Padded("song", 20) + "\x1a" + Padded("by hand", 20) + Le(0x0104, 2) + Le(276, 4);
+    m += Le(1, 2) + Le(0, 2) + Le(4, 2) + Le(1, 2) + Le(1, 2) + Le(1, 2) + Le(6, 2) + Le(125, 2) +
+         std::string(256, '\0');
     const std::string packed(64 * 4, '\x80');
     m += Le(9, 4) + std::string(1, '\0') + Le(64, 2) + Le(static_cast<uint32_t>(packed.size()), 2) + packed;
     m += Padded(Le(263, 4) + Padded("instrument", 22) + std::string(1, '\0') + Le(1, 2) + Le(40, 4), 263);
@@ -325,8 +333,7 @@ TEST_F(ContentRules, MissingAndStrayResourcesAreNamed) {
     EXPECT_TRUE(Mentions(strays, "MENU-ASC"));
     EXPECT_TRUE(Mentions(strays, "ART11"));
 
-    EXPECT_EQ(contentrules::CheckResource(drawer, {"NEWS", contentrules::Kind::Text}, ""),
-              Problems{"NEWS: is empty"});
+    EXPECT_EQ(contentrules::CheckResource(drawer, {"NEWS", contentrules::Kind::Text}, ""), Problems{"NEWS: is empty"});
 }
 
 }  // namespace

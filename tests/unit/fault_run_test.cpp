@@ -64,23 +64,23 @@ struct Step {
 // The session, as a reader plays it.
 const std::vector<Step>& Session() {
     static const std::vector<Step> steps = {
-        {"main menu", "<Down><Enter>"},                 // articles
-        {"articles menu", "<Enter>"},                   // the first article
+        {"main menu", "<Down><Enter>"},  // articles
+        {"articles menu", "<Enter>"},    // the first article
         {"article", "<PgDn>"},
         {"article, a page on", "<PgDn>"},
         {"article, two pages on", "<C-f>tracker<Enter>y"},
-        {"article, found", "<C-s>saved.txt<Enter>y"},   // a new name
-        {"article, saved", "<C-s>old.txt<Enter>y"},     // an existing name
+        {"article, found", "<C-s>saved.txt<Enter>y"},  // a new name
+        {"article, saved", "<C-s>old.txt<Enter>y"},    // an existing name
         {"article, saved again", "<Esc>"},
-        {"articles menu again", "<End><Enter>"},        // [ b a c k ]
-        {"main menu, on articles", "<Down><Enter>"},    // the gallery
-        {"gallery", "<Enter>"},                         // the first artwork
+        {"articles menu again", "<End><Enter>"},      // [ b a c k ]
+        {"main menu, on articles", "<Down><Enter>"},  // the gallery
+        {"gallery", "<Enter>"},                       // the first artwork
         {"artwork", "e"},
-        {"gallery save dialog", "<Enter>y"},            // the proposed name
-        {"gallery again", "<End><Enter>"},              // back
+        {"gallery save dialog", "<Enter>y"},  // the proposed name
+        {"gallery again", "<End><Enter>"},    // back
         {"main menu, on the gallery", "t"},
-        {"track menu", "<Down><Enter>"},                // the second track
-        {"track menu, second track", "<End><Enter>"},   // [ c l o s e ]
+        {"track menu", "<Down><Enter>"},                     // the second track
+        {"track menu, second track", "<End><Enter>"},        // [ c l o s e ]
         {"main menu after the tracks", "<End><Up><Enter>"},  // about, above exit
         {"about", "<PgDn>"},
         {"about, a page on", "<Esc>"},
@@ -212,8 +212,7 @@ TEST(FaultRunChild, Server) {
             PlaySession(n, error, mode);
         }
         int status = 0;
-        while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
         WriteLine(out, std::to_string(child > 0 ? status : -1));
     }
     std::_Exit(0);
@@ -232,7 +231,7 @@ TEST(FaultCounter, CallNFailsWithTheChosenErrorOnceOrFromThenOn) {
 
     faults::Plan(2, EACCES, faults::Mode::Once);
     EXPECT_TRUE(sys::CreateNewFile(file, sys::Access::Private, handle, exists, error));  // call 1
-    EXPECT_FALSE(sys::WriteAll(handle, data, 3, error));                                // call 2
+    EXPECT_FALSE(sys::WriteAll(handle, data, 3, error));                                 // call 2
     EXPECT_EQ(error, std::strerror(EACCES));
     EXPECT_TRUE(sys::WriteAll(handle, data, 3, error));  // call 3: once means once
     EXPECT_EQ(faults::Calls(), 3u);
@@ -302,8 +301,8 @@ const std::string OtherFile = std::string("a file the session never names\n") + 
 
 struct Outcome {
     int status = 0;
-    std::string log;      // the child's output
-    std::string report;   // its report, empty when it wrote none
+    std::string log;     // the child's output
+    std::string report;  // its report, empty when it wrote none
     std::uint64_t calls = 0;
     std::uint64_t refused = 0;
     bool givenBack = false;
@@ -403,8 +402,7 @@ protected:
         ::close(slot.orders);
         ::close(slot.answers);
         int status = 0;
-        while (::waitpid(slot.server, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(slot.server, &status, 0) < 0 && errno == EINTR) {}
         slot.server = -1;
     }
 
@@ -466,7 +464,8 @@ protected:
         const int code = exited ? WEXITSTATUS(o.status) : -1;
         EXPECT_TRUE(exited && (code == 0 || code == 1))
             << (exited ? "exit code " + std::to_string(code) : "ended by signal " + std::to_string(WTERMSIG(o.status)))
-            << "\n" << o.log.substr(0, 3000);
+            << "\n"
+            << o.log.substr(0, 3000);
         if (exited && code == 1) {
             EXPECT_NE(o.log.find("quixmag: "), std::string::npos) << "an exit without a message";
         }
@@ -508,9 +507,10 @@ protected:
 };
 
 // The screen at a step holds Text.
-#define EXPECT_SCREEN_AT(outcome, step, text)                                              \
-    EXPECT_NE((outcome).screens.at(step).find(text), std::string::npos)                    \
-        << "at step " << (step) << " (" << Session()[step].what << "):\n" << (outcome).screens.at(step)
+#define EXPECT_SCREEN_AT(outcome, step, text)                                                                          \
+    EXPECT_NE((outcome).screens.at(step).find(text), std::string::npos)                                                \
+        << "at step " << (step) << " (" << Session()[step].what << "):\n"                                              \
+        << (outcome).screens.at(step)
 
 TEST_F(FaultRun, EveryFileCallFailsInTurn) {
     const auto started = std::chrono::steady_clock::now();
@@ -577,8 +577,8 @@ TEST_F(FaultRun, EveryFileCallFailsInTurn) {
             if (!slot.playing || ready == answers.end()) continue;
             --playing;
             const Outcome o = Collect(slot, Answer(slot));
-            const std::string which = "call " + std::to_string(slot.n) + " of " + std::to_string(calls) +
-                                      " failing " + slot.mode + " with " + std::strerror(slot.error);
+            const std::string which = "call " + std::to_string(slot.n) + " of " + std::to_string(calls) + " failing " +
+                                      slot.mode + " with " + std::strerror(slot.error);
             const bool before = HasFailure();
             CheckRun(slot, o, which);
             EXPECT_GE(o.refused, 1u) << which << ": the call was never made";

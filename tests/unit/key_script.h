@@ -12,9 +12,9 @@
 #include "console/conapi.h"
 
 inline void QueueKeys(const std::string& script, uint32_t atMs = 0) {
-    static const std::map<std::string, uint16_t> extended = {
-        {"Up", 72}, {"Down", 80}, {"Left", 75}, {"Right", 77}, {"Home", 71},
-        {"End", 79}, {"PgUp", 73}, {"PgDn", 81}, {"Del", 83}};
+    static const std::map<std::string, uint16_t> extended = {{"Up", 72},    {"Down", 80}, {"Left", 75},
+                                                             {"Right", 77}, {"Home", 71}, {"End", 79},
+                                                             {"PgUp", 73},  {"PgDn", 81}, {"Del", 83}};
     for (std::size_t i = 0; i < script.size(); ++i) {
         const std::size_t close = script[i] == '<' ? script.find('>', i) : std::string::npos;
         if (close == std::string::npos) {

@@ -184,6 +184,4 @@ TEST_F(Keys, AfterManyQuietAnswersAWaitOrAReadMakesTheNextCallAsk) {
     EXPECT_EQ(ReadKey(), 'd');
 }
 
-TEST_F(Keys, ReadKeyWithoutInputFailsTheTestInsteadOfHanging) {
-    EXPECT_THROW(ReadKey(), memcon::InputExhausted);
-}
+TEST_F(Keys, ReadKeyWithoutInputFailsTheTestInsteadOfHanging) { EXPECT_THROW(ReadKey(), memcon::InputExhausted); }

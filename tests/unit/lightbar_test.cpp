@@ -16,8 +16,8 @@ constexpr int BoxX = 10, BoxY = 5, BoxW = 12;
 // The default colours: the bar black on grey, other items grey on black.
 constexpr int BarAttr = 0x70, ItemAttr = 0x07;
 
-const char* const Names[] = {"alpha", "bravo", "charlie", "delta", "echo",
-                             "foxtrot", "golf", "hotel", "india", "juliet"};
+const char* const Names[] = {"alpha",   "bravo", "charlie", "delta", "echo",
+                             "foxtrot", "golf",  "hotel",   "india", "juliet"};
 
 class LightBar : public ConsoleTest {
 protected:

@@ -30,7 +30,9 @@ namespace {
 
 // --- The frame, written out piece by piece ------------------------------------------
 
-std::string Run(unsigned char ch, int count) { return std::string(static_cast<std::size_t>(count), static_cast<char>(ch)); }
+std::string Run(unsigned char ch, int count) {
+    return std::string(static_cast<std::size_t>(count), static_cast<char>(ch));
+}
 
 const std::string SP = " ";
 const std::string B0 = "\xB0";
@@ -42,32 +44,34 @@ const std::string UH = "\xDF";  // upper half
 
 std::string Join(std::initializer_list<std::string> pieces) {
     std::string row;
-    for (const auto& piece : pieces)
-        row += piece;
+    for (const auto& piece : pieces) row += piece;
     return row;
 }
 
 const std::array<std::string, 10> ExpectedFrame = {
-    Join({"|04", Run(0xDB, 2), "|12", "|20", Run(0xDB, 3), B2, B1, B0, "|00", Run(' ', 2), "|12", "Tracks...",
-          "|00", Run(' ', 21), "|04", Run(0xDC, 2), FB, LH, "|15", B0, "|04", Run(' ', 5), "|12", B2, UH, "|04",
-          "|16", FB, "|07", SP, B0, "|04", SP, "|07", SP}),
-    Join({"|04", B2, FB, "|12", "|20", FB, "|04", "|16", Run(0xDB, 17), "|20", Run(0xDB, 2), LH, FB,
-          Run(0xDC, 9), Run(' ', 2), Run(0xDB, 9), "|00", SP, "|04", Run(0xDB, 4), SP, "|12", B2, "|04", "|16",
-          Run(0xDB, 2), "|07", SP, B2, B0}),
-    Join({"|04", B2, FB, "|12", "|20", FB, "|04", "|16", Run(0xDB, 8), "|00", "|20", Run(' ', 9), "|04",
-          Run(0xDB, 24), "|00", SP, "|04", Run(0xDB, 4), LH, "|12", B0, "|04", "|16", Run(0xDB, 2), "|07", SP,
-          FB, B2}),
+    Join({"|04",       Run(0xDB, 2), "|12",       "|20",       Run(0xDB, 3), B2,    B1,           B0,    "|00",
+          Run(' ', 2), "|12",        "Tracks...", "|00",       Run(' ', 21), "|04", Run(0xDC, 2), FB,    LH,
+          "|15",       B0,           "|04",       Run(' ', 5), "|12",        B2,    UH,           "|04", "|16",
+          FB,          "|07",        SP,          B0,          "|04",        SP,    "|07",        SP}),
+    Join({"|04", B2,           FB, "|12", "|20",        FB,          "|04",        "|16",        Run(0xDB, 17),
+          "|20", Run(0xDB, 2), LH, FB,    Run(0xDC, 9), Run(' ', 2), Run(0xDB, 9), "|00",        SP,
+          "|04", Run(0xDB, 4), SP, "|12", B2,           "|04",       "|16",        Run(0xDB, 2), "|07",
+          SP,    B2,           B0}),
+    Join({"|04", B2,           FB,           "|12",        "|20",       FB,    "|04",
+          "|16", Run(0xDB, 8), "|00",        "|20",        Run(' ', 9), "|04", Run(0xDB, 24),
+          "|00", SP,           "|04",        Run(0xDB, 4), LH,          "|12", B0,
+          "|04", "|16",        Run(0xDB, 2), "|07",        SP,          FB,    B2}),
     Join({"|04", B1, Run(0xDB, 4), "|00", "|20", Run(' ', 46), "|04", "|16", Run(0xDB, 2), "|07", SP, UH, FB}),
-    Join({"|04", B0, Run(0xDB, 5), "|00", "|20", Run(' ', 28), "|04", "|16", Run(0xDB, 18), UH, "|07", SP, FB,
-          "|15", "|23", B0, "|16", B0}),
-    Join({"|04", B0, Run(0xDB, 33), "|00", "|20", SP, "|04", "|16", Run(0xDB, 15), "|12", "|20", FB, "|04", "|16",
-          FB, "|07", SP, Run(0xDB, 3)}),
-    Join({"|12", SP, "|00", "|20", Run(' ', 34), "|04", "|16", Run(0xDB, 11), "|12", "|20", B0, B1, B2, FB, UH,
-          "|04", "|16", FB, "|07", SP, Run(0xDB, 2)}),
+    Join({"|04", B0, Run(0xDB, 5), "|00", "|20", Run(' ', 28), "|04", "|16", Run(0xDB, 18), UH, "|07", SP, FB, "|15",
+          "|23", B0, "|16", B0}),
+    Join({"|04", B0, Run(0xDB, 33), "|00", "|20", SP, "|04", "|16", Run(0xDB, 15), "|12", "|20", FB, "|04", "|16", FB,
+          "|07", SP, Run(0xDB, 3)}),
+    Join({"|12", SP, "|00", "|20", Run(' ', 34), "|04", "|16", Run(0xDB, 11), "|12", "|20",       B0,
+          B1,    B2, FB,    UH,    "|04",        "|16", FB,    "|07",         SP,    Run(0xDB, 2)}),
     Join({"|12", SP, "|00", "|20", Run(' ', 13), "|04", "|16", Run(0xDB, 33), Run(0xDF, 4), "|07", SP, LH,
           Run(0xDB, 2)}),
-    Join({"|04", SP, "|07", Run(0xDC, 4), "|15", LH, "|07", Run(0xDC, 4), "|15", Run(0xDC, 2), "|07",
-          Run(0xDC, 2), "|15", LH, "|07", Run(0xDC, 33), Run(0xDB, 4), Run(0xDF, 2), SP}),
+    Join({"|04", SP, "|07", Run(0xDC, 4), "|15", LH, "|07", Run(0xDC, 4), "|15", Run(0xDC, 2), "|07", Run(0xDC, 2),
+          "|15", LH, "|07", Run(0xDC, 33), Run(0xDB, 4), Run(0xDF, 2), SP}),
     Join({Run(0xDF, 8), "|15", Run(0xDF, 2), "|07", Run(0xDF, 3), "|15", UH, "|07", Run(0xDF, 34)}),
 };
 
@@ -78,8 +82,7 @@ constexpr std::array<int, 10> FrameWidths = {57, 56, 56, 56, 57, 56, 55, 55, 55,
 constexpr uint16_t ScanDown = 80;
 
 void Down(int times = 1) {
-    for (int i = 0; i < times; ++i)
-        memcon::PressExtended(ScanDown);
+    for (int i = 0; i < times; ++i) memcon::PressExtended(ScanDown);
 }
 
 // Keys that move the bar from the first track to "[ c l o s e ]" and choose it.
@@ -103,10 +106,8 @@ void PushBackstop() {
 ::testing::AssertionResult BackstopUnread() {
     const std::string closing("\0P\0P\0P\0P\0P\r", 11);
     std::string keys;
-    while (KeyPressed())
-        keys += ReadKey();
-    if (keys == closing || keys == " " + closing)
-        return ::testing::AssertionSuccess();
+    while (KeyPressed()) keys += ReadKey();
+    if (keys == closing || keys == " " + closing) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "keys left after the menu closed: " << ::testing::PrintToString(keys);
 }
 
@@ -125,9 +126,8 @@ protected:
         ::alarm(60);
         memcon::Reset();
         InitConsole();
-        dir_ = fs::temp_directory_path() /
-               ("music_test_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("music_test_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_ / "tmp");
         ProgramDir = dir_.string() + "/";
         // The working folder goes into a temporary folder of the test's own.
@@ -162,8 +162,7 @@ protected:
     std::vector<std::string> ProgramFolderFiles() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir_))
-            if (entry.path() != dir_ / "tmp")
-                names.push_back(entry.path().filename().string());
+            if (entry.path() != dir_ / "tmp") names.push_back(entry.path().filename().string());
         return names;
     }
 
@@ -185,8 +184,7 @@ TEST_F(MusicTest, FrameIsDrawnRowByRowFromTheTopLeftCorner) {
         WriteXYPipe(1, static_cast<int>(i) + 1, 7, TrackFrameRows[i]);
     std::vector<conapi::Cell> reference;
     for (int row = 0; row < 25; ++row)
-        for (int col = 0; col < 80; ++col)
-            reference.push_back(memcon::CellAt(col, row));
+        for (int col = 0; col < 80; ++col) reference.push_back(memcon::CellAt(col, row));
 
     DoneConsole();
     memcon::Reset();
@@ -238,7 +236,8 @@ TEST_F(MusicTest, ClosingDrawsTheScreenUnderTheMenuAgain) {
     for (int row = 1; row <= 25; ++row) WriteXY(1, row, 0x22, std::string(80, '#'));
     CloseFromTop();
     TrackMenu();
-    for (int row = 0; row < 25; ++row) EXPECT_EQ(memcon::RowText(row), expected[static_cast<std::size_t>(row)]) << "row " << row + 1;
+    for (int row = 0; row < 25; ++row)
+        EXPECT_EQ(memcon::RowText(row), expected[static_cast<std::size_t>(row)]) << "row " << row + 1;
 }
 
 TEST_F(MusicTest, MenuStartsAgainOnTheChosenEntry) {
@@ -326,8 +325,7 @@ TEST_F(MusicTest, InitFailureSwitchesTheMusicOff) {
 
 TEST_F(MusicTest, LoadsTheLibraryAndSwitchesTracks) {
     for (const char* name : {"music1", "music2", "music3", "music4", "music5"})
-        if (FindResource(name) == nullptr)
-            GTEST_SKIP() << "the issue's modules are not embedded yet";
+        if (FindResource(name) == nullptr) GTEST_SKIP() << "the issue's modules are not embedded yet";
 
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     LoadSoundLibrary("music1");

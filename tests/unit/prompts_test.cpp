@@ -29,12 +29,11 @@ public:
     }
 
     // Queues Keys, runs the editor on them and answers its result.
-    static std::string Edit(const std::string& keys, int width, int maxLen, const std::string& initial,
-                            Byte mode = 1) {
+    static std::string Edit(const std::string& keys, int width, int maxLen, const std::string& initial, Byte mode = 1) {
         QueueKeys(keys);
         std::string result = "unchanged";
-        InputLine(FieldCol, FieldRow, static_cast<Byte>(width), static_cast<Byte>(maxLen), mode, EditAttr,
-                  FillAttr, '.', initial, result);
+        InputLine(FieldCol, FieldRow, static_cast<Byte>(width), static_cast<Byte>(maxLen), mode, EditAttr, FillAttr,
+                  '.', initial, result);
         return result;
     }
 
@@ -114,13 +113,10 @@ TEST_F(Prompts, InputModesFilterTypedCharacters) {
         std::string initial, typed, expected;
     };
     const Case cases[] = {
-        {0, 20, "", "a1-b2 ", "1-2"},
-        {1, 20, "", "a1-b2 ", "a1-b2 "},
+        {0, 20, "", "a1-b2 ", "1-2"},        {1, 20, "", "a1-b2 ", "a1-b2 "},
         {1, 20, "", "\x82\xFF", "\x82"},  // 255 is no printable key
-        {2, 20, "", "ab1Z", "AB1Z"},
-        {3, 20, "", "123456", "12/34/56"},
-        {3, 20, "", "1a2x3", "12/3"},
-        {3, 8, "", "1234567", "12/34/56"},
+        {2, 20, "", "ab1Z", "AB1Z"},         {3, 20, "", "123456", "12/34/56"},
+        {3, 20, "", "1a2x3", "12/3"},        {3, 8, "", "1234567", "12/34/56"},
         {3, 20, "12/3", "4", "12/34/"},  // position 5: the slash follows
         {3, 20, "12", "3", "12/3"},      // position 3: the slash comes first
         {3, 20, "12/34/5", "9", "12/34/59"},

@@ -77,15 +77,15 @@ TEST_P(PublicSwitches, DecideMusicAndSaving) {
 
 const std::string Remote = "127.0.0.1 50000 127.0.0.1 22";
 
-INSTANTIATE_TEST_SUITE_P(
-    PublicMode, PublicSwitches,
-    ::testing::Values(Environment{std::nullopt, std::nullopt, true, true},   // nothing changes
-                      Environment{"", std::nullopt, true, true},             // set but empty
-                      Environment{"0", std::nullopt, true, true},            // switched off
-                      Environment{"1", std::nullopt, false, false},          // a board
-                      Environment{"yes", std::nullopt, false, false},        // mistyped: stays safe
-                      Environment{std::nullopt, Remote, false, true},        // remote reader keeps saving
-                      Environment{"1", Remote, false, false}));
+INSTANTIATE_TEST_SUITE_P(PublicMode, PublicSwitches,
+                         ::testing::Values(Environment{std::nullopt, std::nullopt, true, true},  // nothing changes
+                                           Environment{"", std::nullopt, true, true},            // set but empty
+                                           Environment{"0", std::nullopt, true, true},           // switched off
+                                           Environment{"1", std::nullopt, false, false},         // a board
+                                           Environment{"yes", std::nullopt, false, false},       // mistyped: stays safe
+                                           Environment{std::nullopt, Remote, false,
+                                                       true},  // remote reader keeps saving
+                                           Environment{"1", Remote, false, false}));
 
 // --- The viewer's Ctrl+S -------------------------------------------------------------------
 

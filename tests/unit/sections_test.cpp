@@ -204,8 +204,7 @@ protected:
         const int bottom = markers.size() >= 5 ? markers[4].y : 22;
         int telling = 0;
         for (int y = 1; y <= 25; ++y) {
-            const bool marked =
-                std::any_of(markers.begin(), markers.end(), [y](const Marker& k) { return k.y == y; });
+            const bool marked = std::any_of(markers.begin(), markers.end(), [y](const Marker& k) { return k.y == y; });
             if ((y >= top && y <= bottom) || marked) continue;
             const std::size_t i = static_cast<std::size_t>(y - 1);
             EXPECT_EQ(Row(y), header[i]) << "row " << y;
@@ -352,7 +351,7 @@ TEST_F(SectionArticles, HotKeyABetweenTwoEntriesTakesTheNewModesHeader) {
     Choose(0);
     Esc();
     const uint32_t at = Next();
-    memcon::TypeText("a", at);  // the menu stays as it is, in ANSI colours
+    memcon::TypeText("a", at);         // the menu stays as it is, in ANSI colours
     memcon::PressExtended(71, 0, at);  // Home: the first entry again
     memcon::PressEnter(at);
     EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
@@ -367,8 +366,7 @@ TEST_F(SectionArticles, HotKeyABetweenTwoEntriesTakesTheNewModesHeader) {
 
 constexpr int FieldX = 18, FieldY = 14;  // the save dialog's input field
 constexpr int NoticeY = 13;              // the message row of a notice in the dialog's place
-const std::string GalleryPrompt =
-    "p r e s s  e  t o  e x t r a c t. a n y  o t h e r  k e y  t o  c o n t i n u e";
+const std::string GalleryPrompt = "p r e s s  e  t o  e x t r a c t. a n y  o t h e r  k e y  t o  c o n t i n u e";
 
 class SectionGallery : public Sections {
 protected:

@@ -140,9 +140,7 @@ TEST(TermKeysSequences, CursorKeysInEveryForm) {
 }
 
 TEST(TermKeysSequences, FunctionKeysInEveryForm) {
-    auto fn = [](int n) {
-        return Key{uint16_t(0x6F + n), uint16_t(n <= 10 ? 58 + n : 76 + n), 0, 0};
-    };
+    auto fn = [](int n) { return Key{uint16_t(0x6F + n), uint16_t(n <= 10 ? 58 + n : 76 + n), 0, 0}; };
     EXPECT_EQ(One(ESC + "OP"), fn(1));
     EXPECT_EQ(One(ESC + "OQ"), fn(2));
     EXPECT_EQ(One(ESC + "OR"), fn(3));
@@ -191,7 +189,8 @@ TEST(TermKeysSequences, RxvtAndLinuxConsoleShiftFunctionKeys) {
     const int codes[] = {25, 26, 28, 29, 31, 32, 33, 34};
     for (int i = 0; i < 8; ++i) {
         const int n = i + 3;
-        EXPECT_EQ(One(ESC + "[" + std::to_string(codes[i]) + "~"), (Key{uint16_t(0x6F + n), uint16_t(58 + n), 0, kShift}))
+        EXPECT_EQ(One(ESC + "[" + std::to_string(codes[i]) + "~"),
+                  (Key{uint16_t(0x6F + n), uint16_t(58 + n), 0, kShift}))
             << "Shift+F" << n;
     }
     EXPECT_TRUE(Keys(ESC + "[27~").empty());
@@ -389,10 +388,11 @@ TEST(TermKeysUtf8, CharactersBecomeTheirCodePage437Byte) {
 }
 
 TEST(TermKeysUtf8, CharactersWithoutAGlyphAndBrokenBytesAreDropped) {
-    EXPECT_TRUE(Keys("\xe2\x82\xac").empty());        // euro sign
-    EXPECT_TRUE(Keys("\xf0\x9f\x98\x80").empty());    // an emoji
+    EXPECT_TRUE(Keys("\xe2\x82\xac").empty());      // euro sign
+    EXPECT_TRUE(Keys("\xf0\x9f\x98\x80").empty());  // an emoji
     EXPECT_TRUE(Keys("\x80\xbf\xff\xfe\xc0\xc1").empty());
-    const auto keys = Keys("\xc3" "a");
+    const auto keys = Keys("\xc3"
+                           "a");
     ASSERT_EQ(keys.size(), 1u) << "a lead byte without its continuation";
     EXPECT_EQ(keys[0].ch, 'a');
 }

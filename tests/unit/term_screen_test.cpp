@@ -65,9 +65,12 @@ public:
                 x_ = 0;
                 ++i;
             } else if (b == '\n') {
-                if (y_ == bottom_) faults.push_back("LF on the bottom margin scrolls");
-                else if (y_ == rows_ - 1) faults.push_back("LF on the last row scrolls");
-                else ++y_;
+                if (y_ == bottom_)
+                    faults.push_back("LF on the bottom margin scrolls");
+                else if (y_ == rows_ - 1)
+                    faults.push_back("LF on the last row scrolls");
+                else
+                    ++y_;
                 ++i;
             } else if (b < 0x20 || b == 0x7F) {
                 faults.push_back("control byte " + std::to_string(b));
@@ -104,15 +107,19 @@ private:
             if (autowrap_) {
                 faults.push_back("autowrap moved to the next line");
                 x_ = 0;
-                if (y_ == rows_ - 1) faults.push_back("autowrap scrolled");
-                else ++y_;
+                if (y_ == rows_ - 1)
+                    faults.push_back("autowrap scrolled");
+                else
+                    ++y_;
             }
             wrapPending_ = false;
         }
         grid_[y_ * cols_ + x_] = Glyph{ch, fg_, bg_};
         // Like xterm: at the last column the cursor stays put.
-        if (x_ == cols_ - 1) wrapPending_ = true;
-        else ++x_;
+        if (x_ == cols_ - 1)
+            wrapPending_ = true;
+        else
+            ++x_;
     }
 
     std::size_t Escape(const std::string& s, std::size_t i) {
@@ -157,13 +164,19 @@ private:
         const int b = n.size() > 1 && n[1] >= 1 ? n[1] : 1;
         if (!params.empty() && params[0] == '?') {
             const bool on = final == 'h';
-            if (n[0] == 7) autowrap_ = on;
-            else if (n[0] == 25) cursorShown_ = on;
-            else faults.push_back("private mode " + params);
+            if (n[0] == 7)
+                autowrap_ = on;
+            else if (n[0] == 25)
+                cursorShown_ = on;
+            else
+                faults.push_back("private mode " + params);
             return;
         }
         switch (final) {
-        case 'H': y_ = std::min(a, rows_) - 1; x_ = std::min(b, cols_) - 1; break;
+        case 'H':
+            y_ = std::min(a, rows_) - 1;
+            x_ = std::min(b, cols_) - 1;
+            break;
         case 'A': y_ = std::max(0, y_ - a); break;
         case 'B': y_ = std::min(rows_ - 1, y_ + a); break;
         case 'C': x_ = std::min(cols_ - 1, x_ + a); break;
@@ -266,8 +279,8 @@ struct Console {
         for (int c = 0; c < 80; ++c) {
             const Cell& want = con.cells[r * 80 + c];
             const auto byte = static_cast<uint8_t>(want.Char);
-            const int ch = utf8 ? (byte == 0 ? ' ' : byte)
-                                : static_cast<unsigned char>(termscreen::GlyphBytes(byte, false)[0]);
+            const int ch =
+                utf8 ? (byte == 0 ? ' ' : byte) : static_cast<unsigned char>(termscreen::GlyphBytes(byte, false)[0]);
             const auto& got = vt.At(c, r);
             // The foreground of an empty glyph cannot be seen: it need not agree.
             const bool empty = byte == 0 || byte == ' ' || byte == 0xFF;
@@ -280,14 +293,14 @@ struct Console {
     }
     if (vt.CursorShown() != con.visible) return ::testing::AssertionFailure() << "cursor visibility";
     if (con.visible && (vt.X() != con.cursor.X || vt.Y() != con.cursor.Y))
-        return ::testing::AssertionFailure() << "cursor at " << vt.X() << "," << vt.Y() << " not " << con.cursor.X
-                                             << "," << con.cursor.Y;
+        return ::testing::AssertionFailure()
+               << "cursor at " << vt.X() << "," << vt.Y() << " not " << con.cursor.X << "," << con.cursor.Y;
     return ::testing::AssertionSuccess();
 }
 
 // What an update's bytes do, counted.
 struct Counts {
-    int moves = 0;   // cursor positioning: CSI H/A/B/C/D/G, CR, LF
+    int moves = 0;  // cursor positioning: CSI H/A/B/C/D/G, CR, LF
     int sgr = 0;
     int glyphs = 0;
     int other = 0;
@@ -301,9 +314,12 @@ Counts Count(const std::string& s, bool utf8 = true) {
             std::size_t j = i + 2;
             while (j < s.size() && !(s[j] >= 0x40 && s[j] <= 0x7E)) ++j;
             const char f = j < s.size() ? s[j] : '?';
-            if (std::strchr("HABCDG", f)) ++n.moves;
-            else if (f == 'm') ++n.sgr;
-            else ++n.other;
+            if (std::strchr("HABCDG", f))
+                ++n.moves;
+            else if (f == 'm')
+                ++n.sgr;
+            else
+                ++n.other;
             i = j + 1;
         } else if (c == '\x1b') {
             ++n.other;  // ESC ( B: the character set
@@ -407,7 +423,8 @@ TEST(Cp437Glyphs, RawBytesNeverIncludeControls) {
     // U umlaut, the cent and pound signs, the florin.
     const std::pair<int, char> lookAlikes[] = {{0x80, 'C'}, {0x82, 'e'}, {0x8F, 'A'}, {0x99, 'O'},
                                                {0x9A, 'U'}, {0x9B, 'c'}, {0x9C, 'L'}, {0x9F, 'f'}};
-    for (const auto& [b, want] : lookAlikes) EXPECT_EQ(termscreen::GlyphBytes(static_cast<uint8_t>(b), false), std::string(1, want));
+    for (const auto& [b, want] : lookAlikes)
+        EXPECT_EQ(termscreen::GlyphBytes(static_cast<uint8_t>(b), false), std::string(1, want));
 }
 
 TEST(Cp437Glyphs, Utf8IsDecidedFromTheLocaleNames) {
@@ -639,7 +656,8 @@ TEST(TermScreen, RandomEditsKeepTheTerminalInStep) {
             for (int round = 0; round < 300; ++round) {
                 const int kind = static_cast<int>(rng() % 5);
                 if (kind == 0) {  // a few scattered cells
-                    for (int k = 0; k < 5; ++k) con.at(rng() % 80, rng() % 25) = Cell{uint16_t(rng() % 256), uint16_t(rng() % 256)};
+                    for (int k = 0; k < 5; ++k)
+                        con.at(rng() % 80, rng() % 25) = Cell{uint16_t(rng() % 256), uint16_t(rng() % 256)};
                 } else if (kind == 1) {  // a row of text in one colour
                     const int row = rng() % 25, from = rng() % 80, len = rng() % (80 - from);
                     const uint16_t attr = rng() % 256;
@@ -662,7 +680,8 @@ TEST(TermScreen, RandomEditsKeepTheTerminalInStep) {
                     }
                     const int fresh = up ? std::max(top, bottom - n + 1) : top;
                     for (int row = fresh; row < fresh + n && row <= bottom; ++row)
-                        for (int c = 0; c < 80; ++c) con.at(c, row) = Cell{uint16_t(rng() % 256), uint16_t(rng() % 256)};
+                        for (int c = 0; c < 80; ++c)
+                            con.at(c, row) = Cell{uint16_t(rng() % 256), uint16_t(rng() % 256)};
                 } else {  // the cursor moved, shown or hidden
                     con.cursor = {int16_t(rng() % 80), int16_t(rng() % 25)};
                     con.visible = rng() % 3 != 0;
@@ -772,8 +791,8 @@ TEST(TermScreen, TheMarginsStayBlackWhenABandScrolls) {
 }
 
 TEST(TermScreen, ScrollingIsForTerminalsKnownToHaveIt) {
-    for (const char* term : {"xterm", "xterm-256color", "screen", "screen.xterm-256color", "tmux-256color",
-                             "linux", "rxvt-unicode", "vt220", "st-256color"})
+    for (const char* term : {"xterm", "xterm-256color", "screen", "screen.xterm-256color", "tmux-256color", "linux",
+                             "rxvt-unicode", "vt220", "st-256color"})
         EXPECT_TRUE(termscreen::TermScrollsRegions(term)) << term;
     // vt100 has margins but no line insert or delete; "ansi" no margins.
     for (const char* term : {"dumb", "", "vt100", "ansi", "unknown"})
@@ -832,4 +851,3 @@ TEST(TermLeave, GivesModesBackAndPlacesTheCursorBelowTheContent) {
     EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[1H");
     EXPECT_LE(termscreen::FormatLeave(buf, 2000000000, 2000000000, 6), termscreen::kLeaveMax);
 }
-

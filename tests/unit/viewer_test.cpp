@@ -30,8 +30,8 @@ using apptest::WriteFile;
 constexpr int X = 12, Y = 3, W = 20, H = 4;
 constexpr int BarCol = X + W - 1;
 
-constexpr Byte KeyUp = 72, KeyDown = 80, KeyPgUp = 73, KeyPgDn = 81, KeyLeft = 75, KeyRight = 77,
-               KeyHome = 71, KeyEnd = 79, KeyIns = 82;
+constexpr Byte KeyUp = 72, KeyDown = 80, KeyPgUp = 73, KeyPgDn = 81, KeyLeft = 75, KeyRight = 77, KeyHome = 71,
+               KeyEnd = 79, KeyIns = 82;
 
 // Outside the window: no drawing of the viewer may reach these cells.
 constexpr char Bg = '#';
@@ -68,9 +68,9 @@ protected:
 
     // Runs the viewer on the file until the queued keys are used up.
     void ViewUntilOutOfKeys(int x = X, int y = Y, int w = W, int h = H) {
-        EXPECT_THROW(ViewTextFile(file_, static_cast<Byte>(x), static_cast<Byte>(y), static_cast<Byte>(w),
-                                  static_cast<Byte>(h)),
-                     memcon::InputExhausted);
+        EXPECT_THROW(
+            ViewTextFile(file_, static_cast<Byte>(x), static_cast<Byte>(y), static_cast<Byte>(w), static_cast<Byte>(h)),
+            memcon::InputExhausted);
     }
 
     static void Keys(std::initializer_list<Byte> codes) {
@@ -92,7 +92,8 @@ protected:
 
     // The text part of window row I (0-based), trailing blanks removed.
     static std::string TextRow(int i, int x = X, int w = W) {
-        std::string s = memcon::RowText(Y + i - 1).substr(static_cast<std::size_t>(x - 1), static_cast<std::size_t>(w - 1));
+        std::string s =
+            memcon::RowText(Y + i - 1).substr(static_cast<std::size_t>(x - 1), static_cast<std::size_t>(w - 1));
         s.erase(s.find_last_not_of(' ') + 1);
         return s;
     }

@@ -112,7 +112,7 @@ TEST_F(WebKeys, AltLettersAreExtendedCodes) {
 }
 
 TEST_F(WebKeys, KeysWithoutAMeaningGiveNothing) {
-    for (std::string_view key : {"Shift", "Control", "Alt", "Meta", "CapsLock", "Dead", "Unidentified",
-                                 "Process", "AudioVolumeUp", "\xE2\x82\xAC" /* euro sign */, ""})
+    for (std::string_view key : {"Shift", "Control", "Alt", "Meta", "CapsLock", "Dead", "Unidentified", "Process",
+                                 "AudioVolumeUp", "\xE2\x82\xAC" /* euro sign */, ""})
         EXPECT_TRUE(Bytes(key, "").empty()) << key;
 }
