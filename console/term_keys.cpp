@@ -14,17 +14,6 @@ constexpr char kEsc = 0x1B;
 // Longest control sequence kept whole; longer ones are skipped.
 constexpr std::size_t kMaxSequence = 32;
 
-InputRecord Make(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state) {
-    InputRecord rec;
-    rec.Type = conapi::EventType::Key;
-    rec.KeyDown = true;
-    rec.VirtualKey = vk;
-    rec.ScanCode = scan;
-    rec.Char = ch;
-    rec.ControlState = state;
-    return rec;
-}
-
 // Set 1 scan codes of the letters a..z.
 // clang-format off
 constexpr std::array<uint8_t, 26> kLetterScan = {
@@ -445,6 +434,17 @@ void Decoder::Decode(bool final, std::vector<conapi::InputRecord>& out) {
         if (st.skip) skipping_ = true;
     }
     pending_.erase(0, pos);
+}
+
+conapi::InputRecord Make(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state) {
+    conapi::InputRecord rec;
+    rec.Type = conapi::EventType::Key;
+    rec.KeyDown = true;
+    rec.VirtualKey = vk;
+    rec.ScanCode = scan;
+    rec.Char = ch;
+    rec.ControlState = state;
+    return rec;
 }
 
 }  // namespace termkeys

@@ -29,6 +29,10 @@ namespace termkeys {
 // in two reads; short enough that Esc still answers at once.
 constexpr int kEscWaitMs = 50;
 
+// A key-down record of the virtual key Vk with its scan code, character and
+// control-key state, as a console delivers it.
+conapi::InputRecord Make(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state);
+
 // Virtual-key codes of the keys the decoder reports.
 enum Vk : uint16_t {
     VkBack = 0x08,

@@ -11,17 +11,6 @@ namespace {
 using conapi::InputRecord;
 using namespace termkeys;
 
-InputRecord Make(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state) {
-    InputRecord rec;
-    rec.Type = conapi::EventType::Key;
-    rec.KeyDown = true;
-    rec.VirtualKey = vk;
-    rec.ScanCode = scan;
-    rec.Char = ch;
-    rec.ControlState = state;
-    return rec;
-}
-
 uint32_t ControlStateOf(uint32_t modifiers) {
     uint32_t state = 0;
     if (modifiers & Shift) state |= conapi::ShiftPressed;
