@@ -22,8 +22,10 @@
 // --- The page's side -------------------------------------------------------------
 
 // Cells points at Rows * 80 cells (character, attribute: two 16-bit words).
-EM_JS(void, qm_paint, (const void* cells, int rows, int cursorX, int cursorY, int cursorVisible),
-      { Module.quixPage.paint(HEAPU16, cells >> 1, rows, cursorX, cursorY, cursorVisible != = 0); });
+// clang-format off
+EM_JS(void, qm_paint, (const void* cells, int rows, int cursorX, int cursorY, int cursorVisible), {
+    Module.quixPage.paint(HEAPU16, cells >> 1, rows, cursorX, cursorY, cursorVisible !== 0);
+});
 
 EM_JS(int, qm_pending_keys, (), { return Module.quixPage.pendingKeys(); });
 
@@ -42,10 +44,15 @@ EM_JS(double, qm_now, (), { return performance.now(); });
 
 // Resolves on the first key or after TimeoutMs (-1: no limit); answers
 // whether a key is queued.
-EM_ASYNC_JS(int, qm_wait_key, (int timeoutMs), { return await Module.quixPage.waitForKey(timeoutMs); });
+EM_ASYNC_JS(int, qm_wait_key, (int timeoutMs), {
+    return await Module.quixPage.waitForKey(timeoutMs);
+});
 
 // Gives the browser its turn for Ms milliseconds (0: just one turn).
-EM_ASYNC_JS(void, qm_yield, (int ms), { await Module.quixPage.pause(ms); });
+EM_ASYNC_JS(void, qm_yield, (int ms), {
+    await Module.quixPage.pause(ms);
+    // clang-format on
+});
 
 namespace {
 

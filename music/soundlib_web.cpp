@@ -15,12 +15,15 @@
 #include "music/soundlib.h"
 #include "sys/sys_web.h"
 
-EM_JS(int, qm_audio_init, (int silentDevice), { return Module.quixAudio.init(silentDevice != = 0) ? 1 : 0; });
+// clang-format off
+EM_JS(int, qm_audio_init, (int silentDevice), { return Module.quixAudio.init(silentDevice !== 0) ? 1 : 0; });
 EM_JS(void, qm_audio_free, (), { Module.quixAudio.free(); });
-EM_ASYNC_JS(int, qm_audio_load, (const void* data, int size),
-            { return await Module.quixAudio.load(HEAPU8.slice(data, data + size)); });
+EM_ASYNC_JS(int, qm_audio_load, (const void* data, int size), {
+    return await Module.quixAudio.load(HEAPU8.slice(data, data + size));
+});
 EM_JS(void, qm_audio_play, (), { Module.quixAudio.play(); });
 EM_JS(void, qm_audio_stop, (), { Module.quixAudio.stop(); });
+// clang-format on
 
 namespace {
 

@@ -23,8 +23,11 @@
 #include "sys/sys.h"
 #include "sys/sys_web.h"
 
-EM_JS(void, qm_download, (const char* name, const void* data, int size),
-      { Module.quixPage.download(UTF8ToString(name), HEAPU8.slice(data, data + size)); });
+// clang-format off
+EM_JS(void, qm_download, (const char* name, const void* data, int size), {
+    Module.quixPage.download(UTF8ToString(name), HEAPU8.slice(data, data + size));
+    // clang-format on
+});
 
 namespace sys {
 
