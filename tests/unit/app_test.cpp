@@ -471,7 +471,7 @@ TEST_F(AppResourcesDeathTest, UnwritableTargetEndsTheProgramWithAnError) {
     EXPECT_EXIT(ExtractResource("art1", Working("missing/art.ans")), NonZeroExit, "missing/art.ans");
     EXPECT_FALSE(Exists(program_ / "art.ans"));
     // A working folder that went away cannot take the file, not even for root.
-    std::filesystem::remove(WorkFolder());
+    std::filesystem::remove_all(WorkFolder());
     EXPECT_EXIT(ExtractResource("art1", Working("menu1.ans")), NonZeroExit, "menu1.ans");
 }
 
