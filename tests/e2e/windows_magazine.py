@@ -20,7 +20,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Terminal, binary  # noqa: E402
+from harness import Terminal, binary, files_of_run  # noqa: E402
 import test_console  # noqa: E402
 
 # Wine draws more slowly than a native terminal program: generous waits.
@@ -97,7 +97,7 @@ class WindowsMagazine:
     def files(self):
         """The files of the run's working folder."""
         folder = self.work_folder()
-        return sorted(os.listdir(folder)) if folder else []
+        return files_of_run(folder) if folder else []
 
     def program_folder_files(self):
         return sorted(f for f in os.listdir(self.folder) if f != "quixmag.exe")
