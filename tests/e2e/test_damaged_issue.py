@@ -10,17 +10,16 @@ screen for the damaged piece.
 import os
 import shutil
 import sys
-import tempfile
-import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+from issue_run import IssueRunTest  # noqa: E402
+
 SAMPLE = os.path.join(HERE, "..", "sample-issue")
 DAMAGED = os.environ.get("DAMAGED_ISSUE", "")
 
 MAIN_ENTRY = "a r t i c l e s"
-BACK = "[ b a c k ]"
 # The end of the long line, and the text on both sides of the NUL byte.
 TAIL = "TAIL-OF-THE-LONG-LINE"
 NUL_LINE = (b"It can.", b"It\0can.")
@@ -66,28 +65,10 @@ def make(folder):
     write("article_hdr.ans", header.replace(corner, b"\x1b[7;41H\x1b[37m!", 1))
 
 
-class DamagedIssueTest(unittest.TestCase):
+class DamagedIssueTest(IssueRunTest):
     def setUp(self):
-        from harness import Terminal, binary
-        self.folder = tempfile.mkdtemp(prefix="quixmag-damaged-")
-        self.addCleanup(shutil.rmtree, self.folder, True)
-        exe = os.path.join(self.folder, "quixmag")
-        shutil.copy2(binary(), exe)
-        self.tmp = tempfile.mkdtemp(prefix="quixmag-damaged-tmp-")
-        self.addCleanup(shutil.rmtree, self.tmp, True)
         # The music plays on SDL's dummy device: the cut module is loaded.
-        self.term = Terminal(argv=[exe], env={"TMPDIR": self.tmp, "SDL_AUDIODRIVER": "dummy"})
-        self.addCleanup(self.term.close)
-
-    def section_menu(self):
-        deadline = time.monotonic() + 15
-        while time.monotonic() < deadline:
-            self.term.pump(0.05)
-            at = self.term.find(BACK)
-            if at and at[1] < 24:
-                self.term.settle()
-                return at
-        self.fail("no section menu\n" + self.term.dump())
+        self.start("damaged", env={"SDL_AUDIODRIVER": "dummy"})
 
     def choose(self, downs):
         self.term.key("home")

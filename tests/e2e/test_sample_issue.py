@@ -3,51 +3,28 @@ it, SAMPLE_ISSUE at its folder): every list the reader sees comes from that
 issue's manifest, and nothing of the first issue shows up."""
 
 import os
-import shutil
 import sys
-import tempfile
-import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Terminal, binary, files_of_run  # noqa: E402
+from harness import files_of_run  # noqa: E402
+from issue_run import BACK, IssueRunTest  # noqa: E402
 
 SAMPLE = os.environ.get("SAMPLE_ISSUE") or os.path.join(
     os.path.dirname(os.path.abspath(__file__)), "..", "sample-issue")
 
 MAIN_ENTRY = "a r t i c l e s"
-BACK = "[ b a c k ]"
 
 
-class SampleIssueTest(unittest.TestCase):
+class SampleIssueTest(IssueRunTest):
     def setUp(self):
-        self.folder = tempfile.mkdtemp(prefix="quixmag-sample-")
-        self.addCleanup(shutil.rmtree, self.folder, True)
-        exe = os.path.join(self.folder, "quixmag")
-        shutil.copy2(binary(), exe)
-        # A temporary folder of its own, for the run's working folder.
-        self.tmp = tempfile.mkdtemp(prefix="quixmag-sample-tmp-")
-        self.addCleanup(shutil.rmtree, self.tmp, True)
-        self.term = Terminal(argv=[exe, "--silent"], env={"TMPDIR": self.tmp})
-        self.addCleanup(self.term.close)
+        self.start("sample", ["--silent"])
 
     def working_files(self):
         """The files of the run's working folder."""
         folders = os.listdir(self.tmp)
         self.assertEqual(len(folders), 1, f"one working folder expected in TMPDIR, found {folders}")
         return files_of_run(os.path.join(self.tmp, folders[0]))
-
-    def section_menu(self):
-        """Waits until a section's menu runs: its "[ b a c k ]" entry is
-        drawn (the backdrop's key line at row 24 names it too)."""
-        deadline = time.monotonic() + 15
-        while time.monotonic() < deadline:
-            self.term.pump(0.05)
-            at = self.term.find(BACK)
-            if at and at[1] < 24:
-                self.term.settle()
-                return at
-        self.fail("no section menu\n" + self.term.dump())
 
     def menu_above(self, last, count, width):
         """The menu's rows from Count rows above its entry Last down to it,
