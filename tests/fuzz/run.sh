@@ -40,17 +40,22 @@ for exe in $targets; do
             *) runs="-runs=$RUNS" ;;
         esac
     fi
-    # Most targets get inputs up to 64 KiB, bigger than a block. The pipe
-    # code writers cut every text to 255 characters, so 1 KiB is plenty.
+    # Inputs are kept as long as each target can use. The saving writer
+    # gets up to 64 KiB, bigger than a block. A screen file of 16 KiB
+    # holds several screens of dense colour art, and an issue folder of 16
+    # KiB three times the largest seed folder (and a 10,000-character line).
     # The viewer draws its page once per key, so its time grows with the
     # text; past a few pages (and past the 255 columns a line is cut to)
-    # longer texts reach nothing new. An issue folder of 16 KiB holds three
-    # times the largest seed folder.
+    # longer texts reach nothing new. The key decoders hold at most one
+    # unfinished sequence, the line editor a line of 255, a header screen
+    # takes 2,000 bytes and a frame of changes about 1 KiB: 4 KiB reach
+    # what longer inputs do. The pipe code writers cut every text to 255
+    # characters, so 1 KiB is plenty.
     case $name in
+        fuzz_save_writer) max_len=65536 ;;
+        fuzz_renderer | fuzz_check_content) max_len=16384 ;;
         fuzz_pipe) max_len=1024 ;;
-        fuzz_viewer) max_len=4096 ;;
-        fuzz_check_content) max_len=16384 ;;
-        *) max_len=65536 ;;
+        *) max_len=4096 ;;
     esac
     echo "== $name for at most ${SECONDS_EACH}s ${runs} -max_len=$max_len"
     start=$(date +%s)
