@@ -42,8 +42,9 @@ for exe in $targets; do
     fi
     # Inputs are kept as long as each target can use. The saving writer
     # gets up to 64 KiB, bigger than a block. A screen file of 16 KiB
-    # holds several screens of dense colour art, and an issue folder of 16
-    # KiB three times the largest seed folder (and a 10,000-character line).
+    # holds several screens of dense colour art, and an issue folder of 8
+    # KiB more than the largest seed folder; the checker draws each screen
+    # once per clear in it, so its time grows faster than its input.
     # The viewer draws its page once per key, so its time grows with the
     # text; past a few pages (and past the 255 columns a line is cut to)
     # longer texts reach nothing new. The key decoders hold at most one
@@ -53,7 +54,8 @@ for exe in $targets; do
     # characters, so 1 KiB is plenty.
     case $name in
         fuzz_save_writer) max_len=65536 ;;
-        fuzz_renderer | fuzz_check_content) max_len=16384 ;;
+        fuzz_renderer) max_len=16384 ;;
+        fuzz_check_content) max_len=8192 ;;
         fuzz_pipe) max_len=1024 ;;
         *) max_len=4096 ;;
     esac
