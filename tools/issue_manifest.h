@@ -317,6 +317,47 @@ inline std::vector<Entry> ReadEntries(const toml::table& root, const std::string
     return out;
 }
 
+// The line of the first byte outside the ASCII set that stands outside a
+// string and a comment, or 0. TOML allows none there, and the TOML library
+// must not see one: where it looks for white space it cannot classify
+// some of them (U+00A1 to U+0499, for one) and reaches code it holds to be
+// unreachable.
+inline int LineOfStrayNonAscii(std::string_view text) {
+    int line = 1;
+    std::string_view quote;  // the open string's delimiter, if any
+    bool comment = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\n') {
+            ++line;
+            comment = false;
+            if (quote.size() == 1) quote = {};  // a one-line string ends; TOML reports it
+            continue;
+        }
+        if (comment) continue;
+        if (!quote.empty()) {
+            if (c == '\\' && quote[0] == '"') {
+                ++i;  // the escaped character, a quote among them
+                if (i < text.size() && text[i] == '\n') ++line;
+            } else if (text.substr(i, quote.size()) == quote) {
+                i += quote.size() - 1;
+                quote = {};
+            }
+            continue;
+        }
+        if (c == '#') {
+            comment = true;
+        } else if (c == '"' || c == '\'') {
+            const std::string_view three = text.substr(i, 3);
+            quote = three == "\"\"\"" || three == "'''" ? three : text.substr(i, 1);
+            i += quote.size() - 1;
+        } else if (static_cast<unsigned char>(c) >= 0x80) {
+            return line;
+        }
+    }
+    return 0;
+}
+
 }  // namespace detail
 
 // Reads the manifest Text (read from Source, named in TOML's messages) and
@@ -325,6 +366,11 @@ inline Manifest ReadManifestText(std::string_view text, const std::string& sourc
                                  std::vector<Problem>& problems) {
     using namespace detail;
     Manifest m;
+    if (const int line = LineOfStrayNonAscii(text)) {
+        problems.push_back({line, "this is not valid TOML: a character outside the ASCII set stands outside a text; "
+                                  "texts go in double quotes, keys are plain letters"});
+        return m;
+    }
     toml::parse_result parsed = toml::parse(text, source);
     if (!parsed) {
         const toml::parse_error& error = parsed.error();

@@ -146,6 +146,20 @@ class CheckIssueTest(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertReported(lines, f"{m}:2:", "not valid TOML")
 
+        # A character outside ASCII outside a text is refused on its line
+        # (the TOML library must not meet it there); in a comment it is
+        # the editor's own.
+        g = self.folder()
+        manifest = g.read("issue.toml").decode()
+        track = line_of(manifest, "[[track]]")
+        g.write("issue.toml", manifest.replace("[[track]]", "# caf\u00e9 music\n[[track]]\nnight_sky\u02dens = 1", 1))
+        status, lines = g.check()
+        self.assertEqual(status, 1)
+        self.assertReported(lines, f"{g.path('issue.toml')}:{track + 2}:", "not valid TOML", "outside the ASCII set")
+        g.write("issue.toml", manifest.replace("[[track]]", "# caf\u00e9 music\n[[track]]", 1))
+        status, lines = g.check()
+        self.assertEqual(status, 0, lines)
+
         # What a message quotes never breaks its line: a TOML error that
         # saw a line break, a file name that holds one.
         f.write("issue.toml", 'number = 3\nflag = t\n')
