@@ -317,28 +317,60 @@ inline std::vector<Entry> ReadEntries(const toml::table& root, const std::string
     return out;
 }
 
+// Whether Prefix, a line up to an opening quote, is a key and its "=": the
+// quote then opens the key's value, which the TOML library reads as a text
+// without classifying its characters.
+inline bool OpensValue(std::string_view prefix) {
+    const std::size_t equals = prefix.find('=');
+    if (equals == std::string_view::npos) return false;
+    const std::string_view key = prefix.substr(0, equals);
+    const std::string_view rest = prefix.substr(equals + 1);
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const auto keyChar = [&](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' || blank(c);
+    };
+    return std::all_of(key.begin(), key.end(), keyChar) && !std::all_of(key.begin(), key.end(), blank) &&
+           std::all_of(rest.begin(), rest.end(), blank);
+}
+
 // The line of the first byte outside the ASCII set that stands outside a
-// string and a comment, or 0. TOML allows none there, and the TOML library
-// must not see one: where it looks for white space it cannot classify
-// some of them (U+00A1 to U+0499, for one) and reaches code it holds to be
-// unreachable.
+// comment and a one-line text given to a key ("key = ..."), or 0. The
+// TOML library must not meet one anywhere else: where it looks for white
+// space (between and inside keys and values, and after a backslash in a
+// long text) it cannot classify some of them (U+00A1 to U+0499, for one)
+// and reaches code it holds to be unreachable. Fields are plain 7-bit text
+// in any case; in a key's one-line text such a character is left to the
+// field's own rule, which names the field.
+//
+// Any quote outside a comment is taken to open a text, even one the
+// library would read as part of a bare value: a "#" is then never taken
+// for a comment's start where the library would read on.
 inline int LineOfStrayNonAscii(std::string_view text) {
     int line = 1;
-    std::string_view quote;  // the open string's delimiter, if any
+    std::size_t lineStart = 0;
+    std::string_view quote;  // the open text's delimiter, if any
+    bool keyText = false;    // the open text is a key's one-line value
     bool comment = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\n') {
             ++line;
+            lineStart = i + 1;
             comment = false;
-            if (quote.size() == 1) quote = {};  // a one-line string ends; TOML reports it
+            if (quote.size() == 1) quote = {};  // a one-line text ends; TOML reports it
             continue;
+        }
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            if (comment || (!quote.empty() && keyText)) continue;
+            return line;
         }
         if (comment) continue;
         if (!quote.empty()) {
+            // An escaped quote does not end the text. A line break or a
+            // character outside ASCII is looked at like any other.
             if (c == '\\' && quote[0] == '"') {
-                ++i;  // the escaped character, a quote among them
-                if (i < text.size() && text[i] == '\n') ++line;
+                const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+                if (next != '\n' && next < 0x80) ++i;
             } else if (text.substr(i, quote.size()) == quote) {
                 i += quote.size() - 1;
                 quote = {};
@@ -350,9 +382,8 @@ inline int LineOfStrayNonAscii(std::string_view text) {
         } else if (c == '"' || c == '\'') {
             const std::string_view three = text.substr(i, 3);
             quote = three == "\"\"\"" || three == "'''" ? three : text.substr(i, 1);
+            keyText = quote.size() == 1 && OpensValue(text.substr(lineStart, i - lineStart));
             i += quote.size() - 1;
-        } else if (static_cast<unsigned char>(c) >= 0x80) {
-            return line;
         }
     }
     return 0;
@@ -367,8 +398,9 @@ inline Manifest ReadManifestText(std::string_view text, const std::string& sourc
     using namespace detail;
     Manifest m;
     if (const int line = LineOfStrayNonAscii(text)) {
-        problems.push_back({line, "this is not valid TOML: a character outside the ASCII set stands outside a text; "
-                                  "texts go in double quotes, keys are plain letters"});
+        problems.push_back({line,
+                            "a character outside the ASCII set stands outside a comment and a one-line text in quotes; "
+                            "write the manifest in plain 7-bit characters"});
         return m;
     }
     toml::parse_result parsed = toml::parse(text, source);

@@ -146,19 +146,28 @@ class CheckIssueTest(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertReported(lines, f"{m}:2:", "not valid TOML")
 
-        # A character outside ASCII outside a text is refused on its line
-        # (the TOML library must not meet it there); in a comment it is
-        # the editor's own.
+        # A character outside ASCII is refused on its line wherever the TOML
+        # library would look at it (outside a key's one-line text and a
+        # comment): in a key, in a bare value that runs into a quote, in a
+        # long text after a backslash, in a list, in an inline table. In a
+        # comment it is the editor's own; in a key's text its field names it.
         g = self.folder()
         manifest = g.read("issue.toml").decode()
         track = line_of(manifest, "[[track]]")
-        g.write("issue.toml", manifest.replace("[[track]]", "# caf\u00e9 music\n[[track]]\nnight_sky\u02dens = 1", 1))
-        status, lines = g.check()
-        self.assertEqual(status, 1)
-        self.assertReported(lines, f"{g.path('issue.toml')}:{track + 2}:", "not valid TOML", "outside the ASCII set")
+        for stray in ("night_sky\u02dens = 1", 'n = 992=0x2=0"sky\u02dens"', 'n = """a\\\u00e9"""',
+                      'n = [ "a", \u2c60 ]', "n = { a = 1 \ufc10 }", 'n = 1 # "\nm = \u00e9'):
+            g.write("issue.toml", manifest.replace("[[track]]", f"# caf\u00e9 music\n[[track]]\n{stray}", 1))
+            status, lines = g.check()
+            self.assertEqual(status, 1, stray)
+            where = track + 2 + stray.count("\n")
+            self.assertReported(lines, f"{g.path('issue.toml')}:{where}:", "outside the ASCII set", "7-bit")
         g.write("issue.toml", manifest.replace("[[track]]", "# caf\u00e9 music\n[[track]]", 1))
         status, lines = g.check()
         self.assertEqual(status, 0, lines)
+        label = line_of(manifest, 'label = "harbour lights [report]"')
+        g.write("issue.toml", manifest.replace('label = "harbour lights [report]"', 'label = "harbour l\u00efghts [report]" # \u00e9', 1))
+        status, lines = g.check()
+        self.assertReported(lines, f"{g.path('issue.toml')}:{label}:", "article 1", "label", "printable ASCII")
 
         # What a message quotes never breaks its line: a TOML error that
         # saw a line break, a file name that holds one.
