@@ -347,11 +347,13 @@ inline bool OpensValue(std::string_view prefix) {
 // for a comment's start where the library would read on.
 inline int LineOfStrayNonAscii(std::string_view text) {
     int line = 1;
-    std::size_t lineStart = 0;
     std::string_view quote;  // the open text's delimiter, if any
     bool keyText = false;    // the open text is a key's one-line value
     bool comment = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    // A byte order mark, which some editors put first, is the library's to skip.
+    const std::size_t first = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    std::size_t lineStart = first;
+    for (std::size_t i = first; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\n') {
             ++line;
