@@ -324,13 +324,11 @@ inline bool OpensValue(std::string_view prefix) {
     const std::size_t equals = prefix.find('=');
     if (equals == std::string_view::npos) return false;
     const std::string_view key = prefix.substr(0, equals);
-    const std::string_view rest = prefix.substr(equals + 1);
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    const auto keyChar = [&](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' || blank(c);
+    const auto keyChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' || c == ' ' || c == '\t';
     };
-    return std::all_of(key.begin(), key.end(), keyChar) && !std::all_of(key.begin(), key.end(), blank) &&
-           std::all_of(rest.begin(), rest.end(), blank);
+    return std::all_of(key.begin(), key.end(), keyChar) && key.find_first_not_of(" \t") != std::string_view::npos &&
+           prefix.find_first_not_of(" \t", equals + 1) == std::string_view::npos;
 }
 
 // The line of the first byte outside the ASCII set that stands outside a

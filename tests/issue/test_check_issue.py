@@ -166,7 +166,8 @@ class CheckIssueTest(unittest.TestCase):
         status, lines = g.check()
         self.assertEqual(status, 0, lines)
         label = line_of(manifest, 'label = "harbour lights [report]"')
-        g.write("issue.toml", manifest.replace('label = "harbour lights [report]"', 'label = "harbour l\u00efghts [report]" # \u00e9', 1))
+        g.write("issue.toml", manifest.replace('label = "harbour lights [report]"',
+                                               'label = "harbour l\u00efghts [report]" # \u00e9', 1))
         status, lines = g.check()
         self.assertReported(lines, f"{g.path('issue.toml')}:{label}:", "article 1", "label", "printable ASCII")
 
