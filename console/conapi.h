@@ -49,9 +49,11 @@ enum ControlState : uint32_t {
     EnhancedKey = 0x0100,
 };
 
-enum class EventType : uint8_t { Key, Focus, Other };
+// Paste: one character of pasted text (Char, KeyDown true), or, with KeyDown
+// false, the end of the pasted text. Only the terminal back-end makes them.
+enum class EventType : uint8_t { Key, Focus, Other, Paste };
 
-// One input record. Only key events carry the fields after Type.
+// One input record. Only key and paste events carry the fields after Type.
 struct InputRecord {
     EventType Type = EventType::Key;
     bool KeyDown = true;
@@ -119,6 +121,10 @@ void Redraw();
 // terminal could show (a reader's choice). Only the terminal back-end has a
 // choice to make.
 void UseTerminalPalette();
+// Whether the console shows only plain ASCII: an 8-bit terminal that takes
+// no code page 437 gets look-alikes for every other glyph, so the program
+// picks its plain-ASCII screens.
+bool ShowsOnlyAscii();
 void Sleep(int ms);
 // Milliseconds since an arbitrary start, monotonic.
 uint32_t TickCount();

@@ -32,3 +32,6 @@ constexpr uint8_t KeyPgDn = 81;
 constexpr uint8_t KeyDel = 83;
 constexpr uint8_t KeyCtrlLeft = 115;
 constexpr uint8_t KeyCtrlRight = 116;
+// Text pasted into the terminal, taken as a whole (PastedText() holds it).
+// No key's scan code gives this code.
+constexpr uint8_t KeyPaste = 250;

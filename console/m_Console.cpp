@@ -94,6 +94,8 @@ bool IsFile(const std::string& name) { return sys::IsFile(name); }
 
 char ReadKey() { return Keyboard->ReadKey(); }
 
+const std::string& PastedText() { return Keyboard->PastedText(); }
+
 bool DelayUntilKey(int ms) {
     Keyboard->StartAskingAgain();
     const uint32_t start = conapi::TickCount();

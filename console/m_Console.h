@@ -72,6 +72,22 @@ char ReadKey();
 // waiting (the key stays for ReadKey). Input that makes no key, such as a
 // key release, does not shorten the wait. Answers whether a key is waiting.
 bool DelayUntilKey(int ms);
+// While an object of this class lives (a text field is open), a paste
+// arrives as the extended key 0, KeyPaste; at other times pastes are
+// dropped, so that no pasted letter acts as a key.
+class PasteField {
+public:
+    PasteField() : before_(Keyboard->AcceptPastes(true)) {}
+    ~PasteField() { Keyboard->AcceptPastes(before_); }
+    PasteField(const PasteField&) = delete;
+    PasteField& operator=(const PasteField&) = delete;
+
+private:
+    bool before_;
+};
+// The text of the paste whose KeyPaste code ReadKey has just handed out,
+// in code page 437, one line; empty after any other key byte.
+const std::string& PastedText();
 
 // --- Pipe colour codes -----------------------------------------------------
 // Which writer asks: the two accept slightly different codes.

@@ -1,5 +1,7 @@
 #include "console/m_Input_Windows.h"
 
+#include "console/key_codes.h"
+
 using namespace conapi;
 
 namespace {
@@ -75,10 +77,32 @@ uint8_t TInputWindows::TranslateScanCode(uint16_t scanCode, uint32_t state, uint
     return PlainCode(scanCode);
 }
 
+bool TInputWindows::TakePasteRecord(const InputRecord& rec) {
+    if (rec.KeyDown) {
+        IncomingPaste.push_back(static_cast<char>(rec.Char));
+        return false;
+    }
+    // The paste is whole: taken only if a field takes it now. The ring is
+    // empty here (events are read only then), so the code's slot is exact.
+    const bool take = PastesAccepted;
+    if (take) WaitingPaste.swap(IncomingPaste);
+    IncomingPaste.clear();
+    if (!take) return false;
+    PushKey(0);
+    PushKey(static_cast<char>(KeyPaste));
+    PasteSlot = BufTail;
+    return true;
+}
+
 bool TInputWindows::PollEvents() {
     for (;;) {
         InputRecord rec;
         ReadEvent(rec);
+        if (rec.Type == EventType::Paste) {
+            if (TakePasteRecord(rec)) return true;
+            if (PendingEvents() == 0) return false;
+            continue;
+        }
         if (rec.Type == EventType::Key && rec.KeyDown && !IsLockOrModifier(rec.VirtualKey)) {
             const char ch = static_cast<char>(rec.Char);
             const uint32_t state = rec.ControlState;
@@ -118,5 +142,12 @@ char TInputWindows::ReadKey() {
     while (RingEmpty()) WaitForKey(-1);
     BufHead = static_cast<uint8_t>(BufHead + 1);
     if (BufHead > 64) BufHead = 1;
+    // The text belongs to the paste's own code only: a byte 250 typed as a
+    // character, or a reader who skips the code, gets none of it.
+    CurrentPaste.clear();
+    if (PasteSlot != 0 && BufHead == PasteSlot) {
+        CurrentPaste.swap(WaitingPaste);
+        PasteSlot = 0;
+    }
     return KeyBuffer[BufHead];
 }

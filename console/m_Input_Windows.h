@@ -3,10 +3,17 @@
 // extended key is the byte 0 followed by a code (the PC scan code, changed
 // by Alt, Ctrl or Shift). A number typed on the keypad with Alt held arrives
 // as one byte when Alt is released.
+//
+// Pasted text (Paste records) is no keys. While a field takes pastes
+// (AcceptPastes), a whole paste arrives as one extended key, 0 and KeyPaste,
+// and its text is PastedText() right after that code is read. Otherwise it
+// is dropped as it comes: no key of it acts, and it never reaches a field
+// opened later.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "console/conapi.h"
 
@@ -47,6 +54,16 @@ public:
     void PushKey(char ch);
     uint8_t TranslateScanCode(uint16_t scanCode, uint32_t state, uint16_t virtualKey);
 
+    // Whether pastes arrive as the KeyPaste key; answers the setting before.
+    bool AcceptPastes(bool accept) {
+        const bool before = PastesAccepted;
+        PastesAccepted = accept;
+        return before;
+    }
+    // The text of the paste whose KeyPaste code the last ReadKey handed
+    // out; empty after any other byte.
+    const std::string& PastedText() const { return CurrentPaste; }
+
     std::array<char, 65> KeyBuffer{};  // positions 1..64 are used
     uint8_t BufHead = 0;
     uint8_t BufTail = 0;
@@ -57,6 +74,14 @@ private:
     static constexpr uint32_t AskEvery = 16;
 
     bool RingEmpty() const { return BufHead == BufTail; }
+    // Takes one Paste record; answers true when a paste key was stored.
+    bool TakePasteRecord(const conapi::InputRecord& rec);
 
     uint32_t QuietAnswers = 0;  // "no key" answers in a row without a wait
+
+    bool PastesAccepted = false;
+    std::string IncomingPaste;  // the characters of the paste so far
+    std::string WaitingPaste;   // the text of the KeyPaste code in the ring
+    uint8_t PasteSlot = 0;      // ring position of that code; 0: none
+    std::string CurrentPaste;   // the text of the code read last
 };

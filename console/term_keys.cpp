@@ -1,5 +1,6 @@
 #include "console/term_keys.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -13,6 +14,10 @@ using conapi::InputRecord;
 constexpr char kEsc = 0x1B;
 // Longest control sequence kept whole; longer ones are skipped.
 constexpr std::size_t kMaxSequence = 32;
+// The parameter of CSI n~ that starts a bracketed paste.
+constexpr int kPasteStart = 200;
+// What ends a bracketed paste.
+constexpr std::string_view kPasteEnd = "\x1b[201~";
 
 // Set 1 scan codes of the letters a..z.
 // clang-format off
@@ -196,13 +201,15 @@ struct Step {
     bool more = false;     // unfinished: wait for more bytes
     std::size_t used = 0;  // bytes consumed
     std::optional<InputRecord> rec;
-    bool skip = false;  // an over-long sequence: skip its rest
+    bool skip = false;   // an over-long sequence: skip its rest
+    bool paste = false;  // a bracketed paste starts after it
 };
 
 Step NeedMore() { return Step{true, 0, std::nullopt, false}; }
 Step Drop(std::size_t n) { return Step{false, n, std::nullopt, false}; }
 // A sequence that names no key (Rec empty) is consumed and dropped.
 Step Emit(std::size_t n, std::optional<InputRecord> rec) { return Step{false, n, rec, false}; }
+Step StartPaste(std::size_t n) { return Step{false, n, std::nullopt, false, true}; }
 
 Step WithAlt(Step s) {
     if (s.rec) s.rec->ControlState |= conapi::LeftAltPressed;
@@ -255,7 +262,9 @@ Step DecodeCsi(std::string_view s) {
     const int mod = p.size() >= 2 ? p[1] : 1;
     const char fc = static_cast<char>(f);
     switch (fc) {
-    case '~': return Emit(used, TildeKey(p[0], ModifierState(mod)));
+    case '~':
+        if (p.size() == 1 && p[0] == kPasteStart) return StartPaste(used);
+        return Emit(used, TildeKey(p[0], ModifierState(mod)));
     case '^': return Emit(used, TildeKey(p[0], conapi::LeftCtrlPressed));
     case '@':
         if (paramText.empty()) return Drop(used);
@@ -314,6 +323,35 @@ Step DecodePlain(std::string_view s, bool utf8) {
     }
     if (auto ch = cp437::FromUnicode(cp)) return Emit(len, CharKey(*ch));
     return Drop(len);
+}
+
+// One piece of pasted text at the front of S (not empty): a character, a
+// control byte, the end marker, or bytes that make nothing.
+struct PastePiece {
+    bool more = false;  // unfinished: wait for more bytes
+    std::size_t used = 0;
+    bool end = false;
+    std::optional<uint8_t> ch;
+    bool control = false;  // Ch is a control byte as sent, not a character
+};
+
+PastePiece NextPastePiece(std::string_view s, bool utf8) {
+    const uint8_t b = static_cast<uint8_t>(s[0]);
+    if (b == kEsc) {
+        const std::size_t n = std::min(s.size(), kPasteEnd.size());
+        // Any other ESC is a control byte of the text: dropped.
+        if (s.substr(0, n) != kPasteEnd.substr(0, n)) return PastePiece{false, 1, false, std::nullopt, false};
+        if (n < kPasteEnd.size()) return PastePiece{true, 0, false, std::nullopt, false};
+        return PastePiece{false, n, true, std::nullopt, false};
+    }
+    if (b < 0x20 || b == 0x7F) return PastePiece{false, 1, false, b, true};
+    if (b < 0x80 || !utf8) return PastePiece{false, 1, false, b, false};
+    // A character as typed: the same UTF-8 rules.
+    const Step st = DecodePlain(s, utf8);
+    if (st.more) return PastePiece{true, 0, false, std::nullopt, false};
+    std::optional<uint8_t> ch;
+    if (st.rec) ch = st.rec->Char;
+    return PastePiece{false, st.used, false, ch, false};
 }
 
 // One key at the front of S (not empty). With Final set, nothing more will
@@ -426,14 +464,75 @@ int KeyInput::MsUntilDue(uint64_t nowNs) const {
 void Decoder::Decode(bool final, std::vector<conapi::InputRecord>& out) {
     std::size_t pos = 0;
     while (pos < pending_.size()) {
+        if (pasting_) {
+            if (!TakePaste(pos, final, out)) break;
+            continue;
+        }
         const Step st = DecodeOne(std::string_view(pending_).substr(pos), utf8_, final);
         if (st.more) break;
         pos += st.used;
         if (st.rec) out.push_back(*st.rec);
         // The rest of an over-long sequence is dropped as it arrives.
         if (st.skip) skipping_ = true;
+        if (st.paste) {
+            pasting_ = true;
+            afterCr_ = false;
+            pasted_.clear();
+        }
     }
     pending_.erase(0, pos);
+    // Nothing more will come: the paste ends with what came.
+    if (final && pasting_) EndPaste(out);
+}
+
+bool Decoder::TakePaste(std::size_t& pos, bool final, std::vector<conapi::InputRecord>& out) {
+    while (pos < pending_.size()) {
+        const PastePiece piece = NextPastePiece(std::string_view(pending_).substr(pos), utf8_);
+        if (piece.more) {
+            if (!final) return false;
+            pos = pending_.size();  // a piece cut off for good: dropped
+            return true;
+        }
+        pos += piece.used;
+        if (piece.end) {
+            EndPaste(out);
+            return true;
+        }
+        if (!piece.ch) continue;
+        const uint8_t ch = *piece.ch;
+        if (!piece.control) {
+            AddPasted(ch);
+        } else if (ch == '\r' || ch == '\n') {
+            if (!(ch == '\n' && afterCr_)) AddPasted(' ');
+            afterCr_ = ch == '\r';
+            continue;
+        } else if (ch == '\t') {
+            AddPasted(' ');
+        }
+        afterCr_ = false;
+    }
+    return true;
+}
+
+void Decoder::AddPasted(uint8_t ch) {
+    if (pasted_.size() < kMaxPasteChars) pasted_.push_back(static_cast<char>(ch));
+}
+
+void Decoder::EndPaste(std::vector<conapi::InputRecord>& out) {
+    pasting_ = false;
+    if (pasted_.empty()) return;  // nothing to take
+    conapi::InputRecord rec;
+    rec.Type = conapi::EventType::Paste;
+    rec.VirtualKey = 0;
+    rec.ScanCode = 0;
+    for (char c : pasted_) {
+        rec.Char = static_cast<uint8_t>(c);
+        out.push_back(rec);
+    }
+    rec.Char = 0;
+    rec.KeyDown = false;
+    out.push_back(rec);
+    pasted_.clear();
 }
 
 conapi::InputRecord Make(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state) {

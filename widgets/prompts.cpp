@@ -30,6 +30,7 @@ public:
           fillAttr_(fillAttr), fillChar_(fillChar), buffer_(initial.substr(0, MaxEditLen)) {}
 
     std::string Edit() {
+        const PasteField takesPastes;
         ToEnd();
         GotoXY(col_, row_);
         SetTextAttr(editAttr_);
@@ -58,6 +59,7 @@ private:
     // The visible part of the text, then the fill character up to the
     // field's end.
     void RedrawField() {
+        if (!drawing_) return;
         const std::string piece =
             buffer_.substr(std::min<std::size_t>(firstShown_ - 1, buffer_.size()), static_cast<std::size_t>(width_));
         const int n = static_cast<int>(piece.size());
@@ -109,10 +111,11 @@ private:
         // character fills the last cell and the cursor stands right of it.
         if (cursorCol_ >= width_ && width_ != maxLen_) ScrollRight();
         buffer_.insert(static_cast<std::size_t>(cursorPos_ - 1), 1, ch);
-        if (Length() > cursorPos_) RedrawTail();
+        if (Length() > cursorPos_ && drawing_) RedrawTail();
         const int x = col_ + cursorCol_ - 1;
         ++cursorPos_;
         ++cursorCol_;
+        if (!drawing_) return;
         WriteXY(x, row_, editAttr_, std::string(1, ch));
         GotoXY(x + 1, row_);
     }
@@ -142,6 +145,19 @@ private:
             break;
         default: break;
         }
+    }
+
+    // Pasted text goes in as if typed, character by character (the mode's
+    // filter, the length limit, the field's scrolling), but the field is
+    // drawn once at the end, not once per character.
+    void Paste(const std::string& text) {
+        drawing_ = false;
+        for (char c : text) {
+            const Byte ch = static_cast<Byte>(c);
+            if (ch >= 32 && ch <= 254) TypeChar(ch);
+        }
+        drawing_ = true;
+        RedrawField();
     }
 
     void Backspace() {
@@ -230,6 +246,7 @@ private:
             break;
         case KeyCtrlLeft: WordLeft(); break;
         case KeyCtrlRight: WordRight(); break;
+        case KeyPaste: Paste(PastedText()); break;
         default: return EndKeysExtended.find(static_cast<char>(code)) != std::string::npos;
         }
         return false;
@@ -247,6 +264,7 @@ private:
     int cursorPos_ = 1;
     int firstShown_ = 1;
     int cursorCol_ = 1;
+    bool drawing_ = true;  // off while a paste goes in
 };
 
 // A run of N copies of a code page 437 character.

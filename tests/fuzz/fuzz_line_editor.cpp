@@ -1,5 +1,5 @@
-// The line editor under random keys in each input mode: the text never
-// grows past its limit and nothing is drawn outside the field's row.
+// The line editor under random keys and pastes in each input mode: the text
+// never grows past its limit and nothing is drawn outside the field's row.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "console/con_memory.h"
@@ -23,7 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (in.remaining_bytes() > 1) {
         const uint8_t kind = in.ConsumeIntegral<uint8_t>();
         const uint8_t value = in.ConsumeIntegral<uint8_t>();
-        if (kind % 3 == 0)
+        if (kind % 7 == 6) {
+            // A paste: its characters, then its closing record.
+            for (char c : in.ConsumeBytesAsString(value % 100))
+                memcon::PushEvent(
+                    conapi::InputRecord{conapi::EventType::Paste, true, 0, 0, static_cast<uint8_t>(c), 0});
+            memcon::PushEvent(conapi::InputRecord{conapi::EventType::Paste, false, 0, 0, 0, 0});
+        } else if (kind % 3 == 0)
             memcon::PressExtended(value, kind & 0x10 ? conapi::LeftCtrlPressed : 0);
         else if (value != '\r')
             memcon::PushKeyPress(0, 0, value);

@@ -14,12 +14,14 @@ namespace {
 
 constexpr uint64_t kMs = 1'000'000;
 constexpr uint64_t kWait = termkeys::kEscWaitMs * kMs;
+// Long enough for anything to be resolved, a paste too.
+constexpr uint64_t kLongWait = termkeys::kPasteWaitMs * kMs;
 
 bool SameKeys(const std::vector<conapi::InputRecord>& a, const std::vector<conapi::InputRecord>& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i].VirtualKey != b[i].VirtualKey || a[i].ScanCode != b[i].ScanCode || a[i].Char != b[i].Char ||
-            a[i].ControlState != b[i].ControlState || !a[i].KeyDown)
+        if (a[i].Type != b[i].Type || a[i].KeyDown != b[i].KeyDown || a[i].VirtualKey != b[i].VirtualKey ||
+            a[i].ScanCode != b[i].ScanCode || a[i].Char != b[i].Char || a[i].ControlState != b[i].ControlState)
             return false;
     return true;
 }
@@ -36,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     termkeys::KeyInput whole(utf8);
     std::vector<conapi::InputRecord> wholeKeys;
     whole.Feed(bytes, t0, wholeKeys);
-    whole.ExpireIfDue(t0 + kWait, wholeKeys);
+    whole.ExpireIfDue(t0 + kLongWait, wholeKeys);
     FUZZ_CHECK(!whole.Pending());
 
     termkeys::KeyInput split(utf8);
@@ -53,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         split.ExpireIfDue(t - 1, splitKeys);  // the clock read before this read
         pos += len;
     }
-    split.ExpireIfDue(t + kWait, splitKeys);
+    split.ExpireIfDue(t + kLongWait, splitKeys);
     FUZZ_CHECK(!split.Pending());
     FUZZ_CHECK(SameKeys(wholeKeys, splitKeys));
     return 0;

@@ -1,5 +1,6 @@
 // Queues keys on the memory console from a short script: plain characters
-// are typed, names in angle brackets press keys, e.g. "ab<Left><Enter>".
+// are typed, names in angle brackets press keys, e.g. "ab<Left><Enter>";
+// "<Paste:text>" pastes the text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,9 +8,21 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "console/con_memory.h"
 #include "console/conapi.h"
+#include "console/term_keys.h"
+
+// Queues what a terminal sends when Text is pasted into it (bracketed
+// paste), decoded as the terminal back-end decodes it.
+inline void QueuePaste(const std::string& text, uint32_t atMs = 0) {
+    termkeys::Decoder decoder;
+    std::vector<conapi::InputRecord> records;
+    decoder.Feed("\x1b[200~" + text + "\x1b[201~", records);
+    decoder.Expire(records);
+    for (const auto& rec : records) memcon::PushEvent(rec, atMs);
+}
 
 inline void QueueKeys(const std::string& script, uint32_t atMs = 0) {
     static const std::map<std::string, uint16_t> extended = {{"Up", 72},    {"Down", 80}, {"Left", 75},
@@ -23,6 +36,10 @@ inline void QueueKeys(const std::string& script, uint32_t atMs = 0) {
         }
         std::string name = script.substr(i + 1, close - i - 1);
         i = close;
+        if (name.rfind("Paste:", 0) == 0) {
+            QueuePaste(name.substr(6), atMs);
+            continue;
+        }
         uint32_t state = 0;
         if (name.rfind("C-", 0) == 0) {
             state = conapi::LeftCtrlPressed;

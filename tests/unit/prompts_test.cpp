@@ -158,6 +158,35 @@ TEST_F(Prompts, EditingKeys) {
     });
 }
 
+// A paste goes in as one line, as if its characters were typed at the
+// cursor, cut where the field is full.
+TEST_F(Prompts, APasteIsTypedAsOneLineAtTheCursor) {
+    CheckEdits({
+        {"<Paste:one\r\ntwo\nthree\rfour><Enter>", 30, 40, "", "one two three four", "one two three four", 18},
+        {"<Left><Paste:bc\tx\x07><Enter>", 10, 20, "ad", "abc xd", "abc xd....", 5},
+        // As wide as the limit: cut where the field is full.
+        {"<Paste:abcdefgh><Enter>", 5, 5, "x", "xabcd", "xabcd", 5},
+        {"<Home><Paste:12345><Enter>", 10, 6, "abc", "123abc", "123abc....", 3},
+        // Narrower than the limit: the field scrolls as for typing.
+        {"<Paste:abcdefg><Enter>", 5, 10, "", "abcdefg", "defg.", 4},
+        // Typing goes on where the paste ended.
+        {"<Paste:ab>c<Paste:d><Enter>", 10, 20, "", "abcd", "abcd......", 4},
+    });
+}
+
+TEST_F(Prompts, APasteFollowsTheInputModeAndIsDrawnOnce) {
+    EXPECT_EQ(Edit("<Paste:a1-b2 ><Enter>", 20, 20, "", 0), "1-2");
+    EXPECT_EQ(Edit("<Paste:ab1Z\xc3\xa9><Enter>", 20, 20, "", 2), "AB1Z\x82");
+    EXPECT_EQ(Edit("<Paste:123456><Enter>", 20, 20, "", 3), "12/34/56");
+    EXPECT_EQ(Edit("<Paste:1a2x3><Enter>", 20, 20, "", 3), "12/3");
+
+    const uint64_t before = memcon::WriteCalls();
+    EXPECT_EQ(Edit("<Paste:" + std::string(30, 'p') + "><Enter>", 40, 40, ""), std::string(30, 'p'));
+    // Opening the empty field takes one write (the fill), the paste two
+    // (text and fill).
+    EXPECT_EQ(memcon::WriteCalls() - before, 3u) << "drawn once, not once per character";
+}
+
 TEST_F(Prompts, OnlyTheEndKeysEndTheEditor) {
     EXPECT_EQ(Edit("a<Esc>b<Enter>", 10, 20, ""), "ab") << "Esc is ignored";
 
@@ -307,6 +336,22 @@ TEST_F(Prompts, DialogIgnoresEscWhileEditingAndLimitsTheText) {
     text.clear();
     Dialog(std::string(60, 'x') + "<Enter><Enter>", text);
     EXPECT_EQ(text, std::string(49, 'x')) << "the field holds 49 characters";
+}
+
+// Pasted lines stay in the field: their line breaks neither end the editing
+// nor answer the question, and a paste answers nothing.
+TEST_F(Prompts, DialogTakesAPasteOfSeveralLinesAsText) {
+    std::string text = "x";
+    EXPECT_FALSE(Dialog("<Paste:A\nH\r\nT\rX\n><Enter>n", text));
+    EXPECT_EQ(text, "xA H T X ");
+    EXPECT_EQ(memcon::RowText(13).substr(17, 10), "xA H T X \xB0");
+
+    text.clear();
+    EXPECT_TRUE(Dialog("<Enter><Paste:n><Enter>", text)) << "a paste in the choice is ignored";
+
+    text.clear();
+    Dialog("<Paste:" + std::string(60, 'x') + "><Enter><Enter>", text);
+    EXPECT_EQ(text, std::string(49, 'x')) << "cut at the field's 49 characters";
 }
 
 }  // namespace

@@ -407,7 +407,9 @@ TEST(TermKeysUtf8, RawBytesWhenTheTerminalIsNotUtf8) {
 // --- Garbage -----------------------------------------------------------------------
 
 TEST(TermKeysGarbage, UnknownSequencesAreConsumedWhole) {
-    for (const std::string& junk : {ESC + "[99~", ESC + "[?1;2c", ESC + "[200~", ESC + "[1;2;3;4X", ESC + "[>0;1c",
+    // A stray paste end marker is one of them; the start marker is not
+    // (see the paste tests).
+    for (const std::string& junk : {ESC + "[99~", ESC + "[?1;2c", ESC + "[201~", ESC + "[1;2;3;4X", ESC + "[>0;1c",
                                     ESC + "[12 q", ESC + "Oz", ESC + "[[z", ESC + "[@"}) {
         EXPECT_EQ(Keys(junk + "k"), (std::vector<Key>{{'K', 37, 'k', 0}})) << "after " << junk.substr(1);
     }
@@ -443,6 +445,127 @@ TEST(TermKeysGarbage, AnEndlessSequenceKeepsMemoryBoundedAndTypesNothing) {
     }
     d.Feed("~q", out);
     EXPECT_EQ(ToKeys(out), (std::vector<Key>{{'Q', 16, 'q', 0}}));
+}
+
+// --- Bracketed paste ---------------------------------------------------------------
+
+namespace {
+
+const std::string kStart = ESC + "[200~";
+const std::string kEnd = ESC + "[201~";
+
+// What records decode to: the text of each paste (its characters, ended by
+// the closing record) and the keys, in order, as "paste:..." and "key:c".
+std::vector<std::string> Events(const std::vector<InputRecord>& recs) {
+    std::vector<std::string> events;
+    std::string text;
+    bool inPaste = false;
+    for (const auto& r : recs) {
+        if (r.Type == conapi::EventType::Paste) {
+            if (r.KeyDown) {
+                text.push_back(static_cast<char>(r.Char));
+                inPaste = true;
+            } else {
+                events.push_back("paste:" + text);
+                text.clear();
+                inPaste = false;
+            }
+            continue;
+        }
+        EXPECT_FALSE(inPaste) << "a key among the characters of a paste";
+        EXPECT_EQ(r.Type, conapi::EventType::Key);
+        events.push_back("key:" + std::string(1, static_cast<char>(r.Char)));
+    }
+    EXPECT_FALSE(inPaste) << "a paste without its closing record";
+    return events;
+}
+
+std::vector<std::string> Decoded(const std::vector<std::string>& reads, bool utf8 = true) {
+    Decoder d(utf8);
+    std::vector<InputRecord> out;
+    for (const std::string& r : reads) d.Feed(r, out);
+    d.Expire(out);
+    EXPECT_FALSE(d.Pending());
+    return Events(out);
+}
+
+using Ev = std::vector<std::string>;
+
+}  // namespace
+
+TEST(TermKeysPaste, TextBecomesOneLineAndNothingOfItIsAKey) {
+    // Line breaks of every kind and tabs are one space each; other control
+    // bytes, and escape sequences inside the text, type nothing.
+    EXPECT_EQ(Decoded({kStart + "A\rH\nT\r\nX" + kEnd}), (Ev{"paste:A H T X"}));
+    const std::string controls = std::string("a\tb\x07") + "c\x7f\x03" + "d\r\re";
+    EXPECT_EQ(Decoded({kStart + controls + kEnd}), (Ev{"paste:a bcd  e"}));
+    EXPECT_EQ(Decoded({kStart + "x" + ESC + "[Ay" + ESC + "q" + kEnd}), (Ev{"paste:x[Ayq"}));
+    EXPECT_EQ(Decoded({kStart + kEnd}), Ev{}) << "an empty paste makes nothing";
+    EXPECT_EQ(Decoded({"a" + kStart + "b" + kEnd + "c" + kStart + "d" + kEnd}),
+              (Ev{"key:a", "paste:b", "key:c", "paste:d"}));
+}
+
+TEST(TermKeysPaste, Utf8InsideAPasteAndRawBytesWithoutUtf8) {
+    // e acute, light shade, euro sign (no code page 437 form), a broken lead.
+    EXPECT_EQ(Decoded({kStart + "\xc3\xa9\xe2\x96\x91\xe2\x82\xac\xc3z" + kEnd}), (Ev{"paste:\x82\xb0z"}));
+    EXPECT_EQ(Decoded({kStart + "\x82\xdb" + kEnd}, false), (Ev{"paste:\x82\xdb"}));
+}
+
+TEST(TermKeysPaste, SplitAtEveryBytePositionIsTheSamePaste) {
+    // Cut inside the start marker, a UTF-8 character, a CR LF and the end
+    // marker; the key after the paste is a key again.
+    const std::string bytes = kStart + "one\r\ntw\xc3\xa9" + kEnd + "k";
+    const Ev want = {"paste:one tw\x82", "key:k"};
+    for (std::size_t cut = 1; cut < bytes.size(); ++cut)
+        EXPECT_EQ(Decoded({bytes.substr(0, cut), bytes.substr(cut)}), want) << "cut at " << cut;
+    std::vector<std::string> single;
+    for (char c : bytes) single.emplace_back(1, c);
+    EXPECT_EQ(Decoded(single), want) << "one byte a read";
+}
+
+TEST(TermKeysPaste, AnOverLongPasteIsCutButStillEnded) {
+    Decoder d;
+    std::vector<InputRecord> out;
+    d.Feed(kStart, out);
+    const std::string block(1000, 'a');
+    for (int i = 0; i < 10; ++i) {
+        d.Feed(block, out);
+        ASSERT_LE(d.PendingBytes(), 8u);
+    }
+    d.Feed(kEnd.substr(0, 3), out);
+    d.Feed(kEnd.substr(3) + "k", out);
+    EXPECT_FALSE(d.Pending());
+    EXPECT_EQ(Events(out), (Ev{"paste:" + std::string(4096, 'a'), "key:k"}));
+}
+
+TEST(TermKeysPaste, APasteThatNeverEndsIsReleasedAfterItsWait) {
+    constexpr uint64_t t0 = 1000 * kMsNs;
+    termkeys::KeyInput input;
+    std::vector<InputRecord> out;
+    input.Feed(kStart + "ab", t0, out);
+    input.Feed("c" + ESC + "[20", t0 + 300 * kMsNs, out);
+    // Far longer than the Esc wait: a slow link sends the paste in pieces.
+    input.ExpireIfDue(t0 + 300 * kMsNs + kWaitNs, out);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(input.MsUntilDue(t0 + 300 * kMsNs), 1000) << "the loop must wake for the paste";
+    input.ExpireIfDue(t0 + 1300 * kMsNs - 1, out);
+    EXPECT_TRUE(out.empty());
+    input.ExpireIfDue(t0 + 1300 * kMsNs, out);
+    EXPECT_EQ(Events(out), (Ev{"paste:abc"})) << "the cut-off end marker types nothing";
+    EXPECT_FALSE(input.Pending());
+    out.clear();
+    // The keys live again; the end marker, coming late, is dropped.
+    input.Feed("1~x", t0 + 1400 * kMsNs, out);
+    EXPECT_EQ(Events(out), (Ev{"key:1", "key:~", "key:x"}));
+    out.clear();
+    input.Feed(kEnd + "y", t0 + 1500 * kMsNs, out);
+    EXPECT_EQ(Events(out), (Ev{"key:y"}));
+
+    // Bytes read after the wait end the paste before they are decoded.
+    out.clear();
+    input.Feed(kStart + "p", t0 + 5000 * kMsNs, out);
+    input.Feed("q", t0 + 6000 * kMsNs, out);
+    EXPECT_EQ(Events(out), (Ev{"paste:p", "key:q"}));
 }
 
 // --- Through the keyboard object: the bytes the program reads -----------------------
@@ -499,4 +622,27 @@ TEST_F(TerminalKeyBytes, OrdinaryKeysAndAlt) {
     EXPECT_EQ(Typed(ESC + "1"), Ext(120));
     EXPECT_EQ(Typed(ESC + "\r"), std::vector<int>{13}) << "Enter with Alt is still 13";
     EXPECT_EQ(Typed("\xc3\xa9"), std::vector<int>{0x82});
+}
+
+TEST_F(TerminalKeyBytes, APasteIsNoKeysWhereNoFieldTakesIt) {
+    EXPECT_EQ(Typed(kStart + "yes\rAHTX\x1b" + kEnd + "x"), std::vector<int>{'x'});
+    EXPECT_TRUE(PastedText().empty());
+}
+
+TEST_F(TerminalKeyBytes, AFieldTakesAPasteAsOneKeyWithItsText) {
+    const PasteField field;
+    EXPECT_EQ(Typed(kStart + "two\nlines" + kEnd), Ext(250));
+    EXPECT_EQ(PastedText(), "two lines");
+    // The middle dot typed is the character 250: an ordinary key, no paste.
+    EXPECT_EQ(Typed("\xc2\xb7"), std::vector<int>{250});
+    EXPECT_TRUE(PastedText().empty()) << "the text went with the next key byte";
+    EXPECT_EQ(Typed(kStart + "b" + kEnd), Ext(250));
+    EXPECT_EQ(PastedText(), "b") << "each paste has its own text";
+}
+
+TEST_F(TerminalKeyBytes, APasteIgnoredOnceIsNeverDeliveredLater) {
+    EXPECT_EQ(Typed(kStart + "early" + kEnd), std::vector<int>{});
+    const PasteField field;
+    EXPECT_EQ(Typed("z"), std::vector<int>{'z'});
+    EXPECT_TRUE(PastedText().empty());
 }

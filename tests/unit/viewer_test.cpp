@@ -17,6 +17,7 @@
 #include "sys/fault_counter.h"
 #include "console/conapi.h"
 #include "console_fixture.h"
+#include "key_script.h"
 #include "viewer/text_viewer.h"
 
 namespace {
@@ -652,6 +653,32 @@ TEST_F(Viewer, UnknownKeysKeepTheHighlight) {
     ViewUntilOutOfKeys();
     EXPECT_EQ(TextRow(0), "needle");
     EXPECT_EQ(At(X, Y), 0x47);
+}
+
+// --- Pasted text -------------------------------------------------------------------------
+
+// Pasted into the search field, several lines with keys of the viewer in
+// them are one search word; nothing of them acts on the viewer.
+TEST_F(Viewer, APasteInTheFindBoxIsTheSearchWord) {
+    Load(Lines(25, {{12, "see a-h /t x here"}}));
+    memcon::PressCtrl('f');
+    QueuePaste("a-h\r\n/t\tx");
+    memcon::PressEnter();
+    memcon::PressEnter();
+    ViewUntilOutOfKeys();
+    EXPECT_EQ(TextRow(0), "see a-h /t x here") << "found the pasted word";
+    EXPECT_EQ(At(X + 4, Y), 0x47);
+    EXPECT_EQ(At(X, Y + 1), 0x07) << "the colour keys of the paste did nothing";
+}
+
+TEST_F(Viewer, APasteWithoutAFieldDoesNothing) {
+    Load(Numbered(20));
+    QueuePaste("+/\r\t\x1b\nq");
+    Keys({KeyPgDn});
+    QueuePaste("--");
+    ViewUntilOutOfKeys();  // neither Enter, Tab nor Esc of the paste left
+    EXPECT_EQ(TextRow(0), "line04");
+    EXPECT_EQ(At(X, Y), 0x07);
 }
 
 // --- Saving ---------------------------------------------------------------------------
