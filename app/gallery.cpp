@@ -7,6 +7,7 @@
 #include "app/resources.h"
 #include "app/section_menu.h"
 #include "console/m_Console.h"
+#include "console/m_SaveName.h"
 #include "sys/workfiles.h"
 #include "viewer/text_viewer.h"
 #include "widgets/boxes.h"
@@ -44,8 +45,14 @@ void SaveArtwork(const std::string& resource, const std::string& name) {
     const ResourceData* art = FindResource(resource);
     if (!art) return;
     std::string error;
+    // Only the typed name is spelt anew: the folder is the system's already.
+    std::string systemName;
+    if (!SystemFileName(name, systemName, error)) {
+        TellSaveRefused("not saved: " + error);
+        return;
+    }
     const std::string bytes(art->Bytes());
-    if (!WriteFileReplacing(SaveFolder() + name, bytes, error)) TellSaveRefused("not saved: " + error);
+    if (!WriteFileReplacing(SaveFolder() + systemName, bytes, error)) TellSaveRefused("not saved: " + error);
 }
 
 void ShowArtwork(const GalleryPiece& piece) {

@@ -24,6 +24,8 @@ std::string CurrentScreenFile;
 
 namespace {
 
+constexpr int PlainAsciiNoticePause = 1500;
+
 // The folder of the executable itself, wherever it was started from, whole
 // however long it is.
 std::string ExecutableFolder(const char* argv0) {
@@ -39,6 +41,15 @@ void LeaveAtEndOfInput() {
     leaving = true;
     ExitScreen();
     EndProgram(0);
+}
+
+// A terminal that shows only plain ASCII gets the plain-ASCII screens, and
+// a line that says how to see the art, kept up long enough to be read
+// before the logo clears it.
+void UsePlainAsciiScreens() {
+    AsciiSuffix = "_asc";
+    WriteLine("plain ascii screens: a utf-8 locale (such as LANG=C.UTF-8) shows the art");
+    Delay(PlainAsciiNoticePause);
 }
 
 }  // namespace
@@ -140,13 +151,21 @@ int RunMagazine(int argc, char** argv) {
         DoneConsole();
         return 0;
     }
-    std::string error;
-    if (!OpenWorkFolder(error)) FatalError(error);
+    if (conapi::ShowsOnlyAscii()) UsePlainAsciiScreens();
+    // Only the music needs the working folder (screens and texts are drawn
+    // from memory): without one the magazine runs silent.
+    std::string folderError;
+    const bool haveWorkFolder = OpenWorkFolder(folderError);
     conapi::SetAbortCleanup(RemoveWorkFolderNow);
     // A board's callers and remote readers hear nothing: the sound library
     // is then neither written out nor loaded.
     if (!MusicAllowed()) SilentMode = true;
-    if (!SilentMode) LoadSoundLibrary(TrackEntries.front().Module);  // the manifest names at least one
+    if (!SilentMode) {
+        if (haveWorkFolder)
+            LoadSoundLibrary(TrackEntries.front().Module);  // the manifest names at least one
+        else
+            SoundLibraryUnwritable(folderError);
+    }
     ShowLogo();
     Delay(1000);
     MainMenu();

@@ -60,6 +60,19 @@ namespace {
 
 const std::string CloseLabel = "[ c l o s e ]";
 
+// The line under the frame that says why the music is off, in the frame's
+// light red; one column short of the row so that it never reaches the edge.
+constexpr int ReasonRow = 11;
+constexpr uint8_t ReasonAttr = 12;
+constexpr std::size_t ReasonWidth = 79;
+
+// Says why the music is off, when a failure switched it off; nothing while
+// it is on or with --silent.
+void DrawMusicOffReason() {
+    if (!MusicFailed || MusicOffReason.empty()) return;
+    WriteXY(1, ReasonRow, ReasonAttr, ("music off: " + MusicOffReason).substr(0, ReasonWidth));
+}
+
 // Keeps the global hot keys T, M and H shut while the track menu is up,
 // also when the menu is left by an exception.
 class TrackMenuFlag {
@@ -90,7 +103,10 @@ void RunTrackChoices() {
         if (entry < 0 || entry > closeEntry + 1) entry = 0;
         entry = bar.Run(6, 2, 35, 6, entry);
         if (entry == closeEntry) return;
-        if (entry >= 0 && entry < closeEntry) PlayTrack(TrackEntries[static_cast<std::size_t>(entry)].Module);
+        if (entry >= 0 && entry < closeEntry) {
+            PlayTrack(TrackEntries[static_cast<std::size_t>(entry)].Module);
+            DrawMusicOffReason();  // the choice may have switched the music off
+        }
     }
 }
 
@@ -107,6 +123,7 @@ void TrackMenu() {
     {
         TrackMenuFlag open;
         DrawTrackFrame();
+        DrawMusicOffReason();
         RunTrackChoices();
     }
     SetTextColor(7);

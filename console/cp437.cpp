@@ -119,4 +119,10 @@ std::string GlyphUtf8(uint8_t ch) {
     return out;
 }
 
+std::string ToUtf8(std::string_view text) {
+    std::string out;
+    for (const char ch : text) AppendUtf8(out, ToUnicode(static_cast<uint8_t>(ch)));
+    return out;
+}
+
 }  // namespace cp437

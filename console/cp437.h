@@ -42,4 +42,8 @@ bool NamesUtf8(std::string_view locale);
 // LANG that is set and not empty decides. Null means not set.
 bool EnvironmentSaysUtf8(const char* lcAll, const char* lcCtype, const char* lang);
 
+// The UTF-8 form of a text in code page 437: each byte as the glyph the PC
+// screen shows for it (printable ASCII stays as it is).
+std::string ToUtf8(std::string_view text);
+
 }  // namespace cp437

@@ -1,8 +1,10 @@
 // Background music: the sound library written out of the executable and
 // loaded at run time, the module in play, and hot key P.
 //
-// Every failure of the library only switches the music off for the run; the
-// magazine itself goes on.
+// Every failure of the library, and every file of the music's own that cannot
+// be written (the library, a module), only switches the music off for the
+// run; the magazine itself goes on, since its screens and texts are drawn
+// from memory.
 
 #include "music/music.h"
 
@@ -20,6 +22,7 @@ bool MusicFailed = false;
 bool MusicPlaying = false;
 std::string CurrentMusicFile;
 std::string SoundLibraryFile;
+std::string MusicOffReason;
 
 namespace {
 
@@ -97,13 +100,6 @@ std::optional<SoundLibrary> Library;
 
 bool MusicUsable() { return !SilentMode && !MusicFailed && Library.has_value(); }
 
-// Writes a resource into the working folder; a file that cannot be written
-// ends the program, as every extraction does.
-void ExtractOrEnd(const std::string& name, const std::string& fileName) {
-    std::string error;
-    if (!TryExtractResource(name, fileName, error)) FatalError(error);
-}
-
 // Loads the current module file anew and starts it; the music stays off
 // when the library refuses the file.
 void StartCurrentModule() {
@@ -121,45 +117,88 @@ void UnloadLibrary() {
     Library.reset();
 }
 
+// The music is off for the run: the library, if loaded, is released, and
+// Reason is kept for the track menu.
+void SwitchOff(const std::string& reason) {
+    if (Library) UnloadLibrary();
+    MusicFailed = true;
+    MusicPlaying = false;
+    MusicOffReason = reason;
+}
+
+// A library that cannot be written or loaded: the start-up screen says so,
+// with the reason on the next line.
+void FailLoading(const std::string& reason) {
+    WriteLine("Error loading DLL");
+    WriteLine(Cut255(reason));
+    SwitchOff("Error loading DLL: " + reason);
+    Delay(FailureMessagePause);
+}
+
+// Writes the module resource Name into the working folder and starts it.
+// A module file that cannot be written (a full disk, a folder gone) switches
+// the music off; the reason is then in Error.
+bool StartTrack(const std::string& name, std::string& error) {
+    const std::string moduleFile = WorkFile(ModuleFileName);
+    if (!TryExtractResource(name, moduleFile, error)) {
+        SwitchOff(error);
+        return false;
+    }
+    CurrentMusicFile = moduleFile;
+    MusicPlaying = false;
+    Library->MusicFree();
+    StartCurrentModule();
+    return true;
+}
+
 }  // namespace
 
 void LoadSoundLibrary(const std::string& FirstTrack) {
     if (Library) UnloadLibrary();
+    MusicOffReason.clear();
+    if (WorkFolder().empty()) {
+        FailLoading("no working folder to write the sound library into");
+        return;
+    }
     SoundLibraryFile = WorkFile(sys::LibraryFileName("soundlib"));
-    ExtractOrEnd("soundlib", SoundLibraryFile);
-
     std::string error;
+    if (!TryExtractResource("soundlib", SoundLibraryFile, error)) {
+        FailLoading(error);
+        return;
+    }
+
     Library = SoundLibrary::Open(SoundLibraryFile, error);
     if (!Library) {
-        WriteLine("Error loading DLL");
-        WriteLine(Cut255(error));
-        MusicFailed = true;
-        Delay(FailureMessagePause);
+        FailLoading(error);
         return;
     }
 
     if (!Library->Init(DefaultDevice, OutputRate, InitFlags)) {
         Library->Init(FallbackDevice, OutputRate, InitFlags);  // result not needed: freed below
         WriteLine("Init failed");
-        MusicFailed = true;
-    }
-
-    if (MusicFailed) {
-        UnloadLibrary();
+        SwitchOff("Init failed");
         Delay(FailureMessagePause);
         return;
     }
-    PlayTrack(FirstTrack);
+
+    if (MusicFailed) {  // switched off before the library was up
+        UnloadLibrary();
+        return;
+    }
+    // The first module is written at start too: its failure is said on the
+    // start-up screen like the library's.
+    if (!StartTrack(FirstTrack, error)) {
+        WriteLine(Cut255(error));
+        Delay(FailureMessagePause);
+    }
 }
+
+void SoundLibraryUnwritable(const std::string& Reason) { FailLoading(Reason); }
 
 void PlayTrack(const std::string& Name) {
     if (!MusicUsable()) return;
-    const std::string moduleFile = WorkFile(ModuleFileName);
-    ExtractOrEnd(Name, moduleFile);
-    CurrentMusicFile = moduleFile;
-    MusicPlaying = false;
-    Library->MusicFree();
-    StartCurrentModule();
+    std::string error;
+    StartTrack(Name, error);  // a failure switches the music off; the track menu says why
 }
 
 void ToggleMusic() {

@@ -10,11 +10,20 @@ extern bool MusicFailed;  // the library could not be loaded or started
 extern bool MusicPlaying;
 extern std::string CurrentMusicFile;  // the module file in use
 extern std::string SoundLibraryFile;
+// Why the music is off for the run after a failure (empty while it is on,
+// and with --silent): shown by the track menu.
+extern std::string MusicOffReason;
 
 // Writes the sound library out of the executable, loads and initialises it,
 // then starts the module resource FirstTrack. Any failure only switches the
 // music off, with a line of text.
 void LoadSoundLibrary(const std::string& FirstTrack);
+// The start-up without a working folder: the sound library cannot be
+// written, so it is reported as a library that cannot be loaded, with
+// Reason, and the music is off for the run.
+void SoundLibraryUnwritable(const std::string& Reason);
+// A track whose module file cannot be written switches the music off for
+// the run (the library is released); the magazine goes on.
 void PlayTrack(const std::string& Name);
 void ToggleMusic();
 void ReleaseMusic();

@@ -98,6 +98,10 @@ void RemoveFolderNow(const char* path) noexcept;
 // The user's temporary folder, absolute, with a trailing separator.
 std::string TemporaryFolder();
 
+// The current folder, absolute, with a trailing separator; empty when the
+// system cannot say.
+std::string CurrentFolder();
+
 // --- The running executable ----------------------------------------------------------
 
 // Its full path; Argv0 made absolute where the system cannot say.
@@ -106,6 +110,20 @@ std::string ExecutablePath(const char* argv0);
 // Whether Path names the running executable: the same file, whatever name
 // or link leads to it.
 bool IsRunningExecutable(const std::string& path);
+
+// --- Names in the system's character set ---------------------------------------------
+
+// The character set the system spells file names in, as its C library names
+// it ("UTF-8", "ISO-8859-15", "ANSI_X3.4-1968" for plain ASCII): the code set
+// of the reader's locale on POSIX (the program's own locale is kept), the
+// program's 8-bit code page on Windows, UTF-8 in a browser. Empty when the
+// reader's locale is one the C library does not have.
+std::string NameCharset();
+
+// Utf8 (a name in UTF-8) spelt in the character set Charset, as NameCharset
+// gave it. Answers false with a short reason in Error when Charset cannot
+// hold one of its characters, or is unknown to the system.
+bool NameFromUtf8(const std::string& utf8, const std::string& charset, std::string& name, std::string& error);
 
 // --- Shared libraries ----------------------------------------------------------------
 
@@ -131,14 +149,19 @@ void CloseLibrary(void* library);
 // owner gone even when its id has been given to another process since.
 std::string ProcessStamp();
 
+// What a killed run's folder says about a save it had in progress: the
+// content of its file SaveRecord, read before the folder goes.
+using SaveRecordHandler = void (*)(const std::string& content);
+
 // Removes from the folder Base every folder whose name is Prefix followed by
 // Letters letters or digits, that belongs to this user, is no link, and holds
 // a file Record with the stamp of a process that no longer runs; with
 // everything in it, following no link. Folders without a readable stamp (a
 // run that is just starting), of other users, links and everything else are
-// left as they are.
+// left as they are. Before such a folder goes, its file SaveRecord, when it
+// is a plain file of this user (no link), is handed to OnSaveRecord.
 void RemoveAbandonedFolders(const std::string& base, const std::string& prefix, std::size_t letters,
-                            const std::string& record);
+                            const std::string& record, const std::string& saveRecord, SaveRecordHandler onSaveRecord);
 
 // --- Faults ---------------------------------------------------------------------------
 

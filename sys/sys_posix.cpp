@@ -2,12 +2,15 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -144,6 +147,14 @@ bool StampRunning(const std::string& stamp) {
 }
 
 // Whether Name is Prefix followed by exactly Letters letters or digits.
+// Reads the file Name of the open folder Folder whole when it is a plain
+// file of User; a link is never followed.
+bool ReadOwnFileAt(int folder, const std::string& name, uid_t user, std::string& bytes) {
+    struct stat st {};
+    return ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) && st.st_uid == user &&
+           ReadAt(folder, name.c_str(), O_NOFOLLOW, bytes);
+}
+
 bool MatchesPattern(const char* name, const std::string& prefix, std::size_t letters) {
     if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) return false;
     const char* rest = name + prefix.size();
@@ -262,6 +273,15 @@ std::string TemporaryFolder() {
     return WithSeparator(base);
 }
 
+std::string CurrentFolder() {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) return {};
+        buffer.resize(buffer.size() * 2);
+    }
+    return WithSeparator(buffer.data());
+}
+
 std::string ExecutablePath(const char* argv0) {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -303,6 +323,44 @@ void* LibrarySymbol(void* library, const char* name, std::string& error) {
     return entry;
 }
 
+std::string NameCharset() {
+    // The program keeps its own locale for its texts: the reader's is set
+    // only for the question.
+    const char* current = std::setlocale(LC_CTYPE, nullptr);
+    const std::string previous = current != nullptr ? current : "C";
+    if (std::setlocale(LC_CTYPE, "") == nullptr) return {};
+    const std::string charset = ::nl_langinfo(CODESET);
+    std::setlocale(LC_CTYPE, previous.c_str());
+    return charset;
+}
+
+bool NameFromUtf8(const std::string& utf8, const std::string& charset, std::string& name, std::string& error) {
+    const iconv_t convert = ::iconv_open(charset.c_str(), "UTF-8");
+    if (convert == reinterpret_cast<iconv_t>(-1)) {
+        error = "unknown character set " + charset;
+        return false;
+    }
+    std::string in = utf8;
+    // Four bytes a character are more than any character set needs.
+    std::string out(in.size() * 4 + 8, '\0');
+    char* inAt = in.data();
+    char* outAt = out.data();
+    std::size_t inLeft = in.size();
+    std::size_t outLeft = out.size();
+    // A character without a form of its own there fails (EILSEQ), and one
+    // given a look-alike counts as not converted: either way no such name.
+    const bool whole = ::iconv(convert, &inAt, &inLeft, &outAt, &outLeft) == 0 &&
+                       ::iconv(convert, nullptr, nullptr, &outAt, &outLeft) == 0;
+    ::iconv_close(convert);
+    if (!whole) {
+        error = charset + " cannot hold that name";
+        return false;
+    }
+    out.resize(out.size() - outLeft);
+    name = out;
+    return true;
+}
+
 std::string LibraryFileName(const std::string& base) { return base + ".so"; }
 
 void CloseLibrary(void* library) { ::dlclose(library); }
@@ -313,7 +371,7 @@ std::string ProcessStamp() {
 }
 
 void RemoveAbandonedFolders(const std::string& base, const std::string& prefix, std::size_t letters,
-                            const std::string& record) {
+                            const std::string& record, const std::string& saveRecord, SaveRecordHandler onSaveRecord) {
     const int folder = OpenAt(AT_FDCWD, base.c_str(), O_RDONLY | O_DIRECTORY);
     if (folder < 0) return;
     const File held(folder);
@@ -339,10 +397,9 @@ void RemoveAbandonedFolders(const std::string& base, const std::string& prefix, 
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != user) continue;
         std::string stamp;
-        struct stat recorded {};
-        if (::fstatat(fd, record.c_str(), &recorded, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(recorded.st_mode) ||
-            recorded.st_uid != user || !ReadAt(fd, record.c_str(), O_NOFOLLOW, stamp) || StampRunning(stamp))
-            continue;
+        if (!ReadOwnFileAt(fd, record, user, stamp) || StampRunning(stamp)) continue;
+        std::string save;
+        if (onSaveRecord != nullptr && ReadOwnFileAt(fd, saveRecord, user, save)) onSaveRecord(save);
         if (EmptyFolderAt(fd)) RemoveAt(folder, name.c_str(), AT_REMOVEDIR);
     }
 }

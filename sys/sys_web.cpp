@@ -208,6 +208,20 @@ void CloseLibrary(void*) {}
 // with it: no run can leave a folder behind for a later one.
 std::string ProcessStamp() { return "1 0\n"; }
 
-void RemoveAbandonedFolders(const std::string&, const std::string&, std::size_t, const std::string&) {}
+std::string CurrentFolder() {
+    char buffer[4096];
+    return ::getcwd(buffer, sizeof buffer) != nullptr ? WithSeparator(buffer) : std::string();
+}
+
+// The page hands a download's name to the browser as UTF-8.
+std::string NameCharset() { return "UTF-8"; }
+
+bool NameFromUtf8(const std::string& utf8, const std::string&, std::string& name, std::string&) {
+    name = utf8;
+    return true;
+}
+
+void RemoveAbandonedFolders(const std::string&, const std::string&, std::size_t, const std::string&, const std::string&,
+                            SaveRecordHandler) {}
 
 }  // namespace sys

@@ -211,6 +211,15 @@ std::string TemporaryFolder() {
     return WithSeparator(base);
 }
 
+std::string CurrentFolder() {
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    if (size == 0) return {};
+    std::wstring buffer(size, L'\0');
+    const DWORD length = GetCurrentDirectoryW(size, buffer.data());
+    if (length == 0 || length >= size) return {};
+    return WithSeparator(Narrow(buffer.substr(0, length)));
+}
+
 std::string ExecutablePath(const char* argv0) {
     const std::wstring module = ModulePath();
     if (!module.empty()) return Narrow(module);
@@ -236,6 +245,37 @@ void* LibrarySymbol(void* library, const char* name, std::string& error) {
     void* entry = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
     if (entry == nullptr) error = LastError();
     return entry;
+}
+
+// Paths are kept in the program's 8-bit code page (Wide reads them so).
+std::string NameCharset() { return GetACP() == CP_UTF8 ? std::string("UTF-8") : "CP" + std::to_string(GetACP()); }
+
+bool NameFromUtf8(const std::string& utf8, const std::string& charset, std::string& name, std::string& error) {
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
+    if (length <= 0 || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, wide.data(), length) <= 0) {
+        error = "not a name";
+        return false;
+    }
+    if (GetACP() == CP_UTF8) {
+        name = utf8;
+        return true;
+    }
+    // A character the code page lacks would become a look-alike or '?':
+    // such a name is refused instead.
+    BOOL lacking = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lacking);
+    std::string narrow(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+    if (size <= 0 || lacking ||
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, narrow.data(), size, nullptr, &lacking) <=
+            0 ||
+        lacking) {
+        error = charset + " cannot hold that name";
+        return false;
+    }
+    narrow.pop_back();  // the terminating zero
+    name = narrow;
+    return true;
 }
 
 std::string LibraryFileName(const std::string& base) { return base + ".dll"; }
@@ -268,6 +308,16 @@ bool StampRunning(const std::string& stamp) {
     return !ended && (created == 0 || now == 0 || now == created);
 }
 
+// Reads Path whole when it is a plain file: no folder, no link or junction.
+bool ReadPlainFile(const std::string& path, std::string& bytes) {
+    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+        return false;
+    std::string error;
+    return ReadWholeFile(path, bytes, error);
+}
+
 bool MatchesPattern(const std::wstring& name, const std::wstring& prefix, std::size_t letters) {
     if (name.size() != prefix.size() + letters || name.compare(0, prefix.size(), prefix) != 0) return false;
     for (std::size_t i = prefix.size(); i < name.size(); ++i)
@@ -285,7 +335,7 @@ std::string ProcessStamp() {
 // it are not asked for their owner. Reparse points (links, junctions) are
 // never entered.
 void RemoveAbandonedFolders(const std::string& base, const std::string& prefix, std::size_t letters,
-                            const std::string& record) {
+                            const std::string& record, const std::string& saveRecord, SaveRecordHandler onSaveRecord) {
     WIN32_FIND_DATAW found{};
     HANDLE search =
         Refused(FileOp::OpenFolder) ? INVALID_HANDLE_VALUE : FindFirstFileW(Wide(base + prefix + "*").c_str(), &found);
@@ -298,16 +348,15 @@ void RemoveAbandonedFolders(const std::string& base, const std::string& prefix, 
             !MatchesPattern(found.cFileName, widePrefix, letters))
             continue;
         const std::string folder = base + Narrow(found.cFileName);
-        const std::string recordPath = WithSeparator(folder) + record;
-        const DWORD recordAttributes = GetFileAttributesW(Wide(recordPath).c_str());
-        if (recordAttributes == INVALID_FILE_ATTRIBUTES ||
-            (recordAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
-            continue;
-        std::string stamp, error;
-        if (ReadWholeFile(recordPath, stamp, error) && !StampRunning(stamp)) abandoned.push_back(folder);
+        std::string stamp;
+        if (ReadPlainFile(WithSeparator(folder) + record, stamp) && !StampRunning(stamp)) abandoned.push_back(folder);
     } while (FindNextFileW(search, &found));
     FindClose(search);
-    for (const std::string& folder : abandoned) RemoveFolderTree(folder);
+    for (const std::string& folder : abandoned) {
+        std::string save;
+        if (onSaveRecord != nullptr && ReadPlainFile(WithSeparator(folder) + saveRecord, save)) onSaveRecord(save);
+        RemoveFolderTree(folder);
+    }
 }
 
 }  // namespace sys

@@ -91,7 +91,57 @@ constexpr std::size_t WorkFolderLetters = 8;
 // The file of the working folder that names the run it belongs to.
 constexpr const char* OwnerFile = "owner";
 constexpr const char* SaveTempPrefix = ".quixmag-save-";
+constexpr std::size_t SaveTempLetters = 8;
+// The file of the working folder that names a save's temporary file while
+// it exists, so that the next run can remove it if this one is killed.
+constexpr const char* SaveRecordFile = "save";
 constexpr const char* RefusedSelf = "that is the running program";
+
+// Whether Name is exactly a save's temporary file name: the prefix and
+// eight ASCII letters or digits.
+bool IsSaveTempName(const std::string& name) {
+    const std::string prefix = SaveTempPrefix;
+    if (name.size() != prefix.size() + SaveTempLetters || name.compare(0, prefix.size(), prefix) != 0) return false;
+    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+    }
+    return true;
+}
+
+// Whether Path is absolute: from the root, or on Windows from a drive
+// ("C:\\") or a server ("\\\\server").
+bool IsAbsolute(const std::string& path) {
+    if (sys::PathSeparator == '/') return !path.empty() && path.front() == '/';
+    const auto separator = [](char c) { return c == '\\' || c == '/'; };
+    return (path.size() >= 3 && path[1] == ':' && separator(path[2])) ||
+           (path.size() >= 2 && separator(path[0]) && separator(path[1]));
+}
+
+// Notes the temporary file Temp of a save in the working folder: its full
+// path on one line. A save goes ahead when the note cannot be made.
+void RecordSave(const std::string& temp) {
+    const std::string folder = IsAbsolute(temp) ? std::string() : sys::CurrentFolder();
+    if (!IsAbsolute(folder + temp)) return;
+    const std::string note = folder + temp + '\n';
+    std::string ignored;
+    WriteWorkFile(WorkFile(SaveRecordFile), note.data(), note.size(), ignored);
+}
+
+void ForgetSave() { RemoveWorkFile(WorkFile(SaveRecordFile)); }
+
+// A killed run's note of its save: the temporary file it names is removed,
+// but only a whole note (one line, an absolute path) naming a file of
+// exactly a save's temporary name; nothing else it says is acted on.
+void RemoveRecordedSave(const std::string& record) {
+    if (record.size() < 2 || record.back() != '\n') return;
+    const std::string path = record.substr(0, record.size() - 1);
+    if (path.find_first_of(std::string("\n\0", 2)) != std::string::npos) return;
+    if (!IsAbsolute(path)) return;
+    const std::size_t cut = path.find_last_of(std::string{'/', sys::PathSeparator});
+    if (cut == std::string::npos || !IsSaveTempName(path.substr(cut + 1))) return;
+    sys::RemoveFile(path);
+}
 
 void SetPendingSave(const std::string& path) {
     WorkState& w = Work();
@@ -156,7 +206,9 @@ bool OpenWorkFolder(std::string& error) {
     const std::string base = sys::TemporaryFolder();
     // Runs that were killed (SIGKILL, a power cut) could not remove their
     // folders: those whose process is gone are removed now.
-    sys::RemoveAbandonedFolders(base, WorkFolderPrefix, WorkFolderLetters, OwnerFile);
+    // A save such a run had in progress is removed first (its target is whole).
+    sys::RemoveAbandonedFolders(base, WorkFolderPrefix, WorkFolderLetters, OwnerFile, SaveRecordFile,
+                                RemoveRecordedSave);
     std::string made;
     if (!MakeUniqueFolder(base, made, error)) {
         error = "cannot make a working folder in " + base + ": " + error;
@@ -249,7 +301,7 @@ void RemoveWorkFolderNow() noexcept {
 bool FolderWritable(const std::string& folder) {
     // Permissions do not tell (root, read-only mounts, network folders): a
     // file that is made exclusively and removed at once does.
-    const std::string probe = folder + SaveTempPrefix + RandomLetters(8);
+    const std::string probe = folder + SaveTempPrefix + RandomLetters(SaveTempLetters);
     sys::File file;
     bool exists = false;
     std::string error;
@@ -266,19 +318,25 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, std::
     }
     const std::string folder = sys::FolderOf(path);
     for (int attempt = 0; attempt < UniqueNameTries; ++attempt) {
-        const std::string temp = folder + SaveTempPrefix + RandomLetters(8);
+        const std::string temp = folder + SaveTempPrefix + RandomLetters(SaveTempLetters);
+        // Noted before the file exists: a kill at any moment after leaves
+        // the note for the next run.
+        RecordSave(temp);
         SetPendingSave(temp);
         bool exists = false;
         if (!WriteNewFile(temp, bytes, sys::Access::Shared, true, error, exists)) {
             ClearPendingSave();
             if (exists) continue;  // another file has that name: try another
+            ForgetSave();
             return false;
         }
         const bool renamed = sys::RenameReplacing(temp, path, error);
         if (!renamed) RemoveOwnFile(temp);
         ClearPendingSave();
+        ForgetSave();
         return renamed;
     }
+    ForgetSave();
     error = "no free temporary name";
     return false;
 }

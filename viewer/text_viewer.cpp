@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "console/key_codes.h"
+#include "console/m_SaveName.h"
 #include "sys/sys.h"
 #include "sys/text.h"
 #include "sys/workfiles.h"
@@ -253,7 +254,9 @@ void ttextviewer::SaveToFile() {
     std::string bytes;
     for (const std::string& line : Lines) bytes += line + "\r\n";
     std::string error;
-    if (!WriteFileReplacing(name, bytes, error)) ShowNotice(" Save Article ", "not saved: " + error);
+    std::string systemName;
+    if (!SystemFileName(name, systemName, error) || !WriteFileReplacing(systemName, bytes, error))
+        ShowNotice(" Save Article ", "not saved: " + error);
 }
 
 void ttextviewer::ToggleFullScreen() {

@@ -127,19 +127,101 @@ class FilesTest(unittest.TestCase):
         self.assertEqual(term.wait_exit(), -signal.SIGPIPE)
         self.assertEqual(place.work_files(), [])
 
-    def test_full_disk_gives_a_clear_message_and_leaves_nothing(self):
+    def test_full_disk_switches_the_music_off_and_leaves_nothing(self):
         def full_disk():
             # Every write past 2000 bytes fails, as on a disk that is full.
             signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
             resource.setrlimit(resource.RLIMIT_FSIZE, (2000, 2000))
 
-        # With music on: the sound library is the first file written.
+        # With music on: the sound library is the first file written. It
+        # cannot be, so the music is off and the magazine runs without it.
         place = Setting(self)
         term = place.run(preexec=full_disk, env={"SDL_AUDIODRIVER": "dummy"})
-        self.assertEqual(term.wait_exit(), 1)
-        self.assertRegex(term.stderr(), r"quixmag: cannot write .*soundlib\.so: File too large")
+        term.wait_for_text("Error loading DLL", timeout=10)
+        term.wait_for_text("cannot write ")
+        self.assertRegex(term.text(), r"soundlib\.so")
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        self.assertNotIn("soundlib.so", "\n".join(place.work_files()), "nothing half written is left")
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+        term.idle(0.3)
+        self.assertIsNotNone(term.find("hmm... something went wrong. but who cares. c ya"))
+        self.assertEqual(term.stderr(), "")
         self.assertEqual(place.work_files(), [])
         self.assertEqual(os.listdir(place.cwd), [])
+
+    def test_a_save_killed_midway_leaves_no_temporary_file_after_the_next_run(self):
+        def killed_past_2000_bytes():
+            # The first write past the limit kills the program (SIGXFSZ at
+            # its default action), in the middle of the save's write.
+            signal.signal(signal.SIGXFSZ, signal.SIG_DFL)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (2000, 2000))
+
+        def save_temporaries():
+            return sorted(n for n in os.listdir(place.cwd) if n.startswith(".quixmag-save-"))
+
+        place = Setting(self)
+        target = os.path.join(place.cwd, "old.txt")
+        with open(target, "w") as f:
+            f.write("the old text\n")
+        # A reader's file of a temporary file's look, and a reader's file
+        # that a forged note of a killed run names: neither is touched.
+        with open(os.path.join(place.cwd, ".quixmag-save-Reader01"), "w") as f:
+            f.write("mine")
+        with open(os.path.join(place.cwd, "keep.txt"), "w") as f:
+            f.write("kept")
+
+        term = place.run("--silent", preexec=killed_past_2000_bytes)
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        term.key("down", "enter")      # articles
+        term.wait_for_text("[ b a c k ]")
+        term.key("enter")              # the first article, longer than 2000 bytes
+        term.wait_for_text("scene news, issue #1")
+        term.ctrl("s")
+        term.wait_for_text("Enter Filename:")
+        term.send("old.txt")
+        term.key("enter")
+        term.send("y")
+        self.assertEqual(term.wait_exit(), -signal.SIGXFSZ)
+        [left] = [n for n in save_temporaries() if n != ".quixmag-save-Reader01"]
+        self.assertEqual(read(target), "the old text\n")
+        [killed_folder] = os.listdir(place.tmp)
+        stamp = read(os.path.join(place.tmp, killed_folder, "owner"))
+        forged = os.path.join(place.tmp, "quixmag-Forged01")
+        os.mkdir(forged, 0o700)
+        with open(os.path.join(forged, "owner"), "w") as f:
+            f.write(stamp)
+        with open(os.path.join(forged, "save"), "w") as f:
+            f.write(os.path.join(place.cwd, "keep.txt") + "\n")
+
+        second = place.run("--silent")
+        second.wait_for_text(MAIN_ENTRY, timeout=30)
+        self.assertEqual(save_temporaries(), [".quixmag-save-Reader01"], f"{left} is gone, nothing else")
+        self.assertEqual(read(target), "the old text\n", "the old target is whole")
+        self.assertEqual(read(os.path.join(place.cwd, "keep.txt")), "kept")
+        self.assertNotIn(killed_folder, os.listdir(place.tmp))
+        self.assertNotIn("quixmag-Forged01", os.listdir(place.tmp), "the forged run's folder goes, its note unheeded")
+        second.send("x")
+        self.assertEqual(second.wait_exit(), 0)
+        self.assertEqual(place.work_files(), [])
+
+    def test_a_name_typed_outside_ascii_is_saved_as_the_reader_typed_it(self):
+        # The terminal speaks UTF-8 (LANG=C.UTF-8): "é" comes as two bytes and
+        # must come back as the same two bytes in the file's name.
+        place = Setting(self)
+        term = place.run("--silent")
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        ask_to_save_first_artwork(term)
+        term.ctrl("y")
+        term.send("\u00e9t\u00e9.ans".encode("utf-8"))
+        term.wait_for_text("\u00e9t\u00e9.ans")
+        term.key("enter", "enter")
+        term.wait_for_file(os.path.join(place.folder, "\u00e9t\u00e9.ans"))
+        term.wait_for_text(GALLERY_ENTRY)
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(place.program_files(), ["\u00e9t\u00e9.ans"])
+        self.assertEqual(sorted(os.listdir(place.folder.encode())), [b"quixmag", b"\xc3\xa9t\xc3\xa9.ans"])
 
     def test_the_readers_files_and_the_program_are_never_touched(self):
         # Started from its own folder, which holds the reader's files under

@@ -3,8 +3,10 @@ audio library's disk driver, which writes the samples to a file), the track
 menu, P, the failure path when no audio device opens, and --silent."""
 
 import array
+import errno
 import os
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -19,11 +21,11 @@ MAIN_ENTRY = "a r t i c l e s"
 class Run:
     """The magazine started from a program folder of its own."""
 
-    def __init__(self, args, env):
+    def __init__(self, args, env, tmp=None):
         self.folder = tempfile.mkdtemp(prefix="quixmag-music-")
         exe = os.path.join(self.folder, "quixmag")
         shutil.copy2(binary(), exe)
-        self.tmp = tempfile.mkdtemp(prefix="quixmag-tmp-")
+        self.tmp = tmp or tempfile.mkdtemp(prefix="quixmag-tmp-")
         self.term = Terminal(argv=[exe, *args], env={**env, "TMPDIR": self.tmp})
 
     def files(self):
@@ -32,13 +34,39 @@ class Run:
 
     def work_files(self):
         """The files of the run's working folder, or [] when it is gone."""
-        folders = os.listdir(self.tmp)
+        folders = [name for name in os.listdir(self.tmp) if name.startswith("quixmag-")]
         return files_of_run(os.path.join(self.tmp, folders[0])) if folders else []
 
     def close(self):
         self.term.close()
         shutil.rmtree(self.folder, ignore_errors=True)
         shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+def small_tmpfs(test, size):
+    """A fresh file system of Size bytes in memory (a tmpfs), unmounted at
+    the end of the test; the test is skipped where it cannot be mounted."""
+    folder = tempfile.mkdtemp(prefix="quixmag-small-")
+    test.addCleanup(os.rmdir, folder)
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", folder],
+                             capture_output=True)
+    if mounted.returncode != 0:
+        test.skipTest("cannot mount a small file system here: " + mounted.stderr.decode(errors="replace"))
+    test.addCleanup(subprocess.run, ["umount", folder], check=True)
+    return folder
+
+
+def fill(folder):
+    """Writes a file into Folder until its file system is full; its path."""
+    path = os.path.join(folder, "filler")
+    with open(path, "wb", buffering=0) as f:
+        try:
+            while True:
+                f.write(b"\0" * 4096)
+        except OSError as e:
+            if e.errno != errno.ENOSPC:
+                raise
+    return path
 
 
 def loudness(path, start):
@@ -52,8 +80,8 @@ def loudness(path, start):
 
 
 class MusicTest(unittest.TestCase):
-    def start(self, args, env):
-        run = Run(args, env)
+    def start(self, args, env, tmp=None):
+        run = Run(args, env, tmp)
         self.addCleanup(run.close)
         return run
 
@@ -140,6 +168,80 @@ class MusicTest(unittest.TestCase):
         self.assertEqual(term.wait_exit(), 0)
         term.idle(0.3)
         self.assertIsNone(term.find("hmm..."), "--silent ends without a message")
+
+    def test_a_full_temporary_folder_starts_the_magazine_silent(self):
+        # 64 KiB: not even the sound library fits.
+        run = self.start([], {"SDL_AUDIODRIVER": "dummy"}, small_tmpfs(self, 64 * 1024))
+        term = run.term
+        term.wait_for_text("Error loading DLL", timeout=10)
+        term.wait_for_text("cannot write ")
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        term.send("p")                 # nothing to switch on
+        term.send("t")
+        term.wait_for_text("Tracks...")
+        term.wait_for_text("music off: Error loading DLL")
+        term.key("enter")              # a track choice does nothing
+        term.idle(0.5)
+        self.assertTrue(term.alive())
+        term.key("end", "enter")       # [ c l o s e ]
+        term.wait_for_gone("Tracks...")
+        term.wait_for_text(MAIN_ENTRY)
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+        term.idle(0.3)
+        self.assertIsNotNone(term.find("hmm... something went wrong. but who cares. c ya"))
+        self.assertEqual(os.listdir(run.tmp), [], "nothing is left")
+
+    def test_no_working_folder_at_all_starts_the_magazine_silent(self):
+        # The temporary folder is a file: no working folder can be made.
+        tmp = tempfile.mkdtemp(prefix="quixmag-tmp-")
+        self.addCleanup(shutil.rmtree, tmp, True)
+        not_a_folder = os.path.join(tmp, "file")
+        with open(not_a_folder, "w") as f:
+            f.write("x")
+        run = self.start([], {"SDL_AUDIODRIVER": "dummy"}, not_a_folder)
+        term = run.term
+        term.wait_for_text("Error loading DLL", timeout=10)
+        term.wait_for_text("cannot make a working folder")
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        term.key("down", "enter")      # the articles, drawn from memory
+        term.wait_for_text("[ b a c k ]")
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+        self.assertEqual(os.listdir(tmp), ["file"])
+
+    def test_a_folder_that_fills_during_the_reading_switches_the_music_off(self):
+        # Room for the library and the first (largest) module at start.
+        tmp = small_tmpfs(self, 1024 * 1024)
+        run = self.start([], {"SDL_AUDIODRIVER": "dummy"}, tmp)
+        term = run.term
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        self.assertIn("music.mod", run.work_files())
+        term.send("t")
+        term.wait_for_text("[ c l o s e ]")
+        term.key("end", "up", "enter")  # the last and smallest module
+        term.idle(0.5)
+        self.assertIsNone(term.find("music off"), "room enough: the music plays on")
+
+        # The folder fills; the next track, a larger module, cannot be written.
+        filler = fill(tmp)
+        term.key("home", "down", "down", "enter")
+        term.wait_for_text("music off: cannot write")
+        self.assertTrue(term.alive())
+        self.assertIsNotNone(term.find("[ c l o s e ]"), "the track menu stays open")
+        term.key("up", "enter")         # the choices do nothing any more
+        term.idle(0.5)
+        self.assertNotIn("music.mod", run.work_files())
+        term.key("end", "enter")        # [ c l o s e ]
+        term.wait_for_gone("Tracks...")
+        term.wait_for_text(MAIN_ENTRY)
+        term.key("down", "enter")       # the magazine goes on: the articles
+        term.wait_for_text("[ b a c k ]")
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+        term.idle(0.3)
+        self.assertIsNotNone(term.find("hmm... something went wrong. but who cares. c ya"))
+        self.assertEqual(os.listdir(tmp), [os.path.basename(filler)], "nothing of the run is left")
 
 
 if __name__ == "__main__":

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +24,8 @@
 #include "console/m_Console.h"
 #include "app/track_menu.h"
 #include "music/music.h"
+#include "sys/fault_counter.h"
+#include "sys/resources.h"
 
 namespace fs = std::filesystem;
 
@@ -81,14 +84,16 @@ constexpr std::array<int, 10> FrameWidths = {57, 56, 56, 56, 57, 56, 55, 55, 55,
 
 constexpr uint16_t ScanDown = 80;
 
-void Down(int times = 1) {
-    for (int i = 0; i < times; ++i) memcon::PressExtended(ScanDown);
+// Keys pressed at virtual time At (the script keeps keys of equal times in
+// their order).
+void Down(int times = 1, uint32_t at = 0) {
+    for (int i = 0; i < times; ++i) memcon::PressExtended(ScanDown, 0, at);
 }
 
 // Keys that move the bar from the first track to "[ c l o s e ]" and choose it.
-void CloseFromTop() {
-    Down(5);
-    memcon::PressEnter();
+void CloseFromTop(uint32_t at = 0) {
+    Down(5, at);
+    memcon::PressEnter(at);
 }
 
 // The closing keys once more after a test's own script: they close the
@@ -96,9 +101,9 @@ void CloseFromTop() {
 // and does not hang, and one that closes in time leaves them unread. The
 // space in front is for the redraw after closing, which may drop a key (the
 // renderer looks at the keyboard once per byte, end mark included).
-void PushBackstop() {
-    memcon::TypeText(" ");
-    CloseFromTop();
+void PushBackstop(uint32_t at = 0) {
+    memcon::TypeText(" ", at);
+    CloseFromTop(at);
 }
 
 // Whether exactly the backstop is left after the menu: nothing of it taken
@@ -143,10 +148,12 @@ protected:
         TrackMenuOpen = false;
         CurrentMusicFile.clear();
         SoundLibraryFile.clear();
+        MusicOffReason.clear();
         AsciiSuffix.clear();
         DisplaySpeed = 800;
     }
     void TearDown() override {
+        faults::Clear();
         ReleaseMusic();
         ::unsetenv("SDL_AUDIODRIVER");
         RemoveWorkFolder();
@@ -158,6 +165,24 @@ protected:
     }
 
     static fs::path ModuleFile() { return WorkFile("music.mod"); }
+    // The first rows of the start-up screen, joined: the failure messages.
+    static std::string StartUpText() {
+        std::string text;
+        for (int row = 0; row < 5; ++row) text += memcon::RowText(row) + "\n";
+        return text;
+    }
+    // Row 11, the line under the track menu's frame, as it stood the last
+    // time the virtual clock moved while the menu was open.
+    void WatchTheLineUnderTheFrame() {
+        memcon::OnClockMoved([this] {
+            if (!TrackMenuOpen) return;
+            underFrame_ = memcon::RowText(10);
+            underFrameAttr_ = memcon::CellAt(0, 10).Attr & 0xFF;
+        });
+    }
+
+    std::string underFrame_;
+    int underFrameAttr_ = -1;
     // What the program folder holds besides the test's temporary folder.
     std::vector<std::string> ProgramFolderFiles() const {
         std::vector<std::string> names;
@@ -375,6 +400,127 @@ TEST_F(MusicTest, LoadsTheLibraryAndSwitchesTracks) {
     EXPECT_FALSE(MusicPlaying);
     ToggleMusic();  // nothing is loaded any more: harmless
     EXPECT_TRUE(fs::remove(SoundLibraryFile));
+}
+
+// --- Files of the music that cannot be written ---------------------------------------
+
+TEST_F(MusicTest, AModuleThatCannotBeWrittenOnlySwitchesTheMusicOff) {
+    if (FindResource("music1") == nullptr || FindResource("music2") == nullptr)
+        GTEST_SKIP() << "the issue's modules are not embedded yet";
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+    // The file calls of a clean start, and of writing the first module
+    // alone: the calls of the start that come before the module's.
+    faults::Clear();
+    LoadSoundLibrary("music1");
+    ASSERT_FALSE(MusicFailed) << StartUpText();
+    const std::uint64_t startCalls = faults::Calls();
+    ReleaseMusic();
+    faults::Clear();
+    std::string error;
+    ASSERT_TRUE(TryExtractResource("music1", ModuleFile().string(), error)) << error;
+    const std::uint64_t moduleCalls = faults::Calls();
+    ASSERT_LT(moduleCalls, startCalls);
+    ClearScreen();
+
+    // The disk is full from the module's first call on: the library loads,
+    // the module cannot be written, the magazine goes on without music.
+    fs::remove(ModuleFile());  // what a full disk still allows: the old file goes
+    faults::Plan(startCalls - moduleCalls + 1, ENOSPC, faults::Mode::FromThenOn);
+    LoadSoundLibrary("music1");
+    faults::Clear();
+    EXPECT_TRUE(MusicFailed);
+    EXPECT_FALSE(MusicPlaying);
+    EXPECT_EQ(StartUpText().find("Error loading DLL"), std::string::npos) << "the library itself loaded";
+    EXPECT_NE(StartUpText().find("music.mod"), std::string::npos) << StartUpText();
+    EXPECT_FALSE(fs::exists(ModuleFile())) << "nothing half written is left";
+
+    // The track menu says why; its choices do nothing now, even with room
+    // on the disk again.
+    WatchTheLineUnderTheFrame();
+    const uint32_t later = memcon::Now() + 500;
+    memcon::PressEnter(later);  // the first track
+    Down(1, later);
+    memcon::PressEnter(later);  // the second
+    Down(4, later);
+    memcon::PressEnter(later);  // close
+    PushBackstop(later);
+    TrackMenu();
+    EXPECT_TRUE(BackstopUnread());
+    EXPECT_EQ(underFrame_.rfind("music off: cannot write ", 0), 0u) << underFrame_;
+    EXPECT_EQ(underFrame_.substr(79).find_first_not_of(' '), std::string::npos) << "cut to 79 columns";
+    EXPECT_FALSE(fs::exists(ModuleFile()));
+    EXPECT_FALSE(MusicPlaying);
+    ToggleMusic();
+    EXPECT_FALSE(MusicPlaying);
+}
+
+TEST_F(MusicTest, AFolderThatFillsDuringTheReadingSwitchesTheMusicOffInTheTrackMenu) {
+    if (FindResource("music1") == nullptr || FindResource("music2") == nullptr)
+        GTEST_SKIP() << "the issue's modules are not embedded yet";
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    LoadSoundLibrary("music1");
+    ASSERT_FALSE(MusicFailed) << StartUpText();
+    ASSERT_TRUE(MusicPlaying);
+
+    // While the music is on the line under the frame stays as it was.
+    WatchTheLineUnderTheFrame();
+    WriteXY(1, 11, 0x22, std::string(80, '#'));
+    const uint32_t soon = memcon::Now() + 500;
+    memcon::PressEnter(soon);  // the first track again: room enough
+    CloseFromTop(soon + 500);
+    TrackMenu();
+    EXPECT_EQ(underFrame_, std::string(80, '#'));
+    EXPECT_TRUE(MusicPlaying);
+
+    // Then the folder is full: the chosen track fails, the music goes off
+    // and the menu, still open, says why in the frame's light red.
+    faults::Plan(1, ENOSPC, faults::Mode::FromThenOn);
+    underFrame_.clear();
+    const uint32_t later = memcon::Now() + 500;
+    Down(1, later);
+    memcon::PressEnter(later);  // the second track
+    Down(4, later + 500);       // read once the choice has failed
+    memcon::PressEnter(later + 500);
+    PushBackstop(later + 500);
+    TrackMenu();
+    faults::Clear();
+    EXPECT_TRUE(BackstopUnread());
+    EXPECT_TRUE(MusicFailed);
+    EXPECT_FALSE(MusicPlaying);
+    EXPECT_EQ(underFrame_.rfind("music off: cannot write ", 0), 0u) << underFrame_;
+    EXPECT_EQ(underFrameAttr_, 0x0C) << "light red on black, as the frame's title";
+    ToggleMusic();
+    PlayTrack("music1");
+    EXPECT_FALSE(MusicPlaying) << "off for the rest of the run";
+}
+
+TEST_F(MusicTest, ALibraryThatCannotBeWrittenIsALibraryThatCannotBeLoaded) {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    faults::Plan(1, ENOSPC, faults::Mode::FromThenOn);
+    LoadSoundLibrary("music1");
+    faults::Clear();
+    EXPECT_TRUE(MusicFailed);
+    EXPECT_FALSE(MusicPlaying);
+    EXPECT_EQ(memcon::RowText(0).substr(0, 17), "Error loading DLL");
+    EXPECT_NE(StartUpText().find("soundlib"), std::string::npos) << StartUpText();
+    EXPECT_FALSE(fs::exists(SoundLibraryFile));
+    EXPECT_FALSE(fs::exists(ModuleFile()));
+
+    WatchTheLineUnderTheFrame();
+    CloseFromTop(memcon::Now() + 500);
+    TrackMenu();
+    EXPECT_EQ(underFrame_.rfind("music off: Error loading DLL", 0), 0u) << underFrame_;
+}
+
+TEST_F(MusicTest, NothingIsSaidUnderTheFrameWithSilent) {
+    SilentMode = true;
+    WatchTheLineUnderTheFrame();
+    WriteXY(1, 11, 0x22, std::string(80, '#'));
+    memcon::PressEnter(500);
+    CloseFromTop(1000);
+    TrackMenu();
+    EXPECT_EQ(underFrame_, std::string(80, '#'));
 }
 
 }  // namespace

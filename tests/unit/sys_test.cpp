@@ -2,12 +2,17 @@
 // whole, exclusive creation and the running executable.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "app_fixture.h"
+#include "console/con_memory.h"
 #include "sys/sys.h"
 #include "sys/text.h"
+#include "viewer/text_viewer.h"
 
 namespace {
 
@@ -104,5 +109,80 @@ TEST(SysExecutable, KnowsItself) {
     EXPECT_FALSE(sys::IsRunningExecutable(dir / "other"));
     EXPECT_EQ(sys::LibraryFileName("soundlib").rfind("soundlib.", 0), 0u);
 }
+
+// --- Save names in the system's character set ----------------------------------------
+
+#ifndef _WIN32  // the reader's locale decides on POSIX
+// Sets LC_ALL for the lifetime of the object, as the reader's environment.
+class ReaderLocale {
+public:
+    explicit ReaderLocale(const char* name) {
+        if (const char* old = std::getenv("LC_ALL")) old_ = old;
+        ::setenv("LC_ALL", name, 1);
+    }
+    ~ReaderLocale() {
+        if (old_)
+            ::setenv("LC_ALL", old_->c_str(), 1);
+        else
+            ::unsetenv("LC_ALL");
+    }
+    ReaderLocale(const ReaderLocale&) = delete;
+    ReaderLocale& operator=(const ReaderLocale&) = delete;
+
+private:
+    std::optional<std::string> old_;
+};
+
+class SaveNames : public ConsoleTest {
+protected:
+    // Saves a short text from the viewer under Typed, a name typed in code
+    // page 437, and answers the question that follows with yes.
+    static void SaveFromTheViewer(const std::string& typed) {
+        memcon::PressCtrl('s');
+        memcon::TypeText(typed);
+        memcon::PressEnter();
+        memcon::TypeText("y");
+        EXPECT_THROW(ViewText("a line\n", 1, 1, 80, 24), memcon::InputExhausted);
+    }
+    static std::string ProgramLocale() { return std::setlocale(LC_CTYPE, nullptr); }
+
+    TempDir dir_;
+};
+
+// "\x82" is e acute in code page 437, "\xCE" the double-lined cross.
+TEST_F(SaveNames, ATypedNameIsWrittenInUtf8UnderAUtf8Locale) {
+    const ReaderLocale utf8("C.UTF-8");
+    const std::string before = ProgramLocale();
+    SaveFromTheViewer(dir_ / "\x82t\x82.txt");
+    EXPECT_EQ(dir_.Files(), std::vector<std::string>{"\xC3\xA9t\xC3\xA9.txt"}) << "\"été.txt\" in UTF-8";
+    EXPECT_EQ(ReadFile(dir_ / "\xC3\xA9t\xC3\xA9.txt"), "a line\r\n");
+    EXPECT_EQ(ProgramLocale(), before) << "the program's own locale is given back";
+
+    SaveFromTheViewer(dir_ / "\xCE\xB0.txt");  // box drawing and a shade are characters too
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "\xE2\x95\xAC\xE2\x96\x91.txt"));
+}
+
+TEST_F(SaveNames, ThePlainCLocaleAndAnUnknownOneGiveUtf8Too) {
+    for (const char* locale : {"C", "POSIX", "xx_XX"}) {
+        SCOPED_TRACE(locale);
+        const ReaderLocale plain(locale);
+        SaveFromTheViewer(dir_ / "\x82.txt");
+        EXPECT_EQ(dir_.Files(), std::vector<std::string>{"\xC3\xA9.txt"});
+        std::filesystem::remove(dir_ / "\xC3\xA9.txt");
+    }
+}
+
+TEST_F(SaveNames, AnEightBitLocaleGetsItsOwnBytesOrARefusal) {
+    // Not installed here: judged by its name, converted by the system.
+    const ReaderLocale latin("fr_FR.ISO-8859-1");
+    SaveFromTheViewer(dir_ / "\x82t\x82.txt");
+    EXPECT_EQ(dir_.Files(), std::vector<std::string>{"\xE9t\xE9.txt"}) << "\"été.txt\" in ISO-8859-1";
+
+    SaveFromTheViewer(dir_ / "\xCE.txt");  // ISO-8859-1 has no box drawing
+    EXPECT_NE(memcon::RowText(12).find("not saved: ISO-8859-1 cannot hold that name"), std::string::npos)
+        << memcon::RowText(12);
+    EXPECT_EQ(dir_.Files(), std::vector<std::string>{"\xE9t\xE9.txt"}) << "nothing else is written";
+}
+#endif
 
 }  // namespace
