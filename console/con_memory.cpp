@@ -31,6 +31,7 @@ struct MemoryConsole {
     uint64_t writeCalls = 0;
     uint64_t redraws = 0;
     bool terminalPalette = false;
+    bool onlyAscii = false;
     void (*endOfInput)() = nullptr;
     void (*abortCleanup)() = nullptr;
     std::function<void()> sleepHook;
@@ -129,6 +130,8 @@ void Redraw() { ++Con().redraws; }
 
 void UseTerminalPalette() { Con().terminalPalette = true; }
 
+bool ShowsOnlyAscii() { return Con().onlyAscii; }
+
 void Sleep(int ms) {
     if (ms < 0) ms = 0;
     Con().now += static_cast<uint32_t>(ms);
@@ -163,6 +166,7 @@ void Reset(int rows) {
     con.writeCalls = 0;
     con.redraws = 0;
     con.terminalPalette = false;
+    con.onlyAscii = false;
     con.endOfInput = nullptr;
     con.sleepHook = nullptr;
     con.clockHook = nullptr;
@@ -282,5 +286,7 @@ uint64_t WriteCalls() { return Con().writeCalls; }
 uint64_t Redraws() { return Con().redraws; }
 
 bool TerminalPalette() { return Con().terminalPalette; }
+
+void SetOnlyAscii(bool only) { Con().onlyAscii = only; }
 
 }  // namespace memcon

@@ -72,5 +72,7 @@ uint64_t WriteCalls();
 uint64_t Redraws();
 // Whether conapi::UseTerminalPalette was called since Reset.
 bool TerminalPalette();
+// What conapi::ShowsOnlyAscii answers (until Reset: false).
+void SetOnlyAscii(bool only);
 
 }  // namespace memcon

@@ -10,6 +10,7 @@
 // SIGTERM and its kin, a crash that can be caught).
 #include "console/con_terminal.h"
 
+#include <fcntl.h>
 #include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -58,6 +59,8 @@ constexpr int kProbeWaitMs = 200;
 constexpr int kRemoteProbeWaitMs = 1000;
 // A cursor report that comes later than that is still no key.
 constexpr uint64_t kLateReportNs = 3000 * kMs;
+// The most columns or rows a terminal is taken to have.
+constexpr int kLargestSide = 4096;
 
 uint64_t NowNs() {
     timespec ts{};
@@ -97,13 +100,20 @@ constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIG
 constexpr int kOtherSignals[] = {SIGTSTP, SIGCONT, SIGWINCH};
 constexpr int kSignalCount = std::size(kEndingSignals) + std::size(kOtherSignals);
 
+// What came of writing to the terminal.
+struct Written {
+    int calls = 0;      // write() calls made
+    bool gone = false;  // the output failed for good (closed, a full device)
+    int error = 0;      // why, when it did
+};
+
 // Writes all of Data, going on after partial writes and interruptions;
-// async-signal-safe. Answers the number of write() calls.
-int WriteAll(const char* data, std::size_t len) {
-    int calls = 0;
+// async-signal-safe.
+Written WriteAll(const char* data, std::size_t len) {
+    Written w;
     while (len > 0) {
         const ssize_t n = write(STDOUT_FILENO, data, len);
-        ++calls;
+        ++w.calls;
         if (n > 0) {
             data += n;
             len -= static_cast<std::size_t>(n);
@@ -111,10 +121,12 @@ int WriteAll(const char* data, std::size_t len) {
             pollfd p{STDOUT_FILENO, POLLOUT, 0};
             if (poll(&p, 1, 100) <= 0) break;
         } else if (!(n < 0 && errno == EINTR)) {
-            break;  // the terminal is gone: nothing more can be shown
+            w.gone = true;  // nothing more can be shown
+            w.error = n < 0 ? errno : EIO;
+            break;
         }
     }
-    return calls;
+    return w;
 }
 
 // Async-signal-safe: fixed bytes, write() and tcsetattr() only.
@@ -166,6 +178,7 @@ struct Terminal {
     termscreen::Options options;
     uint64_t probeEndsNs = 0;  // until then a late answer to the probe is dropped
     int ownShape = -1;         // the terminal's own cursor shape; -1: not known
+    bool outputGone = false;   // the terminal can no longer be written to
     termsize::Notice notice;
     bool noticeShown = false;            // the last flush drew the notice
     std::vector<conapi::Cell> composed;  // the cells with the notice over them
@@ -189,8 +202,15 @@ Terminal& T() { return g_terminal; }
 void WriteOut(const std::string& bytes) {
     if (bytes.empty()) return;
     Terminal& t = T();
-    t.stats.writeCalls += static_cast<uint64_t>(WriteAll(bytes.data(), bytes.size()));
+    const Written w = WriteAll(bytes.data(), bytes.size());
+    t.stats.writeCalls += static_cast<uint64_t>(w.calls);
     t.stats.bytes += bytes.size();
+    if (w.gone && !t.outputGone) {
+        t.outputGone = true;
+        const std::string why =
+            std::string("quixmag: the terminal cannot be written to: ") + std::strerror(w.error) + "\n";
+        if (write(STDERR_FILENO, why.data(), why.size()) < 0) {}  // stderr may be gone as well
+    }
 }
 
 void InstallHandlers() {
@@ -289,15 +309,16 @@ Probe ProbeTerminal(bool askUtf8, bool askShape, std::string& typed) {
 }
 
 // The terminal's size; 80x25 when neither standard output nor standard
-// input is a terminal that can say.
+// input is a terminal that can say. Any client may report any size (up to
+// 65535x65535 over SSH): it is held at a bound no real terminal reaches.
 void QuerySize(int& cols, int& rows) {
     cols = conapi::MaxCols;
     rows = 25;
     for (int fd : {STDOUT_FILENO, STDIN_FILENO}) {
         winsize ws{};
         if (ioctl(fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
-            cols = ws.ws_col;
-            rows = ws.ws_row;
+            cols = std::min<int>(ws.ws_col, kLargestSide);
+            rows = std::min<int>(ws.ws_row, kLargestSide);
             return;
         }
     }
@@ -370,7 +391,8 @@ void ExpireEscapeIfDue(uint64_t now) {
     std::exit(0);
 }
 
-// Standard input has ended: the program leaves through its own exit path.
+// Standard input has ended, or the output is gone: the program leaves
+// through its own exit path.
 void InputEnded() {
     Terminal& t = T();
     t.inputEnded = true;
@@ -393,8 +415,9 @@ void ReadInput() {
         t.decoded.clear();
         t.keys.Feed(bytes, now, t.decoded);
         auto first = t.decoded.begin();
-        // The first key while the notice is up only hides it.
-        if (first != t.decoded.end() && t.notice.KeyPressed(now)) {
+        // The first key while the notice is up only hides it (a paste is
+        // no key: it goes where it goes, whole).
+        if (first != t.decoded.end() && first->Type == conapi::EventType::Key && t.notice.KeyPressed(now)) {
             ++first;
             t.dirty = true;
         }
@@ -402,6 +425,29 @@ void ReadInput() {
     } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
         InputEnded();
     }
+}
+
+// Nothing can be shown any more: the program leaves as at the end of
+// input. Inside the exit path the call returns (at once: the caller's
+// waits are cut short, since nobody sees them); answers whether it did.
+bool LeaveIfOutputGone() {
+    if (!T().outputGone) return false;
+    InputEnded();
+    return true;
+}
+
+// A standard descriptor that is closed is held open on /dev/null, so that
+// no file the program opens later takes its number (a save written to the
+// terminal's descriptor, the terminal's bytes written into a save). Answers
+// whether Fd was closed.
+bool HoldIfClosed(int fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) return false;
+    const int null = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (null >= 0 && null != fd) {
+        dup2(null, fd);
+        close(null);
+    }
+    return true;
 }
 
 // Waits up to TimeoutMs (-1: no limit) for input and reads it. A signal
@@ -428,6 +474,13 @@ namespace conapi {
 void Open() {
     Terminal& t = T();
     if (t.open) return;
+    HoldIfClosed(STDIN_FILENO);
+    HoldIfClosed(STDERR_FILENO);
+    if (HoldIfClosed(STDOUT_FILENO)) {
+        t.outputGone = true;
+        const char why[] = "quixmag: the terminal cannot be written to: standard output is closed\n";
+        if (write(STDERR_FILENO, why, sizeof why - 1) < 0) {}  // stderr may be gone as well
+    }
     t.utf8 = LocaleIsUtf8();
     g_sig.ttyIn = isatty(STDIN_FILENO) != 0;
     if (g_sig.ttyIn && tcgetattr(STDIN_FILENO, &g_sig.saved) == 0) {
@@ -443,9 +496,10 @@ void Open() {
     }
     // A locale that does not say UTF-8 may be wrong (none sent over SSH, or
     // LANG=C in a UTF-8 terminal): the terminal is asked. A terminal that
-    // takes cursor shapes is asked for its own, so that exactly that shape
-    // comes back at the end; one that does not say gets its default shape
-    // (0) back instead.
+    // takes cursor shapes is asked for its own; only one that says it gets
+    // the console's underline, and exactly its own shape back at the end.
+    // One that does not say keeps its shape untouched: no shape sent could
+    // be known to be the reader's.
     const char* term = std::getenv("TERM");
     std::string typed;
     std::optional<int> ownShape;
@@ -458,13 +512,16 @@ void Open() {
         if (!probe.answered) t.probeEndsNs = NowNs() + kLateReportNs;
     }
     t.options.utf8 = t.utf8;
+    // An 8-bit terminal that is no PC terminal would show code page 437
+    // bytes as other letters: it gets plain ASCII.
+    t.options.asciiOnly = !t.utf8 && !termscreen::TermTakesCp437(term);
     t.options.trueColor = TrueColour();
     t.options.palette256 = !t.options.trueColor && termscreen::TermHas256Colours(term);
     // Scrolling by the terminal only where TERM names a terminal known to
     // have it, and not in raw code page 437 mode, whose terminals vary.
     t.options.scroll = t.utf8 && termscreen::TermScrollsRegions(term);
-    t.options.cursorShape = askShape;
-    t.ownShape = askShape ? ownShape.value_or(0) : -1;
+    t.options.cursorShape = ownShape.has_value();
+    t.ownShape = ownShape.value_or(-1);
     g_sig.ownShape = t.ownShape;
     t.renderer.emplace(t.options);
     t.keys = termkeys::KeyInput(t.utf8);
@@ -559,6 +616,7 @@ int PendingEvents() {
     // ahead of it.
     const uint64_t now = CoarseNowNs();
     if (now - t.lastFlushNs >= kFrameNs) Flush();
+    LeaveIfOutputGone();
     if (!t.inputEnded && now - t.lastPollNs >= kPollEveryNs) {
         t.lastPollNs = now;
         PollInput(0);
@@ -581,6 +639,7 @@ bool WaitForInput(int timeoutMs) {
     for (;;) {
         if (!t.queue.empty()) return true;
         Flush();
+        LeaveIfOutputGone();  // then as at the end of input
         const uint64_t now = NowNs();
         if (t.inputEnded) {
             // Nothing will ever come: a wait without limit ends the program,
@@ -640,8 +699,11 @@ void UseTerminalPalette() {
     t.dirty = true;
 }
 
+bool ShowsOnlyAscii() { return T().options.asciiOnly; }
+
 void Sleep(int ms) {
     Flush();
+    if (LeaveIfOutputGone()) return;
     const uint64_t deadline = NowNs() + static_cast<uint64_t>(ms < 0 ? 0 : ms) * kMs;
     for (;;) {
         const uint64_t now = NowNs();

@@ -197,6 +197,8 @@ void Redraw() {
 // The page always draws the VGA palette; there is no other to choose.
 void UseTerminalPalette() {}
 
+bool ShowsOnlyAscii() { return false; }
+
 // Sleeps keep a running deadline: each adds its time to it, and the program
 // yields only when it is ahead of the clock by a pause worth taking (or when
 // the browser has not had a frame for a while). Drawing paced by many 1 ms

@@ -406,6 +406,8 @@ void Redraw() {}
 // The console's colours are its own 16 already.
 void UseTerminalPalette() {}
 
+bool ShowsOnlyAscii() { return false; }
+
 void Sleep(int ms) { ::Sleep(static_cast<DWORD>(std::max(ms, 0))); }
 
 uint32_t TickCount() { return GetTickCount(); }

@@ -38,6 +38,21 @@ constexpr std::array<int, 8> kAnsiOf = {0, 4, 2, 6, 1, 5, 3, 7};
 constexpr char kRawLow[] = " oo*****#o#++dd*><|!PS\xDC|^v><\xC0-^v";
 static_assert(sizeof(kRawLow) == 33, "one look-alike for each of 0x00-0x1F");
 
+// Plain ASCII look-alikes of 0x80-0xFF: letters without their accents,
+// shades and blocks by how dark they are, lines and corners of frames.
+// clang-format off
+constexpr char kAsciiHigh[] =
+    "CueaaaaceeeiiiAA"
+    "EaAooouuyOUcLYPf"
+    "aiounNao?--%%!<>"
+    ".:#|++++++|+++++"
+    "++++-++++++++=++"
+    "+++++++++++#_[]\""
+    "aBGpSsutFOOd8fen"
+    "=+><()/~o..vn2# ";
+// clang-format on
+static_assert(sizeof(kAsciiHigh) == 129, "one look-alike for each of 0x80-0xFF");
+
 std::string Colour(int base, const Rgb& c) {
     return std::to_string(base) + ";2;" + std::to_string(c.r) + ';' + std::to_string(c.g) + ';' + std::to_string(c.b);
 }
@@ -215,8 +230,26 @@ std::string GlyphBytes(uint8_t ch, bool utf8) {
     return std::string(1, static_cast<char>(cp437::RawByte(ch)));
 }
 
+char AsciiLookAlike(uint8_t ch) {
+    if (ch >= 0x80) return kAsciiHigh[ch - 0x80];
+    if (ch == 0x16) return '_';  // the raw table borrows code page glyphs for
+    if (ch == 0x1C) return 'L';  // these two
+    if (ch < 0x20) return kRawLow[ch];
+    return ch == 0x7F ? '^' : static_cast<char>(ch);
+}
+
+bool TermTakesCp437(const char* term) {
+    if (!term) return false;
+    const std::string t = term;
+    return t == "ansi" || InFamily(t, {"ansi-", "ansi.sys", "pcansi", "syncterm"});
+}
+
 Renderer::Renderer(Options options) : options_(options) {
-    for (int i = 0; i < 256; ++i) glyphs_[i] = GlyphBytes(static_cast<uint8_t>(i), options_.utf8);
+    for (int i = 0; i < 256; ++i) {
+        const auto ch = static_cast<uint8_t>(i);
+        glyphs_[i] =
+            options_.asciiOnly && !options_.utf8 ? std::string(1, AsciiLookAlike(ch)) : GlyphBytes(ch, options_.utf8);
+    }
 }
 
 void Renderer::SetTerminalSize(int cols, int rows) {
@@ -393,7 +426,10 @@ Renderer::Scroll Renderer::FindScroll(const conapi::Cell* cells, int rows, int c
 }
 
 // Blanks in black right of the screen and below it, where the terminal is
-// larger: not every terminal clears in the colours in force.
+// larger: each row erased from the screen's edge to its end, in black. A
+// few bytes a row, however wide the terminal says it is. (Erasing all rows
+// below at once would be shorter, but not every terminal erases cells it
+// never drew in the colours in force.)
 void Renderer::PaintMargins(std::string& out, int rows) {
     for (int r = 0; r < termRows_; ++r) PaintMargin(out, r, r < rows ? kCols : 0);
 }
@@ -403,8 +439,7 @@ void Renderer::PaintMargin(std::string& out, int row, int from) {
     if (from >= termCols_) return;
     MoveTo(out, row, from);
     SetAttr(out, 0x07);
-    out.append(static_cast<std::size_t>(termCols_ - from), ' ');
-    curCol_ = -1;  // at the last column: where terminals leave it varies
+    out += "\x1b[K";
 }
 
 // The whole terminal as scroll region, said in full: some terminals take
@@ -451,7 +486,8 @@ std::string Renderer::Update(const Frame& frame) {
         // The cursor an underline, like the console's. The clear is done in
         // black: terminals clear in the colours in force, and a terminal
         // larger than the screen shows the margins around it.
-        out += "\x1b[0m\x1b(B" + WholeScreenMargins() + "\x1b[?7l";
+        // Bracketed paste on: a pasted text arrives marked, not as keys.
+        out += "\x1b[0m\x1b(B" + WholeScreenMargins() + "\x1b[?7l\x1b[?2004h";
         if (options_.cursorShape) out += "\x1b[3 q";
         attr_ = -1;
         SetAttr(out, 0x07);
@@ -508,7 +544,7 @@ int Renderer::NextFreeRow() const {
 std::size_t FormatLeave(char* buf, int nextRow, int termRows, int ownShape) {
     // The whole screen as scroll region again, in case an update that
     // scrolled a band was cut short; the keypad in numeric mode.
-    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>");
+    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[?2004l\x1b[r\x1b>");
     if (ownShape >= 0) {  // the terminal's own shape
         p = PutText(p, "\x1b[");
         p = PutNumber(p, ownShape);
@@ -518,7 +554,7 @@ std::size_t FormatLeave(char* buf, int nextRow, int termRows, int ownShape) {
     if (termRows < 1) termRows = 1;
     const bool scroll = nextRow >= termRows;
     p = PutNumber(p, scroll ? termRows : std::max(nextRow, 0) + 1);
-    p = PutText(p, scroll ? "H\r\n" : "H");
+    p = PutText(p, scroll ? "H\r\n" : "H\x1b[J");
     return static_cast<std::size_t>(p - buf);
 }
 

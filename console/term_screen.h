@@ -37,6 +37,9 @@ struct Options {
                                // colours, else the terminal's own 16 colours
     bool cursorShape = false;  // an underline cursor, like the console's
                                // (DECSCUSR), for a terminal that said its own
+    bool asciiOnly = false;    // with Utf8 off: plain ASCII look-alikes in
+                               // place of code page 437 bytes, for an 8-bit
+                               // terminal that is no PC terminal
 };
 
 // The entry of the 256-colour palette (its 6x6x6 cube and grey ramp, whose
@@ -51,6 +54,11 @@ bool TermScrollsRegions(const char* term);
 // Whether a terminal of type Term is known to have the 256-colour palette
 // (most of the xterm family, whatever the TERM variable's suffix says).
 bool TermHas256Colours(const char* term);
+
+// Whether a terminal of type Term is known to show raw code page 437 bytes
+// as the PC does (the terminals of the BBS world); other 8-bit terminals
+// take bytes from 0x80 as Latin-1 or the like.
+bool TermTakesCp437(const char* term);
 
 // Whether a terminal of type Term is of a family known to take the cursor
 // shape (DECSCUSR), and so is asked for its own; others might show the
@@ -72,6 +80,11 @@ std::string SgrParams(uint8_t attr, bool trueColor, bool palette256 = false);
 // In raw mode the values 0x00-0x1F, 0x7F and 0x80-0x9F, which a terminal
 // would obey as controls, are shown as look-alike characters.
 std::string GlyphBytes(uint8_t ch, bool utf8);
+
+// The plain ASCII character (0x20-0x7E) that looks most like a code page
+// 437 glyph: the letter without its accent, '#' for a block, '+' for a
+// corner, and so on.
+char AsciiLookAlike(uint8_t ch);
 
 class Renderer {
 public:
@@ -134,9 +147,11 @@ constexpr std::size_t kLeaveMax = 80;
 
 // The bytes that give the terminal back at the end: default colours,
 // cursor shown (in shape OwnShape, the terminal's own, unless -1), autowrap
-// on, the keypad in numeric mode, the whole screen as scroll region, and
-// the cursor at the start of row NextRow (0-based); past the terminal's
-// last row the terminal scrolls one line.
+// on, bracketed paste off, the keypad in numeric mode, the whole screen as
+// scroll region, and the cursor at the start of row NextRow (0-based),
+// with everything from there down erased in the terminal's own colours
+// (the blank rows were black, which is not every terminal's background);
+// past the terminal's last row the terminal scrolls one line instead.
 // Writes into Buf (kLeaveMax bytes) without allocating, so that signal
 // handlers can call it; answers the length.
 std::size_t FormatLeave(char* buf, int nextRow, int termRows, int ownShape = -1);

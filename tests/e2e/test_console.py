@@ -3,6 +3,7 @@ back in the state it was found after every kind of ending, Ctrl+C as a key,
 stops and resizes, and standard input that is not a terminal."""
 
 import os
+import resource
 import signal
 import subprocess
 import sys
@@ -81,6 +82,10 @@ class TerminalGivenBack(unittest.TestCase):
         t.send("x")
         self.assertEqual(t.wait_exit(), 0, t.dump())
         self.assertGivenBack(t, before)
+        # The last clear is made in the terminal's own colours, not in the
+        # PC's black: a terminal with a white background is white again.
+        painted = [(x, y) for y in range(1, 26) for x in range(1, 81) if t.cell(x, y).bg != "default"]
+        self.assertEqual(painted, [], "cells left in the program's colours")
 
     def test_restored_after_ending_signals(self):
         for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT, signal.SIGQUIT):
@@ -146,6 +151,55 @@ class Resizing(unittest.TestCase):
             # The margins are black, whatever the terminal's own background.
             for x, y in ((81, 1), (100, 12), (1, 26), (100, 30)):
                 self.assertEqual(t.cell(x, y).bg, "000000", f"margin cell {x},{y}")
+
+
+class HostileTerminals(unittest.TestCase):
+    def test_a_window_of_65535_by_65535_costs_no_memory_and_keys_still_answer(self):
+        # Any SSH client can report such a size, and a pseudo-terminal passes
+        # it on. The address space is capped well above what the program
+        # needs, so that a program that tried to paint such margins fails
+        # at once instead of taking the machine's memory.
+        def cap_memory():
+            resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+
+        t = Terminal(start=False, preexec=cap_memory)
+        self.addCleanup(t.close)
+        t._set_size(65535, 65535)  # the emulated screen stays 80x25
+        t.start()
+        x, y = t.wait_for_text(MENU_TEXT, timeout=30)
+        t.settle()
+        bar = t.colours(x, y)
+        t.key("down")
+        t.settle()
+        self.assertNotEqual(t.colours(x, y), bar, "the bar left the first entry")
+        with open(f"/proc/{t.proc.pid}/status") as f:
+            peak = next(int(line.split()[1]) for line in f if line.startswith("VmHWM:"))
+        print(f"\n  65535x65535: resident peak {peak / 1024:.1f} MB, {len(t.output)} bytes", file=sys.stderr)
+        self.assertLess(peak, 50 * 1024, "resident kB")
+        raw = bytes(t.output)
+        self.assertGreater(raw.count(b"\x1b[K"), 25, "the margins are erased row by row")
+        self.assertNotIn(b" " * 81, raw, "no margin painted with spaces")
+        t.send("x")
+        self.assertEqual(t.wait_exit(), 0, t.dump())
+
+    def test_an_output_that_cannot_be_written_ends_the_run_within_a_second(self):
+        # Standard input is the terminal, standard output a full device or
+        # closed: nothing the program draws is ever seen.
+        with open("/dev/full", "wb") as full:
+            for name, options in (("/dev/full", {"stdout": full.fileno()}),
+                                  ("closed", {"preexec": lambda: os.close(1)})):
+                with self.subTest(output=name):
+                    t = Terminal(start=False, **options)
+                    self.addCleanup(t.close)
+                    start = time.monotonic()
+                    t.start()
+                    status = t.wait_exit(timeout=10)
+                    took = time.monotonic() - start
+                    print(f"\n  output {name}: ended after {took * 1000:.0f} ms", file=sys.stderr)
+                    self.assertEqual(status, 0, t.stderr())
+                    self.assertLess(took, 1.0)
+                    self.assertIn("the terminal cannot be written to", t.stderr())
+                    self.assertEqual(os.listdir(t.cwd), [], "nothing written in its place")
 
 
 class Colours(unittest.TestCase):

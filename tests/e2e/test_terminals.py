@@ -1,8 +1,9 @@
 """The terminals readers have: an 80x24 or narrower terminal gets the
 magazine clipped with a notice, a UTF-8 locale that is not installed still
 gets UTF-8, a non-UTF-8 locale gets raw code page 437 bytes without C1
-controls, arrow keys split over two reads stay arrow keys, and the viewer's
-search highlights the match on its own row and finds every match."""
+controls, arrow keys split over two reads stay arrow keys, the viewer's
+search highlights the match on its own row and finds every match, and a
+text pasted into the search field stays there as one line."""
 
 import os
 import re
@@ -91,7 +92,8 @@ class Locales(unittest.TestCase):
             self.assertEqual(t.wait_exit(), 0)
 
     def test_a_plain_locale_gets_raw_code_page_bytes_without_c1_controls(self):
-        with Terminal(env={"LANG": "C"}) as t:
+        # A terminal of the BBS world (TERM=ansi) shows the PC's bytes.
+        with Terminal(env={"LANG": "C", "TERM": "ansi"}) as t:
             t.wait_for_text(MAIN_ENTRY, timeout=30)
             t.settle()
             t.send("x")
@@ -112,19 +114,41 @@ class TerminalSetUp(unittest.TestCase):
     def test_the_terminal_says_whether_it_takes_utf8_when_the_locale_does_not(self):
         # PuTTY sends no LANG; LANG=C in a UTF-8 terminal: the terminal is
         # asked (a glyph, then where the cursor went).
-        for env, answers, utf8 in (({"LANG": None}, "utf8", True), ({"LANG": "C"}, "utf8", True),
-                                   ({"LANG": "C"}, "8bit", False)):
+        # An 8-bit terminal that is no PC terminal (xterm with LANG=C) would
+        # show code page bytes as Latin-1 letters: it gets plain ASCII, and
+        # a line at start that says how to see the art.
+        for env, answers, shown in (({"LANG": None}, "utf8", "utf8"), ({"LANG": "C"}, "utf8", "utf8"),
+                                    ({"LANG": "C", "TERM": "xterm"}, "8bit", "ascii"),
+                                    ({"LANG": "C", "TERM": "syncterm"}, "8bit", "cp437")):
             with self.subTest(env=env, answers=answers), Terminal(env=env, answers=answers) as t:
                 self.menu(t)
                 raw = bytes(t.output)
                 probe = raw.find(b"\x1b[6n")
                 self.assertGreaterEqual(probe, 0, "the terminal was asked")
                 after = raw[probe:]
-                self.assertEqual("\u2588".encode() in after, utf8, "the blocks as UTF-8")
-                self.assertEqual(b"\xdb" in after, not utf8, "the blocks as code page bytes")
+                self.assertEqual("\u2588".encode() in after, shown == "utf8", "the blocks as UTF-8")
+                self.assertEqual(b"\xdb" in after, shown == "cp437", "the blocks as code page bytes")
+                self.assertEqual(b"a utf-8 locale" in raw, shown == "ascii", "the notice at start")
                 self.assertTrue(t.alive(), "the answer was no key")
+                if shown == "ascii":
+                    # The whole run, an article and the exit included.
+                    t.key("down", "enter")
+                    t.wait_for_text("p i c k   a n   a r t i c l e", timeout=30)
+                    t.settle()
+                    t.key("enter")
+                    t.wait_for_gone("p i c k   a n   a r t i c l e", timeout=30)
+                    t.settle()
+                    t.key("esc")
+                    t.wait_for_text("p i c k   a n   a r t i c l e", timeout=30)
+                    t.settle()
                 t.send("x")
                 self.assertEqual(t.wait_exit(), 0, t.dump())
+                if shown == "ascii":
+                    # The probe's own glyph is the question (erased at once);
+                    # from its answer on, every byte is plain ASCII.
+                    answered = bytes(t.output).index(b"\r\x1b[K", probe)
+                    high = sorted({b for b in bytes(t.output)[answered:] if b > 127})
+                    self.assertEqual(high, [], "bytes above 127")
 
     def test_a_utf8_locale_is_believed_without_asking(self):
         with Terminal(answers="utf8") as t:
@@ -161,8 +185,7 @@ class TerminalSetUp(unittest.TestCase):
     def test_keypad_stays_numeric_and_the_cursor_is_an_underline_until_the_end(self):
         # A terminal that says its cursor shape (a steady block, 2, or a
         # steady underline, 4) gets an underline and then its own shape
-        # back; one that does not say gets the underline too and then its
-        # default shape (0).
+        # back; one that does not say keeps its shape: none is ever sent.
         for shape in (2, 4, None):
             with self.subTest(shape=shape), Terminal(answers="utf8", cursor_shape=shape) as t:
                 self.menu(t)
@@ -171,10 +194,12 @@ class TerminalSetUp(unittest.TestCase):
                 raw = bytes(t.output)
                 self.assertNotIn(b"\x1b=", raw, "the keypad is never put in application mode")
                 shapes = re.findall(rb"\x1b\[(\d*) q", raw)
-                own = 0 if shape is None else shape
+                if shape is None:
+                    self.assertEqual(shapes, [], "a shape the terminal did not have")
+                    continue
                 self.assertEqual(shapes[0], b"3", "an underline cursor, like the console's")
-                self.assertEqual(shapes[-1], str(own).encode(), "the terminal's own shape at the end")
-                self.assertGreater(raw.rfind(b"\x1b[%d q" % own), raw.rfind(b"\x1b[2J"), "after the last screen")
+                self.assertEqual(shapes[-1], str(shape).encode(), "the terminal's own shape at the end")
+                self.assertGreater(raw.rfind(b"\x1b[%d q" % shape), raw.rfind(b"\x1b[2J"), "after the last screen")
 
 
 class RedrawAndHotKeys(unittest.TestCase):
@@ -370,6 +395,52 @@ class ViewerSearch(unittest.TestCase):
             # Every match was shown once; the last Ctrl+G found no more.
             self.assertEqual(len(set(seen[:count])), count, seen)
             self.assertEqual(seen[count], seen[count - 1])
+
+    def test_lines_pasted_into_the_find_box_stay_in_it_as_one_line(self):
+        with Terminal() as t:
+            t.wait_for_text(MAIN_ENTRY, timeout=30)
+            t.settle()
+            t.key("down", "enter")
+            t.wait_for_text("scene news...", timeout=30)
+            t.settle()
+            t.key("enter")
+            t.wait_for_text("SCENE NEWS")
+            t.settle()
+            raw = bytes(t.output)
+            self.assertIn(b"\x1b[?2004h", raw, "the terminal is asked to mark pastes")
+            t.ctrl("f")
+            t.wait_for_text("Enter word to find:")
+            t.settle()
+            # Four lines led by hot keys (A: ASCII mode, H: help, T: tracks,
+            # X: exit), as a slow link delivers them: in pieces further apart
+            # than the Esc wait, the end marker cut in two.
+            t.send(b"\x1b[200~Art\r\nHe")
+            time.sleep(0.15)
+            t.send(b"lp\nTracks\rXit\r\n\x1b[20")
+            time.sleep(0.15)
+            t.send(b"1~")
+            t.wait_until_read()
+            t.settle()
+            self.assertEqual(t.find("Art Help Tracks Xit"), (18, 14), t.dump())
+            self.assertIsNotNone(t.find("Enter word to find:"), "the dialog is still open\n" + t.dump())
+            self.assertIsNotNone(t.find("SCENE NEWS"), "the viewer is still open\n" + t.dump())
+            self.assertTrue(t.alive())
+            # The field goes on taking keys after the paste, and the dialog
+            # answers as ever.
+            t.send("!")
+            t.wait_for_text("Art Help Tracks Xit !")
+            t.key("enter")
+            t.send("n")
+            t.wait_for_gone("Enter word to find:")
+            t.settle()
+            self.assertIsNotNone(t.find("SCENE NEWS"), t.dump())
+            t.key("esc")
+            t.wait_for_text("scene news...")
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0, t.dump())
+            raw = bytes(t.output)
+            self.assertGreater(raw.rfind(b"\x1b[?2004l"), raw.rfind(b"\x1b[?2004h"),
+                               "pastes are plain text again once the program has ended")
 
 
 if __name__ == "__main__":

@@ -98,6 +98,8 @@ public:
     int X() const { return x_; }
     int Y() const { return y_; }
     bool CursorShown() const { return cursorShown_; }
+    bool BracketedPaste() const { return bracketedPaste_; }
+    int lineErases = 0;
     bool Autowrap() const { return autowrap_; }
     std::vector<std::string> faults;
 
@@ -168,6 +170,8 @@ private:
                 autowrap_ = on;
             else if (n[0] == 25)
                 cursorShown_ = on;
+            else if (n[0] == 2004)
+                bracketedPaste_ = on;
             else
                 faults.push_back("private mode " + params);
             return;
@@ -191,9 +195,15 @@ private:
             break;
         case 'L':
         case 'M': MoveLines(final == 'L' ? a : -a); break;
-        case 'J':
-            if (n[0] != 2) faults.push_back("partial erase");
-            for (auto& g : grid_) g = Glyph{' ', fg_, bg_};
+        case 'J':  // the whole screen, or from the cursor on
+            if (n[0] != 2 && n[0] > 0) faults.push_back("erase above the cursor");
+            for (std::size_t k = n[0] == 2 ? 0 : static_cast<std::size_t>(y_ * cols_ + x_); k < grid_.size(); ++k)
+                grid_[k] = Glyph{' ', fg_, bg_};
+            break;
+        case 'K':  // from the cursor to the end of its row
+            if (n[0] > 0) faults.push_back("erase left of the cursor");
+            for (int c = x_; c < cols_; ++c) grid_[y_ * cols_ + c] = Glyph{' ', fg_, bg_};
+            ++lineErases;
             break;
         case 'm': Sgr(n); break;
         default: faults.push_back(std::string("CSI ") + final);
@@ -258,6 +268,7 @@ private:
     bool autowrap_ = true;
     bool wrapPending_ = false;
     bool cursorShown_ = true;
+    bool bracketedPaste_ = false;
 };
 
 // The console's side: 80x50 cells, a cursor.
@@ -425,6 +436,37 @@ TEST(Cp437Glyphs, RawBytesNeverIncludeControls) {
                                                {0x9A, 'U'}, {0x9B, 'c'}, {0x9C, 'L'}, {0x9F, 'f'}};
     for (const auto& [b, want] : lookAlikes)
         EXPECT_EQ(termscreen::GlyphBytes(static_cast<uint8_t>(b), false), std::string(1, want));
+}
+
+// An 8-bit terminal that is no PC terminal gets plain ASCII for every
+// glyph, and only terminals of the BBS world get the raw bytes.
+TEST(Cp437Glyphs, PlainAsciiForTerminalsThatTakeNoCodePage437) {
+    Console con;
+    for (int i = 0; i < 80 * 25; ++i)
+        con.cells[static_cast<std::size_t>(i)] = Cell{static_cast<uint16_t>(i % 256), 0x1E};
+    Options ascii;
+    ascii.utf8 = false;
+    ascii.asciiOnly = true;
+    Renderer r(ascii);
+    const std::string out = r.Update(con.frame());
+    for (const char c : out) ASSERT_LT(static_cast<unsigned char>(c), 0x80) << "a byte above 127";
+    for (int b = 0; b < 256; ++b) {
+        const char shown = termscreen::AsciiLookAlike(static_cast<uint8_t>(b));
+        EXPECT_TRUE(shown >= 0x20 && shown < 0x7F) << b;
+        if (b >= 0x20 && b < 0x7F) {
+            EXPECT_EQ(shown, b);
+        }
+    }
+    // Letters keep their letter, whatever the accent (the code page's
+    // accented letters as Unicode, against the ASCII letter they carry).
+    for (const auto& [byte, letter] : std::initializer_list<std::pair<int, char>>{
+             {0x81, 'u'}, {0x82, 'e'}, {0x84, 'a'}, {0x8E, 'A'}, {0x90, 'E'}, {0xA4, 'n'}, {0xA5, 'N'}})
+        EXPECT_EQ(termscreen::AsciiLookAlike(static_cast<uint8_t>(byte)), letter) << byte;
+    for (const char* term : {"ansi", "ansi-bbs", "pcansi", "pcansi-25", "syncterm", "ansi.sys"})
+        EXPECT_TRUE(termscreen::TermTakesCp437(term)) << term;
+    for (const char* term : {"xterm", "xterm-256color", "rxvt-unicode", "linux", "vt100", "screen", "ansiterm", ""})
+        EXPECT_FALSE(termscreen::TermTakesCp437(term)) << term;
+    EXPECT_FALSE(termscreen::TermTakesCp437(nullptr));
 }
 
 TEST(Cp437Glyphs, Utf8IsDecidedFromTheLocaleNames) {
@@ -604,6 +646,25 @@ TEST(TermScreen, TheMarginsOfALargerTerminalAreBlack) {
     EXPECT_EQ(vt.At(10, 28).bg, 0);
     EXPECT_EQ(vt.At(99, 29).bg, 0);
     EXPECT_EQ(vt.At(5, 5).bg, 1) << "the screen itself";
+    EXPECT_TRUE(vt.BracketedPaste()) << "a paste comes marked";
+}
+
+// A client may report any size (65535x65535 over SSH): the margins cost a
+// few bytes a row, not a space for every cell of them.
+TEST(TermScreen, AHugeTerminalCostsAFewBytesARow) {
+    Console con;
+    for (auto& c : con.cells) c = Cell{'#', 0x1F};
+    Renderer r(Options{});
+    r.SetTerminalSize(4000, 1000);
+    const std::string out = r.Update(con.frame());
+    EXPECT_LT(out.size(), 80u * 25 * 2 + 1000u * 12) << "the screen's glyphs and colours, and per row an erase";
+    EXPECT_EQ(out.find(std::string(81, ' ')), std::string::npos) << "margins painted with spaces";
+    Vt vt(200, 40, true);  // what a terminal of that size shows in its corner
+    vt.Feed(out);
+    EXPECT_GE(vt.lineErases, 40);
+    EXPECT_EQ(vt.At(150, 10).bg, 0);
+    EXPECT_EQ(vt.At(10, 35).bg, 0);
+    EXPECT_EQ(vt.At(5, 5).bg, 1);
 }
 
 // Where the terminal said its own cursor shape, the cursor is an underline
@@ -810,11 +871,18 @@ TEST(TermScreen, ResizeAndInvalidateRedrawEverything) {
     r.SetTerminalSize(90, 30);
     std::string out = r.Update(con.frame());
     EXPECT_NE(out.find("\x1b[2J"), std::string::npos);
-    const int margins = 25 * 10 + 5 * 90;  // blanks right of and below the screen
-    EXPECT_EQ(Count(out).glyphs, 2000 + margins);
+    // Every cell, and each of the 30 rows' margins erased once.
+    const auto erases = [](const std::string& bytes) {
+        std::size_t n = 0;
+        for (std::size_t at = bytes.find("\x1b[K"); at != std::string::npos; at = bytes.find("\x1b[K", at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(Count(out).glyphs, 2000);
+    EXPECT_EQ(erases(out), 30u);
     r.Invalidate();
     out = r.Update(con.frame());
-    EXPECT_EQ(Count(out).glyphs, 2000 + margins);
+    EXPECT_EQ(Count(out).glyphs, 2000);
+    EXPECT_EQ(erases(out), 30u);
     // A terminal with fewer rows than the console gets only its rows.
     r.SetTerminalSize(80, 25);
     con.rows = 50;
@@ -844,10 +912,19 @@ TEST(TermScreen, NextFreeRowIsBelowTheLastVisibleContent) {
 TEST(TermLeave, GivesModesBackAndPlacesTheCursorBelowTheContent) {
     char buf[termscreen::kLeaveMax];
     std::string s(buf, termscreen::FormatLeave(buf, 11, 25));
-    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[12H");
+    // What the program left blank below its last content is erased in the
+    // terminal's own colours (SGR 0 first), not left in the PC's black.
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[?2004l\x1b[r\x1b>\x1b[12H\x1b[J");
     s.assign(buf, termscreen::FormatLeave(buf, 25, 25));
-    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[25H\r\n") << "below the last row: one line scrolls";
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[?2004l\x1b[r\x1b>\x1b[25H\r\n")
+        << "below the last row: one line scrolls, nothing to erase";
     s.assign(buf, termscreen::FormatLeave(buf, 0, 25));
-    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[r\x1b>\x1b[1H");
+    EXPECT_EQ(s, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[?2004l\x1b[r\x1b>\x1b[1H\x1b[J") << "an empty screen: all of it";
+    Vt vt(80, 25, true);
+    vt.Feed("\x1b[44m\x1b[2J\x1b[?2004h" + std::string(buf, termscreen::FormatLeave(buf, 3, 25)));
+    EXPECT_FALSE(vt.BracketedPaste());
+    EXPECT_EQ(vt.At(0, 2).bg, 1) << "above the row: kept (PC blue)";
+    EXPECT_EQ(vt.At(0, 3).bg, -1) << "from the row on: the terminal's own";
+    EXPECT_EQ(vt.At(79, 24).bg, -1);
     EXPECT_LE(termscreen::FormatLeave(buf, 2000000000, 2000000000, 6), termscreen::kLeaveMax);
 }
