@@ -21,9 +21,13 @@
 #   ALIVE_INTERVAL     sshd ClientAliveInterval: a client that answers
 #                      nothing is closed after about eight of these seconds
 #                      without output (default 15)
-#   MAX_STARTUPS       sshd MaxStartups (default 30:30:100: a crowd of
-#                      30 may log in at once, beyond that connections
-#                      are dropped more and more)
+#   MAX_STARTUPS       sshd MaxStartups START:RATE:FULL: logins in progress
+#                      at once; beyond START, RATE percent of new connections
+#                      are dropped, more and more up to FULL, where all are
+#                      (default 12 x PER_SOURCE_MAX_STARTUPS : 30 :
+#                      24 x PER_SOURCE_MAX_STARTUPS, 120:30:240 for the
+#                      default 10 or for none: twelve sources may hold their
+#                      share at once before anyone is dropped)
 #   PER_SOURCE_MAX_STARTUPS
 #                      sshd PerSourceMaxStartups: logins in progress from
 #                      one source at once, beyond which its connections are
@@ -43,11 +47,19 @@
 #
 # A reader over MAX_READERS or MAX_READERS_PER_ADDRESS sees the one line
 # "the board is full, try again later" and the session ends. Ctrl+C or
-# SIGTERM stops the server and ends every session it started.
+# SIGTERM stops the server and ends every session it started: logins stop
+# first, then the magazines end (each gives its reader's terminal back and
+# the connection closes as on a normal exit), then whatever is left.
+#
+# sshd's log goes to standard error one message a line, with every control
+# character in it shown escaped (\r, \n, \b, \x1b, ...): a caller's user
+# name or client version can neither act on the terminal nor start a line.
 #
 # DIR, QUIXMAG_BIN and every folder above them must belong to root or to the
 # user running this script, and none may be writable by the reading account:
-# otherwise the account could change what its own logins run.
+# otherwise the account could change what its own logins run. No folder
+# above DIR may be writable by its group or by others at all, sticky or not
+# (/tmp, /var/tmp): sshd refuses keys below one.
 #
 # The machine's own ssh service and /etc/ssh are left as they are; Debian's
 # openssh-server is installed only where sshd is missing.
@@ -73,8 +85,8 @@ bin=${QUIXMAG_BIN:-$top/build/quixmag}
 listen=${LISTEN:-127.0.0.1}
 idle=${IDLE_TIMEOUT:-15m}
 alive=${ALIVE_INTERVAL:-15}
-max_startups=${MAX_STARTUPS:-30:30:100}
 per_source=${PER_SOURCE_MAX_STARTUPS:-10}
+max_startups=${MAX_STARTUPS:-}
 netblock=${PER_SOURCE_NETBLOCK_SIZE:-32:64}
 max_readers=${MAX_READERS:-100}
 max_per_address=${MAX_READERS_PER_ADDRESS:-10}
@@ -90,11 +102,21 @@ check_settings() {
     plain QUIXMAG_SSH_USER "$user"
     plain LISTEN "$listen"
     plain IDLE_TIMEOUT "$idle"
-    plain MAX_STARTUPS "$max_startups"
     count ALIVE_INTERVAL "$alive"
     count MAX_READERS "$max_readers"
     count MAX_READERS_PER_ADDRESS "$max_per_address"
     [ "$per_source" = none ] || count PER_SOURCE_MAX_STARTUPS "$per_source"
+    # Sources at their per-source limit fill the total of logins in progress
+    # together: it must hold several of them, or a few addresses of one
+    # caller lock everyone else out.
+    if [ -z "$max_startups" ]; then
+        if [ "$per_source" = none ]; then
+            max_startups=120:30:240
+        else
+            max_startups=$((12 * per_source)):30:$((24 * per_source))
+        fi
+    fi
+    plain MAX_STARTUPS "$max_startups"
     [[ $netblock =~ ^[0-9]{1,3}(:[0-9]{1,3})?$ ]] || die "PER_SOURCE_NETBLOCK_SIZE must be BITS or BITS4:BITS6, not '$netblock'"
     [ "$max_session" = none ] || [[ $max_session =~ ^[1-9][0-9]{0,6}[smhd]?$ ]] ||
         die "MAX_SESSION_LENGTH must be none or a number with s, m, h or d, not '$max_session'"
@@ -321,15 +343,23 @@ EOF
     fi
 }
 
-# Pids of every process below Pid.
-descendants() {
-    ps -e -o pid=,ppid= | awk -v top="$1" '
-        { parent[$1] = $2 }
+# Pids of the processes below Pid that still run: all of them; or (Which
+# "sessions") what the sessions run, every one that is not sshd and starts
+# no other (the magazines); or (Which "connections") the listener's children
+# that carry such a session (the connections' own sshd).
+below() {
+    ps -e -o pid=,ppid=,stat=,comm= | awk -v top="$1" -v which="${2:-all}" '
+        { parent[$1] = $2; ended[$1] = $3 ~ /^Z/; name[$1] = $4; starts[$2] = 1 }
         END {
             for (p in parent) {
                 q = parent[p]
                 while (q != top && q in parent) q = parent[q]
-                if (q == top) print p
+                if (q != top || ended[p]) continue
+                if (which != "all" && (name[p] ~ /^sshd/ || p in starts)) continue
+                if (which != "connections") { print p; continue }
+                for (q = p; parent[q] != top; q = parent[q]) { }
+                if (!(q in seen)) print q
+                seen[q] = 1
             }
         }' | sort -n | tr '\n' ' '
 }
@@ -341,16 +371,38 @@ running() {
     { ps -o pid=,stat= -p "$(tr ' ' , <<<"$*")" || true; } | awk '$2 !~ /^Z/ { printf "%s ", $1 }'
 }
 
-# Ends the listener and every session it started: the connections' sshd,
-# the sessions and the magazines. The listener and the tree below it are
-# frozen first, so that none of them can start another process while they
-# are counted; then all get SIGTERM (the magazine gives the terminal back),
-# and what still runs a few seconds later gets SIGKILL.
+# Waits up to Tenths tenths of a second for Pids to end; prints those left.
+wait_for_end() {
+    local tenths=$1 left
+    shift
+    for _ in $(seq "$tenths"); do
+        left=$(running "$@")
+        [ -n "$left" ] || return 0
+        sleep 0.1
+    done
+    running "$@"
+}
+
+# Ends the listener and every session it started. The listener is stopped
+# first, so that no one logs in meanwhile. The sessions end first: their
+# magazines get SIGTERM while the connections' sshd still run, so that those
+# carry the magazine's last output (it gives the reader's terminal back) and
+# close their connections as on a normal exit. What is left a few seconds
+# later (logins in progress, a session that would not end) is frozen, so
+# that none of it can start another process while it is counted; then all
+# of it and the listener get SIGTERM, and what still runs a few seconds
+# later gets SIGKILL.
 stop_serving() {
-    local listener=$1 frozen="" found left=""
+    local listener=$1 sessions connections frozen="" found left=""
     kill -STOP "$listener" 2>/dev/null || return 0
+    sessions=$(below "$listener" sessions)
+    connections=$(below "$listener" connections)
+    # shellcheck disable=SC2086
+    [ -z "$sessions" ] || kill -TERM $sessions 2>/dev/null || true
+    # shellcheck disable=SC2086
+    wait_for_end 50 $sessions $connections >/dev/null
     for _ in 1 2 3 4 5 6 7 8; do
-        found=$(descendants "$listener")
+        found=$(below "$listener")
         [ "$found" != "$frozen" ] || break
         frozen=$found
         # shellcheck disable=SC2086
@@ -360,30 +412,96 @@ stop_serving() {
     kill -TERM "$listener" $frozen 2>/dev/null || true
     # shellcheck disable=SC2086
     kill -CONT "$listener" $frozen 2>/dev/null || true
-    for _ in $(seq 50); do
-        # shellcheck disable=SC2086
-        left=$(running "$listener" $frozen)
-        [ -n "$left" ] || break
-        sleep 0.1
-    done
+    # shellcheck disable=SC2086
+    left=$(wait_for_end 50 "$listener" $frozen)
     # shellcheck disable=SC2086
     [ -z "$left" ] || kill -KILL $left 2>/dev/null || true
-    echo "serve-ssh: stopped; $(wc -w <<<"$frozen") processes of sessions ended" >&2
+    echo "serve-ssh: stopped; sessions ended: $(wc -w <<<"$sessions"), other processes ended: $(wc -w <<<"$frozen")" >&2
+}
+
+# Runs sshd (the arguments) with its log shown one message a line. sshd
+# writes each message with one write() ending in CR LF; on a socket that
+# keeps message boundaries each arrives as one packet, so a line end that a
+# caller puts in a user name or a client version (sshd leaves CR, LF, BS and
+# BEL as they are) is told from sshd's own, and shown escaped like every
+# other control byte: no caller can forge a line of sshd's or act on the
+# terminal that shows the log. sshd runs as the child of this reader, which
+# ends with sshd's status once every writer of the log (sshd and all its
+# children) has closed it; the server is the script's to stop, so the reader
+# ignores the signals that stop the script. sshd's end of the socket does not
+# block: should the log's terminal stall, sshd loses messages rather than
+# stopping, and should the reader be gone, sshd ignores SIGPIPE (as it does
+# anyway) and writes on in vain.
+# shellcheck disable=SC2016
+log_reader='
+use strict;
+use Fcntl;
+use Socket;
+socketpair(my $log, my $writer, AF_UNIX, SOCK_SEQPACKET, 0) or die "serve-ssh: no socket for the log: $!\n";
+my $pid = fork() // die "serve-ssh: cannot start sshd: $!\n";
+if ($pid == 0) {
+    close($log);
+    open(STDERR, ">&", $writer) or die "serve-ssh: $!\n";
+    close($writer);
+    fcntl(STDERR, F_SETFL, fcntl(STDERR, F_GETFL, 0) | O_NONBLOCK);
+    $SIG{PIPE} = "IGNORE";
+    exec { $ARGV[0] } @ARGV or die "serve-ssh: cannot run $ARGV[0]: $!\n";
+}
+close($writer);
+$SIG{$_} = "IGNORE" for qw(INT TERM HUP QUIT PIPE);
+my %named = ("\t" => "\\t", "\n" => "\\n", "\r" => "\\r", "\a" => "\\a", "\b" => "\\b");
+while (1) {
+    my $got = sysread($log, my $message, 65536);
+    if (!defined $got) {
+        next if $!{EINTR};
+        last;
+    }
+    last if $got == 0;
+    $message =~ s/\r?\n\z//;
+    $message =~ s{([^\x20-\x7e])}{$named{$1} // sprintf("\\x%02x", ord $1)}ge;
+    syswrite(STDERR, "$message\n");
+}
+waitpid($pid, 0);
+exit($? & 127 ? 128 + ($? & 127) : $? >> 8);
+'
+
+# The pid of the reader's child, the listener (started at once).
+child_of() {
+    local pid
+    for _ in $(seq 100); do
+        pid=$(ps -o pid= --ppid "$1" | tr -d ' ' || true)
+        [ -z "$pid" ] || { echo "$pid"; return 0; }
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.05
+    done
 }
 
 serve() {
-    local listener stopping=0 status=0
+    local reader listener stopping=0 status=0
     trap 'stopping=1' INT TERM HUP
-    "$sshd" -D -e -f "$dir/sshd_config" &
-    listener=$!
-    while [ "$stopping" = 0 ] && kill -0 "$listener" 2>/dev/null; do
-        wait "$listener" && status=0 || status=$?
+    perl -e "$log_reader" -- "$sshd" -D -e -f "$dir/sshd_config" &
+    reader=$!
+    listener=$(child_of "$reader")
+    while [ "$stopping" = 0 ] && kill -0 "$reader" 2>/dev/null; do
+        wait "$reader" && status=0 || status=$?
     done
+    # Should the reader be gone before sshd, sshd serves on without a log.
+    if [ "$stopping" = 0 ] && [ -n "$listener" ] && [ -n "$(running "$listener")" ]; then
+        echo "serve-ssh: the log reader has ended; sshd serves on, but its log is lost" >&2
+        while [ "$stopping" = 0 ] && [ -n "$(running "$listener")" ]; do
+            sleep 1 &
+            wait $! || true
+        done
+        status=1
+    fi
     if [ "$stopping" = 1 ]; then
-        stop_serving "$listener"
+        [ -z "$listener" ] || stop_serving "$listener"
         status=0
     fi
-    wait "$listener" 2>/dev/null || true
+    # The reader ends with the last process of the server; one that got
+    # away from the counting could hold the log open.
+    [ -z "$(wait_for_end 50 "$reader")" ] || kill -KILL "$reader" 2>/dev/null || true
+    wait "$reader" 2>/dev/null || true
     # sshd removes its pid file when it ends by SIGTERM, not when it is killed.
     rm -f -- "$dir/sshd.pid"
     exit "$status"

@@ -14,16 +14,21 @@ inside panes of a private tmux server of 80x25 cells:
 A reader may come from another loopback address (`ssh_command(source=
 "127.0.0.2")`), and Board(serve=False) only makes the account and the
 program, for starts of the script that must be refused (`run_script`).
+`panes.record(pane)` keeps a copy of the bytes a reader's client writes.
+A caller that sends what the ssh client refuses to (control characters in
+a user name) is `offer_user_name`, which speaks just enough of the protocol.
 
 Creating an account needs root; the tests skip themselves elsewhere.
 """
 
+import hashlib
 import os
 import pwd
 import secrets
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import tempfile
 import time
@@ -294,6 +299,21 @@ class Panes:
             pass  # the command has ended already
         return f"readers:{name}"
 
+    def record(self, pane):
+        """From now on copies every byte the window's program writes, as it
+        writes it, to a file that recorded() reads."""
+        self.tmux("pipe-pane", "-o", "-t", pane, f"cat >> {_quote(self._record_path(pane))}")
+
+    def recorded(self, pane):
+        try:
+            with open(self._record_path(pane), "rb") as f:
+                return f.read()
+        except OSError:
+            return b""
+
+    def _record_path(self, pane):
+        return os.path.join(self.folder, pane.split(":")[1] + ".out")
+
     def screen(self, pane):
         return self.tmux("capture-pane", "-p", "-t", pane)
 
@@ -356,6 +376,144 @@ class Panes:
     def __exit__(self, *exc):
         self.close()
         return False
+
+
+def offer_user_name(port, user, source="127.0.0.1"):
+    """Connects to the server as a client that may send any bytes as its user
+    name (the ssh client refuses control characters in one): it exchanges
+    keys (curve25519-sha256, chacha20-poly1305@openssh.com), asks to log in
+    as User (bytes) with the method "none", and hangs up once the server has
+    answered. Answers what the server sent after the exchange of keys
+    (still encrypted: its length only tells that it answered)."""
+    with socket.create_connection(("127.0.0.1", port), timeout=10, source_address=(source, 0)) as conn:
+        reader = conn.makefile("rb")
+        mine = b"SSH-2.0-probe"
+        conn.sendall(mine + b"\r\n")
+        theirs = reader.readline().rstrip(b"\r\n")
+        sent = [0]
+
+        def send(payload):
+            pad = 8 - (len(payload) + 5) % 8
+            pad += 8 if pad < 4 else 0
+            conn.sendall(struct.pack(">IB", len(payload) + pad + 1, pad) + payload + bytes(pad))
+            sent[0] += 1
+
+        def receive():
+            length, pad = struct.unpack(">IB", reader.read(5))
+            return reader.read(length - 1)[:length - 1 - pad]
+
+        offer = (b"\x14" + secrets.token_bytes(16) +
+                 b"".join(_string(n) for n in (b"curve25519-sha256", b"ssh-ed25519",
+                                               b"chacha20-poly1305@openssh.com", b"chacha20-poly1305@openssh.com",
+                                               b"hmac-sha2-256", b"hmac-sha2-256", b"none", b"none", b"", b"")) +
+                 b"\0\0\0\0\0")
+        send(offer)
+        their_offer = receive()
+        secret = secrets.token_bytes(32)
+        public = _x25519(secret, (9).to_bytes(32, "little"))
+        send(b"\x1e" + _string(public))
+        reply = receive()
+        host_key, rest = _take_string(reply[1:])
+        their_public, _ = _take_string(rest)
+        shared = _mpint(int.from_bytes(_x25519(secret, their_public), "big"))
+        exchange = hashlib.sha256(b"".join(_string(v) for v in (mine, theirs, offer, their_offer, host_key,
+                                                                public, their_public)) + shared).digest()
+        key = hashlib.sha256(shared + exchange + b"C" + exchange).digest()
+        key += hashlib.sha256(shared + exchange + key).digest()
+        if receive() != b"\x15":
+            raise AssertionError("the server did not finish the exchange of keys")
+        send(b"\x15")
+
+        def send_sealed(payload):
+            pad = 8 - (len(payload) + 1) % 8
+            pad += 8 if pad < 4 else 0
+            nonce = struct.pack(">Q", sent[0])
+            length = _xor(struct.pack(">I", len(payload) + pad + 1), _chacha20(key[32:], nonce, 0, 4))
+            body = bytes([pad]) + payload + bytes(pad)
+            body = _xor(body, _chacha20(key[:32], nonce, 1, len(body)))
+            conn.sendall(length + body + _poly1305(_chacha20(key[:32], nonce, 0, 32), length + body))
+            sent[0] += 1
+
+        send_sealed(b"\x05" + _string(b"ssh-userauth"))
+        send_sealed(b"\x32" + _string(user) + _string(b"ssh-connection") + _string(b"none"))
+        return conn.recv(4096)
+
+
+def _string(data):
+    return struct.pack(">I", len(data)) + data
+
+
+def _take_string(data):
+    length = struct.unpack(">I", data[:4])[0]
+    return data[4:4 + length], data[4 + length:]
+
+
+def _mpint(value):
+    data = value.to_bytes((value.bit_length() + 8) // 8, "big").lstrip(b"\0")
+    return _string(b"\0" + data if data and data[0] & 0x80 else data)
+
+
+def _xor(a, b):
+    return bytes(x ^ y for x, y in zip(a, b))
+
+
+def _x25519(scalar, point):
+    """RFC 7748 X25519."""
+    p = 2 ** 255 - 19
+    k = bytearray(scalar)
+    k[0] &= 248
+    k[31] = (k[31] & 127) | 64
+    k = int.from_bytes(k, "little")
+    x1 = int.from_bytes(point, "little") & ((1 << 255) - 1)
+    x2, z2, x3, z3, swap = 1, 0, x1, 1, 0
+    for t in reversed(range(255)):
+        bit = (k >> t) & 1
+        if swap ^ bit:
+            x2, x3, z2, z3 = x3, x2, z3, z2
+        swap = bit
+        a, b, c, d = x2 + z2, x2 - z2, x3 + z3, x3 - z3
+        aa, bb, da, cb = a * a, b * b, d * a, c * b
+        e = aa - bb
+        x3, z3 = (da + cb) ** 2 % p, x1 * (da - cb) ** 2 % p
+        x2, z2 = aa * bb % p, e * (aa + 121665 * e) % p
+    if swap:
+        x2, z2 = x3, z3
+    return (x2 * pow(z2, p - 2, p) % p).to_bytes(32, "little")
+
+
+def _chacha20(key, nonce, counter, length):
+    """Length bytes of the original ChaCha20 key stream (64-bit block
+    counter, 64-bit nonce), as OpenSSH's chacha20-poly1305 uses it."""
+    def rotate(v, n):
+        return ((v << n) & 0xffffffff) | (v >> (32 - n))
+
+    def quarter(x, a, b, c, d):
+        x[a] = (x[a] + x[b]) & 0xffffffff; x[d] = rotate(x[d] ^ x[a], 16)  # noqa: E702
+        x[c] = (x[c] + x[d]) & 0xffffffff; x[b] = rotate(x[b] ^ x[c], 12)  # noqa: E702
+        x[a] = (x[a] + x[b]) & 0xffffffff; x[d] = rotate(x[d] ^ x[a], 8)  # noqa: E702
+        x[c] = (x[c] + x[d]) & 0xffffffff; x[b] = rotate(x[b] ^ x[c], 7)  # noqa: E702
+
+    out = b""
+    while len(out) < length:
+        state = (list(struct.unpack("<4I", b"expand 32-byte k")) + list(struct.unpack("<8I", key)) +
+                 list(struct.unpack("<2I", struct.pack("<Q", counter))) + list(struct.unpack("<2I", nonce)))
+        x = list(state)
+        for _ in range(10):
+            for a, b, c, d in ((0, 4, 8, 12), (1, 5, 9, 13), (2, 6, 10, 14), (3, 7, 11, 15),
+                               (0, 5, 10, 15), (1, 6, 11, 12), (2, 7, 8, 13), (3, 4, 9, 14)):
+                quarter(x, a, b, c, d)
+        out += struct.pack("<16I", *((v + s) & 0xffffffff for v, s in zip(x, state)))
+        counter += 1
+    return out[:length]
+
+
+def _poly1305(key, message):
+    p = 2 ** 130 - 5
+    r = int.from_bytes(key[:16], "little") & 0x0ffffffc0ffffffc0ffffffc0fffffff
+    acc = 0
+    for i in range(0, len(message), 16):
+        acc = (acc + int.from_bytes(message[i:i + 16] + b"\x01", "little")) * r % p
+    return ((acc + int.from_bytes(key[16:], "little")) % 2 ** 128).to_bytes(16, "little")
 
 
 def _is_sshd(pid):

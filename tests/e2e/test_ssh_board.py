@@ -1,9 +1,11 @@
 """The host side of the board served by tools/serve-ssh.sh on 127.0.0.1: caps
 on readers at once and per address (a reader over one sees one line and
 nothing more, and a place comes back however its session ended), a maximum
-session length, a reader who reads nothing, stopping the script, and the
-folders, programs and accounts the script refuses to serve from or as.
-Readers come from several loopback addresses (ssh -b 127.0.0.N)."""
+session length, a reader who reads nothing, stopping the script (the
+readers' terminals are given back), the server's log (no caller writes into
+the host's terminal), and the folders, programs and accounts the script
+refuses to serve from or as. Readers come from several loopback addresses
+(ssh -b 127.0.0.N)."""
 
 import os
 import pwd
@@ -16,13 +18,18 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from sshboard import Board, Panes, can_serve  # noqa: E402
+from sshboard import Board, Panes, can_serve, offer_user_name  # noqa: E402
 
 MAIN_ENTRY = "a r t i c l e s"
 SECTION_ENTRY = "[ b a c k ]"
 ARTICLE_TEXT = "SCENE NEWS"  # the first line of the first article, content/news.txt
 FULL_LINE = b"the board is full, try again later\n"
 TIME_UP_LINE = b"the session has reached its time limit\n"
+# What the magazine sends its terminal when it ends, however it is ended:
+# plain attributes, the cursor shown, line wrap on, the whole screen to
+# scroll and the keypad as it was; at its start it switched line wrap off.
+TERMINAL_RESET = [b"\x1b[0m", b"\x1b[?25h", b"\x1b[?7h", b"\x1b[r", b"\x1b>"]
+WRAP_OFF = b"\x1b[?7l"
 
 
 def magazines(board):
@@ -60,6 +67,17 @@ def wait_until(condition, timeout, what):
         if time.monotonic() > deadline:
             raise AssertionError(f"not within {timeout} s: {what}")
         time.sleep(0.1)
+
+
+def gave_the_terminal_back(output):
+    """Whether the magazine, after it set its terminal up, sent the reset."""
+    at = output.rfind(WRAP_OFF)
+    for sequence in TERMINAL_RESET:
+        at = output.find(sequence, at) if at >= 0 else -1
+        if at < 0:
+            return False
+        at += len(sequence)
+    return True
 
 
 def lines(output):
@@ -153,6 +171,18 @@ class ReaderCaps(unittest.TestCase):
                 p.stdout.close()
         self.assertEqual(board.wait_no_processes(), [])
 
+    def test_logins_in_progress_leave_room_for_a_dozen_sources_at_their_limit(self):
+        # A caller holding the per-source limit from each of a dozen
+        # addresses must not fill the total: START is twelve times that limit.
+        for per_source, expected in (("", "120:30:240"), ("4", "48:30:96"), ("none", "120:30:240")):
+            with self.subTest(per_source=per_source), Board(env={"PER_SOURCE_MAX_STARTUPS": per_source}
+                                                              if per_source else {}) as board:
+                with open(os.path.join(board.server_dir, "sshd_config")) as f:
+                    settings = dict(line.split(None, 1) for line in f.read().splitlines()
+                                    if line.strip() and not line.startswith("#"))
+                self.assertEqual(settings["PerSourceMaxStartups"], per_source or "10")
+                self.assertEqual(settings["MaxStartups"], expected)
+
     def test_a_session_ends_at_its_maximum_length(self):
         board, _ = self.board(MAX_SESSION_LENGTH="4s")
         started = time.monotonic()
@@ -194,14 +224,16 @@ class ReaderCaps(unittest.TestCase):
 
 @unittest.skipIf(can_serve(), can_serve())
 class StoppingTheScript(unittest.TestCase):
-    def test_ctrl_c_or_sigterm_ends_every_session_and_removes_the_pid_file(self):
+    def test_ctrl_c_or_sigterm_ends_every_session_gives_terminals_back_and_removes_the_pid_file(self):
         for how in ("Ctrl+C", "SIGTERM"):
             with self.subTest(how=how), Board() as board, Panes() as panes:
-                readers = [panes.open(f"r{i}", board.ssh_command(source=f"127.0.0.{i + 1}")) for i in range(2)]
+                readers = [panes.open(f"r{i}", board.ssh_command(source=f"127.0.0.{i + 1}")) for i in range(3)]
+                for pane in readers:
+                    panes.record(pane)
                 for pane in readers:
                     panes.wait_for(pane, MAIN_ENTRY, timeout=30)
                 sessions = board.session_processes()
-                self.assertEqual(len(magazines(board)), 2)
+                self.assertEqual(len(magazines(board)), 3)
                 self.assertTrue(set(magazines(board)) <= set(sessions))
                 pid_file = os.path.join(board.server_dir, "sshd.pid")
                 self.assertTrue(os.path.exists(pid_file))
@@ -210,15 +242,68 @@ class StoppingTheScript(unittest.TestCase):
                     os.killpg(board.proc.pid, signal.SIGINT)
                 else:
                     board.proc.send_signal(signal.SIGTERM)
+                started = time.monotonic()
                 self.assertEqual(board.proc.wait(30), 0)
+                took = time.monotonic() - started
 
                 self.assertEqual([p for p in sessions if alive(p)], [], "every session's process ended")
                 self.assertEqual(board.wait_no_processes(5), [])
                 self.assertFalse(os.path.exists(pid_file), "the pid file is gone")
                 for pane in readers:
                     self.assertEqual(panes.status(pane), 255, "the reader's connection was closed")
+                    # The copy of the pane's output may lag a moment behind the client's end.
+                    wait_until(lambda: gave_the_terminal_back(panes.recorded(pane)), 5,
+                               f"{pane}'s terminal was given back before the connection closed; it got "
+                               f"{panes.recorded(pane)[-120:]!r}")
+                print(f"\n  stopped by {how} in {took:.2f} s with 3 readers", file=sys.stderr)
                 with self.assertRaises(OSError, msg="nothing listens any more"):
                     socket.create_connection(("127.0.0.1", board.port), timeout=2).close()
+
+
+@unittest.skipIf(can_serve(), can_serve())
+class TheServersLog(unittest.TestCase):
+    def test_what_a_caller_sends_cannot_act_on_the_terminal_or_forge_a_line(self):
+        forged = b"Accepted publickey for root from 203.0.113.9 port 22 ssh2"
+        # A line end, the line of a successful login, then the terminal's
+        # own controls: back to the start and a line erased, backspaces,
+        # the bell, and a line end again.
+        name = b"x\r\n" + forged + b"\r\x1b[2K\b\b\a\ny"
+        with Board() as board:
+            offer_user_name(board.port, name)
+            wait_until(lambda: b"203.0.113.9" in _log(board), 15, "the server logged the caller's user name")
+            board.proc.send_signal(signal.SIGTERM)
+            self.assertEqual(board.proc.wait(30), 0)
+            log = _log(board)
+        for byte in (b"\r", b"\b", b"\a", b"\x1b"):
+            self.assertNotIn(byte, log, f"{byte!r} reached the host's terminal raw:\n{log!r}")
+        self.assertEqual([line for line in log.split(b"\n") if line.startswith(b"Accepted publickey for root")], [],
+                         "the forged line of a login starts no line")
+        self.assertIn(b"Invalid user x\\r\\n" + forged, log, "the user name is shown, its controls escaped")
+
+    def test_the_server_serves_on_while_its_log_stalls_and_once_the_log_is_gone(self):
+        def logs_in():
+            run = subprocess.run(board.ssh_command(tty=False), stdin=subprocess.DEVNULL, capture_output=True,
+                                 timeout=30)
+            return run.returncode == 0 and b"\x1b[" in run.stdout
+
+        with Board() as board:
+            log_reader = parent_of(board.listener())
+            self.assertNotEqual(log_reader, board.proc.pid, "a process of its own reads sshd's log")
+            self.addCleanup(_kill_quietly, log_reader)
+            # The terminal that shows the log stalls (Ctrl+S, a pipe no one
+            # reads) while callers leave far more lines than a socket holds.
+            os.kill(log_reader, signal.SIGSTOP)
+            for i in range(150):
+                with socket.create_connection(("127.0.0.1", board.port), timeout=5) as caller:
+                    caller.sendall(b"SSH-2.0-probe\r\nno packet\r\n")
+                    self.assertTrue(caller.recv(64).startswith(b"SSH-2.0-"), f"caller {i} was answered")
+            self.assertTrue(logs_in(), "a reader logs in while the log stalls")
+            os.kill(log_reader, signal.SIGKILL)
+            self.assertTrue(logs_in(), "a reader logs in once the log is gone")
+            self.assertIsNone(board.proc.poll(), "the script serves on")
+            board.proc.send_signal(signal.SIGTERM)
+            self.assertEqual(board.proc.wait(30), 0)
+            self.assertEqual(board.wait_no_processes(5), [])
 
 
 @unittest.skipIf(can_serve(), can_serve())
@@ -300,6 +385,13 @@ class RefusedSettings(unittest.TestCase):
         os.chown(os.path.join(d4, "reader_key"), b.uid, 0)
         self.assert_refused("DIR", "files of another account", "reader_key", server_dir=d4)
         self.assertFalse(os.path.exists(os.path.join(d4, "sshd_config")), "nothing was written")
+
+
+def _log(board):
+    """What the script printed, byte for byte."""
+    board.log.flush()
+    with open(board.log.name, "rb") as f:
+        return f.read()
 
 
 def _clients_of(board):
