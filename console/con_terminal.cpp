@@ -11,7 +11,6 @@
 #include "console/con_terminal.h"
 
 #include <fcntl.h>
-#include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -19,7 +18,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +35,7 @@
 #include "console/term_keys.h"
 #include "console/term_screen.h"
 #include "console/term_size.h"
+#include "sys/sys.h"
 
 namespace {
 
@@ -241,13 +240,10 @@ void RemoveHandlers() {
 // have (a UTF-8 name on a machine where it is not installed) is judged by
 // its name.
 bool LocaleIsUtf8() {
-    const char* current = std::setlocale(LC_CTYPE, nullptr);
-    const std::string previous = current ? current : "C";
-    if (!std::setlocale(LC_CTYPE, ""))
+    const std::string charset = sys::SystemCharset();
+    if (charset.empty())
         return cp437::EnvironmentSaysUtf8(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
-    const std::string codeset = nl_langinfo(CODESET);
-    std::setlocale(LC_CTYPE, previous.c_str());
-    return cp437::NamesUtf8(codeset);
+    return cp437::NamesUtf8(charset);
 }
 
 bool TrueColour() {

@@ -45,7 +45,7 @@ bool SystemFileName(const std::string& Typed, std::string& Name, std::string& Er
         return true;
     }
     const std::string utf8 = cp437::ToUtf8(Typed);
-    std::string charset = sys::NameCharset();
+    std::string charset = sys::SystemCharset();
     if (charset.empty()) charset = CharsetOfLocaleName();
     // Without a character set of its own beyond ASCII, the system's other
     // programs show names as UTF-8.

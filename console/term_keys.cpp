@@ -523,8 +523,6 @@ void Decoder::EndPaste(std::vector<conapi::InputRecord>& out) {
     if (pasted_.empty()) return;  // nothing to take
     conapi::InputRecord rec;
     rec.Type = conapi::EventType::Paste;
-    rec.VirtualKey = 0;
-    rec.ScanCode = 0;
     for (char c : pasted_) {
         rec.Char = static_cast<uint8_t>(c);
         out.push_back(rec);

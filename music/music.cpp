@@ -156,10 +156,6 @@ bool StartTrack(const std::string& name, std::string& error) {
 void LoadSoundLibrary(const std::string& FirstTrack) {
     if (Library) UnloadLibrary();
     MusicOffReason.clear();
-    if (WorkFolder().empty()) {
-        FailLoading("no working folder to write the sound library into");
-        return;
-    }
     SoundLibraryFile = WorkFile(sys::LibraryFileName("soundlib"));
     std::string error;
     if (!TryExtractResource("soundlib", SoundLibraryFile, error)) {

@@ -16,7 +16,8 @@ extern std::string MusicOffReason;
 
 // Writes the sound library out of the executable, loads and initialises it,
 // then starts the module resource FirstTrack. Any failure only switches the
-// music off, with a line of text.
+// music off, with a line of text. Called with the working folder open (see
+// SoundLibraryUnwritable for a run without one).
 void LoadSoundLibrary(const std::string& FirstTrack);
 // The start-up without a working folder: the sound library cannot be
 // written, so it is reported as a library that cannot be loaded, with

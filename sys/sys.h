@@ -113,14 +113,14 @@ bool IsRunningExecutable(const std::string& path);
 
 // --- Names in the system's character set ---------------------------------------------
 
-// The character set the system spells file names in, as its C library names
-// it ("UTF-8", "ISO-8859-15", "ANSI_X3.4-1968" for plain ASCII): the code set
-// of the reader's locale on POSIX (the program's own locale is kept), the
-// program's 8-bit code page on Windows, UTF-8 in a browser. Empty when the
-// reader's locale is one the C library does not have.
-std::string NameCharset();
+// The character set the system spells texts and file names in, as its C
+// library names it ("UTF-8", "ISO-8859-15", "ANSI_X3.4-1968" for plain
+// ASCII): the code set of the reader's locale on POSIX (the program's own
+// locale is kept), the program's 8-bit code page on Windows, UTF-8 in a
+// browser. Empty when the reader's locale is one the C library does not have.
+std::string SystemCharset();
 
-// Utf8 (a name in UTF-8) spelt in the character set Charset, as NameCharset
+// Utf8 (a name in UTF-8) spelt in the character set Charset, as SystemCharset
 // gave it. Answers false with a short reason in Error when Charset cannot
 // hold one of its characters, or is unknown to the system.
 bool NameFromUtf8(const std::string& utf8, const std::string& charset, std::string& name, std::string& error);

@@ -146,7 +146,6 @@ bool StampRunning(const std::string& stamp) {
     return started == 0 || now == 0 || now == started;  // another start time: the id was given again
 }
 
-// Whether Name is Prefix followed by exactly Letters letters or digits.
 // Reads the file Name of the open folder Folder whole when it is a plain
 // file of User; a link is never followed.
 bool ReadOwnFileAt(int folder, const std::string& name, uid_t user, std::string& bytes) {
@@ -155,6 +154,7 @@ bool ReadOwnFileAt(int folder, const std::string& name, uid_t user, std::string&
            ReadAt(folder, name.c_str(), O_NOFOLLOW, bytes);
 }
 
+// Whether Name is Prefix followed by exactly Letters letters or digits.
 bool MatchesPattern(const char* name, const std::string& prefix, std::size_t letters) {
     if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) return false;
     const char* rest = name + prefix.size();
@@ -323,7 +323,7 @@ void* LibrarySymbol(void* library, const char* name, std::string& error) {
     return entry;
 }
 
-std::string NameCharset() {
+std::string SystemCharset() {
     // The program keeps its own locale for its texts: the reader's is set
     // only for the question.
     const char* current = std::setlocale(LC_CTYPE, nullptr);

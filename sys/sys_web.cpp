@@ -214,7 +214,7 @@ std::string CurrentFolder() {
 }
 
 // The page hands a download's name to the browser as UTF-8.
-std::string NameCharset() { return "UTF-8"; }
+std::string SystemCharset() { return "UTF-8"; }
 
 bool NameFromUtf8(const std::string& utf8, const std::string&, std::string& name, std::string&) {
     name = utf8;

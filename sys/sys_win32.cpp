@@ -248,7 +248,7 @@ void* LibrarySymbol(void* library, const char* name, std::string& error) {
 }
 
 // Paths are kept in the program's 8-bit code page (Wide reads them so).
-std::string NameCharset() { return GetACP() == CP_UTF8 ? std::string("UTF-8") : "CP" + std::to_string(GetACP()); }
+std::string SystemCharset() { return GetACP() == CP_UTF8 ? std::string("UTF-8") : "CP" + std::to_string(GetACP()); }
 
 bool NameFromUtf8(const std::string& utf8, const std::string& charset, std::string& name, std::string& error) {
     const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, nullptr, 0);

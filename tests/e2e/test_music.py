@@ -127,6 +127,15 @@ class MusicTest(unittest.TestCase):
         self.assertEqual(os.listdir(run.tmp), [], "neither the library nor the module is left")
         self.assertEqual(run.files(), [])
 
+    def close_tracks_and_leave(self, term):
+        """Closes the track menu, leaves with X and lets the last lines come."""
+        term.key("end", "enter")       # [ c l o s e ]
+        term.wait_for_gone("Tracks...")
+        term.wait_for_text(MAIN_ENTRY)
+        term.send("x")
+        self.assertEqual(term.wait_exit(), 0)
+        term.idle(0.3)
+
     def test_failed_audio_device_turns_music_off_and_says_so(self):
         run = self.start([], {"SDL_AUDIODRIVER": "no-such-driver"})
         term = run.term
@@ -139,12 +148,7 @@ class MusicTest(unittest.TestCase):
         term.key("enter")              # a track choice does nothing
         term.idle(0.5)
         self.assertNotIn("music.mod", run.work_files())
-        term.key("end", "enter")       # [ c l o s e ]
-        term.wait_for_gone("Tracks...")
-        term.wait_for_text(MAIN_ENTRY)
-        term.send("x")
-        self.assertEqual(term.wait_exit(), 0)
-        term.idle(0.3)
+        self.close_tracks_and_leave(term)
         self.assertIsNotNone(term.find("hmm... something went wrong. but who cares. c ya"))
 
     def test_silent_writes_no_library_and_still_opens_the_track_menu(self):
@@ -161,12 +165,7 @@ class MusicTest(unittest.TestCase):
         self.assertIsNotNone(term.find("[ c l o s e ]"))
         self.assertIsNotNone(term.find("Tracks..."))
         self.assertEqual(run.work_files(), [], "silent: nothing is written, screens come from the program")
-        term.key("end", "enter")       # [ c l o s e ]
-        term.wait_for_gone("Tracks...")
-        term.wait_for_text(MAIN_ENTRY)
-        term.send("x")
-        self.assertEqual(term.wait_exit(), 0)
-        term.idle(0.3)
+        self.close_tracks_and_leave(term)
         self.assertIsNone(term.find("hmm..."), "--silent ends without a message")
 
     def test_a_full_temporary_folder_starts_the_magazine_silent(self):
@@ -183,12 +182,7 @@ class MusicTest(unittest.TestCase):
         term.key("enter")              # a track choice does nothing
         term.idle(0.5)
         self.assertTrue(term.alive())
-        term.key("end", "enter")       # [ c l o s e ]
-        term.wait_for_gone("Tracks...")
-        term.wait_for_text(MAIN_ENTRY)
-        term.send("x")
-        self.assertEqual(term.wait_exit(), 0)
-        term.idle(0.3)
+        self.close_tracks_and_leave(term)
         self.assertIsNotNone(term.find("hmm... something went wrong. but who cares. c ya"))
         self.assertEqual(os.listdir(run.tmp), [], "nothing is left")
 
