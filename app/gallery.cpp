@@ -42,8 +42,9 @@ void SaveArtwork(const std::string& resource, const std::string& name) {
         TellSaveRefused("not saved: type a plain file name");
         return;
     }
-    const ResourceData* art = FindResource(resource);
-    if (!art) return;
+    bool found = false;
+    const std::string_view art = issue::TheIssue().File(resource, found);
+    if (!found) return;
     std::string error;
     // Only the typed name is spelt anew: the folder is the system's already.
     std::string systemName;
@@ -51,7 +52,7 @@ void SaveArtwork(const std::string& resource, const std::string& name) {
         TellSaveRefused("not saved: " + error);
         return;
     }
-    const std::string bytes(art->Bytes());
+    const std::string bytes(art);
     if (!WriteFileReplacing(SaveFolder() + systemName, bytes, error)) TellSaveRefused("not saved: " + error);
 }
 

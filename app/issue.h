@@ -1,12 +1,13 @@
 // The issue's tables: what the sections, the gallery and the track menu
-// list, in menu order. They are generated at build time from the manifest
-// of the issue folder (issue.toml), so a new issue needs no change here.
+// list, in menu order, taken from the manifest of the issue shown (the
+// built-in one until ShowIssue gives another).
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "app/articles.h"
+#include "issue/issue.h"
 
 struct GalleryPiece {
     std::string Label;     // text of the menu entry
@@ -19,9 +20,12 @@ struct TrackEntry {
     std::string Module;  // resource of the module it plays
 };
 
-extern const int IssueNumber;
-extern const std::string IssueDate;
-extern const std::vector<ArticleEntry> ArticleEntries;
-extern const std::vector<ArticleEntry> TutorEntries;
-extern const std::vector<GalleryPiece> GalleryPieces;
-extern const std::vector<TrackEntry> TrackEntries;
+extern int IssueNumber;
+extern std::string IssueDate;
+extern std::vector<ArticleEntry> ArticleEntries;
+extern std::vector<ArticleEntry> TutorEntries;
+extern std::vector<GalleryPiece> GalleryPieces;
+extern std::vector<TrackEntry> TrackEntries;
+
+// Makes Issue the one the program shows, and the tables above its.
+void ShowIssue(issue::Issue Issue);

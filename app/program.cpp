@@ -1,7 +1,9 @@
 #include "app/program.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "ansi/ansi_renderer.h"
 #include "console/conapi.h"
@@ -9,11 +11,13 @@
 #include "music/music.h"
 #include "widgets/prompts.h"
 #include "app/articles.h"
+#include "app/editor.h"
 #include "app/issue.h"
 #include "app/main_menu.h"
 #include "app/public_mode.h"
 #include "app/resources.h"
 #include "app/track_menu.h"
+#include "sys/sys.h"
 #include "sys/workfiles.h"
 
 std::string AsciiSuffix;
@@ -60,7 +64,8 @@ void EndProgram(int status) {
 }
 
 void PrintUsage() {
-    WriteLine("[]  q u i x   m a g a z i n e");
+    const issue::Manifest& shown = issue::TheIssue().Contents;
+    WriteLine("[]  " + issue::Spaced(shown.Name + " magazine", 3));
     NewLine();
     WriteLine("  use the following switches if you are having problem with music");
     WriteLine("  or ansi graphics display.");
@@ -70,14 +75,18 @@ void PrintUsage() {
     WriteLine("  --ascii         : no special chars for you, only ascii chars");
     WriteLine("  --terminal-colours : the terminal's own colours, not the pc's");
     NewLine();
-    WriteLine("  the quix board - telnet quix.example.org 2323");
-    NewLine();
+    if (!shown.Contact.empty()) {
+        WriteLine("  " + shown.Contact);
+        NewLine();
+    }
 }
 
 bool ReadCommandLine(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = Lower(argv[i]);
-        if (arg == "--ascii") {
+        if (arg == "--issue" || arg == "--show") {
+            ++i;  // the editor's switches: their value is a path, never a switch
+        } else if (arg == "--ascii") {
             AsciiSuffix = "_asc";
         } else if (arg == "--silent") {
             SilentMode = true;
@@ -136,6 +145,16 @@ void ExitScreen() {
 }
 
 int RunMagazine(int argc, char** argv) {
+    // The editor's commands and the choice of issue come before the console
+    // is taken: their messages are plain lines on the terminal as it is.
+    const std::string self = sys::ExecutablePath(argc > 0 ? argv[0] : nullptr);
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (const int status = RunEditorCommand(self, args); status >= 0) return status;
+    std::string issueError;
+    if (!ChooseIssue(self, args, issueError)) {
+        std::fprintf(stderr, "quixmag: %s\n", issueError.c_str());
+        return 1;
+    }
     InitConsole();
     conapi::SetEndOfInputHandler(LeaveAtEndOfInput);
     SetRendererArguments(argc, argv);
@@ -148,6 +167,11 @@ int RunMagazine(int argc, char** argv) {
     EndKeys = std::string(1, '\r');
     EndKeysExtended.clear();
     if (!ReadCommandLine(argc, argv)) {
+        DoneConsole();
+        return 0;
+    }
+    if (const std::string screen = ScreenToShow(args); !screen.empty()) {
+        ShowScreenFile(screen);
         DoneConsole();
         return 0;
     }

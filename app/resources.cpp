@@ -3,16 +3,21 @@
 #include "ansi/ansi_renderer.h"
 #include "app/program.h"
 #include "console/m_Console.h"
+#include "issue/issue.h"
 
 void ExtractResource(const std::string& Name, const std::string& FileName) {
+    // The issue's files, or what the executable itself carries (the sound library).
     std::string error;
-    if (!TryExtractResource(Name, FileName, error)) FatalError(error);
+    const bool written = issue::TheIssue().Has(Name) ? issue::TryWriteIssueFile(Name, FileName, error)
+                                                     : TryExtractResource(Name, FileName, error);
+    if (!written) FatalError(error);
 }
 
 std::string_view ResourceContent(const std::string& Name) {
-    const ResourceData* resource = FindResource(Name);
-    if (!resource) FatalError("resource " + FoldCase(Name) + " is missing from the executable");
-    return resource->Bytes();
+    bool found = false;
+    const std::string_view bytes = issue::TheIssue().File(Name, found);
+    if (!found) FatalError("resource " + FoldCase(Name) + " is missing from the issue");
+    return bytes;
 }
 
 void ShowResourceScreen(const std::string& Name) {
@@ -32,5 +37,7 @@ void ShowHelpScreen() {
 }
 
 void ShowCurrentScreen(int32_t PauseInterval) {
-    if (const ResourceData* screen = FindResource(CurrentScreenFile)) ShowAnsiBytes(screen->Bytes(), PauseInterval);
+    bool found = false;
+    const std::string_view screen = issue::TheIssue().File(CurrentScreenFile, found);
+    if (found) ShowAnsiBytes(screen, PauseInterval);
 }

@@ -1,7 +1,7 @@
-// The issue's content, embedded in the executable as named resources, and
-// the ways screens are taken out of it and shown. Screens and texts are
-// drawn straight from the resources; only what must be a file (the sound
-// library and the module) is written out, into the working folder.
+// The issue's content (issue/issue.h) and the ways screens are taken out
+// of it and shown. Screens and texts are drawn straight from memory; only
+// what must be a file (the sound library and the module) is written out,
+// into the working folder.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +15,9 @@
 // ends the program with an error.
 void ExtractResource(const std::string& Name, const std::string& FileName);
 
-// The bytes of the resource Name; a missing resource ends the program with
-// an error (every name the program asks for is in the executable).
+// The bytes of the issue's file Name; a missing one ends the program with
+// an error (every issue is checked for the names the program asks for
+// when it is loaded).
 std::string_view ResourceContent(const std::string& Name);
 
 // Draws one screen resource on a cleared screen, paced by DisplaySpeed.

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "console/m_Console.h"
+#include "issue/issue.h"
 #include "music/soundlib.h"
 #include "sys/resources.h"
 #include "sys/sys.h"
@@ -140,7 +141,7 @@ void FailLoading(const std::string& reason) {
 // the music off; the reason is then in Error.
 bool StartTrack(const std::string& name, std::string& error) {
     const std::string moduleFile = WorkFile(ModuleFileName);
-    if (!TryExtractResource(name, moduleFile, error)) {
+    if (!issue::TryWriteIssueFile(name, moduleFile, error)) {
         SwitchOff(error);
         return false;
     }

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace sys {
 
@@ -73,6 +74,19 @@ bool CloseFile(File& file, std::string& error);
 // Reads the whole of the file Path into Bytes.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);
 
+// One plain file of a folder: its name and size.
+struct FolderFile {
+    std::string Name;
+    std::uintmax_t Size = 0;
+};
+
+// The plain files of Folder (no folders, no links to folders), in name
+// order. Answers false with the reason in Error when it cannot be read.
+bool ListFiles(const std::string& folder, std::vector<FolderFile>& files, std::string& error);
+
+// Whether Path names a folder.
+bool IsFolder(const std::string& path);
+
 // Whether Path names something that is not a folder.
 bool IsFile(const std::string& path);
 
@@ -110,6 +124,17 @@ std::string ExecutablePath(const char* argv0);
 // Whether Path names the running executable: the same file, whatever name
 // or link leads to it.
 bool IsRunningExecutable(const std::string& path);
+
+// --- Other programs ---------------------------------------------------------------------
+
+// Runs the program Path with Args (Args[0] is its name) on this program's
+// standard input and output, waits for it and answers its exit status;
+// -1, with the reason in Error, when it cannot be started (or the platform
+// starts no programs).
+int RunProgram(const std::string& path, const std::vector<std::string>& args, std::string& error);
+
+// Lets everyone run the file Path (a magazine just written).
+bool MakeExecutable(const std::string& path, std::string& error);
 
 // --- Names in the system's character set ---------------------------------------------
 

@@ -1,6 +1,11 @@
 // The parts of sys.h that are the same on every platform.
 #include "sys/sys.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
 namespace sys {
 
 std::string WithSeparator(const std::string& path) {
@@ -11,6 +16,31 @@ std::string WithSeparator(const std::string& path) {
 std::string FolderOf(const std::string& path) {
     const std::size_t cut = path.find_last_of("/\\");
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+bool ListFiles(const std::string& folder, std::vector<FolderFile>& files, std::string& error) {
+    files.clear();
+    if (const int fault = InjectedFault(FileOp::OpenFolder)) {
+        error = std::strerror(fault);
+        return false;
+    }
+    std::error_code code;
+    for (std::filesystem::directory_iterator it(folder, code), end; !code && it != end; it.increment(code)) {
+        std::error_code ignored;
+        if (!it->is_regular_file(ignored)) continue;
+        files.push_back({it->path().filename().string(), it->file_size(ignored)});
+    }
+    if (code) {
+        error = code.message();
+        return false;
+    }
+    std::sort(files.begin(), files.end(), [](const FolderFile& a, const FolderFile& b) { return a.Name < b.Name; });
+    return true;
+}
+
+bool IsFolder(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::is_directory(path, ignored);
 }
 
 File& File::operator=(File&& other) noexcept {

@@ -5,8 +5,12 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+extern char** environ;
 
 #include <cctype>
 #include <cerrno>
@@ -288,6 +292,32 @@ std::string ExecutablePath(const char* argv0) {
     if (!error && !self.empty()) return self.string();
     std::error_code ignored;
     return std::filesystem::absolute(argv0 != nullptr ? argv0 : "", ignored).string();
+}
+
+int RunProgram(const std::string& path, const std::vector<std::string>& args, std::string& error) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (const int failed = posix_spawn(&child, path.c_str(), nullptr, nullptr, argv.data(), environ)) {
+        error = std::strerror(failed);
+        return -1;
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0)
+        if (errno != EINTR) {
+            error = SystemError();
+            return -1;
+        }
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    error = "ended by signal " + std::to_string(WTERMSIG(status));
+    return -1;
+}
+
+bool MakeExecutable(const std::string& path, std::string& error) {
+    if (::chmod(path.c_str(), 0755) == 0) return true;
+    error = SystemError();
+    return false;
 }
 
 bool IsRunningExecutable(const std::string& path) {

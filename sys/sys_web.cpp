@@ -224,4 +224,12 @@ bool NameFromUtf8(const std::string& utf8, const std::string&, std::string& name
 void RemoveAbandonedFolders(const std::string&, const std::string&, std::size_t, const std::string&, const std::string&,
                             SaveRecordHandler) {}
 
+// Editions are made on the machine the editor works on, not here.
+int RunProgram(const std::string&, const std::vector<std::string>&, std::string& error) {
+    error = "programs are not started here";
+    return -1;
+}
+
+bool MakeExecutable(const std::string&, std::string&) { return true; }
+
 }  // namespace sys

@@ -359,6 +359,14 @@ void RemoveAbandonedFolders(const std::string& base, const std::string& prefix, 
     }
 }
 
+// Editions are made on the machine the editor works on, not here.
+int RunProgram(const std::string&, const std::vector<std::string>&, std::string& error) {
+    error = "programs are not started here";
+    return -1;
+}
+
+bool MakeExecutable(const std::string&, std::string&) { return true; }
+
 }  // namespace sys
 
 // The content is the executable's own RCDATA resources, stored under names

@@ -533,6 +533,7 @@ inline Problems CheckUncatalogued(const std::vector<std::string>& embeddedNames)
     Problems out;
     const std::vector<CatalogueEntry> known = Catalogue();
     for (const std::string& name : embeddedNames) {
+        if (Upper(name) == "ISSUE") continue;  // the manifest, read when the program starts
         bool listed = false;
         for (const CatalogueEntry& entry : known) listed = listed || entry.Name == Upper(name);
         if (!listed) out.push_back(name + ": embedded, but the program never asks for it (a misnamed file?)");

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "content_rules.h"
-#include "issue_manifest.h"
+#include "issue/manifest.h"
 
 namespace issuecheck {
 

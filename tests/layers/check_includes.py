@@ -5,6 +5,7 @@ Each layer may include its own headers and those of the layers below it,
 written from the top folder ("console/m_Console.h"):
 
     sys/                 the operating system's services
+    issue/               the issue: its manifest, its files, its packs
     console/             the screen and the keyboard
     ansi/  widgets/      the renderer and wipes; menus, prompts, boxes
     viewer/              the text viewer
@@ -21,7 +22,7 @@ import pathlib
 import re
 import sys
 
-LEVEL = {"sys": 0, "console": 1, "ansi": 2, "widgets": 2, "viewer": 3, "music": 4, "app": 5}
+LEVEL = {"sys": 0, "issue": 1, "console": 2, "ansi": 3, "widgets": 3, "viewer": 4, "music": 5, "app": 6}
 SOURCE_SUFFIXES = {".h", ".hpp", ".cpp", ".cc"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 

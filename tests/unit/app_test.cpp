@@ -493,7 +493,7 @@ TEST_F(AppResourcesDeathTest, MissingResourceEndsTheProgramWithAnError) {
     // An entry whose text the executable lacks (its manifest named a file
     // that was not there): a clear message, and no working file stays.
     EXPECT_EXIT(OpenArticle("gone", "title", "author", "scene/gone", 0), NonZeroExit,
-                "resource GONE is missing from the executable");
+                "resource GONE is missing from the issue");
     EXPECT_TRUE(tmp_.Files().empty()) << "the working folder is removed on the error exit";
 }
 

@@ -1,91 +1,20 @@
-// The manifest of an issue folder (issue.toml): the issue's number and
-// date, the entries of the articles and tutorials sections, the gallery's
-// pieces and the tracks, each naming a file of the folder.
-//
-// Both the build (make_issue_tables, which turns the manifest into the
-// program's tables) and the content check read it through ReadManifest, so
-// a manifest the build refuses gets the same line-numbered message from
-// either. Every limit below comes from where the program shows the text:
-// a label must fit the width of its menu, a list the rows of its menu box.
-//
-// Header-only: each tool that reads a manifest is one source file.
-#pragma once
+// Reading the manifest of an issue: its number, date and names, and every
+// list the reader sees, each entry checked against where the program shows it.
+#include "issue/manifest.h"
 
 #define TOML_EXCEPTIONS 0
 #include <toml++/toml.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstddef>
-#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
+#include <optional>
 #include <set>
-#include <string>
-#include <string_view>
-#include <vector>
 
 namespace issue {
 
-struct Entry {  // one row of the articles or tutorials section
-    std::string Label, Text, Title, Author, Category;
-    int Line = 0;
-};
-
-struct Piece {  // one artwork of the gallery
-    std::string Label, Art, SaveAs;
-    int Line = 0;
-};
-
-struct Track {  // one module of the track menu
-    std::string Label, Module;
-    int Line = 0;
-};
-
-struct Manifest {
-    int Number = 0;
-    std::string Date;
-    std::vector<Entry> Articles, Tutorials;
-    std::vector<Piece> Pieces;
-    std::vector<Track> Tracks;
-};
-
-// One problem in the manifest: its line (0 when it concerns the whole
-// file) and what is wrong, with how to fix it.
-struct Problem {
-    int Line;
-    std::string Text;
-};
-
-// Where each list is shown: the menu's width and how many entries its box
-// holds besides the last one ("[ b a c k ]" or "[ c l o s e ]").
-struct MenuLimits {
-    std::size_t Width;
-    std::size_t MaxEntries;
-};
-constexpr MenuLimits SectionMenu{44, 6};   // column 18, row 14, 7 rows
-constexpr MenuLimits GalleryMenu{18, 10};  // column 53, row 8, 11 rows
-constexpr MenuLimits TrackMenu{35, 5};     // column 6, row 2, 6 rows
-// Header fields are written from their marker onwards; the text window is
-// at most 79 columns wide, so nothing longer can ever fit on a row.
-constexpr std::size_t MaxFieldLength = 79;
-// The logo spells the date with a space after each letter, beside the
-// issue's number, on one row of 80 columns.
-constexpr std::size_t MaxDateLength = 20;
-// The save dialog's input field.
-constexpr std::size_t MaxSaveNameLength = 48;
-
-// The folder the manifest's files are looked for in: its name, for the
-// messages, and whether it holds a regular file of a given plain name. A
-// folder without the check (Has empty) skips that test. The checker hands
-// in files it has read into memory, the build the folder on disk.
-struct Folder {
-    std::string Name;
-    std::function<bool(const std::string&)> Has;
-};
-
-inline Folder FolderOnDisk(const std::filesystem::path& folder) {
+Folder FolderOnDisk(const std::filesystem::path& folder) {
     if (folder.empty()) return {};
     return {folder.string(), [folder](const std::string& file) {
                 std::error_code error;
@@ -96,7 +25,7 @@ inline Folder FolderOnDisk(const std::filesystem::path& folder) {
 // The resource a file of the folder becomes: its name without the
 // extension, in lower case (the program asks for resources in lower case
 // and writes working files under that stem).
-inline std::string ResourceOf(const std::string& file) {
+std::string ResourceOf(const std::string& file) {
     std::string stem = std::filesystem::path(file).stem().string();
     std::transform(stem.begin(), stem.end(), stem.begin(), [](unsigned char c) { return std::tolower(c); });
     return stem;
@@ -105,31 +34,31 @@ inline std::string ResourceOf(const std::string& file) {
 // The files every issue has besides the ones its manifest names: the
 // screens (with their plain-ASCII twins where the program asks for one)
 // and the about and editorial texts.
-inline const std::vector<std::string>& FixedScreens() {
+const std::vector<std::string>& FixedScreens() {
     static const std::vector<std::string> screens = {
         "logo",         "logo_asc", "help",       "exit",        "exit_asc",        "menu", "menu_asc", "articles",
         "articles_asc", "tutors",   "tutors_asc", "article_hdr", "article_hdr_asc", "ansi", "ansi_asc", "about",
         "about_asc",    "edit",     "edit_asc"};
     return screens;
 }
-inline const std::vector<std::string>& FixedTexts() {
+const std::vector<std::string>& FixedTexts() {
     static const std::vector<std::string> texts = {"abouttxt", "editorial"};
     return texts;
 }
-inline bool IsFixedResource(const std::string& name) {
+bool IsFixedResource(const std::string& name) {
     const auto& s = FixedScreens();
     const auto& t = FixedTexts();
     return std::find(s.begin(), s.end(), name) != s.end() || std::find(t.begin(), t.end(), name) != t.end() ||
-           name == "soundlib";
+           name == "soundlib" || name == "issue";
 }
 
-namespace detail {
+namespace {
 
-inline bool PrintableAscii(std::string_view text) {
+bool PrintableAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= 32 && c <= 126; });
 }
 
-inline int LineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
+int LineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
 
 // Reads one table of a list ([[article]], [[piece]] ...), key by key.
 class TableReader {
@@ -183,10 +112,11 @@ private:
 };
 
 // A menu label: one row of plain text that fits the menu's width.
-inline void CheckLabel(TableReader& in, const std::string& what, const std::string& label, const MenuLimits& menu) {
+void CheckLabel(TableReader& in, const std::string& what, const std::string& label, const MenuBox& menu) {
     const int line = in.LineOfKey("label");
     if (label.empty()) in.Add(line, what + ": the label is empty; give the text its menu shows");
-    if (label.size() > menu.Width)
+    const auto width = static_cast<std::size_t>(menu.Width);
+    if (label.size() > width)
         in.Add(line, what + ": the label is " + std::to_string(label.size()) + " characters long, but its menu is " +
                          std::to_string(menu.Width) + " wide; shorten it to at most " + std::to_string(menu.Width));
     if (!PrintableAscii(label) || label.find('|') != std::string::npos)
@@ -195,7 +125,7 @@ inline void CheckLabel(TableReader& in, const std::string& what, const std::stri
 }
 
 // A text written into a header field.
-inline void CheckField(TableReader& in, const std::string& what, const std::string& key, const std::string& text) {
+void CheckField(TableReader& in, const std::string& what, const std::string& key, const std::string& text) {
     const int line = in.LineOfKey(key);
     if (text.size() > MaxFieldLength)
         in.Add(line, what + ": the " + key + " is " + std::to_string(text.size()) +
@@ -207,7 +137,7 @@ inline void CheckField(TableReader& in, const std::string& what, const std::stri
 
 // A file of the issue folder: a plain name whose stem can be a resource
 // name (letters, digits, "_") and is not one the program keeps for itself.
-inline void CheckFileName(TableReader& in, const std::string& what, const std::string& key, const std::string& file,
+void CheckFileName(TableReader& in, const std::string& what, const std::string& key, const std::string& file,
                           const Folder& folder) {
     if (file.empty()) return;  // already reported
     const int line = in.LineOfKey(key);
@@ -231,7 +161,7 @@ inline void CheckFileName(TableReader& in, const std::string& what, const std::s
                what + ": " + key + " \"" + file + "\" is not in " + folder.Name + "; add the file or correct the name");
 }
 
-inline std::vector<const toml::table*> ListOf(const toml::table& root, const std::string& key, const std::string& what,
+std::vector<const toml::table*> ListOf(const toml::table& root, const std::string& key, const std::string& what,
                                               std::vector<Problem>& problems) {
     std::vector<const toml::table*> out;
     const toml::node* node = root.get(key);
@@ -253,7 +183,7 @@ inline std::vector<const toml::table*> ListOf(const toml::table& root, const std
 }
 
 // Lines: where each entry of the list begins.
-inline void CheckCount(const std::vector<int>& lines, std::size_t most, const std::string& key,
+void CheckCount(const std::vector<int>& lines, std::size_t most, const std::string& key,
                        const std::string& where, std::vector<Problem>& problems) {
     if (lines.empty()) problems.push_back({0, "no [[" + key + "]] entries; the " + where + " needs at least one"});
     if (lines.size() > most)
@@ -269,20 +199,20 @@ std::vector<int> LinesOf(const std::vector<T>& list) {
     return lines;
 }
 
-inline bool IsCategory(const std::string& text) {
+bool IsCategory(const std::string& text) {
     if (text.empty() || text.front() == '/' || text.back() == '/' || text.find("//") != std::string::npos) return false;
     return std::all_of(text.begin(), text.end(),
                        [](unsigned char c) { return c == '/' || std::islower(c) || std::isdigit(c) || c == '-'; });
 }
 
 // Tutorial labels begin with the level they are written for.
-inline bool IsLevelTagged(const std::string& label) {
+bool IsLevelTagged(const std::string& label) {
     for (const char* tag : {"[bgn] ", "[avg] ", "[adv] "})
         if (label.rfind(tag, 0) == 0) return true;
     return false;
 }
 
-inline std::vector<Entry> ReadEntries(const toml::table& root, const std::string& key, const std::string& where,
+std::vector<Entry> ReadEntries(const toml::table& root, const std::string& key, const std::string& where,
                                       const Folder& folder, std::vector<Problem>& problems) {
     std::vector<Entry> out;
     for (const toml::table* table : ListOf(root, key, key, problems)) {
@@ -296,7 +226,7 @@ inline std::vector<Entry> ReadEntries(const toml::table& root, const std::string
         e.Author = in.Text("author", "moth");
         e.Category = in.Text("category", "scene/news");
         in.RefuseUnknownKeys();
-        CheckLabel(in, what, e.Label, SectionMenu);
+        CheckLabel(in, what, e.Label, SectionMenuBox);
         if (key == "tutorial" && !IsLevelTagged(e.Label))
             in.Add(in.LineOfKey("label"), what + ": the label \"" + e.Label +
                                               "\" does not begin with its level, [bgn], [avg] or [adv] and a space; "
@@ -313,14 +243,14 @@ inline std::vector<Entry> ReadEntries(const toml::table& root, const std::string
                        "\" is not lower-case words joined by \"/\"; write it like \"scene/news\"");
         out.push_back(std::move(e));
     }
-    CheckCount(LinesOf(out), SectionMenu.MaxEntries, key, where, problems);
+    CheckCount(LinesOf(out), SectionMenuBox.MaxEntries(), key, where, problems);
     return out;
 }
 
 // Whether Prefix, a line up to an opening quote, is a key and its "=": the
 // quote then opens the key's value, which the TOML library reads as a text
 // without classifying its characters.
-inline bool OpensValue(std::string_view prefix) {
+bool OpensValue(std::string_view prefix) {
     const std::size_t equals = prefix.find('=');
     if (equals == std::string_view::npos) return false;
     const std::string_view key = prefix.substr(0, equals);
@@ -343,7 +273,7 @@ inline bool OpensValue(std::string_view prefix) {
 // Any quote outside a comment is taken to open a text, even one the
 // library would read as part of a bare value: a "#" is then never taken
 // for a comment's start where the library would read on.
-inline int LineOfStrayNonAscii(std::string_view text) {
+int LineOfStrayNonAscii(std::string_view text) {
     int line = 1;
     std::string_view quote;  // the open text's delimiter, if any
     bool keyText = false;    // the open text is a key's one-line value
@@ -389,13 +319,64 @@ inline int LineOfStrayNonAscii(std::string_view text) {
     return 0;
 }
 
-}  // namespace detail
+// A magazine's name: lower-case words of letters and digits, one space
+// between them, short enough for the big letters of the logo.
+bool IsMagazineName(const std::string& name) {
+    if (name.empty() || name.size() > MaxNameLength || name.front() == ' ' || name.back() == ' ' ||
+        name.find("  ") != std::string::npos)
+        return false;
+    return std::all_of(name.begin(), name.end(),
+                       [](unsigned char c) { return c == ' ' || std::islower(c) || std::isdigit(c); });
+}
+
+// The optional text under Key, checked by Fits; nullopt when it is absent
+// or not a text (which is reported).
+std::optional<std::string> OptionalText(const toml::table& root, TableReader& top, const std::string& key,
+                                        const std::function<bool(const std::string&)>& fits,
+                                        const std::string& rule, std::vector<Problem>& problems) {
+    top.Allow(key);
+    const toml::node* node = root.get(key);
+    if (!node) return std::nullopt;
+    const auto value = node->value<std::string>();
+    if (!node->is_string() || !value || !fits(*value)) {
+        problems.push_back({LineOf(*node), "the " + key + " must be " + rule});
+        return std::nullopt;
+    }
+    return *value;
+}
+
+// The magazine's name, its board's contact line and the title its pages
+// and packages carry. Without them the issue reads as the first one does;
+// a magazine that names itself has no board line unless it gives one.
+void ReadNames(const toml::table& root, TableReader& top, Manifest& m, std::vector<Problem>& problems) {
+    const auto name = OptionalText(root, top, "name", IsMagazineName,
+                                   "1 to " + std::to_string(MaxNameLength) +
+                                       " lower-case letters and digits, one space between words, such as "
+                                       "name = \"harbour news\"",
+                                   problems);
+    const auto contact = OptionalText(
+        root, top, "contact",
+        [](const std::string& text) { return text.size() <= MaxContactLength && PrintableAscii(text); },
+        "at most " + std::to_string(MaxContactLength) +
+            " plain 7-bit characters, such as contact = \"the harbour board - telnet bbs.example.org 23\" "
+            "(or \"\" for none)",
+        problems);
+    const auto title = OptionalText(
+        root, top, "title",
+        [](const std::string& text) { return !text.empty() && text.size() <= MaxTitleLength && PrintableAscii(text); },
+        "1 to " + std::to_string(MaxTitleLength) + " plain 7-bit characters, such as title = \"harbour news\"",
+        problems);
+    if (root.get("name")) m.Name = name.value_or(std::string(FirstName));
+    m.Contact = contact ? *contact : root.get("name") ? std::string() : std::string(FirstContact);
+    m.Title = title.value_or(m.Name + " magazine");
+}
+
+}  // namespace
 
 // Reads the manifest Text (read from Source, named in TOML's messages) and
 // checks it; the files it names must be in Folder. Problems are appended.
-inline Manifest ReadManifestText(std::string_view text, const std::string& source, const Folder& folder,
+Manifest ReadManifestText(std::string_view text, const std::string& source, const Folder& folder,
                                  std::vector<Problem>& problems) {
-    using namespace detail;
     Manifest m;
     if (const int line = LineOfStrayNonAscii(text)) {
         problems.push_back({line,
@@ -414,6 +395,7 @@ inline Manifest ReadManifestText(std::string_view text, const std::string& sourc
     const toml::table& root = parsed.table();
     TableReader top(root, "the issue", problems);
     for (const char* key : {"number", "article", "tutorial", "piece", "track"}) top.Allow(key);
+    ReadNames(root, top, m, problems);
 
     if (const toml::node* number = root.get("number"); number && number->is_integer() && number->value<int64_t>() &&
                                                        *number->value<int64_t>() >= 1 &&
@@ -441,7 +423,7 @@ inline Manifest ReadManifestText(std::string_view text, const std::string& sourc
         p.Art = in.Text("art", "art1.ans");
         p.SaveAs = in.Text("save_as", "ansi_art1.ans");
         in.RefuseUnknownKeys();
-        CheckLabel(in, what, p.Label, GalleryMenu);
+        CheckLabel(in, what, p.Label, GalleryMenuBox);
         CheckFileName(in, what, "art", p.Art, folder);
         const bool plain = !p.SaveAs.empty() && p.SaveAs != "." && p.SaveAs != ".." &&
                            p.SaveAs.find_first_of("/\\:") == std::string::npos && PrintableAscii(p.SaveAs) &&
@@ -453,7 +435,7 @@ inline Manifest ReadManifestText(std::string_view text, const std::string& sourc
                                                 " characters; propose a name such as \"ansi_art1.ans\" (no / \\ or :)");
         m.Pieces.push_back(std::move(p));
     }
-    CheckCount(LinesOf(m.Pieces), GalleryMenu.MaxEntries, "piece", "gallery", problems);
+    CheckCount(LinesOf(m.Pieces), GalleryMenuBox.MaxEntries(), "piece", "gallery", problems);
 
     for (const toml::table* table : ListOf(root, "track", "track", problems)) {
         const std::string what = "track " + std::to_string(m.Tracks.size() + 1);
@@ -463,17 +445,17 @@ inline Manifest ReadManifestText(std::string_view text, const std::string& sourc
         t.Label = in.Text("label", "b r i g h t   h o r i z o n");
         t.Module = in.Text("module", "music1.xm");
         in.RefuseUnknownKeys();
-        CheckLabel(in, what, t.Label, TrackMenu);
+        CheckLabel(in, what, t.Label, TrackMenuBox);
         CheckFileName(in, what, "module", t.Module, folder);
         m.Tracks.push_back(std::move(t));
     }
-    CheckCount(LinesOf(m.Tracks), TrackMenu.MaxEntries, "track", "track menu", problems);
+    CheckCount(LinesOf(m.Tracks), TrackMenuBox.MaxEntries(), "track", "track menu", problems);
     return m;
 }
 
 // Reads the manifest at Path and checks it; the files it names must be in
 // Folder (pass an empty Folder to skip that). Problems are appended.
-inline Manifest ReadManifest(const std::filesystem::path& path, const std::filesystem::path& folder,
+Manifest ReadManifest(const std::filesystem::path& path, const std::filesystem::path& folder,
                              std::vector<Problem>& problems) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
@@ -492,7 +474,7 @@ inline Manifest ReadManifest(const std::filesystem::path& path, const std::files
 // Text with its control characters written out (\n, \r, \t, \xNN), so
 // that a problem stays on its one line whatever it quotes: a file name
 // with a line break, or the character a TOML error saw.
-inline std::string OneLine(const std::string& text) {
+std::string OneLine(const std::string& text) {
     static const char* const kHex = "0123456789abcdef";
     std::string out;
     for (const char c : text) {
@@ -512,8 +494,25 @@ inline std::string OneLine(const std::string& text) {
 }
 
 // "FILE:LINE: text" (or "FILE: text" for the whole file), on one line.
-inline std::string Format(const std::string& file, const Problem& p) {
+std::string Format(const std::string& file, const Problem& p) {
     return OneLine(file + ":" + (p.Line > 0 ? std::to_string(p.Line) + ":" : "") + " " + p.Text);
+}
+
+}  // namespace issue
+
+namespace issue {
+
+std::string Spaced(std::string_view name, int wordGap) {
+    std::string out;
+    for (const char c : name) {
+        if (c == ' ') {
+            out.append(static_cast<std::size_t>(wordGap), ' ');
+            continue;
+        }
+        if (!out.empty() && out.back() != ' ') out += ' ';
+        out += c;
+    }
+    return out;
 }
 
 }  // namespace issue

@@ -1,0 +1,48 @@
+// The editions an editor ships: an issue's files put beside a runner, a
+// magazine program that carries no issue of its own choosing. A Linux or
+// Windows edition is the runner with the pack appended (one executable); a
+// web edition is the runner's site with the pack as issue.zip, written to
+// a folder or into a zip of its own.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "issue/manifest.h"
+#include "issue/pack.h"
+
+namespace issue {
+
+enum class Edition { Linux, Windows, WebFolder, WebZip };
+
+// Where the runners are: the Linux one (normally the running program), the
+// Windows one (quixmag.exe) and the web site's folder.
+struct Runners {
+    std::string Linux, Windows, Web;
+};
+
+// The runners installed beside OwnExecutable (its folder's ../lib/quixmag),
+// or in the folder the environment's QUIXMAG_RUNNERS names.
+Runners FindRunners(const std::string& ownExecutable);
+
+// The editions to write and where: one for each flag given ("--linux",
+// "--windows", "--web"), named after Out (Out, Out.exe, Out-web), or the
+// one Out's name asks for (".exe", ".zip", a name that ends in "/" or an
+// existing folder for the web, else Linux).
+struct EditionOut {
+    Edition Kind;
+    std::string Path;
+};
+std::vector<EditionOut> EditionsFor(const std::string& out, const std::vector<std::string>& flags);
+
+const char* EditionName(Edition kind);
+
+// Writes one edition of Files (an issue folder's, manifest included) to
+// Out; nothing is left at Out when it fails. Answers false with one line.
+bool WriteEdition(const EditionOut& edition, const PackFiles& files, const Manifest& manifest, const Runners& runners,
+                  std::string& error);
+
+// The site's page with its title made Title.
+std::string WithTitle(std::string page, const std::string& title);
+
+}  // namespace issue
