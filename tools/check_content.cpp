@@ -39,12 +39,27 @@ int CheckIssueFolder(const std::filesystem::path& folder) {
     return 0;
 }
 
+const char* const kUsage =
+    "usage: check_content [FOLDER]\n"
+    "\n"
+    "  check_content          checks the issue embedded in this executable\n"
+    "  check_content FOLDER   checks an issue folder (the one that holds issue.toml) before it\n"
+    "                         is built; a relative FOLDER is taken from the current folder\n"
+    "\n"
+    "Prints one line per problem, FILE:LINE: what is wrong; how to fix it, and exits with 1\n"
+    "when there is any, with 0 and a summary line when there is none.\n"
+    "See docs/making-an-issue.md.\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (argc == 2) return CheckIssueFolder(argv[1]);
     if (argc > 2) {
-        std::fprintf(stderr, "usage: check_content [FOLDER]\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
     const contentrules::Lookup lookup = [](const std::string& name) -> std::optional<std::string_view> {

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -145,14 +146,37 @@ public:
     // 7, without pauses and with no key waiting. The cells stay for the
     // caller to read (memcon::CellAt, CharAt). Answers whether the drawing
     // scrolled after its last clear.
-    bool Draw(std::string_view bytes) const {
+    bool Draw(std::string_view bytes) const { return DrawFrom(bytes, 1, 1); }
+
+    // The same, with the cursor standing at (Col, Row) of the cleared
+    // screen when the drawing begins, as a backdrop drawn after a wipe
+    // that leaves the cursor where it was.
+    bool DrawFrom(std::string_view bytes, int col, int row) const {
+        memcon::Reset(25);
+        InitConsole();
+        SetTextAttr(7);
+        GotoXY(col, row);
+        PlantMark();
+        ShowAnsiBytes(bytes, 0);
+        return MarkMoved();
+    }
+
+    // Draws Bytes from (1,1) pausing before every byte the renderer takes
+    // from the file, and answers where the cursor stood at each pause (its
+    // column may be 81: the wrap of row 24 waits for the next character).
+    // The pauses come in the order of the bytes that are read from the
+    // file in the renderer's main loop: the two digits of a pipe code, and
+    // bytes it gives back, are read without one.
+    std::vector<std::pair<int, int>> CursorTrace(std::string_view bytes) const {
+        std::vector<std::pair<int, int>> trace;
         memcon::Reset(25);
         InitConsole();
         SetTextAttr(7);
         GotoXY(1, 1);
-        PlantMark();
-        ShowAnsiBytes(bytes, 0);
-        return MarkMoved();
+        memcon::OnSleep([&trace] { trace.emplace_back(WhereX(), WhereY()); });
+        ShowAnsiBytes(bytes, 1);
+        memcon::OnSleep(nullptr);
+        return trace;
     }
 
     // Whether drawing Bytes scrolls the screen at any moment. The cells
@@ -247,15 +271,260 @@ inline Problems CheckBoxClear(std::string_view name, const Box& box) {
             std::to_string(dirty) + " cell(s) do not (first: " + first + ")"};
 }
 
+// --- Where each character of a screen lands --------------------------------
+//
+// The renderer is asked where the cursor stands before each byte it reads
+// (ScreenDrawer::CursorTrace); the bytes are sorted here into what they do
+// by following the renderer's own reading: a "|" reads two more bytes and
+// gives them back when they are no colour code, an ESC "[" begins a
+// sequence that its first byte outside digits, ";" and "?" ends.
+
+enum class Did {
+    Glyph,   // a character drawn into a cell
+    Colour,  // a colour change (ESC[...m, a pipe code) or a byte that does nothing
+    LineEnd, // LF
+    Return,  // CR
+    Move,    // any other cursor move or clear (FF, tab, BS, ESC[...H and the like)
+};
+
+struct Step {
+    std::size_t Offset;  // of the byte that ends the step (a sequence's final byte)
+    Did What;
+    int Col = 0, Row = 0;  // where the cursor stood before it; 0 when not known
+    int PlacedRow = 0;     // for ESC[row;colH and ESC[row;colf: the row asked for
+};
+
+inline std::vector<Step> StepsOf(const ScreenDrawer& drawer, std::string_view bytes) {
+    const std::vector<std::pair<int, int>> trace = drawer.CursorTrace(bytes);
+    std::vector<Step> steps;
+    enum class State { Text, Escape, Params } state = State::Text;
+    std::string params;
+    std::size_t next = 0, pause = 0;
+    std::vector<std::size_t> given;  // offsets given back, the last one read first
+    int col = 1, row = 1;            // where the cursor stands; 0 when not known
+    auto advance = [&] {             // after a character drawn at (col, row)
+        if (col == 0) return;
+        if (col < 80) ++col;
+        else if (col == 80 && row == 24) col = 81;
+        else col = 1, row = std::min(25, row + 1);
+    };
+    auto take = [&](std::size_t& at, bool& paused) {
+        paused = false;
+        if (!given.empty()) {
+            at = given.back();
+            given.pop_back();
+            return true;
+        }
+        if (next >= bytes.size()) return false;
+        at = next++;
+        return true;
+    };
+    // One byte of the file, as the interpreter takes it.
+    auto feed = [&](std::size_t at) {
+        const char ch = bytes[at];
+        const auto u = static_cast<unsigned char>(ch);
+        Step step{at, Did::Colour, col, row};
+        if (state == State::Text) {
+            if (ch == '\x1b') {
+                state = State::Escape;
+                return;
+            }
+            if (ch == '\n') step.What = Did::LineEnd;
+            else if (ch == '\r') step.What = Did::Return;
+            else if (ch == 0) step.What = Did::Colour;
+            else if (ch == '\t' || ch == '\b' || ch == '\x0c') step.What = Did::Move;
+            else step.What = Did::Glyph;
+        } else if (state == State::Escape) {
+            state = ch == '[' ? State::Params : State::Text;
+            params.clear();
+            return;
+        } else if ((ch >= '0' && ch <= '9') || ch == ';' || ch == '?') {
+            params += ch;
+            return;
+        } else {
+            state = State::Text;
+            if (u >= '0' && ch != 'm') step.What = Did::Move;
+            if (ch == 'H' || ch == 'f') step.PlacedRow = params.empty() || params[0] == ';' ? 1 : std::atoi(params.c_str());
+        }
+        steps.push_back(step);
+        if (step.What == Did::Glyph) advance();
+        else if (step.What != Did::Colour) col = row = 0;
+    };
+    while (true) {
+        std::size_t at = 0;
+        bool unused = false;
+        const bool fromFile = given.empty();
+        if (!take(at, unused)) break;
+        if (fromFile) {
+            if (pause < trace.size()) {
+                col = trace[pause].first;
+                row = trace[pause].second;
+            }
+            ++pause;
+        }
+        if (bytes[at] == '\x1a') break;
+        if (bytes[at] != '|') {
+            feed(at);
+            continue;
+        }
+        std::size_t c1 = 0, c2 = 0;
+        if (!take(c1, unused) || !take(c2, unused)) {
+            feed(at);
+            break;
+        }
+        const char d1 = bytes[c1], d2 = bytes[c2];
+        if (d1 >= '0' && d1 <= '9' && d2 >= '0' && d2 <= '9' && (d1 - '0') * 10 + (d2 - '0') <= 23) {
+            if (state == State::Text) steps.push_back({at, Did::Colour, col, row});
+            continue;
+        }
+        feed(at);
+        given.push_back(c2);
+        given.push_back(c1);
+    }
+    return steps;
+}
+
+// One fault of a screen and the byte that causes it.
+struct Finding {
+    std::size_t Offset;
+    std::string What;
+};
+using Findings = std::vector<Finding>;
+
+// A twin has no way to fill column 80 of a row but to go straight on with
+// the next row's characters, without a line end (the screen generator
+// writes its full rows so). The bytes of a row of 81 characters are the
+// same as those of a full row followed by a row of one, so the rule reads
+// the file's habit: a run of at most this many characters after a full row
+// is a row too wide, unless the file also runs a full row on into a longer
+// next row elsewhere, which shows that it runs rows on on purpose.
+constexpr int kOverflowColumns = 8;
+
+// A character that lands past column 80 of its row: the row wraps, and the
+// line end after it (or the next character) is one row lower than meant.
+inline Findings CheckRowWidths(const std::vector<Step>& steps) {
+    Findings out;
+    bool runsOn = false;  // a full row goes straight on into a longer next row
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const Step& full = steps[i];
+        if (full.What != Did::Glyph || full.Col != 80 || full.Row >= 25) continue;
+        std::size_t k = i + 1;
+        while (k < steps.size() && steps[k].What == Did::Colour) ++k;
+        if (k == steps.size() || steps[k].What != Did::Glyph) continue;
+        const std::size_t first = k;
+        int width = 0;
+        for (; k < steps.size() && (steps[k].What == Did::Glyph || steps[k].What == Did::Colour); ++k)
+            if (steps[k].What == Did::Glyph) ++width;
+        if (width > kOverflowColumns) {
+            runsOn = true;
+            continue;
+        }
+        out.push_back({steps[first].Offset,
+                       "row " + std::to_string(full.Row) + " is " + std::to_string(80 + width) +
+                           " columns wide: the 81st character wraps onto row " + std::to_string(full.Row + 1) +
+                           " and every row below moves down"});
+        i = k - 1;
+    }
+    if (runsOn) return {};
+    return out;
+}
+
+// Art saved with every row 80 columns wide and a line end after it: the
+// 80th character already moved the cursor to the next row, so each line end
+// leaves an empty row (row 24 waits with its wrap, so its line end is
+// fine). One such line can be a full row above an empty one; two lines in
+// a row are the double spacing a reader sees.
+inline Findings CheckFullRowLineEnds(const std::vector<Step>& steps, std::string_view bytes) {
+    std::vector<std::size_t> lineEnds;  // offsets of line ends right after a full row
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        if (steps[i].What != Did::Glyph || steps[i].Col != 80 || steps[i].Row >= 24) continue;
+        std::size_t k = i + 1;
+        while (k < steps.size() && (steps[k].What == Did::Colour || steps[k].What == Did::Return)) ++k;
+        if (k < steps.size() && steps[k].What == Did::LineEnd) lineEnds.push_back(steps[k].Offset);
+    }
+    for (std::size_t i = 0; i + 1 < lineEnds.size(); ++i) {
+        const auto line = std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(lineEnds[i]), '\n');
+        const auto nextLine =
+            std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(lineEnds[i + 1]), '\n');
+        if (nextLine != line + 1) continue;
+        return {{lineEnds[i],
+                 "the line ends after a full 80-column row, and so does the next: the 80th character already "
+                 "moved the cursor to the next row, so every such line end leaves an empty row and the art is "
+                 "shown double-spaced"}};
+    }
+    return {};
+}
+
+// ESC[row;colH with a row below the screen: the renderer puts the cursor
+// on row 25 instead, so everything placed that way lands on row 25.
+inline Findings CheckPlacedRows(const std::vector<Step>& steps) {
+    for (const Step& step : steps)
+        if (step.PlacedRow > 25)
+            return {{step.Offset, "places the cursor on row " + std::to_string(step.PlacedRow) +
+                                      " with ESC[row;colH, but the screen has 25 rows: the renderer puts it on row "
+                                      "25, so every row placed below the screen lands on row 25 and is lost"}};
+    return {};
+}
+
+// Whether two drawings left the same cells on the first 25 rows.
+inline bool SameCells(const std::vector<conapi::Cell>& a, const std::vector<conapi::Cell>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].Char != b[i].Char || a[i].Attr != b[i].Attr) return false;
+    return true;
+}
+
+inline std::vector<conapi::Cell> Cells() {
+    std::vector<conapi::Cell> cells;
+    for (int row = 0; row < 25; ++row)
+        for (int col = 0; col < 80; ++col) cells.push_back(memcon::CellAt(col, row));
+    return cells;
+}
+
+// Where the cursor stands in the second drawing of CheckHomed: not home,
+// not on an edge.
+constexpr int kAwayCol = 40, kAwayRow = 12;
+
+// A backdrop is drawn from wherever the cursor stands (a wipe may leave it
+// anywhere): drawn from home and from the middle of the screen, it must
+// look the same. Answers the byte after which the two first differ (a
+// halving search over the line ends, as a difference, once there, seldom
+// goes away), or nothing.
+inline Findings CheckHomed(const ScreenDrawer& drawer, std::string_view bytes) {
+    auto differs = [&](std::string_view part) {
+        drawer.DrawFrom(part, 1, 1);
+        const std::vector<conapi::Cell> home = Cells();
+        drawer.DrawFrom(part, kAwayCol, kAwayRow);
+        return !SameCells(home, Cells());
+    };
+    if (!differs(bytes)) return {};
+    std::vector<std::size_t> ends;
+    for (std::size_t end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n', end + 1))
+        ends.push_back(end + 1);
+    ends.push_back(bytes.size());
+    std::size_t lo = 0, hi = ends.size() - 1;
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (differs(bytes.substr(0, ends[mid])))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return {{ends[lo] - 1, "looks different when the cursor does not stand at the top-left corner as it begins (it "
+                           "was drawn from column " + std::to_string(kAwayCol) + " row " + std::to_string(kAwayRow) +
+                               " as well): the menus draw a backdrop wherever the wipe before it left the cursor"}};
+}
+
 // A twin is plain 7-bit text with pipe codes: printable ASCII, CR, LF and
-// the end-of-text mark, and above all no ESC.
+// the end-of-text mark, and above all no ESC. A form feed may come first,
+// to clear the screen and home the cursor before the twin is drawn.
 inline Problems CheckTwinBytes(std::string_view name, std::string_view bytes) {
     Problems out;
     std::size_t esc = 0, high = 0, control = 0;
     std::size_t firstBad = std::string_view::npos;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
-        const bool allowed = (b >= 32 && b <= 126) || b == '\r' || b == '\n' || b == 26;
+        const bool allowed = (b >= 32 && b <= 126) || b == '\r' || b == '\n' || b == 26 || (b == 12 && i == 0);
         if (allowed) continue;
         if (firstBad == std::string_view::npos) firstBad = i;
         if (b == 27)
@@ -272,21 +541,22 @@ inline Problems CheckTwinBytes(std::string_view name, std::string_view bytes) {
         out.push_back(std::string(name) + ": holds " + std::to_string(high) + " byte(s) above 127; a twin is 7-bit");
     if (control)
         out.push_back(std::string(name) + ": holds " + std::to_string(control) +
-                      " control byte(s) other than CR, LF and SUB (first at offset " + std::to_string(firstBad) + ")");
+                      " control byte(s) other than CR, LF, SUB and a first FF (first at offset " + std::to_string(firstBad) + ")");
     return out;
 }
 
-// The field marker belongs to the header screens alone: the article header
-// screens carry exactly five single markers, every other screen and text
-// none (a stray one would end up on a header or confuse a reader).
+// The article header screens carry exactly five single field markers.
+// The program looks for markers on the header screen alone (it scans the
+// screen right after drawing the header on a cleared screen), so a "!" on
+// any other screen or piece is a plain character.
 inline Problems CheckMarkerCount(std::string_view name, std::string_view bytes) {
+    if (!IsHeader(name)) return {};
     std::size_t count = 0;
     for (char c : bytes)
         if (c == '!') ++count;
-    const std::size_t wanted = IsHeader(name) ? 5 : 0;
-    if (count == wanted) return {};
-    return {std::string(name) + ": holds " + std::to_string(count) + " \"!\" byte(s), " +
-            (wanted ? "wanted exactly 5 (the header's field markers)" : "wanted none (\"!\" marks header fields)")};
+    if (count == 5) return {};
+    return {std::string(name) + ": holds " + std::to_string(count) +
+            " \"!\" byte(s), wanted exactly 5 (the header's field markers)"};
 }
 
 // After drawing a header screen, the program's own scan finds five runs of
@@ -506,6 +776,23 @@ inline Problems CheckLibrary(std::string_view name, std::string_view bytes) {
     return {std::string(name) + ": is not a shared library of this platform"};
 }
 
+// The rules of where a screen's characters land, with the byte of each
+// fault: rows wider than the screen and screens that depend on where the
+// cursor stood (not for pieces: the gallery clears the screen and homes
+// the cursor before it draws one, and a piece may be taller than the
+// screen, so its rows may wrap as they scroll); art saved double-spaced;
+// and, in a piece, rows placed below the screen.
+inline Findings CheckLayout(const ScreenDrawer& drawer, std::string_view bytes, bool piece) {
+    Findings out;
+    auto add = [&](Findings more) { out.insert(out.end(), more.begin(), more.end()); };
+    const std::vector<Step> steps = StepsOf(drawer, bytes);
+    if (!piece) add(CheckRowWidths(steps));
+    add(CheckFullRowLineEnds(steps, bytes));
+    if (piece) add(CheckPlacedRows(steps));
+    if (!piece) add(CheckHomed(drawer, bytes));
+    return out;
+}
+
 // All rules that concern one resource.
 inline Problems CheckResource(const ScreenDrawer& drawer, const CatalogueEntry& entry, std::string_view bytes) {
     Problems out;
@@ -516,6 +803,7 @@ inline Problems CheckResource(const ScreenDrawer& drawer, const CatalogueEntry& 
     case Kind::Screen:
         add(CheckMarkerCount(entry.Name, bytes));
         add(CheckEnding(drawer, entry.Name, bytes));
+        for (const Finding& f : CheckLayout(drawer, bytes, IsPiece(entry.Name))) out.push_back(entry.Name + ": " + f.What);
         if (!IsPiece(entry.Name)) add(CheckFits(drawer, entry.Name, bytes));  // leaves the whole drawing on the console
         for (const Box& box : BoxesOf(entry.Name)) add(CheckBoxClear(entry.Name, box));
         if (IsHeader(entry.Name)) add(CheckHeaderFields(entry.Name));

@@ -114,6 +114,18 @@ inline const char* kHeaderHint =
     "the header screen carries exactly five single \"!\": after the title, author and category labels, at the "
     "text window's top-left corner (column 1) and at its bottom-right corner";
 
+// What each layout rule asks of the editor, by a phrase of its message.
+inline std::string LayoutHint(const std::string& problem) {
+    if (problem.find("columns wide") != std::string::npos) return "keep rows to 80 columns";
+    if (problem.find("double-spaced") != std::string::npos)
+        return "drop the line end after a full 80-column row (or keep rows to 79 columns)";
+    if (problem.find("ESC[row;colH") != std::string::npos)
+        return "in a piece taller than the screen, move down with line feeds (CR LF) and let the screen scroll, "
+               "as tools/make_tall_art.py draws the sample issue's tall piece";
+    return "begin the file with a form feed (byte 12) or ESC[H (ESC[1;1H) so that it is drawn from the top-left "
+           "corner";
+}
+
 // All rules of one screen (Stem in lower case, as the program asks for it).
 inline Lines CheckScreen(const contentrules::ScreenDrawer& drawer, const std::string& file, const std::string& stem,
                          std::string_view bytes) {
@@ -125,7 +137,8 @@ inline Lines CheckScreen(const contentrules::ScreenDrawer& drawer, const std::st
     if (bytes.empty()) return {At(file, 0, "the file is empty; draw the screen into it")};
 
     if (twin) {
-        const auto bad = std::find_if(bytes.begin(), bytes.end(), [](char c) {
+        // A form feed may come first (it clears the screen and homes the cursor).
+        const auto bad = std::find_if(bytes.begin() + (bytes[0] == '\x0c' ? 1 : 0), bytes.end(), [](char c) {
             const auto b = static_cast<unsigned char>(c);
             return !((b >= 32 && b <= 126) || b == '\r' || b == '\n' || b == 26);
         });
@@ -133,13 +146,8 @@ inline Lines CheckScreen(const contentrules::ScreenDrawer& drawer, const std::st
             out.push_back(At(file, LineAt(bytes, static_cast<std::size_t>(bad - bytes.begin())),
                              Bare(p) + "; a twin is plain 7-bit text coloured with pipe codes |00..|23"));
     }
-    for (const std::string& p : CheckMarkerCount(name, bytes)) {
-        const std::size_t wanted = header ? 5 : 0;
-        out.push_back(
-            At(file, MarkerLine(bytes, wanted),
-               Bare(p) + (header ? std::string("; ") + kHeaderHint
-                                 : std::string("; remove it or write another character: \"!\" marks header fields"))));
-    }
+    for (const std::string& p : CheckMarkerCount(name, bytes))
+        out.push_back(At(file, MarkerLine(bytes, 5), Bare(p) + "; " + kHeaderHint));
     for (const std::string& p : CheckEnding(drawer, name, bytes)) {
         const std::string_view drawn = bytes.substr(0, bytes.find('\x1a'));
         out.push_back(At(file, LineAt(bytes, drawn.rfind('\x1b')),
@@ -148,6 +156,8 @@ inline Lines CheckScreen(const contentrules::ScreenDrawer& drawer, const std::st
     // Gallery pieces may be taller than the screen; the issue's own screens
     // must fit it.
     const bool piece = !twin && !issue::IsFixedResource(stem);
+    for (const Finding& f : CheckLayout(drawer, bytes, piece))
+        out.push_back(At(file, LineAt(bytes, f.Offset), f.What + "; " + LayoutHint(f.What)));
     const Problems fits = piece ? Problems{} : CheckFits(drawer, name, bytes);
     std::vector<std::pair<Box, std::string>> boxes;
     for (const Box& box : BoxesOf(name))

@@ -8,7 +8,9 @@ two block-letter fonts, frames, gradients and shading ramps.
 A canvas serialises two ways:
   * to_ansi(): CP437 bytes, ESC[...m colours, every row placed with ESC[row;colH,
     CR LF after each row but the last, byte 26 at the end;
-  * to_twin(): 7-bit characters and pipe colour codes (|00-|15 foreground,
+  * to_twin(): a form feed (byte 12: the screen is cleared and the cursor
+    homed, as the menus draw a backdrop wherever a wipe left the cursor),
+    then 7-bit characters and pipe colour codes (|00-|15 foreground,
     |16-|23 background), CR LF line ends, no escape sequences at all.
 
 decode() plays a file back the way the magazine's renderer and character
@@ -26,6 +28,7 @@ ROWS = 25
 
 ESC = "\x1b"
 SUB = 26
+FF = 12          # form feed: clears the screen and homes the cursor
 
 # Code page 437 bytes the screens use.
 FULL = 0xDB      # full block
@@ -239,7 +242,7 @@ class Canvas:
             if y < last_row and not (last == COLS and y <= ROWS - 2):
                 out.append("\r\n")
         text = "".join(out)
-        return text.encode("ascii") + bytes([SUB])
+        return bytes([FF]) + text.encode("ascii") + bytes([SUB])
 
 
 class SgrState:
@@ -540,7 +543,8 @@ def decode(data: bytes) -> Playback:
     line feed or a wrap would leave row 25."""
     cells = [[Cell(32, 7, 0) for _ in range(COLS)] for _ in range(ROWS)]
     x, y = 0, 0                  # 0-based; x may be 80 (deferred wrap on row 24)
-    fg, bg = 7, 0
+    saved = (0, 0)               # ESC[s keeps the cursor here; the start until then
+    fg, bg = 7, 0                # bg 8..15: the blink bit (ESC[5m) set
     scrolled = False
     wrote_last = False
 
@@ -583,10 +587,14 @@ def decode(data: bytes) -> Playback:
                 fg, bg = 7, 0
             elif n == 1:
                 fg |= 8
+            elif n == 5:
+                bg |= 8
+            elif n == 7:
+                fg, bg = bg & 7, (bg & 8) | (fg & 7)
             elif 30 <= n <= 37:
                 fg = (fg & 8) | PC_TO_ANSI[n - 30]
             elif 40 <= n <= 47:
-                bg = PC_TO_ANSI[n - 40]
+                bg = (bg & 8) | PC_TO_ANSI[n - 40]
 
     i = 0
     n = len(data)
@@ -626,6 +634,20 @@ def decode(data: bytes) -> Playback:
                     y = max(0, y - (nums[0] or 1))
                 elif final == "B":
                     y = min(ROWS - 1, y + (nums[0] or 1))
+                elif final == "E":
+                    goto(1, y + 1 + (nums[0] or 1))
+                elif final == "G":
+                    x = 0
+                elif final == "J":
+                    cells = [[Cell(32, 7, 0) for _ in range(COLS)] for _ in range(ROWS)]
+                    x, y = 0, 0
+                elif final == "K":
+                    for _ in range(COLS - 1 - x):
+                        glyph(32)
+                elif final == "s":
+                    saved = (x, y)
+                elif final == "u":
+                    x, y = saved
                 elif final == "m":
                     sgr(params)
             else:
@@ -633,6 +655,9 @@ def decode(data: bytes) -> Playback:
             continue
         if b == 13:
             x = 0
+        elif b == FF:
+            cells = [[Cell(32, 7, 0) for _ in range(COLS)] for _ in range(ROWS)]
+            x, y = 0, 0
         elif b == 10:
             if y == ROWS - 1:
                 scroll()
@@ -640,6 +665,8 @@ def decode(data: bytes) -> Playback:
                 y += 1
         elif b == 8:
             x = max(0, x - 1)
+        elif b == 9:
+            x = min(COLS - 1, x + 8)
         elif b == 0:
             pass
         else:

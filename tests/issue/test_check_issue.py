@@ -188,7 +188,9 @@ class CheckIssueTest(unittest.TestCase):
         scroll = f.before_end_mark("logo.ans", b"\x1b[25;80HX")
         f.replace("menu_asc.ans", b"\r\n", b"\r\n\xdb", )
         marker = f.before_end_mark("article_hdr.ans", b"!")
-        stray = f.before_end_mark("about.ans", b"!")
+        # A "!" is the header's marker only: elsewhere it is a character.
+        f.before_end_mark("about.ans", b"\x1b[2;2H!")
+        f.before_end_mark("nightsky.ans", b"wow!")
         os.remove(f.path("exit_asc.ans"))
         f.write("notes.txt", "to do: everything\n")
         # A fault early in a file is placed on its own line, not the last.
@@ -201,10 +203,56 @@ class CheckIssueTest(unittest.TestCase):
         self.assertReported(lines, f"{f.path('logo.ans')}:{scroll}:", "scrolls the screen", "80x25")
         self.assertReported(lines, f"{f.path('menu_asc.ans')}:2:", "above 127", "7-bit")
         self.assertReported(lines, f"{f.path('article_hdr.ans')}:{marker}:", "holds 6", "exactly five")
-        self.assertReported(lines, f"{f.path('about.ans')}:{stray}:", "holds 1", "marks header fields")
+        self.assertFalse([l for l in lines if "about.ans" in l or "nightsky.ans" in l], lines)
         self.assertReported(lines, f"{f.path('exit_asc.ans')}:", "missing")
         self.assertReported(lines, f"{f.path('notes.txt')}:", "never shows it")
         self.assertReported(lines, f"{f.path('ansi.ans')}:3:", "must stay blank", "column 60 row 12")
+
+    def test_where_characters_land(self):
+        """Rows too wide, double-spaced art, rows placed below the screen and
+        backdrops that depend on the cursor: each on the line of its byte."""
+        f = self.folder()
+        # A twin row of 81 characters (its first line, after the form feed).
+        twin = f.read("menu_asc.ans")
+        self.assertEqual(twin[0], 12, "twins begin with a form feed")
+        f.write("menu_asc.ans", b"\x0c" + b"=" * 81 + b"\r\n" + twin[1:])
+        # Art saved with a line end after every 80-column row, from line 3.
+        art = b"\x1b[0m\x1b[H\r\n\r\n" + b"".join(bytes([65 + i]) * 80 + b"\r\n" for i in range(5)) + b"\x1a"
+        f.write("nightsky.ans", art)
+        # A tall piece placed row by row past row 25.
+        tall = b"".join(b"\x1b[%d;1Hrow %d\r\n" % (r, r) for r in range(1, 61)) + b"\x1a"
+        f.write("tidepool.ans", tall)
+        # A twin without its form feed, and a screen without a place to begin.
+        about = f.read("about_asc.ans")
+        f.write("about_asc.ans", about[1:])
+        f.write("exit.ans", b"\r\n  see you\r\n\x1a")
+        status, lines = f.check()
+        self.assertEqual(status, 1)
+        self.assertReported(lines, f"{f.path('menu_asc.ans')}:1:", "row 1 is 81 columns wide", "moves down",
+                            "keep rows to 80 columns")
+        self.assertReported(lines, f"{f.path('nightsky.ans')}:3:", "double-spaced",
+                            "drop the line end after a full 80-column row")
+        self.assertReported(lines, f"{f.path('tidepool.ans')}:{line_of(tall, b'[26;1H')}:", "row 26", "row 25",
+                            "line feeds", "make_tall_art.py")
+        self.assertReported(lines, f"{f.path('about_asc.ans')}:1:", "top-left", "form feed")
+        # The first line only moves the cursor; the second draws in the wrong place.
+        self.assertReported(lines, f"{f.path('exit.ans')}:2:", "top-left", "ESC[H")
+        # The wide row moved the menu's message row down onto its slot.
+        self.assertReported(lines, f"{f.path('menu_asc.ans')}:", "rows 22..22 must stay blank")
+        self.assertTrue(lines[-1].endswith("6 problem(s)"), lines)
+
+    def test_usage_and_a_relative_folder(self):
+        check = os.path.abspath(shutil.which(CHECK) or CHECK)
+        run = subprocess.run([check, "--help"], capture_output=True, text=True, timeout=60)
+        self.assertEqual(run.returncode, 0)
+        self.assertIn("usage: check_content [FOLDER]", run.stdout)
+        f = self.folder()
+        run = subprocess.run([check, "issue"], capture_output=True, text=True, timeout=60, cwd=f.root)
+        self.assertEqual(run.returncode, 0, run.stdout)
+        self.assertTrue(run.stdout.startswith("issue: issue #2"), run.stdout)
+        f.before_end_mark("menu.ans", b"\x1b[12;60HX")
+        run = subprocess.run([check, "issue"], capture_output=True, text=True, timeout=60, cwd=f.root)
+        self.assertIn(os.path.join("issue", "menu.ans") + ":", run.stdout)
 
     def test_text_and_module_faults(self):
         f = self.folder()

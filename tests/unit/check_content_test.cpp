@@ -124,6 +124,10 @@ TEST_F(ContentRules, EachBackdropHasItsBoxes) {
 
 TEST_F(ContentRules, TwinsArePlainSevenBitText) {
     EXPECT_TRUE(contentrules::CheckTwinBytes("T", "|15hello|07\r\n+--+\n\x1a").empty());
+    // One form feed may come first, to clear and home; nowhere else, and only one.
+    EXPECT_TRUE(contentrules::CheckTwinBytes("T", "\x0c|15hello\r\n\x1a").empty());
+    EXPECT_TRUE(Mentions(contentrules::CheckTwinBytes("T", "hello\x0c"), "control byte"));
+    EXPECT_TRUE(Mentions(contentrules::CheckTwinBytes("T", "\x0c\x0chello"), "offset 1"));
     EXPECT_TRUE(Mentions(contentrules::CheckTwinBytes("T", "a" + Esc("0m") + "b"), "ESC"));
     EXPECT_TRUE(Mentions(contentrules::CheckTwinBytes("T", "block \xdb"), "above 127"));
     EXPECT_TRUE(Mentions(contentrules::CheckTwinBytes("T", "tab\there"), "control byte"));
@@ -173,9 +177,87 @@ TEST_F(ContentRules, HeaderFaultsAreNamed) {
         contentrules::CheckMarkerCount("ARTICLE_HDR_ASC", Header(1, 6, 80, 24) + Esc("1;1H") + "!\b ").empty());
 }
 
-TEST_F(ContentRules, MarkersBelongToHeadersOnly) {
+TEST_F(ContentRules, OnlyTheHeaderCountsItsMarkers) {
+    // The program scans for markers after drawing the header alone: a "!"
+    // anywhere else is a plain character.
     EXPECT_TRUE(contentrules::CheckMarkerCount("MENU", "menu|15 art").empty());
-    EXPECT_TRUE(Mentions(contentrules::CheckMarkerCount("LOGO", "hello!"), "holds 1"));
+    EXPECT_TRUE(contentrules::CheckMarkerCount("LOGO", "hello!").empty());
+    EXPECT_TRUE(contentrules::CheckMarkerCount("NIGHTSKY", "wow! !!").empty());
+    EXPECT_TRUE(Mentions(contentrules::CheckMarkerCount("ARTICLE_HDR", "one ! only"), "holds 1"));
+}
+
+// --- Where the characters land ---------------------------------------------------------
+
+using contentrules::Findings;
+
+bool Says(const Findings& found, const std::string& part) {
+    for (const auto& f : found)
+        if (f.What.find(part) != std::string::npos) return true;
+    return false;
+}
+
+TEST_F(ContentRules, ARowWiderThanTheScreenIsNamedAtItsEightyFirstCharacter) {
+    const std::string row81 = "\x0c|07" + std::string(80, 'a') + "b\r\nnext row\r\n\x1a";
+    const Findings wide = contentrules::CheckLayout(drawer, row81, false);
+    ASSERT_EQ(wide.size(), 1u);
+    EXPECT_EQ(wide[0].Offset, row81.find('b'));
+    EXPECT_TRUE(Says(wide, "row 1 is 81 columns wide")) << wide[0].What;
+    // A positioned row running past the edge, colour codes in between.
+    const std::string placed = Esc("2J") + Esc("5;75H") + "abcdef" + Esc("1;31m") + "gh\r\nrest";
+    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, placed, false), "row 5 is 82 columns wide"));
+    // Rows of 80 and 79 are fine; so is a full row that goes on straight
+    // into the next one, as twins fill column 80 (and then the short row
+    // after another full row is taken for a row of its own too).
+    EXPECT_TRUE(contentrules::CheckLayout(drawer, "\x0c" + std::string(79, 'a') + "\r\nb\x1a", false).empty());
+    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, Esc("H") + std::string(80, 'a') + "b", false), "row 1 is 81"));
+    const std::string runOn = "\x0c" + std::string(80, 'a') + std::string(30, 'b') + "\r\n" + std::string(80, 'c') +
+                              "!\r\n\x1a";
+    EXPECT_TRUE(contentrules::CheckLayout(drawer, runOn, false).empty());
+    // A piece may be wider: it is drawn from home and scrolls anyway.
+    EXPECT_FALSE(Says(contentrules::CheckLayout(drawer, row81, true), "columns wide"));
+}
+
+TEST_F(ContentRules, ArtSavedWithALineEndAfterEveryFullRowIsDoubleSpaced) {
+    std::string art = Esc("H");
+    for (int row = 0; row < 6; ++row) art += std::string(80, static_cast<char>('a' + row)) + "\r\n";
+    const Findings found = contentrules::CheckLayout(drawer, art, true);
+    ASSERT_TRUE(Says(found, "double-spaced"));
+    EXPECT_EQ(found[0].Offset, art.find('\n'));  // the first such line
+    // The same art with bare LF line ends.
+    std::string lf = Esc("H");
+    for (int row = 0; row < 3; ++row) lf += std::string(80, 'x') + "\n";
+    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, lf, false), "double-spaced"));
+    // One full row above an empty row, and a full row 24 (its wrap waits
+    // for the next character) with its line end, are what they seem.
+    EXPECT_TRUE(contentrules::CheckLayout(drawer, "\x0c" + std::string(80, 'x') + "\r\n\r\nthird\x1a", false).empty());
+    EXPECT_TRUE(
+        contentrules::CheckLayout(drawer, Esc("23;1H") + std::string(80, 'x') + "\r\n" + std::string(80, 'y') + "\r\nz",
+                                  false)
+            .empty());
+}
+
+TEST_F(ContentRules, APiecePlacedBelowTheScreenIsNamedAtTheFirstSuchMove) {
+    std::string tall;
+    for (int row = 1; row <= 60; ++row) tall += Esc(std::to_string(row) + ";1H") + "row " + std::to_string(row);
+    const Findings found = contentrules::CheckLayout(drawer, tall, true);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].Offset, tall.find(Esc("26;1H")) + 6);  // the H
+    EXPECT_TRUE(Says(found, "row 26")) << found[0].What;
+    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, Esc("99f") + "x", true), "row 99"));
+    EXPECT_TRUE(contentrules::CheckLayout(drawer, Esc("25;1H") + "x" + Esc("26C") + "\r\n\r\nscrolls", true).empty());
+}
+
+TEST_F(ContentRules, ABackdropMustNotDependOnWhereTheCursorStood) {
+    const std::string loose = "\r\n|15title\r\nsecond";
+    const Findings found = contentrules::CheckLayout(drawer, loose, false);
+    ASSERT_TRUE(Says(found, "cursor does not stand at the top-left")) << (found.empty() ? "" : found[0].What);
+    // A form feed, ESC[H and ESC[1;1H first each make it the same from anywhere.
+    for (const std::string& start : {std::string("\x0c"), Esc("H"), Esc("1;1H")})
+        EXPECT_TRUE(contentrules::CheckLayout(drawer, start + loose, false).empty()) << start;
+    // A screen that places every row is fine without.
+    EXPECT_TRUE(contentrules::CheckLayout(drawer, Esc("3;5H") + "x" + Esc("4;1H") + "y", false).empty());
+    // Pieces start on a cleared, homed screen: not asked.
+    EXPECT_TRUE(contentrules::CheckLayout(drawer, loose, true).empty());
 }
 
 // --- Texts ----------------------------------------------------------------------------------
