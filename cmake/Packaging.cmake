@@ -16,6 +16,48 @@ set(QUIXMAG_VERSION 1.0)
 install(TARGETS quixmag RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES docs/quixmag.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 
+# The issue the package carries, as its manifest names it, for the package's
+# descriptions: "quix magazine, issue #1, december 2026".
+file(STRINGS "${ISSUE_DIR}/issue.toml" manifest_lines REGEX "^(name|title|number|date) *=")
+set(ISSUE_NAME quix)
+foreach(line ${manifest_lines})
+  if(line MATCHES "^([a-z]+) *= *\"?([^\"#]*[^\"# ])\"?")
+    string(TOUPPER "${CMAKE_MATCH_1}" key)
+    set(ISSUE_${key} "${CMAKE_MATCH_2}")
+  endif()
+endforeach()
+if(NOT ISSUE_TITLE)
+  set(ISSUE_TITLE "${ISSUE_NAME} magazine")
+endif()
+set(ISSUE_SAYS "${ISSUE_TITLE}, issue #${ISSUE_NUMBER}, ${ISSUE_DATE}")
+
+# What an editor needs to make and ship an issue without a compiler: the
+# checker, the runners of the other editions (when they were built: a
+# Windows quixmag.exe and the web site), the sample issue to copy and the
+# guide. quixmag --pack finds the runners in lib/quixmag beside bin/.
+set(QUIX_WINDOWS_RUNNER "" CACHE FILEPATH "The Windows quixmag.exe to install as the Windows runner")
+set(QUIX_WEB_RUNNER "" CACHE PATH "The web edition's site folder to install as the web runner")
+if(NOT WIN32 AND TARGET check_content)
+  install(PROGRAMS $<TARGET_FILE:check_content> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME quixmag-check)
+endif()
+set(RUNNERS_DIR ${CMAKE_INSTALL_LIBDIR}/quixmag)
+if(NOT WIN32)
+  set(RUNNERS_DIR lib/quixmag)  # found from bin/ as ../lib/quixmag, whatever the multiarch folder
+endif()
+# The build's own runners folder, for the tests: build/runners/.
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/runners)
+if(QUIX_WINDOWS_RUNNER)
+  install(PROGRAMS ${QUIX_WINDOWS_RUNNER} DESTINATION ${RUNNERS_DIR})
+  file(CREATE_LINK ${QUIX_WINDOWS_RUNNER} ${CMAKE_CURRENT_BINARY_DIR}/runners/quixmag.exe SYMBOLIC)
+endif()
+if(QUIX_WEB_RUNNER)
+  install(DIRECTORY ${QUIX_WEB_RUNNER}/ DESTINATION ${RUNNERS_DIR}/web)
+  file(CREATE_LINK ${QUIX_WEB_RUNNER} ${CMAKE_CURRENT_BINARY_DIR}/runners/web SYMBOLIC)
+endif()
+install(DIRECTORY tests/sample-issue/ DESTINATION ${CMAKE_INSTALL_DATADIR}/quixmag/sample-issue)
+install(FILES docs/making-an-issue.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY docs/images/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/images)
+
 if(WIN32)
   # THIRD-PARTY.txt for the zip: the libraries linked into quixmag.exe and
   # the sound library inside it, with their licences. libopenmpt's and SDL2's
@@ -38,10 +80,12 @@ if(WIN32)
   quix_package_copyright("${libstdcxx}" gcc_copyright gcc_version)
   # libopenmpt's pkg-config version carries its build's name (+release...).
   string(REGEX REPLACE "\\+.*$" "" openmpt_version "${OPENMPT_VERSION}")
+  quix_zip_library_entries("${QUIX_WINDOWS_DEPS}" zip_entries)
   quix_third_party_notices(third_party_notices ${CMAKE_CURRENT_BINARY_DIR}/THIRD-PARTY.txt quixmag.exe CRLF
     ENTRIES
     "libopenmpt ${openmpt_version}|${QUIX_WINDOWS_DEPS}/share/doc/libopenmpt/copyright"
     "SDL2 ${SDL2_VERSION}|${QUIX_WINDOWS_DEPS}/share/doc/libsdl2/copyright"
+    ${zip_entries}
     "MinGW-w64 runtime and winpthreads ${mingw_version}|${mingw_copyright}"
     # GCC's copyright file is not machine-readable: its licence, as it states it.
     "GCC ${gcc_version} run-time libraries (libgcc, libstdc++)|${gcc_copyright}|GPL-3+ with the GCC Runtime Library Exception 3.1")
@@ -78,11 +122,13 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quix.example.org/")
 # The long description; CPack puts the summary above it as the synopsis.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "quixmag is issue #1 (December 2026) of the quix magazine: one program that
+  "quixmag carries ${ISSUE_SAYS}: one program that
 carries the whole issue inside itself, with its ANSI screens, articles,
-tutorials, an art gallery of ten original pieces and five tracker modules.
+tutorials, an art gallery and tracker modules.
 It shows them in an 80x25 text screen in any terminal, with light-bar menus,
-a scrolling text viewer and background music.")
+a scrolling text viewer and background music. Editors make their own issue
+with the sample issue and the guide it ships, and pack it for Linux, Windows
+and the web with quixmag --pack, without a compiler.")
 # Found by dpkg-shlibdeps in the project config file below, over the
 # executable and the sound library it carries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)

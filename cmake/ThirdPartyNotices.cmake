@@ -13,6 +13,11 @@
 #       Windows when CRLF is given; each ENTRY is "LIBRARY|COPYRIGHT_FILE"
 #       or "LIBRARY|COPYRIGHT_FILE|LICENCE", the licence being needed only
 #       where the file is not machine-readable
+#   quix_zip_library_entries(PREFIX ENTRIES_VAR)
+#       the ENTRIES of zlib and minizip as tools/windows_deps.sh and
+#       tools/web_deps.sh keep them in PREFIX, each named with the version its
+#       header gives; stops when PREFIX lacks them. It runs in script mode
+#       too (cmake/WebNotices.cmake includes this file).
 
 function(quix_package_copyright file copyright_var version_var)
   get_filename_component(real "${file}" REALPATH)
@@ -62,4 +67,30 @@ function(quix_third_party_notices target output product)
     COMMENT "Writing the notices of the libraries in ${product}"
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS "${output}")
+endfunction()
+
+function(quix_zip_library_entries prefix entries_var)
+  foreach(file include/zlib.h include/minizip/zip.h share/doc/zlib/copyright share/doc/minizip/copyright)
+    if(NOT EXISTS "${prefix}/${file}")
+      message(FATAL_ERROR "${prefix} has no ${file}: run tools/windows_deps.sh or tools/web_deps.sh "
+        "again, it adds zlib and minizip to the cached libraries")
+    endif()
+  endforeach()
+  # zlib.h defines ZLIB_VERSION; zip.h's opening comment names minizip's.
+  file(STRINGS "${prefix}/include/zlib.h" zlib_line REGEX "^#define ZLIB_VERSION \"[^\"]+\"" LIMIT_COUNT 1)
+  file(STRINGS "${prefix}/include/minizip/zip.h" minizip_line REGEX "^ *Version [0-9][0-9.]*," LIMIT_COUNT 1)
+  if(NOT zlib_line MATCHES "\"([^\"]+)\"")
+    message(FATAL_ERROR "${prefix}/include/zlib.h defines no ZLIB_VERSION")
+  endif()
+  set(zlib_version "${CMAKE_MATCH_1}")
+  if(NOT minizip_line MATCHES "Version ([0-9][0-9.]*),")
+    message(FATAL_ERROR "${prefix}/include/minizip/zip.h names no version")
+  endif()
+  set(minizip_version "${CMAKE_MATCH_1}")
+  # minizip's copyright file calls the licence "zlib"; it is the one zlib's
+  # own file calls "Zlib", and the notices name it alike.
+  set(${entries_var}
+    "zlib ${zlib_version}|${prefix}/share/doc/zlib/copyright"
+    "minizip ${minizip_version}|${prefix}/share/doc/minizip/copyright|Zlib"
+    PARENT_SCOPE)
 endfunction()

@@ -18,28 +18,31 @@ set(WEB_FONT "${QUIX_WEB_DEPS}/share/consolefonts/default8x16.psf.gz")
 set(QUIX_HOST_CXX c++ CACHE STRING "The build machine's C++ compiler, for tools run during the build")
 set(HOST_TOOLS ${CMAKE_CURRENT_BINARY_DIR}/host)
 file(MAKE_DIRECTORY ${HOST_TOOLS})
+set(HOST_SOURCES_make_issue_tables tools/make_issue_tables.cpp issue/manifest.cpp)
+set(HOST_SOURCES_embed_resources tools/embed_resources.cpp)
 foreach(tool make_issue_tables embed_resources)
+  list(TRANSFORM HOST_SOURCES_${tool} PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE sources)
   execute_process(
-    COMMAND ${QUIX_HOST_CXX} -std=c++20 -O1 -I${CMAKE_CURRENT_SOURCE_DIR}
-            ${CMAKE_CURRENT_SOURCE_DIR}/tools/${tool}.cpp -o ${HOST_TOOLS}/${tool}
+    COMMAND ${QUIX_HOST_CXX} -std=c++20 -O1 -I${CMAKE_CURRENT_SOURCE_DIR} ${sources} -o ${HOST_TOOLS}/${tool}
     RESULT_VARIABLE host_tool_result)
   if(NOT host_tool_result EQUAL 0)
     message(FATAL_ERROR "cannot build ${tool} with ${QUIX_HOST_CXX} (install g++ and libtomlplusplus-dev)")
   endif()
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/${tool}.cpp)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${sources})
 endforeach()
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/issue_manifest.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/issue/manifest.h
+  ${CMAKE_CURRENT_SOURCE_DIR}/issue/layout.h)
 
 # --- The issue ----------------------------------------------------------------------
 set(QUIX_ISSUE "${CMAKE_CURRENT_SOURCE_DIR}/content" CACHE PATH
   "Issue folder to embed in the magazine (its files and its manifest issue.toml)")
 get_filename_component(ISSUE_DIR "${QUIX_ISSUE}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
 file(GLOB CONTENT_FILES CONFIGURE_DEPENDS ${ISSUE_DIR}/*)
-list(REMOVE_ITEM CONTENT_FILES ${ISSUE_DIR}/issue.toml)
 
-set(ISSUE_TABLES_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/issue_tables.cpp)
-add_custom_command(OUTPUT ${ISSUE_TABLES_SOURCE}
-  COMMAND ${HOST_TOOLS}/make_issue_tables ${ISSUE_TABLES_SOURCE} ${ISSUE_DIR}
+# The manifest is checked before the folder is embedded.
+set(ISSUE_STAMP ${CMAKE_CURRENT_BINARY_DIR}/issue-checked.txt)
+add_custom_command(OUTPUT ${ISSUE_STAMP}
+  COMMAND ${HOST_TOOLS}/make_issue_tables ${ISSUE_STAMP} ${ISSUE_DIR}
   DEPENDS ${ISSUE_DIR}/issue.toml ${CONTENT_FILES}
   COMMENT "Reading the issue's manifest")
 # The page's sound library is linked into the program (sys/sys_web.cpp);
@@ -50,19 +53,26 @@ file(WRITE ${SOUNDLIB_NOTE} "The web edition's sound library is linked into the 
 set(RESOURCE_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/resources_data.cpp)
 add_custom_command(OUTPUT ${RESOURCE_SOURCE}
   COMMAND ${HOST_TOOLS}/embed_resources --wasm ${RESOURCE_SOURCE} ${CONTENT_FILES} SOUNDLIB=${SOUNDLIB_NOTE}
-  DEPENDS ${CONTENT_FILES}
+  DEPENDS ${CONTENT_FILES} ${ISSUE_STAMP}
   COMMENT "Embedding the issue's content")
 
 # --- The program --------------------------------------------------------------------
 # Every layer's sources, with the web's own platform source in sys/ and the
 # web console; the layers' libraries of the native build are not needed here.
 file(GLOB WEB_CORE_SOURCES CONFIGURE_DEPENDS
-  sys/*.cpp console/m_*.cpp ansi/*.cpp widgets/*.cpp viewer/*.cpp app/*.cpp music/music.cpp
+  sys/*.cpp issue/*.cpp console/m_*.cpp ansi/*.cpp widgets/*.cpp viewer/*.cpp app/*.cpp music/music.cpp
   console/term_cells.cpp console/cp437.cpp console/term_keys.cpp)
 list(FILTER WEB_CORE_SOURCES EXCLUDE REGEX "sys/(sys_posix|sys_win32|fault_counter)\\.cpp$")
 add_executable(quixmag ${WEB_CORE_SOURCES} console/con_web.cpp console/web_keys.cpp music/soundlib_web.cpp
-  ${ISSUE_TABLES_SOURCE} ${RESOURCE_SOURCE})
+  ${RESOURCE_SOURCE})
 target_include_directories(quixmag PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+# The manifest's TOML parser (its headers alone) and the packs' zip library.
+find_path(TOMLPP_INCLUDE_DIR toml++/toml.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+set(TOMLPP_ONLY ${CMAKE_CURRENT_BINARY_DIR}/tomlpp)
+file(MAKE_DIRECTORY ${TOMLPP_ONLY})
+file(CREATE_LINK ${TOMLPP_INCLUDE_DIR}/toml++ ${TOMLPP_ONLY}/toml++ SYMBOLIC)
+target_include_directories(quixmag SYSTEM PRIVATE ${TOMLPP_ONLY} ${QUIX_WEB_DEPS}/include)
+target_link_libraries(quixmag PRIVATE ${QUIX_WEB_DEPS}/lib/libminizip.a ${QUIX_WEB_DEPS}/lib/libz.a)
 target_compile_options(quixmag PRIVATE -Os)
 # ASYNCIFY turns the console's waits into yields to the browser; the
 # program's stack is unwound through them, so its own stack must fit.
@@ -103,6 +113,7 @@ add_custom_target(site ALL
           -DOPENMPT=${QUIX_WEB_DEPS}/share/doc/libopenmpt/copyright
           -DFONT=${QUIX_WEB_DEPS}/share/doc/console-data/copyright
           -DEMSCRIPTEN=/usr/share/doc/emscripten/copyright
+          -DZIP_LIBRARIES=${QUIX_WEB_DEPS}
           -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/WebNotices.cmake
   DEPENDS quixmag player ${FONT_FILE} ${PAGE_FILES} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/WebNotices.cmake
   COMMENT "Writing the site to ${SITE_DIR}"

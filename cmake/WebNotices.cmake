@@ -1,9 +1,12 @@
 # Writes the site's licence notices: the project's LICENSE when there is one,
 # then the Debian copyright files of libopenmpt (in the worklet's player), of
-# the console font the screen's glyphs come from, and of emscripten, whose C
-# and C++ run-time libraries are inside both .wasm files.
+# zlib and minizip (the zip reader and writer in quixmag.wasm), of the console
+# font the screen's glyphs come from, and of emscripten, whose C and C++
+# run-time libraries are inside both .wasm files.
 #   cmake -DOUT=THIRD-PARTY.txt -DSOURCE=<checkout> -DOPENMPT=<file> -DFONT=<file>
-#         -DEMSCRIPTEN=<file> -P WebNotices.cmake
+#         -DEMSCRIPTEN=<file> -DZIP_LIBRARIES=<output of tools/web_deps.sh>
+#         -P WebNotices.cmake
+include(${CMAKE_CURRENT_LIST_DIR}/ThirdPartyNotices.cmake)
 get_filename_component(SITE "${OUT}" DIRECTORY)
 if(EXISTS "${SOURCE}/LICENSE")
   file(COPY "${SOURCE}/LICENSE" DESTINATION "${SITE}")
@@ -12,15 +15,35 @@ file(READ "${OPENMPT}" openmpt_text)
 file(READ "${FONT}" font_text)
 file(READ "${EMSCRIPTEN}" emscripten_text)
 set(rule "================================================================================")
+
+# zlib's and minizip's sections, named with the versions their headers give.
+quix_zip_library_entries("${ZIP_LIBRARIES}" zip_entries)
+set(zip_names "")
+set(zip_sections "")
+foreach(entry ${zip_entries})
+  string(REPLACE "|" ";" parts "${entry}")
+  list(GET parts 0 name)
+  list(GET parts 1 file)
+  string(REGEX MATCH "^[^ ]+" package "${name}")
+  file(READ "${file}" text)
+  list(APPEND zip_names "${name}")
+  string(APPEND zip_sections
+    "${rule}\n${name} (Debian source package ${package}, debian/copyright)\n${rule}\n\n${text}\n")
+endforeach()
+list(JOIN zip_names " and " zip_names)
+
 file(WRITE "${OUT}"
   "Third-party parts of the quix magazine web edition\n\n"
   "player.wasm is libopenmpt 0.6.9, built from Debian's source package.\n"
+  "quixmag.wasm contains ${zip_names}, the zip reader and writer,\n"
+  "built from Debian's source packages.\n"
   "font.bin holds the glyphs of default8x16 from Debian's console-data package.\n"
   "quixmag.wasm and player.wasm contain the C and C++ run-time libraries of\n"
   "emscripten (musl, libc++, libc++abi), as Debian's emscripten package ships them.\n"
   "Their Debian copyright files follow.\n\n"
   "${rule}\nlibopenmpt (Debian source package libopenmpt, debian/copyright)\n${rule}\n\n"
   "${openmpt_text}\n"
+  "${zip_sections}"
   "${rule}\nconsole-data (Debian package console-data, copyright)\n${rule}\n\n"
   "${font_text}\n"
   "${rule}\nemscripten (Debian package emscripten, copyright)\n${rule}\n\n"

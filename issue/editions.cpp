@@ -98,10 +98,14 @@ bool WriteSiteFolder(const PackFiles& site, const std::string& out, std::string&
 }  // namespace
 
 Runners FindRunners(const std::string& ownExecutable) {
+    // Installed, the runners are in ../lib/quixmag beside bin/; in a build
+    // folder, in its runners/.
     const char* named = std::getenv("QUIXMAG_RUNNERS");
-    const std::string folder = named && *named ? sys::WithSeparator(named)
-                                               : sys::FolderOf(ownExecutable) + ".." + sys::PathSeparator + "lib" +
-                                                     sys::PathSeparator + "quixmag" + sys::PathSeparator;
+    const std::string own = sys::FolderOf(ownExecutable);
+    const std::string installed = own + ".." + sys::PathSeparator + "lib" + sys::PathSeparator + "quixmag";
+    const std::string folder = sys::WithSeparator(named && *named   ? std::string(named)
+                                                  : sys::IsFolder(installed) ? installed
+                                                                             : own + "runners");
     Runners runners;
     runners.Linux = sys::IsFile(folder + "quixmag") ? folder + "quixmag" : ownExecutable;
     runners.Windows = folder + "quixmag.exe";
@@ -155,6 +159,13 @@ std::string WithTitle(std::string page, const std::string& title) {
 
 bool WriteEdition(const EditionOut& edition, const PackFiles& files, const Manifest& manifest, const Runners& runners,
                   std::string& error) {
+    // The folder OUT is to go into is made as the editor names it.
+    std::error_code code;
+    const std::filesystem::path parent = std::filesystem::path(edition.Path).parent_path();
+    if (!parent.empty() && !std::filesystem::create_directories(parent, code) && code) {
+        error = parent.string() + ": " + code.message();
+        return false;
+    }
     switch (edition.Kind) {
         case Edition::Linux: return WriteExecutable(runners.Linux, "Linux", files, edition.Path, error);
         case Edition::Windows: return WriteExecutable(runners.Windows, "Windows", files, edition.Path, error);

@@ -21,8 +21,9 @@ struct Runners {
     std::string Linux, Windows, Web;
 };
 
-// The runners installed beside OwnExecutable (its folder's ../lib/quixmag),
-// or in the folder the environment's QUIXMAG_RUNNERS names.
+// The runners installed beside OwnExecutable (its folder's ../lib/quixmag,
+// or runners/ in a build folder), or in the folder the environment's
+// QUIXMAG_RUNNERS names.
 Runners FindRunners(const std::string& ownExecutable);
 
 // The editions to write and where: one for each flag given ("--linux",

@@ -173,8 +173,9 @@ bool EndsWithPack(std::string_view bytes) {
     return false;
 }
 
-bool ReadPack(std::string_view bytes, PackFiles& files, std::string& error) {
-    files.clear();
+namespace {
+
+bool ReadAll(std::string_view bytes, PackFiles& files, std::string& error) {
     MemoryStream stream{bytes};
     zlib_filefunc64_def calls = MemoryCalls(stream);
     const Unzip zip(unzOpen2_64("pack", &calls));
@@ -226,6 +227,15 @@ bool ReadPack(std::string_view bytes, PackFiles& files, std::string& error) {
         files.push_back(std::move(file));
     }
     return true;
+}
+
+}  // namespace
+
+bool ReadPack(std::string_view bytes, PackFiles& files, std::string& error) {
+    files.clear();
+    if (ReadAll(bytes, files, error)) return true;
+    files.clear();  // a pack is taken whole or not at all
+    return false;
 }
 
 bool WritePack(std::string_view prefix, const PackFiles& files, std::string& out, std::string& error) {

@@ -3,7 +3,8 @@
 // per problem, naming the entry and the reason. The program reads the
 // embedded manifest itself when it starts; this only keeps a build from
 // making a magazine that would refuse its own issue. When the manifest
-// fits, OUT is written with a line that names the issue.
+// fits, OUT is written with a line that names the issue ("quix magazine,
+// issue #1, december 2026") and one with the magazine's title alone.
 //
 //   make_issue_tables OUT FOLDER
 #include <cstdio>
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::ofstream out(argv[1], std::ios::trunc);
-    out << m.Title << ", issue #" << m.Number << ", " << m.Date << "\n";
+    out << m.Title << ", issue #" << m.Number << ", " << m.Date << "\n" << m.Title << "\n";
     out.close();
     if (!out) {
         std::fprintf(stderr, "make_issue_tables: cannot write %s\n", argv[1]);

@@ -7,7 +7,9 @@
 #   bash tools/setup.sh --test     install what is missing, build both, run all tests
 #   bash tools/setup.sh --windows  install what is missing, build build-windows/quixmag.exe
 #   bash tools/setup.sh --web      install what is missing, build the web edition into build-web/site/
-#   bash tools/setup.sh --package  build the Debian package, the Windows zip and the web zip into dist/
+#   bash tools/setup.sh --package [FOLDER]
+#                                  build the Debian package, the Windows zip and the web zip into dist/,
+#                                  each carrying the issue in FOLDER (by default content/, issue #1)
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -15,8 +17,14 @@ build="$top/build"
 build_windows="$top/build-windows"
 build_web="$top/build-web"
 mode=${1:-run}
+# The issue the builds embed: content/ unless --package names a folder.
+issue_folder=$top/content
+if [ "$mode" = --package ] && [ -n "${2:-}" ]; then
+    issue_folder=$(cd "$2" && pwd)
+fi
 
-packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev libtomlplusplus-dev python3 python3-pyte)
+packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-dev libtomlplusplus-dev libminizip-dev
+          zlib1g-dev python3 python3-pyte unzip)
 # The packages and their checks (dpkg-shlibdeps, lintian, groff for the
 # manual page) and the README pictures (ansilove).
 packages+=(dpkg-dev lintian groff-base ansilove)
@@ -59,7 +67,13 @@ build_all() {
         web_tests=(-DQUIX_WEB_SITE="$build_web/site"
                    -DQUIX_WEB_FONT="$web_deps/share/consolefonts/default8x16.psf.gz")
     fi
-    cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${web_tests[@]}" >/dev/null
+    # The runners of the other editions, when they were built: installed
+    # with the package so that quixmag --pack can write those editions.
+    local runners=()
+    [ -f "$build_windows/quixmag.exe" ] && runners+=(-DQUIX_WINDOWS_RUNNER="$build_windows/quixmag.exe")
+    [ -f "$build_web/site/index.html" ] && runners+=(-DQUIX_WEB_RUNNER="$build_web/site")
+    cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIX_ISSUE="$issue_folder" \
+        "${web_tests[@]}" "${runners[@]}" >/dev/null
     cmake --build "$build" -j"$(nproc)"
 }
 
@@ -71,7 +85,7 @@ build_windows_all() {
     local deps
     deps=$(bash "$top/tools/windows_deps.sh" "$build_windows/deps" | tail -n1)
     cmake -S "$top" -B "$build_windows" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" -DQUIX_WINDOWS_DEPS="$deps" \
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" -DQUIX_WINDOWS_DEPS="$deps" -DQUIX_ISSUE="$issue_folder" \
         -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v wine || echo wine)" >/dev/null
     cmake --build "$build_windows" -j"$(nproc)" "$@"
     echo "== $build_windows/quixmag.exe"
@@ -88,7 +102,7 @@ build_web_all() {
     export NODE_PATH=/usr/share/nodejs NODE_OPTIONS=--no-experimental-fetch
     web_deps=$(bash "$top/tools/web_deps.sh" "$build_web/deps" | tail -n1)
     emcmake cmake -S "$top" -B "$build_web/cmake" -DCMAKE_BUILD_TYPE=Release \
-        -DQUIX_WEB_DEPS="$web_deps" -DQUIX_WEB_SITE_DIR="$build_web/site" >/dev/null
+        -DQUIX_WEB_DEPS="$web_deps" -DQUIX_WEB_SITE_DIR="$build_web/site" -DQUIX_ISSUE="$issue_folder" >/dev/null
     cmake --build "$build_web/cmake" -j"$(nproc)"
     echo "== $build_web/site"
 }
@@ -150,7 +164,14 @@ package_windows() {
     rm -rf "$stage" "$build/packages-windows"
     mkdir -p "$stage"
     cp "$build_windows/quixmag.exe" "$build_windows/THIRD-PARTY.txt" "$stage/"
-    sed 's/$/\r/' "$top/docs/readme-windows.txt" >"$stage/README.txt"
+    # The readme's title is the issue's, as its manifest says it.
+    local title
+    title=$(head -n1 "$build_windows/issue-checked.txt")
+    {
+        echo "$title"
+        echo "${title//?/=}"
+        tail -n +3 "$top/docs/readme-windows.txt"
+    } | sed 's/$/\r/' >"$stage/README.txt"
     sed 's/$/\r/' "$top/LICENSE" >"$stage/LICENSE.txt"
     rm -f "$dist"/quixmag-*-windows.zip
     cpack --config "$build/CPackWindowsZip.cmake" -B "$build/packages-windows" >/dev/null
@@ -164,7 +185,13 @@ package_web() {
     [ -f "$build_web/site/index.html" ] || build_web_all
     rm -f "$dist"/quixmag-*-web.zip
     mkdir -p "$dist"
-    (cd "$build_web/site" && cmake -E tar cf "$dist/quixmag-1.0-web.zip" --format=zip -- *)
+    # The page carries the issue's title.
+    local stage="$build_web/zip-stage" title
+    title=$(sed -n 2p "$build_web/cmake/issue-checked.txt")
+    rm -rf "$stage"
+    cp -r "$build_web/site" "$stage"
+    sed -i "s|<title>[^<]*</title>|<title>${title}</title>|" "$stage/index.html"
+    (cd "$stage" && cmake -E tar cf "$dist/quixmag-1.0-web.zip" --format=zip -- *)
     ls "$dist"/quixmag-*-web.zip
 }
 
@@ -230,10 +257,11 @@ run_windows_tests() {
 
 install_missing
 case "$mode" in
-    --test) build_web_all; build_all; run_tests; test_package; run_windows_tests; test_windows_zip ;;
+    --test) build_web_all; build_windows_all --target quixmag; build_all; run_tests; test_package; run_windows_tests
+        test_windows_zip ;;
     --windows) build_windows_all --target quixmag third_party_notices ;;
     --web) build_web_all ;;
-    --package) build_all; build_web_all; package_all ;;
+    --package) build_web_all; build_windows_all --target quixmag; build_all; package_all ;;
     run) build_all; exec "$build/quixmag" ;;
     *) echo "usage: bash tools/setup.sh [--test | --windows | --web | --package]" >&2; exit 2 ;;
 esac

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Builds libopenmpt as a static WebAssembly library with Debian's emscripten,
-# from Debian's own source package, for the web edition's audio worklet.
+# from Debian's own source package, for the web edition's audio worklet, and
+# zlib and minizip for the issue packs' zip reader and writer.
 #
 #   bash tools/web_deps.sh WORKDIR
 #
 # WORKDIR (normally build-web/deps) holds a private apt configuration with a
-# deb-src entry, the unpacked source and its build tree; the machine's own apt
-# set-up is never touched. The installed result (include/ and lib/) is cached
+# deb-src entry, the unpacked sources and their build trees; the machine's own
+# apt set-up is never touched. The installed result (include/, lib/ with
+# pkg-config files, and the source packages' debian/copyright as
+# share/doc/PACKAGE/copyright for the site's notices) is cached
 # outside the clone, keyed by the library and compiler versions, so only the
 # first build on a machine compiles anything. The console font the screen's
 # glyphs come from (console-data's default8x16) is unpacked from Debian's
@@ -19,8 +22,14 @@ work=$(mkdir -p "$1" && cd "$1" && pwd)
 cache_root=${QUIX_WEB_CACHE:-/var/cache/quixmag-web}
 jobs=${QUIX_JOBS:-2}
 
-# The upstream version this build is known to work with (Debian 12's).
+# The upstream versions this build is known to work with (Debian 12's).
 openmpt_version=0.6.9
+zlib_version=1.2.13
+# minizip is taken from Debian's minizip source package, the one Linux's
+# libminizip-dev is built from, so that all editions compile against the same
+# zip.h and unzip.h (zlib's own contrib/minizip differs from it in types and
+# functions) and carry the same fixes.
+minizip_version=1.1
 
 # emcc runs on node and looks for its modules where Debian puts them; without
 # the flag its output would call fetch() under node.
@@ -36,7 +45,12 @@ fi
 key="openmpt-$openmpt_version+emcc-$emcc_version+console-data-$font_version"
 prefix="$cache_root/$key"
 
-if [ -f "$prefix/.complete" ]; then
+# zlib and minizip came later than libopenmpt and the font: a cache without
+# them (or with other versions) gets them built and added, the rest left as
+# it is. The marker is written once both are installed.
+zip_marker="$prefix/.zlib-$zlib_version+minizip-$minizip_version"
+
+if [ -f "$prefix/.complete" ] && [ -f "$zip_marker" ]; then
     echo "== web libraries cached in $prefix" >&2
     echo "$prefix"
     exit 0
@@ -47,26 +61,40 @@ log() { echo "== $*" >&2; }
 # --- Sources, through a private apt configuration --------------------------
 . "$top/tools/private_apt.sh"
 
-# libopenmpt is built once; a build that stopped after it (the font step
+src="$work/src"
+mkdir -p "$src"
+# The source index is read once, by the first source that is not unpacked
+# yet; the result is handed back in a variable, not through a subshell, so
+# that the next call knows.
+index_read=
+openmpt_src='' zlib_src='' minizip_src=''
+fetch_source() { # variable package upstream-version: the unpacked folder
+    local -n dir=$1
+    local package=$2 version=$3
+    dir=$(find "$src" -maxdepth 1 -type d -name "$package-$version*" | head -n1)
+    if [ -z "$dir" ]; then
+        if [ -z "$index_read" ]; then
+            log "reading the source index from $mirror ($suite)"
+            apt_private update >&2
+            index_read=1
+        fi
+        log "fetching the source of $package"
+        (cd "$src" && apt_private source "$package" >&2)
+        dir=$(find "$src" -maxdepth 1 -type d -name "$package-$version*" | head -n1)
+    fi
+    if [ -z "$dir" ]; then
+        echo "error: apt did not deliver $package $version; found:" >&2
+        ls "$src" >&2
+        echo "update the versions in tools/web_deps.sh" >&2
+        exit 1
+    fi
+}
+
+# libopenmpt is built once; a build that stopped after it (a later step
 # failed) keeps it.
 stage="$prefix"
 if [ ! -f "$stage/.openmpt" ]; then
-    src="$work/src"
-    mkdir -p "$src"
-    openmpt_src=$(find "$src" -maxdepth 1 -type d -name "libopenmpt-$openmpt_version*" | head -n1)
-    if [ -z "$openmpt_src" ]; then
-        log "reading the source index from $mirror ($suite)"
-        apt_private update >&2
-        log "fetching the source of libopenmpt"
-        (cd "$src" && apt_private source libopenmpt >&2)
-        openmpt_src=$(find "$src" -maxdepth 1 -type d -name "libopenmpt-$openmpt_version*" | head -n1)
-    fi
-    if [ -z "$openmpt_src" ]; then
-        echo "error: apt did not deliver libopenmpt $openmpt_version; found:" >&2
-        ls "$src" >&2
-        echo "update the version in tools/web_deps.sh" >&2
-        exit 1
-    fi
+    fetch_source openmpt_src libopenmpt "$openmpt_version"
 
     rm -rf "$stage"
     mkdir -p "$stage/share/doc/libopenmpt"
@@ -93,14 +121,63 @@ if [ ! -f "$stage/.openmpt" ]; then
     touch "$stage/.openmpt"
 fi
 
+# --- zlib and minizip, static --------------------------------------------------
+# zlib with its own configure script under emconfigure (it writes the zconf.h
+# that matches the build); minizip's four C files compiled directly, as
+# Debian's minizip build does. emscripten's C library has the 64-bit file
+# calls minizip asks for.
+if [ ! -f "$zip_marker" ]; then
+    fetch_source zlib_src zlib "$zlib_version"
+    fetch_source minizip_src minizip "$minizip_version"
+    log "building zlib $zlib_version with emcc $emcc_version"
+    rm -rf "$work/zlib-build"
+    mkdir -p "$work/zlib-build"
+    (
+        cd "$work/zlib-build"
+        CFLAGS=-O2 emconfigure "$zlib_src/configure" --static --prefix="$stage" >&2
+        emmake make -j"$jobs" libz.a >&2
+        emmake make install >&2
+    )
+    log "building minizip $minizip_version with emcc $emcc_version"
+    rm -rf "$work/minizip-build"
+    mkdir -p "$work/minizip-build"
+    objects=()
+    for file in ioapi mztools unzip zip; do
+        # zip.c keeps zlib's CRC table as unsigned long, zlib hands it out as
+        # z_crc_t (unsigned int): both are 32 bits in WebAssembly. The doubled
+        # parentheses clang points out are minizip's style, not mistakes.
+        emcc -O2 -Wno-incompatible-pointer-types -Wno-parentheses-equality -I"$stage/include" \
+            -c "$minizip_src/$file.c" -o "$work/minizip-build/$file.o"
+        objects+=("$work/minizip-build/$file.o")
+    done
+    rm -f "$stage/lib/libminizip.a"
+    emar rcs "$stage/lib/libminizip.a" "${objects[@]}"
+    install -d "$stage/include/minizip"
+    for file in crypt ioapi mztools unzip zip; do
+        install -m 644 "$minizip_src/$file.h" "$stage/include/minizip/"
+    done
+    # The same pkg-config file as Debian's (its version is the one minizip's
+    # configure.ac gives), for CMake's pkg_check_modules(... minizip).
+    minizip_pc_version=$(sed -n 's/^AC_INIT(\[minizip\], \[\([^]]*\)\].*/\1/p' "$minizip_src/configure.ac")
+    sed -e "s|@prefix@|$stage|; s|@exec_prefix@|\${prefix}|; s|@libdir@|\${exec_prefix}/lib|" \
+        -e "s|@includedir@|\${prefix}/include|; s|@PACKAGE_VERSION@|$minizip_pc_version|" \
+        "$minizip_src/minizip.pc.in" > "$stage/lib/pkgconfig/minizip.pc"
+    install -D -m 644 "$zlib_src/debian/copyright" "$stage/share/doc/zlib/copyright"
+    install -D -m 644 "$minizip_src/debian/copyright" "$stage/share/doc/minizip/copyright"
+    touch "$zip_marker"
+fi
+
 # --- The console font, from the binary package, unpacked but not installed --
-log "unpacking the console font of console-data $font_version"
-rm -rf "$work/font"
-mkdir -p "$work/font/unpacked" "$stage/share/consolefonts" "$stage/share/doc/console-data"
-(cd "$work/font" && apt-get -q download console-data >&2)
-dpkg-deb -x "$work"/font/console-data_*.deb "$work/font/unpacked"
-cp "$work/font/unpacked/usr/share/consolefonts/default8x16.psf.gz" "$stage/share/consolefonts/"
-cp "$work/font/unpacked/usr/share/doc/console-data/copyright" "$stage/share/doc/console-data/"
+# Done already in a complete cache that only lacked zlib and minizip.
+if [ ! -f "$prefix/.complete" ]; then
+    log "unpacking the console font of console-data $font_version"
+    rm -rf "$work/font"
+    mkdir -p "$work/font/unpacked" "$stage/share/consolefonts" "$stage/share/doc/console-data"
+    (cd "$work/font" && apt-get -q download console-data >&2)
+    dpkg-deb -x "$work"/font/console-data_*.deb "$work/font/unpacked"
+    cp "$work/font/unpacked/usr/share/consolefonts/default8x16.psf.gz" "$stage/share/consolefonts/"
+    cp "$work/font/unpacked/usr/share/doc/console-data/copyright" "$stage/share/doc/console-data/"
+fi
 
 touch "$prefix/.complete"
 log "web libraries cached in $prefix"

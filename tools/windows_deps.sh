@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds libopenmpt and SDL2 as static MinGW-w64 libraries for the Windows
-# build of the sound library, from Debian's own source packages.
+# build of the sound library, and zlib and minizip for the issue packs' zip
+# reader and writer, from Debian's own source packages.
 #
 #   bash tools/windows_deps.sh WORKDIR
 #
 # WORKDIR (normally build-windows/deps) holds a private apt configuration with
 # a deb-src entry for the mirror the machine's apt already uses
 # (tools/apt_mirror.sh), the unpacked sources and their build trees; the
-# machine's own apt set-up is never touched. The installed result (include/
-# and lib/, and each source package's debian/copyright as
+# machine's own apt set-up is never touched. The installed result (include/,
+# lib/ with pkg-config files, and each source package's debian/copyright as
 # share/doc/PACKAGE/copyright for the zip's third-party notices) is cached
 # outside the clone, keyed by the library and compiler versions, so only the
 # first build on a machine compiles anything. The last line printed is the
@@ -24,6 +25,12 @@ jobs=${QUIX_JOBS:-2}
 # The upstream versions this build is known to work with (Debian 12's).
 openmpt_version=0.6.9
 sdl2_version=2.26.5
+zlib_version=1.2.13
+# minizip is taken from Debian's minizip source package, the one Linux's
+# libminizip-dev is built from, so that all editions compile against the same
+# zip.h and unzip.h (zlib's own contrib/minizip differs from it in types and
+# functions) and carry the same fixes.
+minizip_version=1.1
 
 compiler_version=$("$host-g++-posix" -dumpversion)
 key="openmpt-$openmpt_version+sdl2-$sdl2_version+mingw-gcc-$compiler_version"
@@ -39,7 +46,13 @@ has_copyright_files() {
     done
 }
 
-if [ -f "$prefix/.complete" ] && has_copyright_files; then
+# zlib and minizip came later than libopenmpt and SDL2: a cache without them
+# (or with other versions) gets them built and added, the rest left as it is.
+# The marker is written once both are installed.
+zip_marker="$prefix/.zlib-$zlib_version+minizip-$minizip_version"
+has_zip_libraries() { [ -f "$zip_marker" ]; }
+
+if [ -f "$prefix/.complete" ] && has_copyright_files && has_zip_libraries; then
     echo "== Windows libraries cached in $prefix" >&2
     echo "$prefix"
     exit 0
@@ -73,17 +86,68 @@ log "reading the source index from $mirror ($suite)"
 apt_private update >&2
 openmpt_src=$(fetch_source libopenmpt "$openmpt_version")
 sdl2_src=$(fetch_source libsdl2 "$sdl2_version")
+zlib_src=$(fetch_source zlib "$zlib_version")
+minizip_src=$(fetch_source minizip "$minizip_version")
 
 keep_copyright_files() {
     install -D -m 644 "$openmpt_src/debian/copyright" "${copyright_files[0]}"
     install -D -m 644 "$sdl2_src/debian/copyright" "${copyright_files[1]}"
 }
 
-# A complete cache from before the copyright files were kept: the sources
-# of the same versions bring them, nothing is compiled again.
+# --- zlib and minizip, static -------------------------------------------------
+# zlib with its own configure script (it knows MinGW from CHOST and writes the
+# zconf.h that matches the build); minizip's five C files compiled directly,
+# as Debian's minizip build does for Windows (iowin32.c included). minizip
+# finds the 64-bit fopen64/fseeko64/ftello64 in MinGW-w64's stdio.h, so
+# archives over 2 GB work without further defines.
+build_zip_libraries() {
+    local cc=$host-gcc-posix file objects=()
+    rm -f "$zip_marker"
+    log "building zlib $zlib_version"
+    rm -rf "$work/zlib-build"
+    mkdir -p "$work/zlib-build"
+    (
+        cd "$work/zlib-build"
+        CHOST=$host CC=$cc AR=$host-ar RANLIB=$host-ranlib CFLAGS=-O2 \
+            "$zlib_src/configure" --static --prefix="$prefix" >&2
+        make -j"$jobs" libz.a >&2
+        make install >&2
+    )
+    log "building minizip $minizip_version"
+    rm -rf "$work/minizip-build"
+    mkdir -p "$work/minizip-build"
+    for file in ioapi mztools unzip zip iowin32; do
+        # zip.c keeps zlib's CRC table as unsigned long, zlib hands it out as
+        # z_crc_t (unsigned int): both are 32 bits on Windows.
+        "$cc" -O2 -Wno-incompatible-pointer-types -I"$prefix/include" \
+            -c "$minizip_src/$file.c" -o "$work/minizip-build/$file.o"
+        objects+=("$work/minizip-build/$file.o")
+    done
+    rm -f "$prefix/lib/libminizip.a"
+    "$host-ar" rcs "$prefix/lib/libminizip.a" "${objects[@]}"
+    install -d "$prefix/include/minizip"
+    for file in crypt ioapi iowin32 mztools unzip zip; do
+        install -m 644 "$minizip_src/$file.h" "$prefix/include/minizip/"
+    done
+    # The same pkg-config file as Debian's (its version is the one minizip's
+    # configure.ac gives), for CMake's pkg_check_modules(... minizip).
+    local pc_version
+    pc_version=$(sed -n 's/^AC_INIT(\[minizip\], \[\([^]]*\)\].*/\1/p' "$minizip_src/configure.ac")
+    sed -e "s|@prefix@|$prefix|; s|@exec_prefix@|\${prefix}|; s|@libdir@|\${exec_prefix}/lib|" \
+        -e "s|@includedir@|\${prefix}/include|; s|@PACKAGE_VERSION@|$pc_version|" \
+        "$minizip_src/minizip.pc.in" > "$prefix/lib/pkgconfig/minizip.pc"
+    install -D -m 644 "$zlib_src/debian/copyright" "$prefix/share/doc/zlib/copyright"
+    install -D -m 644 "$minizip_src/debian/copyright" "$prefix/share/doc/minizip/copyright"
+    touch "$zip_marker"
+}
+
+# A complete cache from before the copyright files or zlib and minizip were
+# kept: the sources of the same versions bring the files, and only the
+# libraries it lacks are compiled.
 if [ -f "$prefix/.complete" ]; then
     keep_copyright_files
-    log "copyright files added to the Windows libraries cached in $prefix"
+    has_zip_libraries || build_zip_libraries
+    log "copyright files and zip libraries added to the Windows libraries cached in $prefix"
     echo "$prefix"
     exit 0
 fi
@@ -123,6 +187,7 @@ mkdir -p "$work/openmpt-build"
     make install >&2
 )
 
+build_zip_libraries
 keep_copyright_files
 touch "$prefix/.complete"
 log "Windows libraries cached in $prefix"

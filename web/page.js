@@ -300,8 +300,15 @@
   const fontReady = fetch('font.bin')
     .then((r) => (r.ok ? r.arrayBuffer() : Promise.reject(new Error(`font.bin: ${r.status}`))))
     .then((b) => { glyphs = new Uint8Array(b); });
+  // A web edition made with quixmag --pack carries its issue as issue.zip
+  // beside the page; the program finds it where an executable carries its
+  // pack, at the end of its own file (/quixmag). Without one it shows the
+  // issue built in.
+  const issueReady = fetch('issue.zip')
+    .then((r) => (r.ok ? r.arrayBuffer() : null), () => null);
   Module.onRuntimeInitialized = () => {
-    fontReady.then(() => {
+    Promise.all([fontReady, issueReady]).then(([, pack]) => {
+      if (pack) Module.FS.writeFile('/quixmag', new Uint8Array(pack));
       if (note.textContent === 'loading...') note.textContent = '';
       canvas.focus();
       Module.callMain(args);

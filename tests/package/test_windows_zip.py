@@ -20,6 +20,8 @@ ZIP = None
 LIBRARIES = [
     ("libopenmpt", "BSD-3-Clause", "Neither the name of"),
     ("SDL2", "Zlib", "This notice may not be removed or altered from any source distribution"),
+    ("zlib", "Zlib", "This notice may not be removed or altered from any source distribution"),
+    ("minizip", "Zlib", "Copyright (C) 1998-2010 Gilles Vollant"),
     ("MinGW-w64 runtime", "ZPL-2.1", "Names of the copyright holders must not be used"),
     ("GCC", "GCC Runtime Library Exception", "GCC RUNTIME LIBRARY EXCEPTION"),
 ]
