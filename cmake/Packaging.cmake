@@ -18,9 +18,16 @@ install(FILES docs/quixmag.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 
 # The issue the package carries, as its manifest names it, for the package's
 # descriptions: "quix magazine, issue #1, december 2026".
-file(STRINGS "${ISSUE_DIR}/issue.toml" manifest_lines REGEX "^(name|title|number|date) *=")
+# Only the keys above the first list ([[article]] has a title of its own).
+file(READ "${ISSUE_DIR}/issue.toml" manifest_text)
+string(FIND "${manifest_text}" "[[" first_list)
+if(first_list GREATER_EQUAL 0)
+  string(SUBSTRING "${manifest_text}" 0 ${first_list} manifest_text)
+endif()
+string(REGEX MATCHALL "(^|\n)(name|title|number|date) *=[^\n]*" manifest_lines "${manifest_text}")
 set(ISSUE_NAME quix)
 foreach(line ${manifest_lines})
+  string(STRIP "${line}" line)
   if(line MATCHES "^([a-z]+) *= *\"?([^\"#]*[^\"# ])\"?")
     string(TOUPPER "${CMAKE_MATCH_1}" key)
     set(ISSUE_${key} "${CMAKE_MATCH_2}")
@@ -37,8 +44,12 @@ set(ISSUE_SAYS "${ISSUE_TITLE}, issue #${ISSUE_NUMBER}, ${ISSUE_DATE}")
 # guide. quixmag --pack finds the runners in lib/quixmag beside bin/.
 set(QUIX_WINDOWS_RUNNER "" CACHE FILEPATH "The Windows quixmag.exe to install as the Windows runner")
 set(QUIX_WEB_RUNNER "" CACHE PATH "The web edition's site folder to install as the web runner")
-if(NOT WIN32 AND TARGET check_content)
-  install(PROGRAMS $<TARGET_FILE:check_content> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME quixmag-check)
+if(NOT WIN32)
+  # The checker, installed as quixmag-check (its target is defined with the tools).
+  install(PROGRAMS ${CMAKE_CURRENT_BINARY_DIR}/check_content DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME quixmag-check)
+  # Stripped like the magazine (CPack strips only what install(TARGETS) installs).
+  install(CODE "execute_process(COMMAND strip --strip-unneeded
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/quixmag-check\")")
 endif()
 set(RUNNERS_DIR ${CMAKE_INSTALL_LIBDIR}/quixmag)
 if(NOT WIN32)

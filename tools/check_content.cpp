@@ -39,27 +39,35 @@ int CheckIssueFolder(const std::filesystem::path& folder) {
     return 0;
 }
 
-const char* const kUsage =
-    "usage: check_content [FOLDER]\n"
-    "\n"
-    "  check_content          checks the issue embedded in this executable\n"
-    "  check_content FOLDER   checks an issue folder (the one that holds issue.toml) before it\n"
-    "                         is built; a relative FOLDER is taken from the current folder\n"
-    "\n"
-    "Prints one line per problem, FILE:LINE: what is wrong; how to fix it, and exits with 1\n"
-    "when there is any, with 0 and a summary line when there is none.\n"
-    "See docs/making-an-issue.md.\n";
+// The usage, with the name the checker was started by (check_content in a
+// build folder, quixmag-check when installed).
+void PrintUsage(std::FILE* to, const char* argv0) {
+    std::string name = argv0 ? argv0 : "check_content";
+    if (const std::size_t slash = name.find_last_of('/'); slash != std::string::npos) name.erase(0, slash + 1);
+    const std::string pad(name.size(), ' ');
+    std::fprintf(to,
+                 "usage: %s [FOLDER]\n"
+                 "\n"
+                 "  %s          checks the issue embedded in this executable\n"
+                 "  %s FOLDER   checks an issue folder (the one that holds issue.toml) before it\n"
+                 "  %s          is packed; a relative FOLDER is taken from the current folder\n"
+                 "\n"
+                 "Prints one line per problem, FILE:LINE: what is wrong; how to fix it, and exits with 1\n"
+                 "when there is any, with 0 and a summary line when there is none.\n"
+                 "See making-an-issue.md (/usr/share/doc/quixmag/ when installed).\n",
+                 name.c_str(), name.c_str(), name.c_str(), pad.c_str());
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-        std::fputs(kUsage, stdout);
+        PrintUsage(stdout, argv[0]);
         return 0;
     }
     if (argc == 2) return CheckIssueFolder(argv[1]);
     if (argc > 2) {
-        std::fputs(kUsage, stderr);
+        PrintUsage(stderr, argv[0]);
         return 2;
     }
     const contentrules::Lookup lookup = [](const std::string& name) -> std::optional<std::string_view> {

@@ -60,6 +60,40 @@ class InstalledTest(unittest.TestCase):
         os.chown(folder, user.pw_uid, user.pw_gid)
         return folder
 
+    def test_an_editor_ships_three_editions_with_the_package_alone(self):
+        """Copy the sample issue, rename the magazine, check and pack it: the
+        installed package holds everything this needs (no compiler runs)."""
+        folder = tempfile.mkdtemp(prefix="quixmag-editor-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        started = time.monotonic()
+        shutil.copytree("/usr/share/quixmag/sample-issue", os.path.join(folder, "harbour"))
+        manifest = os.path.join(folder, "harbour", "issue.toml")
+        with open(manifest, encoding="ascii") as f:
+            text = f.read()
+        with open(manifest, "w", encoding="ascii") as f:
+            f.write('name = "harbour news"\n' + text)
+        checked = subprocess.run(["quixmag-check", "harbour"], cwd=folder, capture_output=True, text=True)
+        self.assertEqual(checked.returncode, 0, checked.stdout)
+        packed = subprocess.run([INSTALLED, "--pack", "harbour", "dist/harbour", "--linux", "--windows", "--web"],
+                                cwd=folder, capture_output=True, text=True, timeout=60)
+        took = time.monotonic() - started
+        self.assertEqual(packed.returncode, 0, packed.stdout + packed.stderr)
+        print(f"copied, renamed, checked and packed three editions in {took:.2f} s", file=sys.stderr)
+        self.assertLess(took, 30)
+        dist = os.path.join(folder, "dist")
+        for name in ("harbour", "harbour.exe", "harbour-web"):
+            self.assertTrue(os.path.exists(os.path.join(dist, name)), name)
+            if name != "harbour-web":
+                print(f"{name}: {os.path.getsize(os.path.join(dist, name))} bytes", file=sys.stderr)
+        listing_ = subprocess.run(["unzip", "-l", os.path.join(dist, "harbour")], capture_output=True, text=True)
+        self.assertEqual(listing_.returncode, 0)
+        self.assertIn("issue.toml", listing_.stdout)
+        with Terminal(argv=[os.path.join(dist, "harbour"), "--help"]) as t:
+            t.wait_for_text("[]  h a r b o u r   n e w s   m a g a z i n e")
+            self.assertEqual(t.wait_exit(), 0)
+        with open(os.path.join(dist, "harbour-web", "index.html"), encoding="utf-8") as f:
+            self.assertIn("<title>harbour news magazine</title>", f.read())
+
     def test_a_normal_user_reads_listens_and_saves_into_the_current_folder(self):
         user = pwd.getpwnam("nobody")
         self.assertFalse(os.stat(self.program_dir).st_mode & stat.S_IWOTH,
