@@ -36,7 +36,12 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_S
 # --- The issue ----------------------------------------------------------------------
 set(QUIX_ISSUE "${CMAKE_CURRENT_SOURCE_DIR}/content" CACHE PATH
   "Issue folder to embed in the magazine (its files and its manifest issue.toml)")
-get_filename_component(ISSUE_DIR "${QUIX_ISSUE}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+# A relative folder is the one the editor named from where cmake was started.
+set(issue_base "$ENV{PWD}")
+if(NOT issue_base)
+  set(issue_base "${CMAKE_CURRENT_SOURCE_DIR}")
+endif()
+get_filename_component(ISSUE_DIR "${QUIX_ISSUE}" ABSOLUTE BASE_DIR "${issue_base}")
 file(GLOB CONTENT_FILES CONFIGURE_DEPENDS ${ISSUE_DIR}/*)
 
 # The manifest is checked before the folder is embedded.
