@@ -11,3 +11,10 @@ if(QUIX_WEB_SITE)
   set_tests_properties(web_browser PROPERTIES TIMEOUT 400 ENVIRONMENT
     "QUIX_WEB_SITE=${QUIX_WEB_SITE};QUIX_WEB_FONT=${QUIX_WEB_FONT};SCREEN_CELLS=$<TARGET_FILE:screen_cells>;QUIX_CONTENT=${ISSUE_DIR}")
 endif()
+# An editor's web edition: the sample issue packed from this build's web
+# runner (-DQUIX_WEB_RUNNER) and served from the folder it was written to.
+if(QUIX_WEB_RUNNER)
+  add_test(NAME web_edition COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_web_edition.py)
+  set_tests_properties(web_edition PROPERTIES TIMEOUT 200 ENVIRONMENT
+    "QUIXMAG=$<TARGET_FILE:quixmag>;SAMPLE_ISSUE=${CMAKE_CURRENT_SOURCE_DIR}/tests/sample-issue")
+endif()

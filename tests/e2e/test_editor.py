@@ -134,6 +134,9 @@ class EditorTest(unittest.TestCase):
     def test_a_folder_the_checker_refuses_is_not_packed(self):
         with open(os.path.join(self.issue, "menu_asc.ans"), "ab") as f:
             f.write(b"\x1b[31m")  # an escape sequence in a twin
+        checked = run("--check", "tide", cwd=self.tmp)
+        self.assertEqual(checked.returncode, 1)
+        self.assertRegex(checked.stdout, r"(?m)^tide/menu_asc\.ans:\d+: ")
         out = run("--pack", "tide", "tide-mag", cwd=self.tmp)
         self.assertEqual(out.returncode, 1)
         self.assertIn("menu_asc.ans", out.stdout)
