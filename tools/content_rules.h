@@ -481,15 +481,35 @@ inline std::vector<conapi::Cell> Cells() {
     return cells;
 }
 
+// The offset of the last byte of the first line of Bytes (lines end after
+// each LF) whose drawing, with the lines above it, shows what Shows looks
+// for; Shows must hold for the whole file. A halving search over the line
+// ends: what a drawing has come to show seldom goes away again, and one
+// drawing per line would take long on a big file.
+inline std::size_t FirstLineShowing(std::string_view bytes, const std::function<bool(std::string_view)>& shows) {
+    std::vector<std::size_t> ends;  // drawing up to each line end, the last one the whole file
+    for (std::size_t end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n', end + 1))
+        ends.push_back(end + 1);
+    ends.push_back(bytes.size());
+    std::size_t lo = 0, hi = ends.size() - 1;
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (shows(bytes.substr(0, ends[mid])))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return ends[lo] - 1;
+}
+
 // Where the cursor stands in the second drawing of CheckHomed: not home,
 // not on an edge.
 constexpr int kAwayCol = 40, kAwayRow = 12;
 
 // A backdrop is drawn from wherever the cursor stands (a wipe may leave it
 // anywhere): drawn from home and from the middle of the screen, it must
-// look the same. Answers the byte after which the two first differ (a
-// halving search over the line ends, as a difference, once there, seldom
-// goes away), or nothing.
+// look the same. Answers the end of the first line after which the two
+// differ, or nothing.
 inline Findings CheckHomed(const ScreenDrawer& drawer, std::string_view bytes) {
     auto differs = [&](std::string_view part) {
         drawer.DrawFrom(part, 1, 1);
@@ -498,19 +518,7 @@ inline Findings CheckHomed(const ScreenDrawer& drawer, std::string_view bytes) {
         return !SameCells(home, Cells());
     };
     if (!differs(bytes)) return {};
-    std::vector<std::size_t> ends;
-    for (std::size_t end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n', end + 1))
-        ends.push_back(end + 1);
-    ends.push_back(bytes.size());
-    std::size_t lo = 0, hi = ends.size() - 1;
-    while (lo < hi) {
-        const std::size_t mid = lo + (hi - lo) / 2;
-        if (differs(bytes.substr(0, ends[mid])))
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    return {{ends[lo] - 1, "looks different when the cursor does not stand at the top-left corner as it begins (it "
+    return {{FirstLineShowing(bytes, differs), "looks different when the cursor does not stand at the top-left corner as it begins (it "
                            "was drawn from column " + std::to_string(kAwayCol) + " row " + std::to_string(kAwayRow) +
                                " as well): the menus draw a backdrop wherever the wipe before it left the cursor"}};
 }

@@ -82,25 +82,12 @@ inline std::optional<std::pair<int, int>> FirstDirtyCell(const contentrules::Box
     return std::nullopt;
 }
 
-// The first line after whose drawing the cell is no longer blank. A cell
-// a drawing has made dirty seldom turns blank again later, so a halving
-// search over the line ends finds that line in a few drawings (one drawing
-// per line would take long on a big file).
+// The first line after whose drawing the cell is no longer blank.
 inline int DirtyLine(const contentrules::ScreenDrawer& drawer, std::string_view bytes, int col, int row) {
-    std::vector<std::size_t> ends;  // drawing up to each line end, the last one the whole file
-    for (std::size_t end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n', end + 1))
-        ends.push_back(end + 1);
-    ends.push_back(bytes.size());
-    std::size_t lo = 0, hi = ends.size() - 1;
-    while (lo < hi) {
-        const std::size_t mid = lo + (hi - lo) / 2;
-        drawer.Draw(bytes.substr(0, ends[mid]));
-        if (Dirty(col, row))
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    return LineAt(bytes, ends[lo] - 1);
+    return LineAt(bytes, contentrules::FirstLineShowing(bytes, [&](std::string_view part) {
+                      drawer.Draw(part);
+                      return Dirty(col, row);
+                  }));
 }
 
 // The line of the N-th (0-based) "!" of the file; 0 when there is none.
