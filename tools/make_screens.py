@@ -8,8 +8,11 @@ one). Running the script regenerates every file.
 
     tools/make_screens.py [--out DIR] [--preview DIR] [NAME...]
 
-The issue's number, date and number of gallery pieces come from the
-manifest DIR/issue.toml (content/issue.toml when DIR has none).
+The magazine's name, the issue's number, date and number of gallery pieces
+come from the manifest DIR/issue.toml (content/issue.toml when DIR has none).
+A name the screens have no room for at full size is drawn smaller: each
+place tries its letterings from the largest down and takes the first that
+stays clear of the rest of the screen.
 
 --preview also renders each file to DIR/NAME.png with ansilove, after playing
 it back the way the magazine draws it (so twins, whose pipe codes ansilove
@@ -21,6 +24,7 @@ from __future__ import annotations
 import argparse
 import math
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -36,6 +40,7 @@ from screenlib import (  # noqa: E402
     sphere,
 )
 from screenfonts import BIG, SMALL, TINY, tiny_width  # noqa: E402
+from screenlib import Font  # noqa: E402
 
 # Letter colour ramps, top of the x-height to the baseline.
 COOL = [15, 15, 11, 11, 3, 3, 9, 9]
@@ -56,13 +61,24 @@ THEMES = {
 
 NUMBER_WORDS = ["no", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine", "ten"]
 
+# The magazine's name when the manifest gives none, and the form a name
+# takes: 1 to 12 characters, lower-case words of letters and digits with
+# single spaces between them (the fonts hold nothing else).
+DEFAULT_NAME = "quix"
+NAME_FORM = re.compile(r"[a-z0-9]+( [a-z0-9]+)*")
+NAME_MAX = 12
+
 
 def read_issue(folder: Path) -> dict:
     """What the screens say about the issue, from the folder's manifest."""
     with open(folder / "issue.toml", "rb") as f:
         manifest = tomllib.load(f)
+    name = manifest.get("name", DEFAULT_NAME)
+    if not isinstance(name, str) or not NAME_FORM.fullmatch(name) or len(name) > NAME_MAX:
+        raise SystemExit(f"{folder / 'issue.toml'}: the name {name!r} is not 1 to {NAME_MAX} lower-case "
+                         "letters and digits with single spaces between words")
     pieces = len(manifest.get("piece", []))
-    return dict(number=manifest["number"], date=manifest["date"],
+    return dict(name=name, number=manifest["number"], date=manifest["date"],
                 pieces=NUMBER_WORDS[pieces] if pieces < len(NUMBER_WORDS) else str(pieces),
                 piece_word="piece" if pieces == 1 else "pieces")
 
@@ -97,8 +113,7 @@ class Screen:
                 x -= (SMALL.word_width(text, twin_sx) - BIG.word_width(text)) // 2
         _pts, lo, hi = font.ink(text)
         px = Pixels()
-        top = (row - 1) * 2 - lo * sy
-        top += top % 2       # the x-height starts on a cell boundary: whole colour bands
+        top = self.x_height_top(row, lo, sy)
         xh = font.x_height * sy
         colour = ramp_fn(ramp, xh)
         shift = -lo * sy     # rows from the topmost ink to the top of the x-height
@@ -106,6 +121,13 @@ class Screen:
                                 None if self.asc else shadow)
         px.draw_onto(self.c, self.asc)
         return first // 2 + 1, last // 2 + 1
+
+    @staticmethod
+    def x_height_top(row: int, lo: int, sy: int) -> int:
+        """The pixel row where big() starts the x-height of letters whose
+        topmost ink (lo pixels above it, lo <= 0) is meant for text row row."""
+        top = (row - 1) * 2 - lo * sy
+        return top + top % 2     # the x-height starts on a cell boundary: whole colour bands
 
     def tiny(self, text: str, x: int, row: int, ramp: list[int]) -> int:
         """The twin's line letters, coloured letter by letter along ramp;
@@ -314,6 +336,93 @@ class Screen:
 
 
 # --------------------------------------------------------------------------
+# Setting the magazine's name where the screen has room for it
+# --------------------------------------------------------------------------
+
+# A lettering: a block font at a scale, or TINY's line letters (font None).
+Lettering = tuple[Font | None, int, int]
+LINES = (None, 1, 1)
+
+
+def name_lines(name: str) -> list[list[str]]:
+    """The ways to set a name: on one line (words apart by the font's gap),
+    then on two lines, split between words, the most even split first."""
+    words = name.split(" ")
+    splits = [[" ".join(words[:k]), " ".join(words[k:])] for k in range(1, len(words))]
+    splits.sort(key=lambda lines: max(len(line) for line in lines))
+    return [[name]] + splits
+
+
+def can_set(text: str, font: Font | None) -> bool:
+    glyphs = TINY if font is None else font.glyphs
+    return all(ch == " " or ch in glyphs for ch in text)
+
+
+def ink_cells(c: Canvas) -> set[tuple[int, int]]:
+    return {(x, y) for y in range(1, ROWS + 1) for x in range(1, COLS + 1) if not c.cell(x, y).blank()}
+
+
+def set_lines(s: Screen, lines: list[str], lettering: Lettering, x: int, row: int, ramp: list[int],
+              shadow: int | None) -> tuple[int, int] | None:
+    """Draws the lines from (x, row) down, one blank row between them.
+    Returns the last column and row the letters reach, counted before the
+    screen's edge clips them, or None if the lettering lacks a character."""
+    font, sx, sy = lettering
+    right = bottom = 0
+    for line in lines:
+        if not can_set(line, font):
+            return None
+        if font is None:
+            bottom = s.tiny(line, x, row, ramp) - 1
+            right = max(right, x + tiny_width(line) - 1)
+        else:
+            s.big(line, x, row, ramp, sx=sx, sy=sy, shadow=shadow, font=font, twin_sx=0)
+            shade = shadow is not None and not s.asc
+            _pts, lo, hi = font.ink(line)
+            last_px = Screen.x_height_top(row, lo, sy) + hi * sy + sy - 1 + (1 if shade else 0)
+            bottom = last_px // 2 + 1
+            right = max(right, x + font.word_width(line, sx) - 1 + (1 if shade else 0))
+        row = bottom + 2
+    return right, bottom
+
+
+def place_name(s: Screen, name: str, letterings: list[Lettering], x: int, row: int, ramp: list[int],
+               room: tuple[int, int, int, int], shadow: int | None = None,
+               keep_out: list[tuple[int, int, int, int]] = ()) -> Lettering | None:
+    """Sets the name with the first lettering (and, within it, the first
+    way of breaking the lines) whose letters stay inside room (x1, y1, x2,
+    y2), off the keep_out boxes and at least one column away from anything
+    already on the screen. Returns the lettering used, None if none fits."""
+    taken = ink_cells(s.c)
+    blocked = {(cx + dx, cy) for cx, cy in taken for dx in (-1, 0, 1)}
+    for x1, y1, x2, y2 in keep_out:
+        blocked |= {(bx, by) for bx in range(x1, x2 + 1) for by in range(y1, y2 + 1)}
+    rx1, ry1, rx2, ry2 = room
+    for lettering in letterings:
+        for lines in name_lines(name):
+            trial = Screen(s.asc)
+            reach = set_lines(trial, lines, lettering, x, row, ramp, shadow)
+            if reach is None or reach[0] > rx2 or reach[1] > ry2:
+                continue
+            cells = ink_cells(trial.c)
+            if cells & blocked or any(not (rx1 <= cx <= rx2 and ry1 <= cy <= ry2) for cx, cy in cells):
+                continue
+            set_lines(s, lines, lettering, x, row, ramp, shadow)
+            return lettering
+    return None
+
+
+def fit_text(forms: list[str], width: int) -> str:
+    """The first of the forms that is at most width long (else the last)."""
+    return next((f for f in forms if len(f) <= width), forms[-1])
+
+
+def magazine_forms(name: str) -> list[str]:
+    """"q u i x   m a g a z i n e", or the plain words where that is too long."""
+    return [spaced(f"{name} magazine"), f"{name} magazine"]
+
+
+# --------------------------------------------------------------------------
 # The screens
 # --------------------------------------------------------------------------
 
@@ -321,11 +430,28 @@ def spaced(s: str) -> str:
     return " ".join(s)
 
 
-def logo(asc: bool) -> Canvas:
+# The logo's planet: large beside the name, or, for a name too long to sit
+# beside it, small under the name's right end.
+BIG_PLANET = (66, 7.5, 10, [3, 11, 15, 11, 3])
+SMALL_PLANET = (68, 11.5, 6, [3, 11, 3])
+
+# (planet, letterings) in the order they are tried. A twin takes only
+# letterings of whole cells (sy 2) or line letters: half-block pixels would
+# turn into commas and quotes there.
+LOGO_LAYOUTS = {
+    False: [(BIG_PLANET, [(BIG, 2, 2), (BIG, 1, 2), (BIG, 1, 1)]),
+            (SMALL_PLANET, [(BIG, 1, 1), (SMALL, 2, 2), (SMALL, 1, 2), (SMALL, 1, 1)])],
+    True: [(BIG_PLANET, [(BIG, 2, 2), (BIG, 1, 2), (SMALL, 2, 2), (SMALL, 1, 2)]),
+           (SMALL_PLANET, [(BIG, 1, 2), (SMALL, 2, 2), (SMALL, 1, 2), LINES])],
+}
+
+
+def logo_backdrop(asc: bool, planet) -> Screen:
+    """The logo without the name and the stars."""
     s = Screen(asc)
     c = s.c
-    s.planet(66, 7.5, 10, "blue", [3, 11, 15, 11, 3])
-    s.big("quix", 3, 1, COOL, sx=2, sy=2, shadow=1)
+    px, py, pr, ring_colours = planet
+    s.planet(px, py, pr, "blue", ring_colours)
     if asc:
         # Half-block letters would turn into commas here: whole cells instead.
         s.big("magazine", 36, 15, WARM, font=SMALL, sy=2)
@@ -336,15 +462,27 @@ def logo(asc: bool) -> Canvas:
     issue = spaced(f"issue #{ISSUE['number']}") + "  -  " + spaced(ISSUE["date"])
     c.text_ramp((COLS - len(issue)) // 2 + 1, issue_row, issue, [8, 7, 15, 15, 7, 8])
     c.text_center(issue_row + 1, "eighty columns, twenty-five rows, no limits", 3, x2=COLS - 1)
+    return s
+
+
+def logo(asc: bool) -> Canvas:
+    # the name takes rows 1..15 above "magazine"; its shadow may share row 15
+    # with the left end of that word
+    for planet, letterings in LOGO_LAYOUTS[asc]:
+        s = logo_backdrop(asc, planet)
+        if place_name(s, ISSUE["name"], letterings, 3, 1, COOL, (1, 1, COLS - 1, 15), shadow=1):
+            break
+    else:
+        raise SystemExit(f"no room on the logo for the name {ISSUE['name']!r}")
     s.stars(7, 160)
-    return c
+    return s.c
 
 
 def help_screen(asc: bool) -> Canvas:
     s = Screen(asc)
     c = s.c
     s.small_title("help", 3, 1, COOL, sx=2)
-    c.text(40, 2, "q u i x   m a g a z i n e", 11)
+    c.text(40, 2, fit_text(magazine_forms(ISSUE["name"]), COLS - 40 + 1), 11)
     c.text(40, 3, "the keys, all of them", 3)
     s.half_rule(38, 80, 4, [1, 9, 11, 15, 11, 9, 1], upper=False)
 
@@ -430,7 +568,7 @@ def exit_screen(asc: bool) -> Canvas:
     c = s.c
     s.big("thanks", (COLS - BIG.word_width("thanks")) // 2 + 1, 1, WARM, shadow=5)
     c.text_center(8, spaced("for reading"), 7)
-    mag = spaced("quix magazine")
+    mag = fit_text(magazine_forms(ISSUE["name"]), COLS)
     c.text_ramp((COLS - len(mag)) // 2 + 1, 10, mag, [12, 14, 15, 15, 14, 12])
     c.text_center(12, "see you next issue", 3)
     s.sunset(1, COLS - 1, 20, ROWS, 40, 14, 3)
@@ -438,14 +576,41 @@ def exit_screen(asc: bool) -> Canvas:
     return c
 
 
+# (with the planet, letterings) in the order they are tried. A name too long
+# for big letters beside the planet gets them without it, before it is
+# drawn smaller; the widest names (twelve m's) need the whole row. A twin
+# keeps the half-block letters the first issue has there, and turns to
+# whole-cell and line letters for smaller ones.
+MENU_LAYOUTS = {
+    False: [(True, [(BIG, 2, 1), (BIG, 1, 1)]), (False, [(BIG, 1, 1)]),
+            (True, [(SMALL, 2, 1), (SMALL, 1, 1)]), (False, [(SMALL, 1, 1), LINES])],
+    True: [(True, [(BIG, 2, 1), (SMALL, 2, 2), (SMALL, 1, 2)]), (False, [(BIG, 2, 1), (SMALL, 2, 2)]),
+           (True, [LINES]), (False, [(SMALL, 1, 2), LINES])],
+}
+
+
 def menu(asc: bool) -> Canvas:
+    for with_planet, letterings in MENU_LAYOUTS[asc]:
+        s = menu_backdrop(asc, with_planet)
+        # rows 1..8 above "m a g a z i n e"; the menu box starts below them
+        if place_name(s, ISSUE["name"], letterings, 3, 1, COOL, (1, 1, COLS - 1, 8), shadow=1,
+                      keep_out=[(53, 10, 69, 16), (12, 22, 70, 22)]):
+            break
+    else:
+        raise SystemExit(f"no room on the menu for the name {ISSUE['name']!r}")
+    s.stars(3, 70, 1, 1, 48, 11)
+    return s.c
+
+
+def menu_backdrop(asc: bool, with_planet: bool) -> Screen:
+    """The main menu without the name and the stars."""
     s = Screen(asc)
     c = s.c
     t = THEMES["blue"]
-    s.big("quix", 3, 1, COOL, sx=2, shadow=1)
     c.text_ramp(3, 9, spaced("magazine"), [9, 11, 15, 11, 9])
     c.text(20, 9, "  " + spaced(f"issue #{ISSUE['number']}"), 8)
-    s.planet(68, 3.5, 6, "blue", [3, 11, 3])
+    if with_planet:
+        s.planet(68, 3.5, 6, "blue", [3, 11, 3])
     s.frame(50, 8, 72, 18, t["frame"], spaced("main"))
     s.equaliser(5, 17, 14, 7, 5)
     c.text(5, 19, "now playing - t picks another tune", 8)
@@ -453,8 +618,7 @@ def menu(asc: bool) -> Canvas:
     s.rule(2, 79, 21, [1, 1, 9, 11, 9, 1, 1])
     s.rule(2, 79, 23, [1, 1, 9, 11, 9, 1, 1])
     s.keys_line(24, [("h", "help"), ("t", "music"), ("p", "on/off"), ("a", "ascii"), ("x", "exit")], 11, 7)
-    s.stars(3, 70, 1, 1, 48, 11)
-    return c
+    return s
 
 
 def section(asc: bool, word: str, subtitle: str, label: str, theme: str, seed: int,
@@ -527,12 +691,22 @@ def framed_page(asc: bool, word: str, theme: str, seed: int) -> Canvas:
     s = Screen(asc)
     c = s.c
     t = THEMES[theme]
+    issue = f"issue #{ISSUE['number']} - {ISSUE['date']}"
+    forms = magazine_forms(ISSUE["name"])
+
+    def text_x(sx: int) -> int:
+        """Where the lines beside the title start: five columns after it."""
+        return 3 + (tiny_width(word) if asc else SMALL.word_width(word, sx)) + 5
+
+    # The title at double width where it leaves room for the magazine's name
+    # and the issue line beside it, else at single width.
     sx = 2 if SMALL.word_width(word, 2) <= 48 else 1
+    if sx == 2 and text_x(2) + max(len(forms[0]), len(issue)) - 1 > COLS:
+        sx = 1
     s.small_title(word, 3, 1, t["letters"], sx=sx)
-    width = tiny_width(word) if asc else SMALL.word_width(word, sx)
-    x = 3 + width + 3
-    c.text_ramp(x + 2, 2, spaced("quix magazine"), [t["lo"], t["hi"], 15, t["hi"]])
-    c.text(x + 2, 3, f"issue #{ISSUE['number']} - {ISSUE['date']}", 8)
+    x = text_x(sx) - 2
+    c.text_ramp(x + 2, 2, fit_text(forms, COLS - x - 1), [t["lo"], t["hi"], 15, t["hi"]])
+    c.text(x + 2, 3, issue, 8)
     s.half_rule(x, COLS, 4, t["frame"][::-1] + t["frame"], upper=False)
     s.stars(seed, 40, x + 28, 1, COLS, 3)  # right of the issue line
     s.half_rule(1, COLS, 23, [8] + t["frame"][::-1] + t["frame"] + [8], upper=True)
@@ -551,6 +725,20 @@ def editorial(asc: bool) -> Canvas:
     return framed_page(asc, "editorial", "green", 42)
 
 
+def name_text(s: Screen, name: str, x1: int, x2: int) -> None:
+    """The name as plain letters in rows 2..4 between columns x1 and x2:
+    spaced out on one line, spaced out word by word, plain on one line, or
+    plain word by word, whichever fits first."""
+    width = x2 - x1 + 1
+    for lines in ([spaced(name)], *[[spaced(w) for w in ls] for ls in name_lines(name)[1:]],
+                  [name], *name_lines(name)[1:]):
+        if all(len(line) <= width for line in lines):
+            break
+    top = 3 - (len(lines) - 1) // 2
+    for i, line in enumerate(lines):
+        s.c.text_ramp(x1, top + i, line, [11, 15, 15, 11])
+
+
 def article_header(asc: bool) -> Canvas:
     """The header of an opened article. Five single '!' cells mark where the
     program writes the title, author and category (from the marker on, in the
@@ -558,16 +746,18 @@ def article_header(asc: bool) -> Canvas:
     column 80 row 24."""
     s = Screen(asc)
     c = s.c
-    if asc:
-        s.tiny("quix", 3, 1, [15, 11, 11, 3])
-    else:
-        s.big("quix", 3, 1, COOL, font=SMALL, shadow=None)
     labels = [("article:", 15), ("author:", 11), ("category:", 3)]
     for i, (label, colour) in enumerate(labels):
         y = 2 + i
         c.text(29 - len(label), y, label, 8 if i else 7)
         c.put(30, y, "!", colour)
     s.half_rule(18, COLS, 1, [1, 9, 11, 15, 11, 9, 1], upper=False)
+    # The name goes left of the labels, above the rule of row 6: small
+    # letters (line letters in a twin), or plain text when they do not fit.
+    name = ISSUE["name"]
+    ramp = [15, 11, 11, 3] if asc else COOL
+    if not place_name(s, name, [LINES if asc else (SMALL, 1, 1)], 3, 1, ramp, (1, 1, 18, 5)):
+        name_text(s, name, 3, 18)
     s.half_rule(1, COLS, 6, [1, 1, 9, 11, 15, 11, 9, 1, 1], upper=True)
     c.put(1, 7, "!", 7)
     c.put(COLS, 24, "!", 7)

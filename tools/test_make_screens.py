@@ -9,7 +9,10 @@ must show, leave free and never touch.
 from __future__ import annotations
 
 import re
+import subprocess
 import sys
+import tempfile
+import tomllib
 import unittest
 from pathlib import Path
 
@@ -17,6 +20,7 @@ HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
 import make_screens  # noqa: E402
+import screenlib  # noqa: E402
 from screenlib import COLS, ROWS, SUB, Canvas, Cell, decode  # noqa: E402
 
 CONTENT = HERE.parent / "content"
@@ -37,8 +41,9 @@ def blank(cell: Cell) -> bool:
     return cell.ch == 32 and cell.bg == 0
 
 
-def assert_blank_rect(tc: unittest.TestCase, stem: str, x1: int, y1: int, x2: int, y2: int) -> None:
-    cells = decode(ALL[stem]).cells
+def assert_blank_rect(tc: unittest.TestCase, stem: str, x1: int, y1: int, x2: int, y2: int,
+                      files: dict[str, bytes] | None = None) -> None:
+    cells = decode((ALL if files is None else files)[stem]).cells
     for y in range(y1, y2 + 1):
         for x in range(x1, x2 + 1):
             c = cells[y - 1][x - 1]
@@ -111,6 +116,50 @@ class FileFormat(unittest.TestCase):
                 self.assertTrue(path.is_file(), f"{path} is missing: run tools/make_screens.py")
                 self.assertEqual(path.read_bytes(), data, f"{path} is stale: run tools/make_screens.py")
 
+    def test_sample_issue_screens_are_up_to_date(self) -> None:
+        # the tests' second issue says its own number, date and count of
+        # pieces: its screens are what the generator makes from its manifest
+        sample = HERE.parent / "tests" / "sample-issue"
+        if not sample.is_dir():
+            self.skipTest("no sample issue")
+        with tempfile.TemporaryDirectory() as tmp:
+            out = Path(tmp)
+            (out / "issue.toml").write_bytes((sample / "issue.toml").read_bytes())
+            subprocess.run([sys.executable, str(HERE / "make_screens.py"), "--out", tmp],
+                           check=True, capture_output=True)
+            made = sorted(p.name for p in out.glob("*.ans"))
+            self.assertTrue(made)
+            for name in made:
+                with self.subTest(name):
+                    path = sample / name
+                    if path.is_file():
+                        self.assertEqual(path.read_bytes(), (out / name).read_bytes(),
+                                         f"{path} is stale: run tools/make_screens.py --out {sample}")
+
+
+def playback_mismatch(canvas: Canvas, asc: bool) -> tuple[int, int] | None:
+    """The first cell where the canvas's file, played back, shows something
+    else than the canvas (a twin after its ASCII substitution); None if none."""
+    cells = decode(canvas.to_twin() if asc else canvas.to_ansi()).cells
+    for y in range(1, ROWS + 1):
+        for x in range(1, COLS + 1):
+            got = cells[y - 1][x - 1]
+            if asc:
+                ch, fg, bg = canvas.twin_cell(canvas.cell(x, y))
+                if chr(got.ch) != ch or got.bg != bg or (ch != " " and got.fg != fg):
+                    return x, y
+                continue
+            want = canvas.cell(x, y)
+            if blank(want):
+                if not blank(got):
+                    return x, y
+                continue
+            # a full block shows no background, a space no foreground
+            if (got.ch != want.ch or (want.ch != 0xDB and got.bg != want.bg)
+                    or (want.ch != 32 and got.fg != want.fg)):
+                return x, y
+    return None
+
 
 class PlaybackMatchesDrawing(unittest.TestCase):
     """The serialisers must reproduce the canvas exactly, twins after their
@@ -119,36 +168,13 @@ class PlaybackMatchesDrawing(unittest.TestCase):
     def test_ansi_playback_equals_canvas(self) -> None:
         for name, (draw, _twin) in make_screens.SCREENS.items():
             with self.subTest(name):
-                canvas = draw(False)
-                cells = decode(canvas.to_ansi()).cells
-                for y in range(1, ROWS + 1):
-                    for x in range(1, COLS + 1):
-                        want, got = canvas.cell(x, y), cells[y - 1][x - 1]
-                        if blank(want):
-                            self.assertTrue(blank(got), (x, y))
-                            continue
-                        # a full block shows no background, a space no foreground
-                        self.assertEqual(got.ch, want.ch, (x, y))
-                        if want.ch != 0xDB:
-                            self.assertEqual(got.bg, want.bg, (x, y))
-                        if want.ch != 32:
-                            self.assertEqual(got.fg, want.fg, (x, y))
+                self.assertIsNone(playback_mismatch(draw(False), False))
 
     def test_twin_playback_equals_canvas(self) -> None:
         for name, (draw, twin) in make_screens.SCREENS.items():
-            if not twin:
-                continue
-            with self.subTest(name):
-                canvas = draw(True)
-                cells = decode(canvas.to_twin()).cells
-                for y in range(1, ROWS + 1):
-                    for x in range(1, COLS + 1):
-                        ch, fg, bg = canvas.twin_cell(canvas.cell(x, y))
-                        got = cells[y - 1][x - 1]
-                        self.assertEqual(chr(got.ch), ch, (x, y))
-                        self.assertEqual(got.bg, bg, (x, y))
-                        if ch != " ":
-                            self.assertEqual(got.fg, fg, (x, y))
+            if twin:
+                with self.subTest(name):
+                    self.assertIsNone(playback_mismatch(draw(True), True))
 
     def test_full_width_rows_wrap_by_themselves(self) -> None:
         # A twin row that reaches column 80 must not be followed by CR LF on
@@ -232,6 +258,12 @@ class ExclamationMarks(unittest.TestCase):
                     self.assertTrue(blank(cells[y - 1][x - 1]), f"{stem} ({x},{y})")
 
 
+# Where the program draws into each backdrop: (screen, x1, y1, x2, y2).
+PROGRAM_AREAS = [("menu", 53, 10, 69, 16), ("menu", 12, 22, 70, 22), ("articles", 18, 14, 61, 20),
+                 ("tutors", 18, 14, 61, 20), ("ansi", 53, 8, 70, 18), ("about", 1, 5, COLS, 22),
+                 ("edit", 1, 5, COLS, 22), ("article_hdr", 1, 8, COLS, 23)]
+
+
 class FreeAreas(unittest.TestCase):
     """Where the program draws menus and texts, the backdrop stays black."""
 
@@ -300,6 +332,161 @@ class Wording(unittest.TestCase):
         for stem in ALL:
             with self.subTest(stem):
                 self.assertIsNone(re.search("[A-Z]", "".join(screen_text(stem))))
+
+
+class DrawnOutside:
+    """Records, while active, every canvas that something was drawn on
+    outside the 80x25 screen or on its last cell: by a cell put there, or by
+    a pixel layer that lost pixels off the screen and was then put on it.
+    The canvases are kept, so that none is mistaken for a later one."""
+
+    def __enter__(self) -> "DrawnOutside":
+        self.canvases: list[Canvas] = []
+        self.saved = (Canvas.put, screenlib.Pixels.set, screenlib.Pixels.draw_onto)
+        put, pset, onto = self.saved
+        record = self.canvases
+
+        def checked_put(canvas, x, y, ch, fg=7, bg=0):
+            code = ord(ch) if isinstance(ch, str) else ch
+            if not canvas.inside(x, y) or ((x, y) == (COLS, ROWS) and not (code == 32 and bg == 0)):
+                record.append(canvas)
+            put(canvas, x, y, ch, fg, bg)
+
+        def checked_set(px, x, y, colour):
+            if not (1 <= x <= COLS and 0 <= y < ROWS * 2):
+                px.lost = True
+            pset(px, x, y, colour)
+
+        def checked_onto(px, canvas, ascii_only=False):
+            if getattr(px, "lost", False):
+                record.append(canvas)
+            onto(px, canvas, ascii_only)
+
+        Canvas.put, screenlib.Pixels.set, screenlib.Pixels.draw_onto = checked_put, checked_set, checked_onto
+        return self
+
+    def __exit__(self, *exc) -> None:
+        Canvas.put, screenlib.Pixels.set, screenlib.Pixels.draw_onto = self.saved
+
+    def hit(self, canvas: Canvas) -> bool:
+        return any(c is canvas for c in self.canvases)
+
+
+def draw_named(name: str) -> tuple[dict[str, bytes], list[str], list[str]]:
+    """Every file of the first issue as it would look under another name,
+    the files whose final canvas had something drawn outside the screen, and
+    those whose playback differs from their canvas (a row spilling over)."""
+    saved = make_screens.ISSUE
+    with tempfile.TemporaryDirectory() as tmp:
+        manifest = (CONTENT / "issue.toml").read_text()
+        Path(tmp, "issue.toml").write_text(f'name = "{name}"\n' + manifest)
+        make_screens.ISSUE = make_screens.read_issue(Path(tmp))
+    files: dict[str, bytes] = {}
+    outside: list[str] = []
+    spilt: list[str] = []
+    try:
+        with DrawnOutside() as watch:
+            for stem, (draw, twin) in make_screens.SCREENS.items():
+                for asc in (False, True) if twin else (False,):
+                    canvas = draw(asc)
+                    key = stem + ("_asc" if asc else "")
+                    files[key] = canvas.to_twin() if asc else canvas.to_ansi()
+                    if watch.hit(canvas):
+                        outside.append(key)
+                    if playback_mismatch(canvas, asc):
+                        spilt.append(key)
+    finally:
+        make_screens.ISSUE = saved
+    return files, outside, spilt
+
+
+def text_of(data: bytes) -> str:
+    return "\n".join("".join(chr(c.ch) for c in row) for row in decode(data).cells)
+
+
+class MagazineName(unittest.TestCase):
+    """An issue may name the magazine: 1 to 12 lower-case letters and digits,
+    single spaces between words. The screens write it where the first issue
+    writes "quix", in smaller letters where big ones have no room."""
+
+    # a short name, a two-word one, the longest single word, and digits
+    NAMES = ["tide", "harbour news", "abcdefghijkl", "m0th 22"]
+    DRAWN = {}
+
+    @classmethod
+    def setUpClass(cls) -> None:
+        cls.DRAWN = {name: draw_named(name) for name in cls.NAMES}
+
+    def test_without_a_name_the_magazine_is_quix(self) -> None:
+        # content/ has no name key; test_committed_files_are_up_to_date holds
+        # its screens to the bytes drawn with this default
+        with open(CONTENT / "issue.toml", "rb") as f:
+            self.assertNotIn("name", tomllib.load(f))
+        self.assertEqual(make_screens.read_issue(CONTENT)["name"], "quix")
+
+    def test_the_name_is_written_where_quix_was(self) -> None:
+        for name, (files, _outside, _spilt) in self.DRAWN.items():
+            spaced_form = " ".join(name + " magazine")
+            plain_form = name + " magazine"
+            for stem, data in files.items():
+                text = text_of(data)
+                with self.subTest(name=name, stem=stem):
+                    self.assertNotIn("quix", text)
+                    self.assertNotIn("q u i x", text)
+                    if stem in ("about", "about_asc", "edit_asc", "exit", "exit_asc", "help"):
+                        self.assertIn(spaced_form, text)
+                    if stem == "edit":
+                        # beside the wide title a twelve-letter name is set plain
+                        self.assertTrue(spaced_form in text or plain_form in text)
+                    if stem in ("about", "about_asc", "edit", "edit_asc"):
+                        self.assertIn("issue #1 - december 2026", text)
+                    # the letters leave the rest of the screen alone
+                    if stem.startswith("menu"):
+                        self.assertIn("m a g a z i n e    i s s u e   # 1", text)
+                        self.assertIn(" m a i n ", text)
+                    if stem.startswith("logo"):
+                        self.assertIn("i s s u e   # 1  -  d e c e m b e r   2 0 2 6", text)
+            # the same issue under another name: only the letters can differ
+            for stem in ("logo", "logo_asc", "menu", "menu_asc", "article_hdr", "article_hdr_asc"):
+                with self.subTest(name=name, stem=stem):
+                    self.assertNotEqual(files[stem], ALL[stem], "the big letters still spell the default")
+                    if stem.startswith("article_hdr"):
+                        # the name, in letters or as text, left of the labels
+                        cells = decode(files[stem]).cells
+                        ink = sum(not blank(c) for row in cells[1:5] for c in row[:18])
+                        self.assertGreaterEqual(ink, len(name.replace(" ", "")))
+
+    def test_named_screens_stay_on_the_screen(self) -> None:
+        for name, (files, outside, spilt) in self.DRAWN.items():
+            with self.subTest(name=name):
+                self.assertEqual(outside, [], "letters drawn off the screen (or on its last cell)")
+                self.assertEqual(spilt, [], "the file shows another picture than was drawn")
+            for stem, data in files.items():
+                with self.subTest(name=name, stem=stem):
+                    p = decode(data)
+                    self.assertFalse(p.scrolled)
+                    self.assertFalse(p.wrote_last_cell)
+
+    def test_named_screens_leave_the_program_its_areas(self) -> None:
+        for name, (files, _outside, _spilt) in self.DRAWN.items():
+            for base, x1, y1, x2, y2 in PROGRAM_AREAS:
+                for stem in (base, base + "_asc"):
+                    with self.subTest(name=name, stem=stem, area=(x1, y1, x2, y2)):
+                        assert_blank_rect(self, stem, x1, y1, x2, y2, files)
+            for stem in ("article_hdr", "article_hdr_asc"):
+                with self.subTest(name=name, stem=stem):
+                    self.assertEqual(files[stem].count(b"!"), 5)
+                    rows = text_of(files[stem]).split("\n")
+                    for row, label in ((2, "article:"), (3, "author:"), (4, "category:")):
+                        self.assertRegex(rows[row - 1], re.escape(label) + " +! *$")
+
+    def test_names_outside_the_form_are_refused(self) -> None:
+        for name in ("Quix", "two  spaces", " lead", "trail ", "thirteen char", "caf\u00e9", ""):
+            with self.subTest(name=name), tempfile.TemporaryDirectory() as tmp:
+                Path(tmp, "issue.toml").write_text(f'name = "{name}"\nnumber = 1\ndate = "x"\n',
+                                                   encoding="utf-8")
+                with self.assertRaises(SystemExit):
+                    make_screens.read_issue(Path(tmp))
 
 
 if __name__ == "__main__":
