@@ -25,7 +25,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from screenlib import (  # noqa: E402
-    COLS, FF, FULL, LEFT, LOWER, RIGHT, ROWS, SUB, TWIN_CHAR, UPPER, Cell, decode,
+    COLS, FF, FULL, LEFT, LOWER, RIGHT, ROWS, SUB, TWIN_CHAR, UPPER, Cell, decode, pipe_rows,
 )
 
 # Look-alikes for the code page 437 glyphs above 127 (and the pictures of
@@ -102,28 +102,12 @@ def to_twin(cells: list[list[Cell]]) -> bytes:
 
     lasts = {y: last_used(y) for y in range(1, ROWS + 1)}
     last_row = max((y for y, last in lasts.items() if last), default=0)
-    out: list[str] = [chr(FF)]
-    fg, bg = 7, 0
-    for y in range(1, last_row + 1):
-        last = lasts[y]
-        if y > 1 and lasts[y - 1] == COLS and y - 1 <= ROWS - 2:
-            last = max(last, _AFTER_FULL_ROW)
-        for x in range(1, last + 1):
-            ch, cfg, cbg = looks[y - 1][x - 1]
-            if cbg != bg:
-                out.append(f"|{16 + cbg:02d}")
-                bg = cbg
-            if ch != " " and cfg != fg:
-                out.append(f"|{cfg:02d}")
-                fg = cfg
-            out.append(ch)
-        # After column 80 of rows 1..23 the cursor is on the next row
-        # already; row 24 waits with its wrap, so it needs its line end.
-        if y < last_row and not (last == COLS and y <= ROWS - 2):
-            out.append("\r\n")
-    if bg != 0:
-        out.append("|16")
-    return "".join(out).encode("ascii") + bytes([SUB])
+    padded = dict(lasts)
+    for y in range(2, last_row + 1):
+        if lasts[y - 1] == COLS and y - 1 <= ROWS - 2:
+            padded[y] = max(lasts[y], _AFTER_FULL_ROW)
+    text, bg = pipe_rows(lambda x, y: looks[y - 1][x - 1], padded, fg=7, bg=0)
+    return (chr(FF) + text + ("|16" if bg != 0 else "")).encode("ascii") + bytes([SUB])
 
 
 def make_twin(data: bytes) -> bytes:

@@ -222,27 +222,35 @@ class Canvas:
         return ch, c.fg, c.bg
 
     def to_twin(self) -> bytes:
-        out: list[str] = []
-        fg = bg = -1
         rows = {y: last for y, _first, last in self.rows_in_use()}
-        last_row = max(rows) if rows else 0
-        for y in range(1, last_row + 1):
-            last = rows.get(y, 0)
-            for x in range(1, last + 1):
-                ch, cfg, cbg = self.twin_cell(self.cell(x, y))
-                if cbg != bg:
-                    out.append(f"|{16 + cbg:02d}")
-                    bg = cbg
-                if ch != " " and cfg != fg:
-                    out.append(f"|{cfg:02d}")
-                    fg = cfg
-                out.append(ch)
-            # A glyph in column 80 of rows 1..23 moves the cursor down by itself;
-            # row 24 wraps late, so its CR LF is still needed.
-            if y < last_row and not (last == COLS and y <= ROWS - 2):
-                out.append("\r\n")
-        text = "".join(out)
+        lasts = {y: rows.get(y, 0) for y in range(1, ROWS + 1)}
+        text, _bg = pipe_rows(lambda x, y: self.twin_cell(self.cell(x, y)), lasts, fg=-1, bg=-1)
         return bytes([FF]) + text.encode("ascii") + bytes([SUB])
+
+
+def pipe_rows(look, lasts: dict[int, int], fg: int, bg: int) -> tuple[str, int]:
+    """The rows of a twin as pipe-coded text: row y up to column lasts[y],
+    each cell given by look(x, y) as (character, text colour, background),
+    with a colour code only where a colour changes from (fg, bg). Returns
+    the text and the background it leaves set."""
+    out: list[str] = []
+    last_row = max((y for y, last in lasts.items() if last), default=0)
+    for y in range(1, last_row + 1):
+        last = lasts[y]
+        for x in range(1, last + 1):
+            ch, cfg, cbg = look(x, y)
+            if cbg != bg:
+                out.append(f"|{16 + cbg:02d}")
+                bg = cbg
+            if ch != " " and cfg != fg:
+                out.append(f"|{cfg:02d}")
+                fg = cfg
+            out.append(ch)
+        # A glyph in column 80 of rows 1..23 moves the cursor down by itself;
+        # row 24 wraps late, so its CR LF is still needed.
+        if y < last_row and not (last == COLS and y <= ROWS - 2):
+            out.append("\r\n")
+    return "".join(out), bg
 
 
 class SgrState:
