@@ -126,13 +126,15 @@ bool ChooseIssue(const std::string& ownExecutable, const std::vector<std::string
         ShowIssue(std::move(chosen));
         return true;
     }
+    // Most starts carry no pack: the end of the file tells, without reading
+    // the whole program.
     std::string carrier;
-    if (!sys::ReadWholeFile(ownExecutable, carrier, error) || !issue::EndsWithPack(carrier)) {
+    if (!sys::ReadFileTail(ownExecutable, issue::PackEndSearch, carrier, error) || !issue::EndsWithPack(carrier)) {
         error.clear();
         return true;  // the issue built in
     }
     issue::PackFiles files;
-    if (!issue::ReadPack(carrier, files, error) || !chosen.Take(std::move(files), ownExecutable, error)) {
+    if (!sys::ReadWholeFile(ownExecutable, carrier, error) || !issue::ReadPack(carrier, files, error) || !chosen.Take(std::move(files), ownExecutable, error)) {
         error = "the issue this magazine carries cannot be read: " + error;
         return false;
     }

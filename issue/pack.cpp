@@ -93,6 +93,7 @@ using Unzip = std::unique_ptr<void, UnzipCloser>;
 constexpr uLong kMadeOnUnix = 3 << 8 | 20;  // the permissions in the entries are Unix ones
 constexpr uint32_t kEndRecord = 0x06054b50;  // "PK\5\6"
 constexpr std::size_t kEndRecordSize = 22;
+static_assert(PackEndSearch == kEndRecordSize + 0xFFFF);
 
 uint32_t Le32(std::string_view b, std::size_t at) {
     uint32_t v = 0;

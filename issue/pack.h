@@ -34,6 +34,10 @@ bool IsPlainFileName(std::string_view name);
 // executable does (and a file that carries none does not).
 bool EndsWithPack(std::string_view bytes);
 
+// How far from the end of a file EndsWithPack looks: the end record and the
+// longest comment it may carry.
+inline constexpr std::size_t PackEndSearch = 22 + 0xFFFF;
+
 // Unpacks the zip at the end of Bytes into Files. Answers false with one
 // line in Error when the pack is damaged or breaks a rule above.
 bool ReadPack(std::string_view bytes, PackFiles& files, std::string& error);

@@ -74,6 +74,10 @@ bool CloseFile(File& file, std::string& error);
 // Reads the whole of the file Path into Bytes.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);
 
+// Reads the last MaxBytes of the file Path (all of it when it is shorter)
+// into Bytes: enough to see what a large file ends with without reading it.
+bool ReadFileTail(const std::string& path, std::size_t maxBytes, std::string& bytes, std::string& error);
+
 // One plain file of a folder: its name and size.
 struct FolderFile {
     std::string Name;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 namespace sys {
 
@@ -35,6 +36,26 @@ bool ListFiles(const std::string& folder, std::vector<FolderFile>& files, std::s
         return false;
     }
     std::sort(files.begin(), files.end(), [](const FolderFile& a, const FolderFile& b) { return a.Name < b.Name; });
+    return true;
+}
+
+bool ReadFileTail(const std::string& path, std::size_t maxBytes, std::string& bytes, std::string& error) {
+    bytes.clear();
+    // Paths are UTF-8 on every platform; the u8 form keeps them so on Windows.
+    const std::filesystem::path where(std::u8string(path.begin(), path.end()));
+    std::ifstream file(where, std::ios::binary | std::ios::ate);
+    if (!file || InjectedFault(FileOp::Open) != 0) {
+        error = "cannot be opened";
+        return false;
+    }
+    const std::streamoff size = file.tellg();
+    const std::streamoff take = std::min<std::streamoff>(size, static_cast<std::streamoff>(maxBytes));
+    bytes.resize(static_cast<std::size_t>(take));
+    if (size < 0 || !file.seekg(size - take) || !file.read(bytes.data(), take)) {
+        bytes.clear();
+        error = "cannot be read";
+        return false;
+    }
     return true;
 }
 

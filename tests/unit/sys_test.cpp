@@ -57,6 +57,26 @@ TEST(SysFiles, ReadsAFileWholeAcrossManyReads) {
     EXPECT_FALSE(sys::IsFile(dir / "missing"));
 }
 
+TEST(SysFiles, ReadsTheTailOfAFile) {
+    TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 100000; ++i) bytes += static_cast<char>('a' + i % 23);
+    WriteFile(dir / "long.bin", bytes);
+    std::string tail;
+    std::string error;
+    ASSERT_TRUE(sys::ReadFileTail(dir / "long.bin", 1000, tail, error)) << error;
+    EXPECT_EQ(tail, bytes.substr(bytes.size() - 1000)) << "the last bytes, in order";
+    ASSERT_TRUE(sys::ReadFileTail(dir / "long.bin", 200000, tail, error)) << error;
+    EXPECT_EQ(tail, bytes) << "a file shorter than asked for is read whole";
+    WriteFile(dir / "empty", "");
+    ASSERT_TRUE(sys::ReadFileTail(dir / "empty", 10, tail, error)) << error;
+    EXPECT_TRUE(tail.empty());
+    tail = "left over";
+    EXPECT_FALSE(sys::ReadFileTail(dir / "missing", 10, tail, error));
+    EXPECT_TRUE(tail.empty());
+    EXPECT_FALSE(error.empty());
+}
+
 TEST(SysFiles, NewFilesAreCreatedOnlyWhereNothingIs) {
     TempDir dir;
     WriteFile(dir / "taken", "mine");
