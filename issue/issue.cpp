@@ -63,25 +63,23 @@ bool Issue::Take(PackFiles files, std::string origin, std::string& error) {
     owned_.clear();
     std::set<std::string> names;
     std::set<std::string> stems;
-    for (const PackFile& file : files) {
-        if (Lower(file.Name) == "issue.toml") continue;
-        if (!stems.insert(ResourceOf(file.Name)).second) {
-            error = Origin + ": two files are called " + ResourceOf(file.Name) + " (" + file.Name +
-                    " and another); a name without its extension may be used once";
-            return false;
-        }
-        names.insert(file.Name);
-    }
     // The bytes are kept in owned_, which is not resized once the views
     // into it are taken (a short string's bytes live inside the string).
     owned_.reserve(files.size());
     const std::string* manifest = nullptr;
     for (PackFile& file : files) {
         owned_.push_back(std::move(file.Bytes));
-        if (Lower(file.Name) == "issue.toml")
+        if (Lower(file.Name) == "issue.toml") {
             manifest = &owned_.back();
-        else
-            files_[ResourceOf(file.Name)] = owned_.back();
+            continue;
+        }
+        if (!stems.insert(ResourceOf(file.Name)).second) {
+            error = Origin + ": two files are called " + ResourceOf(file.Name) + " (" + file.Name +
+                    " and another); a name without its extension may be used once";
+            return false;
+        }
+        names.insert(file.Name);
+        files_[ResourceOf(file.Name)] = owned_.back();
     }
     if (!manifest) {
         error = Origin + ": there is no issue.toml, the issue's manifest";
