@@ -2,8 +2,6 @@
 // screen a three-dimensional look.
 #include "widgets/boxes.h"
 
-#include <algorithm>
-
 const std::array<std::string, 9> FrameStyles = {
     "",                                  // unused: styles are numbered from 1
     "\xDA\xC4\xBF\xB3\xB3\xC0\xC4\xD9",  // single line
@@ -31,6 +29,14 @@ FrameChars CharsOf(Byte style) {
 }
 
 std::string One(char ch) { return std::string(1, ch); }
+
+// One character, then Count of another. Appended in place: GCC 12 takes the
+// sum of two temporary strings for an overlapping copy and warns.
+std::string OneThenRun(char first, char fill, int count) {
+    std::string run = One(first);
+    run += RepeatChar(fill, count);
+    return run;
+}
 
 // Rewrites a run of cells with the characters they show and the shadow's
 // attribute; cells beyond column 80 or row 25 are clipped by WriteXY.
@@ -78,10 +84,11 @@ void TMenuBox::Draw(Byte X1, Byte Y1, Byte X2, Byte Y2) {
     const Byte bottomLeft = Sunken ? DarkAttr : BottomLeftAttr;
     const Byte bottomRun = Sunken ? BottomLeftAttr : DarkAttr;
 
-    WriteXY(X1, Y1, topRun, One(f.TL) + RepeatChar(f.T, innerW));
+    WriteXY(X1, Y1, topRun, OneThenRun(f.TL, f.T, innerW));
     WriteXY(X2, Y1, topRight, One(f.TR));
+    const std::string edgeAndInside = OneThenRun(f.L, ' ', innerW);
     for (int row = Y1 + 1; row <= Y2 - 1; ++row) {
-        WriteXY(X1, row, leftAndInside, One(f.L) + RepeatChar(' ', innerW));
+        WriteXY(X1, row, leftAndInside, edgeAndInside);
         WriteXY(X2, row, right, One(f.R));
     }
     WriteXY(X1, Y2, bottomLeft, One(f.BL));
