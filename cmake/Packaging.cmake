@@ -47,6 +47,7 @@ set(QUIX_WEB_RUNNER "" CACHE PATH "The web edition's site folder to install as t
 if(NOT WIN32)
   # The checker, installed as quixmag-check (its target is defined with the tools).
   install(PROGRAMS ${CMAKE_CURRENT_BINARY_DIR}/check_content DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME quixmag-check)
+  install(FILES docs/quixmag-check.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   # Stripped like the magazine (CPack strips only what install(TARGETS) installs).
   install(CODE "execute_process(COMMAND strip --strip-unneeded
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/quixmag-check\")")

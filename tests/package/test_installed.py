@@ -72,6 +72,8 @@ class InstalledTest(unittest.TestCase):
             text = f.read()
         with open(manifest, "w", encoding="ascii") as f:
             f.write('name = "harbour news"\n' + text)
+        for page in ("/usr/share/man/man6/quixmag.6.gz", "/usr/share/man/man1/quixmag-check.1.gz"):
+            self.assertTrue(os.path.isfile(page), f"{page}: the manual page is not installed")
         checked = subprocess.run(["quixmag-check", "harbour"], cwd=folder, capture_output=True, text=True)
         self.assertEqual(checked.returncode, 0, checked.stdout)
         packed = subprocess.run([INSTALLED, "--pack", "harbour", "dist/harbour", "--linux", "--windows", "--web"],

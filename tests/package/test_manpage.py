@@ -7,7 +7,9 @@ import re
 import subprocess
 import unittest
 
-PAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "quixmag.6")
+DOCS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs")
+PAGE = os.path.join(DOCS, "quixmag.6")
+CHECKER_PAGE = os.path.join(DOCS, "quixmag-check.1")
 
 # The keys each part of the program answers to.
 KEYS = {
@@ -93,6 +95,9 @@ class ManualPageTest(unittest.TestCase):
         for status in ("0", "1"):
             self.assertIn(status, self.tags["EXIT STATUS"])
 
+    def test_refers_to_the_checker(self):
+        self.assertRegex(self.text, r"(?m)^\.BR quixmag\\-check \(1\)")
+
     def test_words_of_a_tag_line(self):
         self.assertEqual(roff_words('.BR T " or " M'), ["T", "M"])
         self.assertEqual(roff_words('.BR Esc ", " Enter ", " Tab'), ["Esc", "Enter", "Tab"])
@@ -100,6 +105,27 @@ class ManualPageTest(unittest.TestCase):
                          ["--help", "/h", "-h", "help"])
         self.assertEqual(roff_words(".B \\-"), ["-"])
         self.assertEqual(roff_words(".I any other key"), ["any other key"])
+
+
+class CheckerPageTest(unittest.TestCase):
+    """The checker's page, in section 1: it documents its folder, --help and
+    the three exit statuses the checker answers with."""
+
+    @classmethod
+    def setUpClass(cls):
+        with open(CHECKER_PAGE, encoding="utf-8") as f:
+            cls.text = f.read()
+        cls.tags = tags_by_section(cls.text)
+
+    def test_renders_without_warnings(self):
+        result = subprocess.run(["groff", "-ww", "-z", "-man", CHECKER_PAGE], capture_output=True, text=True)
+        self.assertEqual((result.returncode, result.stderr), (0, ""))
+
+    def test_documents_the_folder_the_switch_and_the_statuses(self):
+        self.assertRegex(self.text, r"(?m)^\.TH QUIXMAG-CHECK 1 ")
+        self.assertEqual(self.tags["OPTIONS"], ["FOLDER", "--help"])
+        self.assertEqual(self.tags["EXIT STATUS"], ["0", "1", "2"])
+        self.assertIn("/usr/share/doc/quixmag/making-an-issue.md", self.tags["FILES"])
 
 
 if __name__ == "__main__":
