@@ -30,7 +30,7 @@ bool HasSwitch(const std::vector<std::string>& args, const std::string& name) {
 // The checker installed beside the magazine (or built beside it).
 std::string FindChecker(const std::string& ownExecutable) {
     const std::string folder = sys::FolderOf(ownExecutable);
-    for (const char* name : {"quixmag-check", "check_content"})
+    for (const char* name : {"quixmag-check", "check_content", "quixmag-check.exe", "check_content.exe"})
         if (sys::IsFile(folder + name)) return folder + name;
     return {};
 }

@@ -106,9 +106,11 @@ Runners FindRunners(const std::string& ownExecutable) {
     const std::string folder = sys::WithSeparator(named && *named   ? std::string(named)
                                                   : sys::IsFolder(installed) ? installed
                                                                              : own + "runners");
+    // The running program is the runner of its own edition.
+    const bool onWindows = sys::PathSeparator == '\\';
     Runners runners;
-    runners.Linux = sys::IsFile(folder + "quixmag") ? folder + "quixmag" : ownExecutable;
-    runners.Windows = folder + "quixmag.exe";
+    runners.Linux = sys::IsFile(folder + "quixmag") || onWindows ? folder + "quixmag" : ownExecutable;
+    runners.Windows = sys::IsFile(folder + "quixmag.exe") || !onWindows ? folder + "quixmag.exe" : ownExecutable;
     runners.Web = folder + "web";
     return runners;
 }

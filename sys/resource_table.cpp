@@ -8,3 +8,9 @@ const ResourceData* FindResource(std::string_view name) {
         if (SameIgnoringCase(EmbeddedResources[i].Name, name)) return &EmbeddedResources[i];
     return nullptr;
 }
+
+std::vector<std::string> ResourceNames() {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < EmbeddedResourceCount; ++i) names.emplace_back(EmbeddedResources[i].Name);
+    return names;
+}

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct ResourceData {
     std::string_view Name;  // stored in capitals
@@ -24,6 +25,9 @@ extern const std::size_t EmbeddedResourceCount;
 #undef FindResource  // the Windows headers' macro of the same name
 #endif
 const ResourceData* FindResource(std::string_view name);
+
+// The names of every resource the executable carries, in capitals.
+std::vector<std::string> ResourceNames();
 
 // Writes the resource's bytes to FileName, a file of the working folder,
 // replacing the file. Answers false with the reason in Error when the

@@ -360,9 +360,52 @@ void RemoveAbandonedFolders(const std::string& base, const std::string& prefix, 
 }
 
 // Editions are made on the machine the editor works on, not here.
-int RunProgram(const std::string&, const std::vector<std::string>&, std::string& error) {
-    error = "programs are not started here";
-    return -1;
+namespace {
+
+// One argument as the C run-time splits a command line: quoted when it holds
+// a space, a tab or a quote; a quote escaped with a backslash, and the
+// backslashes before a quote (or the closing one) doubled.
+std::wstring QuotedArgument(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, L'\\');
+    return out + L"\"";
+}
+
+}  // namespace
+
+int RunProgram(const std::string& path, const std::vector<std::string>& args, std::string& error) {
+    std::wstring line;
+    for (const std::string& arg : args) line += (line.empty() ? L"" : L" ") + QuotedArgument(Wide(arg));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    // The child shares this console and its standard handles.
+    if (!::CreateProcessW(Wide(path).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                          &process)) {
+        error = LastError();
+        return -1;
+    }
+    ::CloseHandle(process.hThread);
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    const bool known = ::GetExitCodeProcess(process.hProcess, &status);
+    ::CloseHandle(process.hProcess);
+    if (!known) {
+        error = LastError();
+        return -1;
+    }
+    return static_cast<int>(status);
 }
 
 bool MakeExecutable(const std::string&, std::string&) { return true; }
@@ -392,4 +435,18 @@ const ResourceData* FindResource(std::string_view name) {
     entry.second = ResourceData{entry.first, static_cast<const unsigned char*>(bytes),
                                 static_cast<std::size_t>(::SizeofResource(nullptr, info))};
     return &entry.second;
+}
+
+std::vector<std::string> ResourceNames() {
+    std::vector<std::string> names;
+    // Called once per named RCDATA resource; numbered ones have no name.
+    const auto add = [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) -> BOOL {
+        if (!IS_INTRESOURCE(name)) {
+            std::string& out = reinterpret_cast<std::vector<std::string>*>(list)->emplace_back();
+            for (const wchar_t* c = name; *c; ++c) out += static_cast<char>(*c);  // plain ASCII, as written
+        }
+        return TRUE;
+    };
+    ::EnumResourceNamesW(nullptr, MAKEINTRESOURCEW(10), add, reinterpret_cast<LONG_PTR>(&names));
+    return names;
 }

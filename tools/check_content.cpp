@@ -22,7 +22,7 @@ namespace {
 
 int CheckIssueFolder(const std::filesystem::path& folder) {
     if (!std::filesystem::is_directory(folder)) {
-        std::printf("%s: not a folder; give the issue's folder, the one that holds issue.toml\n", folder.c_str());
+        std::printf("%s: not a folder; give the issue's folder, the one that holds issue.toml\n", folder.string().c_str());
         return 2;
     }
     issuecheck::Lines problems;
@@ -31,10 +31,10 @@ int CheckIssueFolder(const std::filesystem::path& folder) {
     DoneConsole();
     for (const std::string& line : problems) std::printf("%s\n", line.c_str());
     if (!problems.empty()) {
-        std::printf("%s: %zu problem(s)\n", folder.c_str(), problems.size());
+        std::printf("%s: %zu problem(s)\n", folder.string().c_str(), problems.size());
         return 1;
     }
-    std::printf("%s: issue #%d, %s: %d screens drawn, %d texts read, %d modules played, no problems\n", folder.c_str(),
+    std::printf("%s: issue #%d, %s: %d screens drawn, %d texts read, %d modules played, no problems\n", folder.string().c_str(),
                 manifest.Number, manifest.Date.c_str(), totals.Screens, totals.Texts, totals.Modules);
     return 0;
 }
@@ -79,9 +79,7 @@ int main(int argc, char** argv) {
     contentrules::Problems problems = contentrules::CheckCatalogue(lookup, summary);
     DoneConsole();
 
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < EmbeddedResourceCount; ++i) names.emplace_back(EmbeddedResources[i].Name);
-    const contentrules::Problems strays = contentrules::CheckUncatalogued(names);
+    const contentrules::Problems strays = contentrules::CheckUncatalogued(ResourceNames());
     problems.insert(problems.end(), strays.begin(), strays.end());
 
     for (const std::string& line : problems) std::printf("%s\n", line.c_str());

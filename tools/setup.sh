@@ -156,7 +156,7 @@ package_deb() {
 # from their copyright files).
 package_windows() {
     echo "== Windows zip"
-    if ! (build_windows_all --target quixmag third_party_notices); then
+    if ! (build_windows_all --target quixmag check_content third_party_notices); then
         echo "cannot build $build_windows/quixmag.exe: no Windows zip" >&2
         return 1
     fi
@@ -164,6 +164,15 @@ package_windows() {
     rm -rf "$stage" "$build/packages-windows"
     mkdir -p "$stage"
     cp "$build_windows/quixmag.exe" "$build_windows/THIRD-PARTY.txt" "$stage/"
+    # What an editor needs to ship their own issue from Windows: the checker,
+    # the runners of the other two editions (the Linux magazine stripped as
+    # the package strips it, and the site), the sample issue and the guide.
+    cp "$build_windows/check_content.exe" "$stage/quixmag-check.exe"
+    mkdir -p "$stage/runners"
+    strip --strip-unneeded -o "$stage/runners/quixmag" "$build/quixmag"
+    [ -f "$build_web/site/index.html" ] && cp -r "$build_web/site" "$stage/runners/web"
+    cp -r "$top/tests/sample-issue" "$stage/sample-issue"
+    sed 's/$/\r/' "$top/docs/making-an-issue.md" >"$stage/making-an-issue.md"
     # The readme's title is the issue's, as its manifest says it.
     local title
     title=$(head -n1 "$build_windows/issue-checked.txt")
