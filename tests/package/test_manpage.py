@@ -61,16 +61,24 @@ def tags_by_section(text):
     return tags
 
 
-class ManualPageTest(unittest.TestCase):
+class PageTest:
+    """A page read once, its tags by section; it renders without a warning."""
+
+    PATH = None
+
     @classmethod
     def setUpClass(cls):
-        with open(PAGE, encoding="utf-8") as f:
+        with open(cls.PATH, encoding="utf-8") as f:
             cls.text = f.read()
         cls.tags = tags_by_section(cls.text)
 
     def test_renders_without_warnings(self):
-        result = subprocess.run(["groff", "-ww", "-z", "-man", PAGE], capture_output=True, text=True)
+        result = subprocess.run(["groff", "-ww", "-z", "-man", self.PATH], capture_output=True, text=True)
         self.assertEqual((result.returncode, result.stderr), (0, ""))
+
+
+class ManualPageTest(PageTest, unittest.TestCase):
+    PATH = PAGE
 
     def test_has_the_sections_of_a_manual_page_in_section_6(self):
         self.assertRegex(self.text, r'(?m)^\.TH QUIXMAG 6 ')
@@ -107,19 +115,11 @@ class ManualPageTest(unittest.TestCase):
         self.assertEqual(roff_words(".I any other key"), ["any other key"])
 
 
-class CheckerPageTest(unittest.TestCase):
+class CheckerPageTest(PageTest, unittest.TestCase):
     """The checker's page, in section 1: it documents its folder, --help and
     the three exit statuses the checker answers with."""
 
-    @classmethod
-    def setUpClass(cls):
-        with open(CHECKER_PAGE, encoding="utf-8") as f:
-            cls.text = f.read()
-        cls.tags = tags_by_section(cls.text)
-
-    def test_renders_without_warnings(self):
-        result = subprocess.run(["groff", "-ww", "-z", "-man", CHECKER_PAGE], capture_output=True, text=True)
-        self.assertEqual((result.returncode, result.stderr), (0, ""))
+    PATH = CHECKER_PAGE
 
     def test_documents_the_folder_the_switch_and_the_statuses(self):
         self.assertRegex(self.text, r"(?m)^\.TH QUIXMAG-CHECK 1 ")
