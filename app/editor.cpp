@@ -134,7 +134,8 @@ bool ChooseIssue(const std::string& ownExecutable, const std::vector<std::string
         return true;  // the issue built in
     }
     issue::PackFiles files;
-    if (!sys::ReadWholeFile(ownExecutable, carrier, error) || !issue::ReadPack(carrier, files, error) || !chosen.Take(std::move(files), ownExecutable, error)) {
+    if (!sys::ReadWholeFile(ownExecutable, carrier, error) || !issue::ReadPack(carrier, files, error) ||
+        !chosen.Take(std::move(files), ownExecutable, error)) {
         error = "the issue this magazine carries cannot be read: " + error;
         return false;
     }

@@ -32,7 +32,8 @@ bool ReadSite(const std::string& folder, PackFiles& site, std::string& error) {
         }
         site.push_back(std::move(read));
     }
-    const bool hasPage = std::any_of(site.begin(), site.end(), [](const PackFile& f) { return f.Name == "index.html"; });
+    const bool hasPage =
+        std::any_of(site.begin(), site.end(), [](const PackFile& f) { return f.Name == "index.html"; });
     if (!hasPage) {
         error = "the web runner " + folder + " has no index.html";
         return false;
@@ -103,7 +104,7 @@ Runners FindRunners(const std::string& ownExecutable) {
     const char* named = std::getenv("QUIXMAG_RUNNERS");
     const std::string own = sys::FolderOf(ownExecutable);
     const std::string installed = own + ".." + sys::PathSeparator + "lib" + sys::PathSeparator + "quixmag";
-    const std::string folder = sys::WithSeparator(named && *named   ? std::string(named)
+    const std::string folder = sys::WithSeparator(named && *named            ? std::string(named)
                                                   : sys::IsFolder(installed) ? installed
                                                                              : own + "runners");
     // The running program is the runner of its own edition.
@@ -117,10 +118,10 @@ Runners FindRunners(const std::string& ownExecutable) {
 
 const char* EditionName(Edition kind) {
     switch (kind) {
-        case Edition::Linux: return "Linux";
-        case Edition::Windows: return "Windows";
-        case Edition::WebFolder: return "web (a folder)";
-        case Edition::WebZip: return "web (a zip)";
+    case Edition::Linux: return "Linux";
+    case Edition::Windows: return "Windows";
+    case Edition::WebFolder: return "web (a folder)";
+    case Edition::WebZip: return "web (a zip)";
     }
     return "";
 }
@@ -169,19 +170,19 @@ bool WriteEdition(const EditionOut& edition, const PackFiles& files, const Manif
         return false;
     }
     switch (edition.Kind) {
-        case Edition::Linux: return WriteExecutable(runners.Linux, "Linux", files, edition.Path, error);
-        case Edition::Windows: return WriteExecutable(runners.Windows, "Windows", files, edition.Path, error);
-        case Edition::WebFolder:
-        case Edition::WebZip: {
-            PackFiles site;
-            if (!SiteFiles(files, manifest, runners, site, error)) return false;
-            if (edition.Kind == Edition::WebFolder) return WriteSiteFolder(site, edition.Path, error);
-            std::string bytes;
-            if (!WritePack({}, site, bytes, error)) return false;
-            if (WriteFileReplacing(edition.Path, bytes, error)) return true;
-            error = edition.Path + ": " + error;
-            return false;
-        }
+    case Edition::Linux: return WriteExecutable(runners.Linux, "Linux", files, edition.Path, error);
+    case Edition::Windows: return WriteExecutable(runners.Windows, "Windows", files, edition.Path, error);
+    case Edition::WebFolder:
+    case Edition::WebZip: {
+        PackFiles site;
+        if (!SiteFiles(files, manifest, runners, site, error)) return false;
+        if (edition.Kind == Edition::WebFolder) return WriteSiteFolder(site, edition.Path, error);
+        std::string bytes;
+        if (!WritePack({}, site, bytes, error)) return false;
+        if (WriteFileReplacing(edition.Path, bytes, error)) return true;
+        error = edition.Path + ": " + error;
+        return false;
+    }
     }
     return false;
 }

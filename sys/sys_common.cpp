@@ -49,7 +49,7 @@ bool ReadFileTail(const std::string& path, std::size_t maxBytes, std::string& by
         return false;
     }
     const std::streamoff size = file.tellg();
-    const std::streamoff take = std::min<std::streamoff>(size, static_cast<std::streamoff>(maxBytes));
+    const std::streamoff take = std::clamp<std::streamoff>(size, 0, static_cast<std::streamoff>(maxBytes));
     bytes.resize(static_cast<std::size_t>(take));
     if (size < 0 || !file.seekg(size - take) || !file.read(bytes.data(), take)) {
         bytes.clear();

@@ -22,7 +22,8 @@ namespace {
 
 int CheckIssueFolder(const std::filesystem::path& folder) {
     if (!std::filesystem::is_directory(folder)) {
-        std::printf("%s: not a folder; give the issue's folder, the one that holds issue.toml\n", folder.string().c_str());
+        std::printf("%s: not a folder; give the issue's folder, the one that holds issue.toml\n",
+                    folder.string().c_str());
         return 2;
     }
     issuecheck::Lines problems;
@@ -34,8 +35,9 @@ int CheckIssueFolder(const std::filesystem::path& folder) {
         std::printf("%s: %zu problem(s)\n", folder.string().c_str(), problems.size());
         return 1;
     }
-    std::printf("%s: issue #%d, %s: %d screens drawn, %d texts read, %d modules played, no problems\n", folder.string().c_str(),
-                manifest.Number, manifest.Date.c_str(), totals.Screens, totals.Texts, totals.Modules);
+    std::printf("%s: issue #%d, %s: %d screens drawn, %d texts read, %d modules played, no problems\n",
+                folder.string().c_str(), manifest.Number, manifest.Date.c_str(), totals.Screens, totals.Texts,
+                totals.Modules);
     return 0;
 }
 
