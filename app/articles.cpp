@@ -17,6 +17,8 @@ namespace {
 // What makes a section of the shared section menu.
 struct SectionSettings {
     std::string ScreenResource;  // base name; the mode's suffix is appended
+    std::string Place;           // as an address names it
+    std::string Title;
     BarColours AnsiColours;
     int32_t HeaderPause;
     const std::vector<ArticleEntry>& Entries;  // from the manifest
@@ -27,15 +29,32 @@ struct SectionSettings {
 constexpr TCoord FallbackWindow{1, 5, 80, 17};
 
 void RunSection(const SectionSettings& section) {
-    SectionMenu menu{section.ScreenResource, {}, section.AnsiColours, [] { return 5000; }, 18, 14, 44, 7};
-    for (const ArticleEntry& entry : section.Entries) menu.Labels.push_back(entry.Label);
+    SectionMenu menu{section.ScreenResource,
+                     {},
+                     section.AnsiColours,
+                     [] { return 5000; },
+                     18,
+                     14,
+                     44,
+                     7,
+                     section.Place,
+                     section.Title,
+                     {},
+                     -1};
+    for (const ArticleEntry& entry : section.Entries) {
+        menu.Labels.push_back(entry.Label);
+        menu.Keys.push_back(entry.Resource);
+    }
     menu.Labels.push_back("[ b a c k ]");
+    menu.Keys.emplace_back();
     // "[ b a c k ]" follows the entries.
     const int32_t backEntry = static_cast<int32_t>(section.Entries.size());
+    menu.Leave = backEntry;
     RunSectionMenu(menu, [&](int32_t chosen) {
         if (chosen == backEntry) return false;
         if (chosen >= 0 && chosen < backEntry) {
             const ArticleEntry& entry = section.Entries[static_cast<std::size_t>(chosen)];
+            EnterPlace(section.Place + "/" + entry.Resource, entry.Title);
             OpenArticle(entry.Resource, entry.Title, entry.Author, entry.Category, section.HeaderPause);
         }
         return true;
@@ -57,9 +76,11 @@ TCoord TextWindow() {
 
 }  // namespace
 
-void ArticlesSection() { RunSection({"articles", {"|10|16", "|02|16", 10}, 5000, ArticleEntries}); }
+void ArticlesSection() {
+    RunSection({"articles", "articles", "articles", {"|10|16", "|02|16", 10}, 5000, ArticleEntries});
+}
 
-void TutorsSection() { RunSection({"tutors", {"|12|16", "|04|16", 12}, 10000, TutorEntries}); }
+void TutorsSection() { RunSection({"tutors", "tutors", "tutorials", {"|12|16", "|04|16", 12}, 10000, TutorEntries}); }
 
 void OpenArticle(const std::string& Resource, const std::string& Title, const std::string& Author,
                  const std::string& Category, int32_t PauseInterval) {

@@ -81,18 +81,35 @@ void ShowFramedPage(const std::string& frameResource, const std::string& textRes
 }  // namespace
 
 void GallerySection() {
-    SectionMenu menu{"ansi", {}, {"|11|16", "|03|16", 11}, [] { return DisplaySpeed; }, 53, 8, 18, 11};
-    for (const GalleryPiece& piece : GalleryPieces) menu.Labels.push_back(piece.Label);
+    SectionMenu menu{
+        "ansi", {}, {"|11|16", "|03|16", 11}, [] { return DisplaySpeed; }, 53, 8, 18, 11, "gallery", "ansi art",
+        {},     -1};
+    for (const GalleryPiece& piece : GalleryPieces) {
+        menu.Labels.push_back(piece.Label);
+        menu.Keys.push_back(piece.Resource);
+    }
     menu.Labels.push_back("[ b a c k ]");
+    menu.Keys.emplace_back();
     // The pieces, then "[ b a c k ]".
     const int32_t backEntry = static_cast<int32_t>(GalleryPieces.size());
+    menu.Leave = backEntry;
     RunSectionMenu(menu, [&](int32_t chosen) {
         if (chosen == backEntry) return false;
-        if (chosen >= 0 && chosen < backEntry) ShowArtwork(GalleryPieces[static_cast<std::size_t>(chosen)]);
+        if (chosen >= 0 && chosen < backEntry) {
+            const GalleryPiece& piece = GalleryPieces[static_cast<std::size_t>(chosen)];
+            EnterPlace("gallery/" + piece.Resource, piece.Label);
+            ShowArtwork(piece);
+        }
         return true;
     });
 }
 
-void AboutSection() { ShowFramedPage("about", "abouttxt"); }
+void AboutSection() {
+    EnterPlace("about", "about");
+    ShowFramedPage("about", "abouttxt");
+}
 
-void EditorialSection() { ShowFramedPage("edit", "editorial"); }
+void EditorialSection() {
+    EnterPlace("editorial", "editorial");
+    ShowFramedPage("edit", "editorial");
+}

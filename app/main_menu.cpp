@@ -47,6 +47,11 @@ void MainMenu() {
         53,
         10,
         17,
-        7};
+        7,
+        "menu",
+        "",
+        // Where each entry leads, in the entries' order; exit is no place.
+        {"editorial", "articles", "gallery", "tutors", "about", ""},
+        -1};
     RunSectionMenu(menu, ChooseMain);
 }

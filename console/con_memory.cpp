@@ -36,6 +36,7 @@ struct MemoryConsole {
     void (*abortCleanup)() = nullptr;
     std::function<void()> sleepHook;
     std::function<void()> clockHook;
+    memcon::Meaning meaning;
 };
 
 MemoryConsole& Con() {
@@ -148,6 +149,24 @@ void SetEndOfInputHandler(void (*handler)()) { Con().endOfInput = handler; }
 // No signal ends a test run through this console: the cleanup is kept only.
 void SetAbortCleanup(void (*cleanup)()) { Con().abortCleanup = cleanup; }
 
+void DescribePlace(std::string_view place, std::string_view title) {
+    Con().meaning.Places.emplace_back(place);
+    Con().meaning.Title = title;
+}
+
+void DescribeMenu(const std::vector<std::string>& entries, int lit, int top, Rect box) {
+    Con().meaning.MenuEntries = entries;
+    Con().meaning.MenuLit = lit;
+    Con().meaning.MenuTop = top;
+    Con().meaning.MenuBox = box;
+}
+
+void DescribeText(Rect window) { Con().meaning.TextWindow = window; }
+
+std::string WantedPlace() { return Con().meaning.Wanted; }
+
+void ForgetWantedPlace() { Con().meaning.Wanted.clear(); }
+
 }  // namespace conapi
 
 namespace memcon {
@@ -170,7 +189,12 @@ void Reset(int rows) {
     con.endOfInput = nullptr;
     con.sleepHook = nullptr;
     con.clockHook = nullptr;
+    con.meaning = {};
 }
+
+const Meaning& Described() { return Con().meaning; }
+
+void AskForPlace(const std::string& place) { Con().meaning.Wanted = place; }
 
 void OnSleep(std::function<void()> hook) { Con().sleepHook = std::move(hook); }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "console/conapi.h"
 
@@ -70,6 +71,20 @@ int16_t Rows();
 uint64_t WriteCalls();
 // Calls of conapi::Redraw since Reset.
 uint64_t Redraws();
+// What the program said the screen means since Reset (conapi::Describe...).
+struct Meaning {
+    std::vector<std::string> Places;  // every place described, in order
+    std::string Title;                // the latest place's title
+    std::vector<std::string> MenuEntries;
+    int MenuLit = 0;
+    int MenuTop = 0;
+    conapi::Rect MenuBox{};
+    conapi::Rect TextWindow{0, 0, -1, -1};
+    std::string Wanted;  // what conapi::WantedPlace answers
+};
+const Meaning& Described();
+// The reader asks for Place, as an address opened in a page does.
+void AskForPlace(const std::string& place);
 // Whether conapi::UseTerminalPalette was called since Reset.
 bool TerminalPalette();
 // What conapi::ShowsOnlyAscii answers (until Reset: false).

@@ -14,6 +14,8 @@
 #include <array>
 #include <cstdlib>
 #include <deque>
+#include <string>
+#include <vector>
 
 #include "console/conapi.h"
 #include "console/term_cells.h"
@@ -47,6 +49,29 @@ EM_JS(double, qm_now, (), { return performance.now(); });
 EM_ASYNC_JS(int, qm_wait_key, (int timeoutMs), {
     return await Module.quixPage.waitForKey(timeoutMs);
 });
+
+// What the screen means (conapi.h): texts go over as code page 437 bytes
+// (pointer and length) for the page to decode; a menu's entries are joined
+// by newlines.
+EM_JS(void, qm_place, (const char* place, int placeLength, const char* title, int titleLength), {
+    Module.quixPage.place(HEAPU8.subarray(place, place + placeLength), HEAPU8.subarray(title, title + titleLength));
+});
+
+EM_JS(void, qm_menu, (const char* entries, int length, int lit, int top, int left, int boxTop, int right, int bottom), {
+    Module.quixPage.menu(HEAPU8.subarray(entries, entries + length), lit, top, left, boxTop, right, bottom);
+});
+
+EM_JS(void, qm_text, (int left, int top, int right, int bottom), { Module.quixPage.text(left, top, right, bottom); });
+
+// Copies the place the page wants to Place (at most Size bytes with the
+// NUL); answers its length.
+EM_JS(int, qm_wanted, (char* place, int size), {
+    const wanted = Module.quixPage.wanted();
+    stringToUTF8(wanted, place, size);
+    return lengthBytesUTF8(wanted);
+});
+
+EM_JS(void, qm_forget_wanted, (), { Module.quixPage.forgetWanted(); });
 
 // Gives the browser its turn for Ms milliseconds (0: just one turn).
 EM_ASYNC_JS(void, qm_yield, (int ms), {
@@ -224,5 +249,31 @@ void SetEndOfInputHandler(void (*handler)()) { W().endOfInput = handler; }
 // No signal ends a page; the working files live in the page's memory and go
 // with it.
 void SetAbortCleanup(void (*)()) {}
+
+void DescribePlace(std::string_view place, std::string_view title) {
+    qm_place(place.data(), static_cast<int>(place.size()), title.data(), static_cast<int>(title.size()));
+}
+
+void DescribeMenu(const std::vector<std::string>& entries, int lit, int top, Rect box) {
+    std::string joined;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0) joined += '\n';
+        joined += entries[i];
+    }
+    qm_menu(joined.data(), static_cast<int>(joined.size()), entries.empty() ? -1 : lit, top, box.Left, box.Top,
+            box.Right, box.Bottom);
+}
+
+void DescribeText(Rect window) { qm_text(window.Left, window.Top, window.Right, window.Bottom); }
+
+// Places are short ("articles/news"); one longer than this is no place of
+// this magazine and is not followed.
+std::string WantedPlace() {
+    std::array<char, 128> place{};
+    const int length = qm_wanted(place.data(), static_cast<int>(place.size()));
+    return length < static_cast<int>(place.size()) ? std::string(place.data()) : std::string();
+}
+
+void ForgetWantedPlace() { qm_forget_wanted(); }
 
 }  // namespace conapi

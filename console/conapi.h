@@ -13,6 +13,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace conapi {
 
@@ -139,5 +142,28 @@ void SetEndOfInputHandler(void (*handler)());
 // goes: removes the program's working files. It runs inside a signal
 // handler, so it must be async-signal-safe.
 void SetAbortCleanup(void (*cleanup)());
+
+// --- What the screen means -------------------------------------------------------
+// Beside its cells the program says where the reader is and what the cells
+// hold, for a back-end that can tell the reader more than the cells show: the
+// web page gives each place an address and a history, and hands menus and
+// texts to assistive technology and to its reading view. The other back-ends
+// take no notice (console/meaning_none.cpp).
+//
+// A place is named as an address names it: "menu", "articles",
+// "articles/news", "gallery/tidepool"; its title is what a reader calls it.
+// Text is code page 437 bytes, as on the screen.
+void DescribePlace(std::string_view place, std::string_view title);
+// A menu of Entries (pipe codes and all, as the bar draws them) in Box, one
+// row each from entry Top on, with entry Lit lit; no entries: no menu is on
+// the screen any longer.
+void DescribeMenu(const std::vector<std::string>& entries, int lit, int top, Rect box);
+// The cells of Window show the lines of a text (a page of the viewer); an
+// empty rectangle (Right < Left): no text any longer.
+void DescribeText(Rect window);
+// The place the reader asked for (an address opened, Back or Forward), empty
+// when there is none. It stays asked for until ForgetWantedPlace.
+std::string WantedPlace();
+void ForgetWantedPlace();
 
 }  // namespace conapi

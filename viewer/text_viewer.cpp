@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "console/conapi.h"
 #include "console/key_codes.h"
 #include "console/m_SaveName.h"
 #include "sys/sys.h"
@@ -155,8 +156,12 @@ void ttextviewer::Run() {
         DrawPage();
         if (ShowScrollBar) DrawScrollBar();
         if (Found) HighlightMatch();
+        DescribePage();
         const char key = ReadKey();
-        if (key == KeyTab || key == KeyEnter || key == KeyEsc) return;
+        if (key == KeyTab || key == KeyEnter || key == KeyEsc) {
+            conapi::DescribeText(conapi::Rect{0, 0, -1, -1});
+            return;
+        }
         if (key == 0)
             ExtendedKeyPressed(static_cast<Byte>(ReadKey()));
         else
@@ -170,6 +175,13 @@ void ttextviewer::ClampTop() {
     const int32_t last = static_cast<int32_t>(Lines.size()) - 1;
     if (TopLine + Window.Height > last) TopLine = last - Window.Height;
     if (TopLine < 0) TopLine = 0;
+}
+
+// The window's text columns (the last one is the scroll bar's) and rows.
+void ttextviewer::DescribePage() const {
+    const auto at = [](int n) { return static_cast<int16_t>(n); };
+    conapi::DescribeText(conapi::Rect{at(Window.X - 1), at(Window.Y - 1), at(Window.X + Window.Width - 3),
+                                      at(Window.Y - 1 + Window.Height)});
 }
 
 void ttextviewer::DrawPage() {

@@ -58,6 +58,7 @@ public:
 private:
     void ClampTop();
     void DrawPage();
+    void DescribePage() const;
     void ExtendedKeyPressed(Byte code);
     void PlainKeyPressed(char key);
     void SaveToFile();

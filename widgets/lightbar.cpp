@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "console/conapi.h"
 #include "console/key_codes.h"
 
 namespace {
@@ -25,6 +26,9 @@ public:
         PlaceStart(std::max(0, start));
         DrawAll();
         while (result_ == NoResult) {
+            // Told again after every key: it may have moved the bar, or
+            // opened another menu over this one and closed it.
+            Describe();
             DrawMoreIndicator();
             if (bar_.SearchX != 0) WriteXY(bar_.SearchX, bar_.SearchY, bar_.SearchAttr, bar_.SearchText);
             if (bar_.ShowScrollBar) DrawScrollBar();
@@ -36,6 +40,7 @@ public:
             animUpper_ = false;
         }
         bar_.Index = result_;
+        conapi::DescribeMenu({}, 0, 0, {});
         return result_;
     }
 
@@ -61,6 +66,17 @@ private:
     void DrawLine(int32_t i, const std::string& colour) {
         const std::string& text = bar_.Items[static_cast<std::size_t>(i)].Text;
         WriteXYPipe(x_, y_ + i - top_, 7, colour + PadRight(text, PipePadWidth(text, width_), ' '));
+    }
+
+    // The entries, the lit one and the box, for readers who do not see the
+    // screen and for a tap on an entry.
+    void Describe() const {
+        std::vector<std::string> entries;
+        entries.reserve(bar_.Items.size());
+        for (const TBItem& item : bar_.Items) entries.push_back(item.Text);
+        const auto at = [](int n) { return static_cast<int16_t>(n); };
+        conapi::DescribeMenu(entries, bar_.Index, top_,
+                             conapi::Rect{at(x_ - 1), at(y_ - 1), at(x_ + width_ - 2), at(y_ + rows_ - 2)});
     }
 
     void DrawItem(int32_t i) { DrawLine(i, bar_.NormalColour); }

@@ -636,4 +636,119 @@ INSTANTIATE_TEST_SUITE_P(Sections, SectionPages,
                                            FramedPage{"edit", "editorial", EditorialSection}),
                          [](const auto& info) { return std::string(info.param.frame); });
 
+// --- Places: where the reader is, and an address that asks for one ------------------
+
+class Places : public Sections {
+protected:
+    static std::vector<std::string> Visited() { return memcon::Described().Places; }
+    // Asks for Place once the clock reaches the next wait, as a page does
+    // when Back is pressed: the request, then the Esc that ends the wait.
+    void AskAtNextWait(const std::string& place) {
+        const uint32_t at = Next();
+        memcon::OnClockMoved([at, place, asked = false]() mutable {
+            if (!asked && memcon::Now() >= at) {
+                asked = true;
+                memcon::AskForPlace(place);
+            }
+        });
+        memcon::PressEsc(at);
+    }
+};
+
+TEST_F(Places, AnAddressOpensItsArticleWithoutDrawingTheMenusOnTheWay) {
+    SKIP_WITHOUT("menu", "articles", "article_hdr", "news");
+    memcon::AskForPlace("articles/news");
+    EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+    EXPECT_EQ(Visited(), std::vector<std::string>{"articles/news"});
+    EXPECT_EQ(memcon::Described().Title, "scene news, issue #1");
+    EXPECT_EQ(conapi::WantedPlace(), "") << "the place is reached";
+    const conapi::Rect window = memcon::Described().TextWindow;
+    ASSERT_LE(window.Left, window.Right) << "the viewer's page is described";
+    EXPECT_TRUE(ShowsText("news", window.Left + 1, window.Top + 1));
+}
+
+TEST_F(Places, AnotherPlaceAskedForLeavesThroughTheMenusAndOpensIt) {
+    SKIP_WITHOUT("menu", "articles", "article_hdr", "news", "ansi", "art3");
+    memcon::AskForPlace("articles/news");
+    AskAtNextWait("gallery/art3");
+    EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+    EXPECT_EQ(Visited(), (std::vector<std::string>{"articles/news", "gallery/art3"}));
+    EXPECT_EQ(Row(25), GalleryPrompt) << "the piece is shown";
+}
+
+TEST_F(Places, TheMainMenuAskedForIsDrawnAndTheProgramGoesOn) {
+    SKIP_WITHOUT("menu", "articles", "article_hdr", "news");
+    memcon::AskForPlace("articles/news");
+    AskAtNextWait("menu");  // the Esc that comes with it must not leave the magazine
+    Esc();                  // the reader's own Esc on the main menu does
+    MainMenu();
+    EXPECT_EQ(Visited(), (std::vector<std::string>{"articles/news", "menu"}));
+}
+
+TEST_F(Places, APlaceAskedForOnTheMainMenuIsOpenedNotTakenForAnEsc) {
+    SKIP_WITHOUT("menu", "articles", "article_hdr", "news");
+    AskAtNextWait("articles/news");
+    EXPECT_THROW(MainMenu(), memcon::InputExhausted) << "the article waits for a key";
+    EXPECT_EQ(Visited(), (std::vector<std::string>{"menu", "articles/news"}));
+}
+
+TEST_F(Places, PlacesThatAreNotThereAreForgotten) {
+    SKIP_WITHOUT("menu", "articles");
+    const struct {
+        const char* wanted;
+        std::vector<std::string> visited;
+        bool inArticles;
+    } cases[] = {
+        {"articles/nosuch", {"articles", "menu"}, true},
+        {"articles/", {"articles", "menu"}, true},
+        {"nowhere", {"menu"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wanted);
+        memcon::Reset();
+        at_ = 0;
+        memcon::AskForPlace(c.wanted);
+        if (c.inArticles) ChooseLast();  // back
+        Esc();
+        MainMenu();
+        EXPECT_EQ(conapi::WantedPlace(), "");
+        EXPECT_EQ(Visited(), c.visited);
+    }
+}
+
+TEST_F(Places, ARefusedEntryIsNotFollowedAgain) {
+    SKIP_WITHOUT("menu_asc");
+    AsciiSuffix = "_asc";
+    memcon::AskForPlace("gallery/art1");
+    Type("q");  // closes the refusal
+    Esc();
+    MainMenu();
+    EXPECT_EQ(conapi::WantedPlace(), "");
+    EXPECT_EQ(Visited(), std::vector<std::string>{"menu"}) << "the main menu waited for the reader";
+}
+
+TEST_F(Places, TheBarTellsItsEntriesItsLitOneAndItsBox) {
+    SKIP_WITHOUT("menu");
+    Down(3, Next());
+    const uint32_t leaving = Next();
+    memcon::PressEsc(leaving);
+    memcon::Meaning seen;
+    memcon::OnClockMoved([&] {
+        if (memcon::Now() >= leaving && seen.MenuEntries.empty()) seen = memcon::Described();
+    });
+    MainMenu();
+    ASSERT_EQ(seen.MenuEntries.size(), 6u);
+    EXPECT_EQ(seen.MenuEntries.front(), "e d i t o r i a l");
+    EXPECT_EQ(seen.MenuEntries.back(), "e x i t");
+    EXPECT_EQ(seen.MenuLit, 3);
+    EXPECT_EQ(seen.MenuTop, 0);
+    // Columns 53 to 69 and rows 10 to 16 of the screen, counted from 0.
+    EXPECT_EQ(seen.MenuBox.Left, MenuX - 1);
+    EXPECT_EQ(seen.MenuBox.Right, MenuX + MenuW - 2);
+    EXPECT_EQ(seen.MenuBox.Top, MenuY - 1);
+    EXPECT_EQ(seen.MenuBox.Bottom, MenuY + 5);
+    EXPECT_EQ(seen.TextWindow.Right, -1) << "no text on a menu";
+    EXPECT_TRUE(memcon::Described().MenuEntries.empty()) << "the menu is gone, and so is its description";
+}
+
 }  // namespace
