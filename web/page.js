@@ -58,6 +58,19 @@
   let firstCellTime = -1;
   let state = { state: 'running', status: null };
 
+  // What the program says the screen means (console/con_web.cpp): where the
+  // reader is, the menu on the screen, the window that shows a text.
+  const meaning = { place: '', title: '', menu: null, text: null };
+  let wantedPlace = decodeURIComponent(location.hash.slice(1));
+  let placesSeen = 0;
+  const baseTitle = document.title;
+  const screenBox = document.getElementById('screenbox');
+  const textLayer = document.getElementById('text');
+  const menuList = document.getElementById('menu');
+  const where = document.getElementById('where');
+  const say = document.getElementById('say');
+  const typing = document.getElementById('typing');
+
   // --- Drawing ---------------------------------------------------------------
 
   function glyphCanvas(colour) {
@@ -156,6 +169,7 @@
       if (firstCellTime < 0 && ch !== 0 && ch !== 32) firstCellTime = performance.now();
     }
     setCursor(cx, cy, cursorShown);
+    if (changed && meaning.text) textChanged();
     if (changed && keyTime >= 0) {
       const since = keyTime;
       keyTime = -1;
@@ -163,17 +177,25 @@
     }
   }
 
-  // Whole multiples of the device's pixels that fit the window; a window
-  // narrower than the screen gets it shrunk to fit.
+  // The screen as large as the window lets it be. A scale of whole device
+  // pixels per font pixel keeps every glyph crisp, and is taken when it
+  // gives up little of the room; otherwise the nearest-neighbour scale that
+  // fills the room (a phone, a laptop a little short of twice the size).
+  const CRISP_SHARE = 0.85;
+  let cellCss = CELL_H;  // a cell's height in CSS pixels, as last fitted
+
   function fit() {
     const dpr = window.devicePixelRatio || 1;
     const spare = keysRow.offsetHeight + note.offsetHeight + 8;
-    const w = window.innerWidth * dpr;
-    const h = Math.max(1, window.innerHeight - spare) * dpr;
-    const scale = Math.min(w / canvas.width, h / canvas.height);
-    const k = scale >= 1 ? Math.floor(scale) : scale;
-    canvas.style.width = `${(canvas.width * k) / dpr}px`;
-    canvas.style.height = `${(canvas.height * k) / dpr}px`;
+    const w = window.innerWidth;
+    const h = Math.max(1, window.innerHeight - spare);
+    const fill = Math.min(w / canvas.width, h / canvas.height);
+    const crisp = Math.floor(fill * dpr) / dpr;
+    const scale = crisp >= CRISP_SHARE * fill ? crisp : fill;
+    canvas.style.width = `${canvas.width * scale}px`;
+    canvas.style.height = `${canvas.height * scale}px`;
+    cellCss = CELL_H * scale;
+    placeLayers();
   }
 
   // --- Keys ------------------------------------------------------------------
@@ -197,6 +219,8 @@
 
   document.addEventListener('keydown', (e) => {
     if (state.state !== 'running' || browsersOwn(e) || e.isComposing) return;
+    // A touch keyboard names no key: the letter comes as the field's input.
+    if (e.target === typing && (e.key === 'Unidentified' || e.keyCode === 229)) return;
     // The magazine takes every key it is given: F1, Ctrl+F, Ctrl+S, Ctrl+R
     // and the rest mean nothing to the browser while it runs.
     e.preventDefault();
@@ -204,11 +228,15 @@
     queueKey(e.key, e.code, (e.shiftKey ? 1 : 0) | (e.ctrlKey ? 2 : 0) | (e.altKey ? 4 : 0));
   });
 
-  for (const button of keysRow.querySelectorAll('button')) {
-    button.addEventListener('pointerdown', (e) => {
+  // A key button answers at the touch, and keeps the focus where it is; a
+  // screen reader or a keyboard presses it with a click instead.
+  for (const button of keysRow.querySelectorAll('button[data-key]')) {
+    const press = (e) => {
       e.preventDefault();
       if (state.state === 'running') queueKey(button.dataset.key, button.dataset.code, 0);
-    });
+    };
+    button.addEventListener('pointerdown', press);
+    button.addEventListener('click', (e) => { if (e.detail === 0) press(e); });
   }
   canvas.addEventListener('pointerdown', () => {
     canvas.focus();
@@ -244,6 +272,278 @@
     });
   }
 
+  // --- What the screen means: text for assistive technology, places ---------
+
+  // Below this height of a cell in CSS pixels an article is not readable on
+  // the canvas: its page is shown as text in the page instead.
+  const READABLE_CSS = 12;
+
+  function decode(bytes) {
+    let out = '';
+    for (const b of bytes) out += CP437[b];
+    return out;
+  }
+
+  // A label as a reader would say it: pipe colour codes gone, and letters
+  // spaced out for the screen's look ("a n s i   a r t") joined again.
+  function readable(label) {
+    const text = label.replace(/\|\d\d/g, '').trim();
+    const tokens = text.split(/ +/);
+    if (tokens.length < 2 || !tokens.every((t) => t.length === 1)) return text;
+    return text.split(/ {2,}/).map((word) => word.replace(/ /g, '')).join(' ');
+  }
+
+  // The rows of a rectangle of cells as text, trailing blanks gone.
+  function rowsOf(rect) {
+    const lines = [];
+    for (let y = rect.top; y <= rect.bottom && y < rows; ++y) {
+      let line = '';
+      for (let x = rect.left; x <= rect.right && x < COLS; ++x) line += CP437[chars[y * COLS + x]];
+      lines.push(line.replace(/[\s\u00A0]+$/, ''));
+    }
+    return lines;
+  }
+
+  const measure = document.createElement('canvas').getContext('2d');
+
+  function reading() { return meaning.text !== null && cellCss < READABLE_CSS; }
+
+  // The text layer lies over the canvas's text window, its letters clear,
+  // so that find and copy work on what the canvas shows; where the canvas is
+  // too small to read, it takes the canvas's place and shows the page in its
+  // colours at a size that can be read.
+  function placeLayers() {
+    const read = reading();
+    document.body.classList.toggle('reading', read);
+    if (!meaning.text || read) {
+      textLayer.style.cssText = '';
+      if (read) fitReading();
+      return;
+    }
+    const scale = cellCss / CELL_H;
+    const r = meaning.text;
+    textLayer.style.left = `${canvas.offsetLeft + r.left * CELL_W * scale}px`;
+    textLayer.style.top = `${canvas.offsetTop + r.top * cellCss}px`;
+    textLayer.style.width = `${(r.right - r.left + 1) * CELL_W * scale}px`;
+    // The letters one cell apart, whatever the width of the page's monospace font.
+    const size = cellCss * 0.8;
+    measure.font = `${size}px monospace`;
+    textLayer.style.fontSize = `${size}px`;
+    textLayer.style.letterSpacing = `${CELL_W * scale - measure.measureText('M').width}px`;
+    textLayer.style.lineHeight = `${cellCss}px`;
+  }
+
+  // The reading view's page in the room left by the buttons, its letters as
+  // large as lets every line of the page be seen, and never under 12 px.
+  const READING_PX = [16, 15, 14, 13, 12];
+
+  function fitReading() {
+    const room = window.innerHeight - keysRow.offsetHeight - note.offsetHeight - where.offsetHeight - 24;
+    textLayer.style.maxHeight = `${Math.max(room, 0)}px`;
+    for (const px of READING_PX) {
+      textLayer.style.fontSize = `${px}px`;
+      if (textLayer.scrollHeight <= textLayer.clientHeight) break;
+    }
+  }
+
+  let textTimer = 0;
+  let shownText = '';
+
+  // The page's lines go to the layer once the drawing has settled, so that a
+  // screen reader hears a new page once, not once per drawn row.
+  function textChanged() {
+    clearTimeout(textTimer);
+    textTimer = setTimeout(showText, 120);
+  }
+
+  function showText() {
+    if (!meaning.text) return;
+    const lines = rowsOf(meaning.text);
+    const joined = lines.join('\n');
+    if (joined === shownText) return;
+    shownText = joined;
+    const r = meaning.text;
+    textLayer.replaceChildren(...lines.map((line, i) => {
+      const div = document.createElement('div');
+      const y = r.top + i;
+      // Runs of one colour, for the reading view.
+      let run = null;
+      let runAttr = -1;
+      for (let x = r.left; x < r.left + line.length; ++x) {
+        const a = attrs[y * COLS + x];
+        if (a !== runAttr || !run) {
+          run = document.createElement('span');
+          run.style.setProperty('--fg', CSS_COLOURS[a & 15]);
+          run.style.setProperty('--bg', CSS_COLOURS[a >> 4]);
+          div.appendChild(run);
+          runAttr = a;
+        }
+        run.textContent += CP437[chars[y * COLS + x]];
+      }
+      if (!line) div.textContent = '\u00A0';
+      return div;
+    }));
+    placeLayers();
+  }
+
+  function text(left, top, right, bottom) {
+    const had = meaning.text !== null;
+    meaning.text = right < left ? null : { left, top, right, bottom };
+    if (!meaning.text) {
+      clearTimeout(textTimer);
+      shownText = '';
+      textLayer.replaceChildren();
+    }
+    textLayer.hidden = !meaning.text;
+    if (had !== (meaning.text !== null)) fit();
+    if (meaning.text) textChanged();
+  }
+
+  function menu(entryBytes, lit, top, left, boxTop, right, bottom) {
+    if (lit < 0) {
+      meaning.menu = null;
+      menuList.replaceChildren();
+      menuList.hidden = true;
+      return;
+    }
+    const entries = [];
+    let from = 0;
+    for (let i = 0; i <= entryBytes.length; ++i) {
+      if (i < entryBytes.length && entryBytes[i] !== 10) continue;
+      entries.push(readable(decode(entryBytes.subarray(from, i))));
+      from = i + 1;
+    }
+    const old = meaning.menu;
+    meaning.menu = { entries, lit, top, left, boxTop, right, bottom };
+    const same = old && old.entries.join('\n') === entries.join('\n');
+    if (!same) {
+      menuList.replaceChildren(...entries.map((entry, i) => {
+        const li = document.createElement('li');
+        li.setAttribute('role', 'option');
+        li.id = `entry-${i}`;
+        li.textContent = entry;
+        li.addEventListener('click', () => chooseEntry(i));
+        return li;
+      }));
+    }
+    menuList.hidden = false;
+    menuList.setAttribute('aria-label', meaning.title || baseTitle);
+    menuList.querySelectorAll('li').forEach((li, i) => li.setAttribute('aria-selected', String(i === lit)));
+    menuList.setAttribute('aria-activedescendant', `entry-${lit}`);
+    if (!same || old.lit !== lit) say.textContent = `${entries[lit]}, ${lit + 1} of ${entries.length}`;
+  }
+
+  function place(placeBytes, titleBytes) {
+    const name = decode(placeBytes);
+    const title = readable(decode(titleBytes));
+    meaning.place = name;
+    meaning.title = title;
+    document.title = title ? `${title} \u2014 ${baseTitle}` : baseTitle;
+    where.textContent = title || baseTitle;
+    const address = `#${name}`;
+    // The first place replaces the address the page was opened with; each
+    // later one is a step Back can take, unless Back or Forward brought the
+    // reader here.
+    if (placesSeen++ === 0 || location.hash === address) history.replaceState(null, '', address);
+    else history.pushState(null, '', address);
+  }
+
+  // Back, Forward or an address typed: the program is asked to go there,
+  // and an Esc ends what it is waiting for so that it looks.
+  window.addEventListener('popstate', () => {
+    const wanted = decodeURIComponent(location.hash.slice(1));
+    if (state.state !== 'running' || !wanted || wanted === meaning.place) return;
+    wantedPlace = wanted;
+    queueKey('Escape', 'Escape', 0);
+  });
+
+  // --- Touch -------------------------------------------------------------------
+
+  // Moves the bar to entry I, or chooses it when it is lit already.
+  function chooseEntry(i) {
+    const m = meaning.menu;
+    if (!m || state.state !== 'running') return;
+    if (i === m.lit) {
+      queueKey('Enter', 'Enter', 0);
+      return;
+    }
+    const key = i > m.lit ? 'ArrowDown' : 'ArrowUp';
+    for (let n = Math.abs(i - m.lit); n > 0; --n) queueKey(key, key, 0);
+  }
+
+  // The cell under a point of the canvas.
+  function cellAt(e) {
+    const box = canvas.getBoundingClientRect();
+    return {
+      x: Math.floor(((e.clientX - box.left) / box.width) * COLS),
+      y: Math.floor(((e.clientY - box.top) / box.height) * rows),
+    };
+  }
+
+  // A tap on a menu entry moves the bar there; a tap on the lit one chooses
+  // it. A vertical swipe is Up or Down, one line per row of travel.
+  let swipe = null;
+
+  function swipeStart(e) {
+    if (e.pointerType === 'mouse') return;
+    swipe = { id: e.pointerId, y0: e.clientY, y: e.clientY, moved: false, e };
+  }
+
+  function swipeMove(e) {
+    if (!swipe || e.pointerId !== swipe.id) return;
+    const step = reading() ? READABLE_CSS * 1.5 : cellCss;
+    while (Math.abs(e.clientY - swipe.y) >= step) {
+      const up = e.clientY < swipe.y;  // the finger goes up: the text comes up
+      queueKey(up ? 'ArrowDown' : 'ArrowUp', up ? 'ArrowDown' : 'ArrowUp', 0);
+      swipe.y += up ? -step : step;
+      swipe.moved = true;
+    }
+    if (Math.abs(e.clientY - swipe.y0) > step / 2) swipe.moved = true;
+  }
+
+  function swipeEnd(e) {
+    if (!swipe || e.pointerId !== swipe.id) return;
+    const tapped = !swipe.moved;
+    swipe = null;
+    if (!tapped || e.currentTarget !== canvas) return;
+    const m = meaning.menu;
+    const at = cellAt(e);
+    if (m && at.x >= m.left && at.x <= m.right && at.y >= m.boxTop && at.y <= m.bottom) {
+      const i = m.top + at.y - m.boxTop;
+      if (i < m.entries.length) chooseEntry(i);
+    }
+  }
+
+  for (const surface of [canvas, textLayer]) {
+    surface.addEventListener('pointerdown', swipeStart);
+    surface.addEventListener('pointermove', swipeMove);
+    surface.addEventListener('pointerup', swipeEnd);
+    surface.addEventListener('pointercancel', () => { swipe = null; });
+  }
+  // A mouse click on an entry does what a tap does.
+  canvas.addEventListener('click', (e) => {
+    if (e.pointerType && e.pointerType !== 'mouse') return;
+    const m = meaning.menu;
+    const at = cellAt(e);
+    if (m && at.x >= m.left && at.x <= m.right && at.y >= m.boxTop && at.y <= m.bottom) {
+      const i = m.top + at.y - m.boxTop;
+      if (i < m.entries.length) chooseEntry(i);
+    }
+  });
+
+  // The keyboard button brings up the device's keyboard: what is typed in
+  // the hidden field goes to the magazine letter by letter.
+  document.getElementById('type').addEventListener('click', () => {
+    typing.value = '';
+    typing.focus();
+  });
+  typing.addEventListener('input', (e) => {
+    const typed = e.data || typing.value;
+    typing.value = '';
+    if (state.state !== 'running' || !typed) return;
+    for (const ch of typed) queueKey(ch, '', 0);
+  });
+
   // --- Saves: a download under the typed name -----------------------------
 
   function download(name, bytes) {
@@ -254,6 +554,9 @@
     document.body.appendChild(a);
     a.click();
     a.remove();
+    // Some browsers take the focus away for the download: the magazine keeps
+    // it, so that the next key reaches it.
+    setTimeout(() => canvas.focus(), 0);
     setTimeout(() => URL.revokeObjectURL(url), 10000);
   }
 
@@ -286,12 +589,17 @@
 
   window.Module = {
     noInitialRun: true,
-    quixPage: { paint, pendingKeys: () => keys.length, takeKey: () => keys.shift(), waitForKey, pause, download },
+    quixPage: {
+      paint, pendingKeys: () => keys.length, takeKey: () => keys.shift(), waitForKey, pause, download,
+      place, menu, text, wanted: () => wantedPlace, forgetWanted: () => { wantedPlace = ''; },
+    },
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),
     onExit: (status) => {
       state = { state: 'ended', status };
       setCursor(cursor.x, cursor.y, false);
+      text(0, 0, -1, -1);
+      menu(new Uint8Array(0), -1);
       note.textContent = 'the magazine has ended \u2014 reload to read again';
       if (Module.quixAudio) Module.quixAudio.free();
     },
