@@ -6,6 +6,7 @@
 #include "app/public_mode.h"
 #include "app/resources.h"
 #include "app/section_menu.h"
+#include "console/conapi.h"
 #include "console/m_Console.h"
 #include "console/m_SaveName.h"
 #include "sys/workfiles.h"
@@ -59,7 +60,9 @@ void SaveArtwork(const std::string& resource, const std::string& name) {
 void ShowArtwork(const GalleryPiece& piece) {
     ShowResourceScreen(piece.Resource);
     WriteXY(1, 25, 112, "p r e s s  e  t o  e x t r a c t. a n y  o t h e r  k e y  t o  c o n t i n u e");
-    if (Upper(std::string(1, ReadKey())) != "E") return;
+    // A place asked for (its Esc may have gone to the drawing) ends the
+    // piece as any key but E does.
+    if (!conapi::WantedPlace().empty() || Upper(std::string(1, ReadKey())) != "E") return;
     if (!SavingAllowed()) {
         ShowSavingOff();
         return;

@@ -7,6 +7,7 @@
 #include "app/program.h"
 #include "app/resources.h"
 #include "app/public_mode.h"
+#include "console/conapi.h"
 #include "console/m_Console.h"
 #include "music/music.h"
 #include "widgets/lightbar.h"
@@ -102,7 +103,8 @@ void RunTrackChoices() {
         // Esc, Left and Right leave negative codes: start over at the top.
         if (entry < 0 || entry > closeEntry + 1) entry = 0;
         entry = bar.Run(6, 2, 35, 6, entry);
-        if (entry == closeEntry) return;
+        // A place the reader asked for closes the menu as its last entry does.
+        if (entry == closeEntry || !conapi::WantedPlace().empty()) return;
         if (entry >= 0 && entry < closeEntry) {
             PlayTrack(TrackEntries[static_cast<std::size_t>(entry)].Module);
             DrawMusicOffReason();  // the choice may have switched the music off

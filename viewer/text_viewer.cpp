@@ -157,7 +157,9 @@ void ttextviewer::Run() {
         if (ShowScrollBar) DrawScrollBar();
         if (Found) HighlightMatch();
         DescribePage();
-        const char key = ReadKey();
+        // The reader asked for another place (its Esc may have gone to the
+        // drawing of the page): the viewer closes as it does on Esc.
+        const char key = conapi::WantedPlace().empty() ? ReadKey() : KeyEsc;
         if (key == KeyTab || key == KeyEnter || key == KeyEsc) {
             conapi::DescribeText(conapi::Rect{0, 0, -1, -1});
             return;

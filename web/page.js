@@ -233,7 +233,7 @@
   for (const button of keysRow.querySelectorAll('button[data-key]')) {
     const press = (e) => {
       e.preventDefault();
-      if (state.state === 'running') queueKey(button.dataset.key, button.dataset.code, 0);
+      if (state.state === 'running') queueKey(button.dataset.key, button.dataset.code, button.dataset.ctrl ? 2 : 0);
     };
     button.addEventListener('pointerdown', press);
     button.addEventListener('click', (e) => { if (e.detail === 0) press(e); });
@@ -441,11 +441,19 @@
     document.title = title ? `${title} \u2014 ${baseTitle}` : baseTitle;
     where.textContent = title || baseTitle;
     const address = `#${name}`;
-    // The first place replaces the address the page was opened with; each
-    // later one is a step Back can take, unless Back or Forward brought the
-    // reader here.
-    if (placesSeen++ === 0 || location.hash === address) history.replaceState(null, '', address);
-    else history.pushState(null, '', address);
+    if (placesSeen++ === 0) {
+      // The first place replaces the address the page was opened with. An
+      // address deep in the magazine gets the places above it first, so
+      // that Back climbs to the section and the main menu before it leaves.
+      const parts = name.split('/');
+      const above = name === 'menu' ? [] : ['menu', ...parts.slice(0, -1).map((_, i) => parts.slice(0, i + 1).join('/'))];
+      history.replaceState(null, '', `#${above.length ? above[0] : name}`);
+      for (const step of [...above.slice(1), ...(above.length ? [name] : [])]) history.pushState(null, '', `#${step}`);
+    } else if (location.hash === address) {
+      history.replaceState(null, '', address);  // Back or Forward brought the reader here
+    } else {
+      history.pushState(null, '', address);
+    }
   }
 
   // Back, Forward or an address typed: the program is asked to go there,

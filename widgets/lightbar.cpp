@@ -29,6 +29,12 @@ public:
             // Told again after every key: it may have moved the bar, or
             // opened another menu over this one and closed it.
             Describe();
+            // The reader asked for another place: the bar closes as on Esc,
+            // and its caller follows the place.
+            if (!conapi::WantedPlace().empty()) {
+                result_ = BarEsc;
+                break;
+            }
             DrawMoreIndicator();
             if (bar_.SearchX != 0) WriteXY(bar_.SearchX, bar_.SearchY, bar_.SearchAttr, bar_.SearchText);
             if (bar_.ShowScrollBar) DrawScrollBar();

@@ -643,8 +643,8 @@ protected:
     static std::vector<std::string> Visited() { return memcon::Described().Places; }
     // Asks for Place once the clock reaches the next wait, as a page does
     // when Back is pressed: the request, then the Esc that ends the wait.
-    void AskAtNextWait(const std::string& place) {
-        const uint32_t at = Next();
+    void AskAtNextWait(const std::string& place) { AskAt(place, Next()); }
+    void AskAt(const std::string& place, uint32_t at) {
         memcon::OnClockMoved([at, place, asked = false]() mutable {
             if (!asked && memcon::Now() >= at) {
                 asked = true;
@@ -674,6 +674,37 @@ TEST_F(Places, AnotherPlaceAskedForLeavesThroughTheMenusAndOpensIt) {
     EXPECT_THROW(MainMenu(), memcon::InputExhausted);
     EXPECT_EQ(Visited(), (std::vector<std::string>{"articles/news", "gallery/art3"}));
     EXPECT_EQ(Row(25), GalleryPrompt) << "the piece is shown";
+}
+
+TEST_F(Places, APlaceAskedForWhileAScreenIsDrawnIsFollowedOnceItIsDrawn) {
+    SKIP_WITHOUT("menu", "edit", "editorial", "articles", "article_hdr", "news", "ansi", "art3");
+    // Frames and pieces are drawn at the reading pace: the Esc that comes
+    // with the request ends that drawing, and the viewer or the piece's
+    // prompt must still give way.
+    const struct {
+        const char* first;
+        const char* then;
+    } cases[] = {{"editorial", "gallery/art3"}, {"gallery/art3", "articles/news"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        memcon::Reset();
+        at_ = 0;
+        DisplaySpeed = 800;
+        memcon::AskForPlace(c.first);
+        AskAt(c.then, 1);
+        EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+        EXPECT_EQ(Visited(), (std::vector<std::string>{c.first, c.then}));
+        EXPECT_EQ(memcon::QueuedEvents(), 0) << "the Esc was taken on the way";
+    }
+}
+
+TEST_F(Places, APlaceAskedForOverTheTrackMenuClosesItAndIsFollowed) {
+    SKIP_WITHOUT("menu", "articles", "article_hdr", "news");
+    Type("t");  // the track menu, over the main menu
+    AskAtNextWait("articles/news");
+    EXPECT_THROW(MainMenu(), memcon::InputExhausted) << "the article waits for a key";
+    EXPECT_EQ(Visited(), (std::vector<std::string>{"menu", "articles/news"}));
+    EXPECT_FALSE(TrackMenuOpen);
 }
 
 TEST_F(Places, TheMainMenuAskedForIsDrawnAndTheProgramGoesOn) {
