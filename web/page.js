@@ -122,7 +122,36 @@
   function blink() {
     cursor.on = !cursor.on;
     const i = cursorIndex();
-    if (i >= 0) drawCell(i);
+    if (i >= 0) markCell(i);
+  }
+
+  // Cells are drawn once a frame, however often the program hands them
+  // over between two frames: what it draws and overdraws in one go was
+  // never on the screen anyway.
+  const dirty = new Uint8Array(COLS * 50);
+  const dirtyCells = [];
+  let frameAsked = false;
+
+  function markCell(i) {
+    if (!dirty[i]) {
+      dirty[i] = 1;
+      dirtyCells.push(i);
+    }
+    if (!frameAsked) {
+      frameAsked = true;
+      requestAnimationFrame(drawPending);
+    }
+  }
+
+  function drawPending() {
+    frameAsked = false;
+    for (const i of dirtyCells) {
+      dirty[i] = 0;
+      if (i >= COLS * rows) continue;
+      drawCell(i);
+      if (firstCellTime < 0 && chars[i] !== 0 && chars[i] !== 32) firstCellTime = performance.now();
+    }
+    dirtyCells.length = 0;
   }
 
   function setCursor(x, y, visible) {
@@ -135,9 +164,9 @@
     cursor.on = true;  // a cursor that moves shows at once, as on the PC
     clearInterval(blinkTimer);
     blinkTimer = visible ? setInterval(blink, BLINK_MS) : 0;
-    if (old >= 0) drawCell(old);
+    if (old >= 0) markCell(old);
     const now = cursorIndex();
-    if (now >= 0) drawCell(now);
+    if (now >= 0) markCell(now);
   }
 
   function resizeRows(n) {
@@ -152,7 +181,8 @@
   }
 
   // Heap holds the program's cells from Base: character, attribute, ... ;
-  // only the cells that changed since the last call are drawn.
+  // only the cells that changed since the last call are drawn, at the next
+  // frame.
   function paint(heap, base, n, cx, cy, cursorShown) {
     if (!glyphs) return;
     if (n !== rows || !painted) resizeRows(n);
@@ -164,9 +194,8 @@
       if (ch === chars[i] && a === attrs[i]) continue;
       chars[i] = ch;
       attrs[i] = a;
-      drawCell(i);
+      markCell(i);
       changed = true;
-      if (firstCellTime < 0 && ch !== 0 && ch !== 32) firstCellTime = performance.now();
     }
     setCursor(cx, cy, cursorShown);
     if (changed && meaning.text) textChanged();
@@ -571,6 +600,7 @@
   // --- For the tests and the curious ---------------------------------------
 
   window.quixmagScreen = function () {
+    drawPending();  // the canvas as the cells say, for a test that reads both
     const text = [];
     const attr = [];
     for (let y = 0; y < rows; ++y) {
