@@ -1,15 +1,30 @@
 # The web edition's browser tests, run from the native build: headless
-# Chromium drives the site that the web build wrote (tools/setup.sh --web),
-# and the memory console says what three of its screens must show.
+# Chromium and headless Firefox each drive the site that the web build wrote
+# (tools/setup.sh --web), and the memory console says what three of its
+# screens must show.
 #   -DQUIX_WEB_SITE=<build-web/site>  registers the tests
 set(QUIX_WEB_SITE "" CACHE PATH "The web edition's site folder, for its browser tests")
 set(QUIX_WEB_FONT "" CACHE FILEPATH "The console font the site's glyphs come from (tools/web_deps.sh)")
 add_executable(screen_cells tests/web/screen_cells.cpp)
 target_link_libraries(screen_cells PRIVATE quix_app con_memory quixres termcore)
 if(QUIX_WEB_SITE)
-  add_test(NAME web_browser COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_web.py)
-  set_tests_properties(web_browser PROPERTIES TIMEOUT 400 ENVIRONMENT
-    "QUIX_WEB_SITE=${QUIX_WEB_SITE};QUIX_WEB_FONT=${QUIX_WEB_FONT};SCREEN_CELLS=$<TARGET_FILE:screen_cells>;QUIX_CONTENT=${ISSUE_DIR}")
+  # Each test in each browser: the magazine at a desktop (test_web.py), and
+  # on a phone, by touch, by address and for assistive technology
+  # (test_readers.py).
+  foreach(browser chromium firefox)
+    foreach(script web readers)
+      if(script STREQUAL "web")
+        set(name web_${browser})
+      else()
+        set(name web_${script}_${browser})
+      endif()
+      add_test(NAME ${name} COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_${script}.py
+        --browser ${browser})
+      # One browser at a time: their figures are not each other's load.
+      set_tests_properties(${name} PROPERTIES TIMEOUT 300 RESOURCE_LOCK web_browser ENVIRONMENT
+        "QUIX_WEB_SITE=${QUIX_WEB_SITE};QUIX_WEB_FONT=${QUIX_WEB_FONT};SCREEN_CELLS=$<TARGET_FILE:screen_cells>;QUIX_CONTENT=${ISSUE_DIR}")
+    endforeach()
+  endforeach()
 endif()
 # An editor's web edition: the sample issue packed from this build's web
 # runner (-DQUIX_WEB_RUNNER) and served from the folder it was written to.

@@ -40,7 +40,7 @@ case "$mode" in
 esac
 # The web edition: Debian's emscripten (with binaryen and node.js), and
 # headless Chromium for its browser tests.
-web_packages=(emscripten binaryen nodejs chromium python3)
+web_packages=(emscripten binaryen nodejs chromium firefox-esr python3)
 case "$mode" in
     --test | --web | --package) packages+=("${web_packages[@]}") ;;
 esac

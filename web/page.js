@@ -451,6 +451,7 @@
         li.setAttribute('role', 'option');
         li.id = `entry-${i}`;
         li.textContent = entry;
+        li.setAttribute('aria-label', entry);
         li.addEventListener('click', () => chooseEntry(i));
         return li;
       }));
@@ -459,7 +460,19 @@
     menuList.setAttribute('aria-label', meaning.title || baseTitle);
     menuList.querySelectorAll('li').forEach((li, i) => li.setAttribute('aria-selected', String(i === lit)));
     menuList.setAttribute('aria-activedescendant', `entry-${lit}`);
-    if (!same || old.lit !== lit) say.textContent = `${entries[lit]}, ${lit + 1} of ${entries.length}`;
+    if (!same || old.lit !== lit) announce(`${entries[lit]}, ${lit + 1} of ${entries.length}`);
+  }
+
+  // What a screen reader is told: the place first, when it is new, with
+  // the menu's lit entry when a menu follows at once (one announcement, not
+  // two that cut each other short).
+  let placeToSay = '';
+  let sayTimer = 0;
+
+  function announce(text) {
+    clearTimeout(sayTimer);
+    say.textContent = [placeToSay, text].filter(Boolean).join(': ');
+    placeToSay = '';
   }
 
   function place(placeBytes, titleBytes) {
@@ -469,6 +482,12 @@
     meaning.title = title;
     document.title = title ? `${title} \u2014 ${baseTitle}` : baseTitle;
     where.textContent = title || baseTitle;
+    // The screen, as an image, is called what it shows: the piece, the
+    // article, the section.
+    canvas.setAttribute('aria-label', title || baseTitle);
+    placeToSay = title || baseTitle;
+    clearTimeout(sayTimer);
+    sayTimer = setTimeout(() => announce(''), 60);
     const address = `#${name}`;
     if (placesSeen++ === 0) {
       // The first place replaces the address the page was opened with. An

@@ -1,6 +1,8 @@
 """Headless Chromium driven through the DevTools protocol over a pipe, and a
 static web server on the loopback address: what the web edition's tests and
-benchmark need, with the Python standard library alone.
+benchmark need, with the Python standard library alone. firefox.py drives
+Firefox with the same methods; open_browser() starts the one QUIX_BROWSER
+names.
 
 The browser is Debian's /usr/bin/chromium. It speaks the protocol on file
 descriptors 3 (commands in) and 4 (answers and events out), one JSON
@@ -8,6 +10,7 @@ message per NUL-ended chunk. Every wait here is bounded.
 """
 import base64
 import functools
+import gzip
 import http.server
 import json
 import os
@@ -15,6 +18,7 @@ import queue
 import shutil
 import socketserver
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -36,14 +40,49 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
+class _GzipHandler(_QuietHandler):
+    """Serves every file gzipped to a client that accepts it, as a real web
+    server does: FILE.gz when the site carries one, else FILE packed once
+    with gzip -9."""
+    packed = {}
+    lock = threading.Lock()
+
+    def do_GET(self):
+        path = self.translate_path(self.path)
+        if "gzip" not in self.headers.get("Accept-Encoding", "") or not os.path.isfile(path):
+            return super().do_GET()
+        key = (path, os.stat(path).st_mtime_ns)
+        with self.lock:
+            if key not in self.packed:
+                if os.path.isfile(path + ".gz"):
+                    with open(path + ".gz", "rb") as f:
+                        self.packed[key] = f.read()
+                else:
+                    with open(path, "rb") as f:
+                        self.packed[key] = gzip.compress(f.read(), 9)
+            data = self.packed[key]
+        self.send_response(200)
+        self.send_header("Content-Type", self.guess_type(path))
+        self.send_header("Content-Encoding", "gzip")
+        self.send_header("Content-Length", str(len(data)))
+        self.send_header("Vary", "Accept-Encoding")
+        self.end_headers()
+        self.wfile.write(data)
+
+
 class _Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
+    def handle_error(self, request, client_address):
+        # A browser that leaves a page (or ends) drops what it was fetching.
+        if not isinstance(sys.exc_info()[1], (BrokenPipeError, ConnectionResetError)):
+            super().handle_error(request, client_address)
+
 
 class Site:
-    def __init__(self, folder):
-        handler = functools.partial(_QuietHandler, directory=folder)
+    def __init__(self, folder, gzip=False):
+        handler = functools.partial(_GzipHandler if gzip else _QuietHandler, directory=folder)
         self.server = _Server(("127.0.0.1", 0), handler)
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
@@ -59,10 +98,34 @@ class Site:
 
 # --- The browser ---------------------------------------------------------------
 
-class Browser:
-    """One headless Chromium with one page, attached in flat mode."""
+BROWSERS = ("chromium", "firefox")
 
-    def __init__(self, sound=True, downloads=None, width=1280, height=900):
+
+def browser_name():
+    """The browser the tests run in: QUIX_BROWSER, Chromium by default."""
+    name = os.environ.get("QUIX_BROWSER", "chromium")
+    if name not in BROWSERS:
+        raise Failure(f"QUIX_BROWSER={name}: not one of {', '.join(BROWSERS)}")
+    return name
+
+
+def open_browser(name=None, **options):
+    """A Chromium or a Firefox driver; Options as Browser() takes them."""
+    if (name or browser_name()) == "firefox":
+        from firefox import Firefox
+        return Firefox(**options)
+    return Browser(**options)
+
+
+class Browser:
+    """One headless Chromium with one page, attached in flat mode.
+
+    Touch: a touch screen (coarse pointer, touch points) from the start."""
+
+    name = "chromium"
+
+    def __init__(self, sound=True, downloads=None, width=1280, height=900, touch=False):
+        self.width, self.height, self.touch = width, height, touch
         self.profile = tempfile.mkdtemp(prefix="quixmag-chromium-")
         to_browser_r, self._to_browser = os.pipe()
         self._from_browser, from_browser_w = os.pipe()
@@ -95,6 +158,8 @@ class Browser:
         self.session = self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
         for domain in ("Page", "Runtime", "Performance"):
             self.call(f"{domain}.enable")
+        if touch:
+            self.call("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
         if downloads:
             self.call("Browser.setDownloadBehavior", behavior="allow", downloadPath=downloads,
                       eventsEnabled=True, session=False)
@@ -189,6 +254,53 @@ class Browser:
                      "+": ("Equal", 187), "/": ("Slash", 191), "*": ("Digit8", 56)}
             code, vk = names[ch]
             self.key(ch, code, vk, text=ch, modifiers=8 if ch in "_+*" else 0)
+
+    def add_init_script(self, source):
+        """Source runs in every document loaded from now on, before the page's own."""
+        self.call("Page.addScriptToEvaluateOnNewDocument", source=source)
+
+    # --- Pointers: the events a mouse or a finger makes ---------------------------
+
+    def click(self, x, y):
+        """A left mouse click at (X, Y) in CSS pixels."""
+        for kind in ("mousePressed", "mouseReleased"):
+            self.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+
+    def tap(self, x, y):
+        """A finger's tap at (X, Y): pointer events of pointerType "touch"."""
+        self.call("Input.dispatchTouchEvent", type="touchStart", touchPoints=[{"x": x, "y": y}])
+        self.call("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
+
+    def swipe(self, x, y0, y1, steps=8, ms=200):
+        """A finger drawn from (X, Y0) to (X, Y1) in Steps moves over Ms milliseconds."""
+        self.call("Input.dispatchTouchEvent", type="touchStart", touchPoints=[{"x": x, "y": y0}])
+        for i in range(1, steps + 1):
+            time.sleep(ms / steps / 1000)
+            self.call("Input.dispatchTouchEvent", type="touchMove",
+                      touchPoints=[{"x": x, "y": y0 + (y1 - y0) * i / steps}])
+        self.call("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
+
+    # --- The screen the page is shown on -------------------------------------------
+
+    def set_viewport(self, width, height, scale=1.0):
+        """The page's viewport in CSS pixels and its device pixel ratio; with
+        touch, as a phone's (mobile)."""
+        self.call("Emulation.setDeviceMetricsOverride", width=width, height=height,
+                  deviceScaleFactor=scale, mobile=self.touch)
+        self.width, self.height = width, height
+
+    def accessible(self, role=None, name=None):
+        """The nodes of the page's accessibility tree, as {role, name}, that
+        have this Role and accessible Name (either or both may be left out);
+        Chromium's roles, e.g. "button", "Canvas", "StaticText"."""
+        found = []
+        for node in self.call("Accessibility.getFullAXTree")["nodes"]:
+            if node.get("ignored"):
+                continue
+            r, n = node.get("role", {}).get("value"), node.get("name", {}).get("value")
+            if (role is None or r == role) and (name is None or n == name):
+                found.append({"role": r, "name": n})
+        return found
 
     def screenshot(self, path):
         data = self.call("Page.captureScreenshot", format="png")["data"]

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
-"""The web edition in headless Chromium: the site built by
-`tools/setup.sh --web`, served on the loopback address and driven through the
-DevTools protocol like a reader would, key by key.
+"""The web edition in a headless browser: the site built by
+`tools/setup.sh --web`, served on the loopback address and driven like a
+reader would, key by key, in Chromium (the DevTools protocol) or in Firefox
+(WebDriver BiDi), with real key, mouse and touch events in both.
+
+    test_web.py [--browser chromium|firefox]   (default: QUIX_BROWSER, else chromium)
 
   QUIX_WEB_SITE  the site folder (build-web/site)
   SCREEN_CELLS   the native screen_cells tool: the memory console's cells of
@@ -18,6 +21,8 @@ import gzip
 import json
 import os
 import re
+import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -25,7 +30,7 @@ import time
 import tomllib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser import Browser, Failure, Site  # noqa: E402
+from browser import BROWSERS, Failure, Site, browser_name, open_browser  # noqa: E402
 
 SITE = os.environ["QUIX_WEB_SITE"]
 SCREEN_CELLS = os.environ["SCREEN_CELLS"]
@@ -108,11 +113,12 @@ def text_lines(data):
 # --- Reading the page -------------------------------------------------------------
 
 SNAPSHOT = """(() => {
+  const screen = quixmagScreen();  // first: it brings the canvas up to date with the cells
   const c = document.getElementById('screen');
   const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
   let s = '';
   for (let i = 0; i < d.length; i += 8192) s += String.fromCharCode.apply(null, d.subarray(i, i + 8192));
-  return { width: c.width, height: c.height, rgba: btoa(s), screen: quixmagScreen() };
+  return { width: c.width, height: c.height, rgba: btoa(s), screen };
 })()"""
 
 
@@ -178,6 +184,16 @@ def wait_text(b, what, timeout=15):
     return b.wait_for(f"'{what}' on screen", lambda: what in text(b), timeout)
 
 
+def wait_loaded(b, what, timeout):
+    """Waits for What on screen in a page that may still be loading."""
+    def shown():
+        try:
+            return what in text(b)
+        except Failure:  # the page's script is not there yet
+            return False
+    return b.wait_for(f"'{what}' on screen", shown, timeout)
+
+
 def wait_screen(b, memory, rows=range(25), timeout=20):
     """Waits until the page's cells equal the memory console's; answers the
     snapshot (cells and pixels) taken in that same moment."""
@@ -241,7 +257,100 @@ class Article:
         return True
 
 
+def print_figures(b, name):
+    """What the page measured itself: never a check, a figure."""
+    figures = b.evaluate("quixmagFigures()")
+    lat = figures["latencies"]
+    line = f"figures, {name}: logo's first cell {figures['firstCell']:.0f} ms after navigation"
+    if lat:
+        line += (f"; key to the next frame, {len(lat)} keys: median {statistics.median(lat):.1f} ms, "
+                 f"worst {max(lat):.1f} ms")
+    print(line)
+
+
+# What a listener in the page records of pointer events.
+POINTER_LOG = """window.pointerLog = [];
+for (const type of ['pointerdown', 'pointermove', 'pointerup', 'pointercancel'])
+  document.addEventListener(type, (e) => pointerLog.push(
+    { type, kind: e.pointerType, x: e.clientX, y: e.clientY, trusted: e.isTrusted }), true);
+true"""
+
+
+def phone(run, site, manifest, name):
+    """The page on a phone's screen (390 x 844 CSS pixels at 3 device pixels
+    each, a finger for a pointer): the keys row without ?keys, taps on its
+    buttons, a swipe, and the accessible names of the screen and buttons."""
+    b = open_browser(name, sound=False, touch=True)
+    try:
+        b.set_viewport(390, 844, 3)
+        b.navigate(site.url("index.html?silent"))
+        wait_loaded(b, "e d i t o r i a l", 30)
+        run.check("phone: the viewport is 390 x 844 at 3 device pixels per CSS pixel",
+                  b.evaluate("[innerWidth, innerHeight, devicePixelRatio]") == [390, 844, 3],
+                  str(b.evaluate("[innerWidth, innerHeight, devicePixelRatio]")))
+        width = b.evaluate("document.getElementById('screen').getBoundingClientRect().width")
+        run.check("phone: the screen fits the width", 0 < width <= 390, f"{width} CSS pixels")
+        run.check("phone: a touch screen shows the keys row",
+                  b.evaluate("getComputedStyle(document.getElementById('keys')).display") != "none")
+        b.evaluate(POINTER_LOG)
+
+        def centre(key):
+            return b.evaluate(f"""(() => {{
+              const r = document.querySelector('#keys button[data-key="{key}"]').getBoundingClientRect();
+              return [r.x + r.width / 2, r.y + r.height / 2]; }})()""")
+        for key in ("ArrowDown", "Enter"):
+            b.tap(*centre(key))
+        try:
+            wait_text(b, manifest["article"][0]["label"], 10)
+            run.check("phone: taps on Down and Enter open the articles", True)
+        except Failure as e:
+            run.check("phone: taps on Down and Enter open the articles", False, str(e))
+        taps = b.evaluate("pointerLog")
+        run.check("phone: a tap is a touch pointer's down and up",
+                  [(e["type"], e["kind"], e["trusted"]) for e in taps]
+                  == [("pointerdown", "touch", True), ("pointerup", "touch", True)] * 2, str(taps))
+
+        # A finger drawn up the screen: a down where it starts, moves upward,
+        # and an up where it ends, unless the browser took the gesture for
+        # its own (a cancel, as a phone's browser does when it pans).
+        b.evaluate("pointerLog.length = 0")
+        box = b.evaluate("(() => { const r = document.getElementById('screen').getBoundingClientRect();"
+                         " return [r.x + r.width / 2, r.y + r.height * 0.8, r.y + r.height * 0.2]; })()")
+        x, y0, y1 = (round(v) for v in box)
+        b.swipe(x, y0, y1)
+        log = b.evaluate("pointerLog")
+        ys = [e["y"] for e in log if e["type"] == "pointermove"]
+        run.check("phone: a swipe is a touch pointer drawn upward",
+                  len(log) >= 3 and all(e["kind"] == "touch" for e in log)
+                  and (log[0]["type"], round(log[0]["x"]), round(log[0]["y"])) == ("pointerdown", x, y0)
+                  and ys and ys == sorted(ys, reverse=True) and y1 <= ys[-1] < y0
+                  and (log[-1]["type"] == "pointercancel" or
+                       (log[-1]["type"], round(log[-1]["y"])) == ("pointerup", y1)),
+                  str(log))
+
+        # The screen is called what it shows: here the section's menu.
+        screens = b.accessible(name="articles")
+        run.check("phone: the screen is named for assistive technology after the section it shows",
+                  b.evaluate("document.getElementById('screen').getAttribute('aria-label')") == "articles"
+                  and len(screens) >= 1, str(screens))
+        # Named by what they read first, then what they do.
+        labels = ("PgUp (page up)", "PgDn (page down)", "Enter", "Esc (escape)", "F1 (help)")
+        missing = [label for label in labels if len(b.accessible(role="button", name=label)) != 1]
+        run.check("phone: the keys row's buttons are buttons named as they read", not missing,
+                  f"not found: {missing}")
+    finally:
+        b.close()
+
+
 def main():
+    args = sys.argv[1:]
+    name = browser_name()
+    if args[:1] == ["--browser"] and len(args) == 2 and args[1] in BROWSERS:
+        name = args[1]
+    elif args:
+        print(f"usage: {sys.argv[0]} [--browser {'|'.join(BROWSERS)}]")
+        return 2
+    print(f"browser: {name}")
     with open(os.path.join(CONTENT, "issue.toml"), "rb") as f:
         manifest = tomllib.load(f)
     pieces = [os.path.splitext(p["art"])[0] for p in manifest["piece"]]
@@ -255,7 +364,7 @@ def main():
     run = Run()
     downloads = tempfile.mkdtemp(prefix="quixmag-downloads-")
     site = Site(SITE)
-    b = Browser(sound=True, downloads=downloads)
+    b = open_browser(name, sound=True, downloads=downloads)
     started = time.monotonic()
     try:
         b.navigate(site.url("index.html?keys"))
@@ -272,8 +381,7 @@ def main():
         x, y = b.evaluate("""(() => {
           const r = document.querySelector('#keys button[data-key="ArrowDown"]').getBoundingClientRect();
           return [r.x + r.width / 2, r.y + r.height / 2]; })()""")
-        for kind in ("mousePressed", "mouseReleased"):
-            b.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+        b.click(x, y)
         b.key("Enter", vk=13, text="\r")
         wait_text(b, manifest["article"][0]["label"])
         b.key("Enter", vk=13, text="\r")
@@ -410,11 +518,11 @@ def main():
             run.check("X ends the magazine", False, str(e))
         note = b.evaluate("document.getElementById('note').textContent")
         run.check("the page says the magazine has ended", "reload to read again" in note, note)
+        print_figures(b, name)
         # A browser without audio worklets (a page served over plain HTTP):
         # the magazine runs without music.
-        b.call("Page.addScriptToEvaluateOnNewDocument", source=(
-            "delete window.AudioWorkletNode; Object.defineProperty(BaseAudioContext.prototype, "
-            "'audioWorklet', { get: () => undefined });"))
+        b.add_init_script("delete window.AudioWorkletNode; Object.defineProperty(BaseAudioContext.prototype, "
+                          "'audioWorklet', { get: () => undefined });")
         b.navigate(site.url("index.html"))
         b.wait_for("the main menu without audio worklets", lambda: b.evaluate(
             "window.quixmagScreen ? quixmagScreen().text.join('\\n') : ''").count("e d i t o r i a l") > 0, 30)
@@ -422,7 +530,7 @@ def main():
                   b.evaluate("quixmagState().state") == "running" and b.evaluate("quixmagAudioLevel()") == -1)
     except Failure as e:
         run.check("the run went through", False, str(e))
-        shot = os.path.join(tempfile.gettempdir(), "quixmag-web-failure.png")
+        shot = os.path.join(tempfile.gettempdir(), f"quixmag-web-failure-{name}.png")
         try:
             b.screenshot(shot)
             print(f"screenshot: {shot}")
@@ -431,6 +539,12 @@ def main():
             pass
     finally:
         b.close()
+        shutil.rmtree(downloads, ignore_errors=True)
+    try:
+        phone(run, site, manifest, name)
+    except Failure as e:
+        run.check("the phone run went through", False, str(e))
+    finally:
         site.close()
     print(f"({time.monotonic() - started:.0f} s)")
     print(f"{run.passed} passed, {run.failed} failed")
