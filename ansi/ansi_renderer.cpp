@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ansi/canvas.h"
 #include "console/m_Console.h"
 #include "sys/sys.h"
 
@@ -120,9 +121,33 @@ private:
     std::size_t size_ = 0;
 };
 
+// The console screen, as the renderer draws on it.
+struct ScreenTarget {
+    void WriteText(std::string_view text) { Screen->WriteText(text); }
+    static void GotoXY(int x, int y) { ::GotoXY(x, y); }
+    static int WhereX() { return ::WhereX(); }
+    static int WhereY() { return ::WhereY(); }
+    static void ClearScreen() { ::ClearScreen(); }
+    static Byte& Attr() { return Screen->TextAttr; }
+    static int Width() { return ScreenCols; }
+};
+
+// A page larger than the screen, drawn on the same way.
+struct CanvasTarget {
+    TCanvas& canvas;
+    void WriteText(std::string_view text) { canvas.WriteText(text); }
+    void GotoXY(int x, int y) { canvas.GotoXY(x, y); }
+    int WhereX() const { return canvas.WhereX(); }
+    int WhereY() const { return canvas.WhereY(); }
+    void ClearScreen() { canvas.ClearScreen(); }
+    Byte& Attr() { return canvas.TextAttr; }
+    int Width() const { return canvas.Width(); }
+};
+
+template <class Target>
 class AnsiInterpreter {
 public:
-    AnsiInterpreter() : savedX_(WhereX()), savedY_(WhereY()) {}
+    explicit AnsiInterpreter(Target& target) : t_(target), savedX_(t_.WhereX()), savedY_(t_.WhereY()) {}
 
     // Whether Ch, coming now, is a character drawn as it is (or CR or BS,
     // which the character writer takes as cursor moves): such runs are
@@ -133,7 +158,7 @@ public:
     // same cells, cursor and colours as one WriteStr per character.
     void FeedPlain(std::string_view run) {
         if (run.empty()) return;
-        Screen->WriteText(run);
+        t_.WriteText(run);
         previous_ = run.back();
     }
 
@@ -178,14 +203,14 @@ private:
     void Text(char ch) {
         switch (ch) {
         case 0: break;
-        case 9: GotoXY(WhereX() + 8, WhereY()); break;
+        case 9: t_.GotoXY(t_.WhereX() + 8, t_.WhereY()); break;
         case 10:
             // Bare LF line ends draw like CR LF.
-            if (previous_ != 13) WriteStr("\r");
-            WriteStr("\n");
+            if (previous_ != 13) t_.WriteText("\r");
+            t_.WriteText("\n");
             break;
-        case 12: ClearScreen(); break;
-        default: WriteStr(std::string(1, ch)); break;
+        case 12: t_.ClearScreen(); break;
+        default: t_.WriteText(std::string(1, ch)); break;
         }
     }
 
@@ -219,46 +244,48 @@ private:
         switch (ch) {
         case 'A': {
             const int n = Count();
-            GotoXY(WhereX(), std::max(1, WhereY() - n));
+            t_.GotoXY(t_.WhereX(), std::max(1, t_.WhereY() - n));
             break;
         }
         case 'B': {
             const int n = Count();
-            GotoXY(WhereX(), WhereY() + n);
+            t_.GotoXY(t_.WhereX(), t_.WhereY() + n);
             break;
         }
         case 'C': {
             const int n = Count();
-            GotoXY(std::min(80, WhereX() + n), WhereY());
+            t_.GotoXY(std::min(t_.Width(), t_.WhereX() + n), t_.WhereY());
             break;
         }
         case 'D': {
             const int n = Count();
-            GotoXY(std::max(1, WhereX() - n), WhereY());
+            t_.GotoXY(std::max(1, t_.WhereX() - n), t_.WhereY());
             break;
         }
         case 'E': {
             const int n = Count();
-            GotoXY(1, WhereY() + n);
+            t_.GotoXY(1, t_.WhereY() + n);
             break;
         }
-        case 'G': GotoXY(1, WhereY()); break;
+        case 'G': t_.GotoXY(1, t_.WhereY()); break;
         case 'H':
         case 'f': {
             const int row = std::clamp(NextParam(), 1, MaxMove);
             const int col = std::clamp(NextParam(), 1, MaxMove);
-            GotoXY(col, row);
+            t_.GotoXY(col, row);
             break;
         }
-        case 'J': ClearScreen(); break;
-        case 'K': WriteStr(RepeatChar(' ', 80 - WhereX())); break;
+        case 'J': t_.ClearScreen(); break;
+        case 'K': t_.WriteText(RepeatChar(' ', t_.Width() - t_.WhereX())); break;
         case 'm': SelectGraphicRendition(); break;
-        case 'n': WriteStr(std::string(1, Esc) + "[" + IntToStr(WhereY()) + ";" + IntToStr(WhereX()) + "R"); break;
-        case 's':
-            savedX_ = WhereX();
-            savedY_ = WhereY();
+        case 'n':
+            t_.WriteText(std::string(1, Esc) + "[" + IntToStr(t_.WhereY()) + ";" + IntToStr(t_.WhereX()) + "R");
             break;
-        case 'u': GotoXY(savedX_, savedY_); break;
+        case 's':
+            savedX_ = t_.WhereX();
+            savedY_ = t_.WhereY();
+            break;
+        case 'u': t_.GotoXY(savedX_, savedY_); break;
         default: break;
         }
     }
@@ -284,7 +311,7 @@ private:
         // Worked out in a local and stored once: a store of a byte through
         // the screen could change anything, as far as the compiler knows,
         // and would make it read the parameters again for every number.
-        Byte attr = Screen->TextAttr;
+        Byte attr = t_.Attr();
         if (ParamsLeft() == 0) attr = 7;
         while (ParamsLeft() > 0) {
             const int n = NextParam();
@@ -303,7 +330,7 @@ private:
                 attr = static_cast<Byte>((attr & 0x0F) + 16 * AnsiToPc[n - 40]);
             }
         }
-        Screen->TextAttr = attr;
+        t_.Attr() = attr;
     }
 
     State state_ = State::Text;
@@ -312,17 +339,18 @@ private:
     std::array<char, MaxParamText> params_{};
     std::size_t paramLen_ = 0;
     std::size_t paramPos_ = 0;
+    Target& t_;
     char previous_ = 0;
     int savedX_;
     int savedY_;
 };
 
-// The sequence that stands for pipe code N (0..23).
-std::string PipeSequence(int n) {
+// The sequence that stands for pipe code N (0..23), drawn in Attr.
+std::string PipeSequence(int n, Byte attr) {
     std::string seq = std::string(1, Esc) + PipeToAnsi[n];
     if (n <= 7) {
         // Their "0" resets the background too: put back the one in force.
-        seq += std::string(1, Esc) + PipeToAnsi[16 + ((Screen->TextAttr >> 4) & 7)];
+        seq += std::string(1, Esc) + PipeToAnsi[16 + ((attr >> 4) & 7)];
     }
     return seq;
 }
@@ -363,7 +391,8 @@ void ShowAnsiFile(const std::string& FileName, int32_t PauseInterval) {
 
 void ShowAnsiBytes(std::string_view Bytes, int32_t PauseInterval) {
     BlockReader reader(Bytes);
-    AnsiInterpreter interpreter;
+    ScreenTarget screen;
+    AnsiInterpreter<ScreenTarget> interpreter(screen);
     int32_t pause = PauseInterval;
     bool stop = false;
     // Plain characters wait here until something else comes (an escape, a
@@ -417,7 +446,7 @@ void ShowAnsiBytes(std::string_view Bytes, int32_t PauseInterval) {
         }
         const int code = PipeCodeNumber(c1, c2);
         if (code >= 0) {
-            for (char ch : PipeSequence(code)) interpreter.Feed(ch, false);
+            for (char ch : PipeSequence(code, ScreenTarget::Attr())) interpreter.Feed(ch, false);
         } else {
             interpreter.Feed('|');
             reader.GiveBack(c2);
@@ -425,4 +454,29 @@ void ShowAnsiBytes(std::string_view Bytes, int32_t PauseInterval) {
         }
     }
     interpreter.FeedPlain(run.Take());
+}
+
+void DrawAnsiOnCanvas(std::string_view Bytes, TCanvas& Canvas) {
+    CanvasTarget target{Canvas};
+    AnsiInterpreter<CanvasTarget> interpreter(target);
+    // The screen's reading without its pace: bytes up to the end mark, pipe
+    // codes as their sequences.
+    for (std::size_t i = 0; i < Bytes.size() && Bytes[i] != Sub; ++i) {
+        const char b = Bytes[i];
+        if (b != '|') {
+            interpreter.Feed(b);
+            continue;
+        }
+        if (i + 2 >= Bytes.size()) {
+            interpreter.Feed('|');
+            break;
+        }
+        const int code = PipeCodeNumber(Bytes[i + 1], Bytes[i + 2]);
+        if (code < 0) {
+            interpreter.Feed('|');
+            continue;
+        }
+        for (char ch : PipeSequence(code, Canvas.TextAttr)) interpreter.Feed(ch, false);
+        i += 2;
+    }
 }

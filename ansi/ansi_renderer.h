@@ -17,6 +17,13 @@ void ShowAnsiFile(const std::string& FileName, int32_t PauseInterval);
 // ShowAnsiFile reads its file whole and hands the bytes here.
 void ShowAnsiBytes(std::string_view Bytes, int32_t PauseInterval);
 
+class TCanvas;
+
+// Draws Bytes on a page larger than the screen, at once (no pace, no keys),
+// from its top left corner: what the screen would show of a piece that fits
+// it, and the whole of one that does not.
+void DrawAnsiOnCanvas(std::string_view Bytes, TCanvas& Canvas);
+
 // The program's command-line arguments, read by the "/" pace key (the second
 // argument is the new pause interval). Set once by the program entry.
 void SetRendererArguments(int argc, char** argv);

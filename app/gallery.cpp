@@ -1,6 +1,7 @@
 #include "app/gallery.h"
 
 #include "ansi/ansi_renderer.h"
+#include "ansi/canvas.h"
 #include "app/issue.h"
 #include "app/program.h"
 #include "app/public_mode.h"
@@ -10,6 +11,7 @@
 #include "console/m_Console.h"
 #include "console/m_SaveName.h"
 #include "sys/workfiles.h"
+#include "viewer/canvas_viewer.h"
 #include "viewer/text_viewer.h"
 #include "widgets/boxes.h"
 #include "widgets/prompts.h"
@@ -57,12 +59,46 @@ void SaveArtwork(const std::string& resource, const std::string& name) {
     if (!WriteFileReplacing(SaveFolder() + systemName, bytes, error)) TellSaveRefused("not saved: " + error);
 }
 
+const std::string ArtworkPrompt = "p r e s s  e  t o  e x t r a c t. a n y  o t h e r  k e y  t o  c o n t i n u e";
+
+// The columns a piece is laid out in: its manifest entry's width, else the
+// screen's.
+int PieceWidth(const GalleryPiece& piece) { return piece.Width > 0 ? piece.Width : ScreenCols; }
+
+// Shows the piece with its prompt and waits for the reader: E answers true.
+// A piece larger than the screen is then a window the arrows, PgUp, PgDn,
+// Home and End move over; for any other piece every key but E leaves, as
+// it always has.
+bool ShowPieceUntilKey(const GalleryPiece& piece) {
+    bool found = false;
+    TCanvas canvas(PieceWidth(piece));
+    DrawAnsiOnCanvas(issue::TheIssue().File(piece.Resource, found), canvas);
+    const bool moves = CanvasMoves(canvas);
+    CanvasView view;
+    if (canvas.Width() == ScreenCols) {
+        // Drawn at the reading pace, as always; a tall piece scrolls as it is
+        // drawn and stops on its last rows, where its window begins.
+        ShowResourceScreen(piece.Resource);
+        view = LastRowsView(canvas);
+    }
+    if (moves) DrawCanvasView(canvas, view);
+    WriteXY(1, 25, 112, ArtworkPrompt);
+    for (;;) {
+        // A place asked for (its Esc may have gone to the drawing) ends the
+        // piece as any key but E does.
+        if (!conapi::WantedPlace().empty()) return false;
+        const char key = ReadKey();
+        if (moves && key == 0) {
+            if (!MoveCanvasView(canvas, view, static_cast<Byte>(ReadKey()))) return false;
+            DrawCanvasView(canvas, view);
+            continue;
+        }
+        return Upper(std::string(1, key)) == "E";
+    }
+}
+
 void ShowArtwork(const GalleryPiece& piece) {
-    ShowResourceScreen(piece.Resource);
-    WriteXY(1, 25, 112, "p r e s s  e  t o  e x t r a c t. a n y  o t h e r  k e y  t o  c o n t i n u e");
-    // A place asked for (its Esc may have gone to the drawing) ends the
-    // piece as any key but E does.
-    if (!conapi::WantedPlace().empty() || Upper(std::string(1, ReadKey())) != "E") return;
+    if (!ShowPieceUntilKey(piece)) return;
     if (!SavingAllowed()) {
         ShowSavingOff();
         return;

@@ -11,7 +11,7 @@ std::vector<ArticleEntry> EntriesOf(const std::vector<issue::Entry>& entries) {
 
 std::vector<GalleryPiece> PiecesOf(const std::vector<issue::Piece>& pieces) {
     std::vector<GalleryPiece> out;
-    for (const issue::Piece& p : pieces) out.push_back({p.Label, issue::ResourceOf(p.Art), p.SaveAs});
+    for (const issue::Piece& p : pieces) out.push_back({p.Label, issue::ResourceOf(p.Art), p.SaveAs, p.Width});
     return out;
 }
 

@@ -13,6 +13,7 @@ struct GalleryPiece {
     std::string Label;     // text of the menu entry
     std::string Resource;  // the artwork
     std::string SaveName;  // the name the save dialog proposes
+    int Width = 0;         // columns it is laid out in (0: as its SAUCE record says, else 80)
 };
 
 struct TrackEntry {

@@ -42,6 +42,12 @@ inline constexpr std::size_t MaxFieldLength = 79;
 inline constexpr std::size_t MaxDateLength = 20;
 // The save dialog's input field.
 inline constexpr std::size_t MaxSaveNameLength = 48;
+// A gallery piece is laid out 80 columns wide unless it says otherwise (its
+// manifest entry or its SAUCE record), at most this wide, and is at most
+// this many rows tall.
+inline constexpr int PieceMinWidth = 80;
+inline constexpr int PieceMaxWidth = 160;
+inline constexpr int PieceMaxRows = 2000;
 // The magazine's name is drawn in big letters on the logo and the menus.
 inline constexpr std::size_t MaxNameLength = 12;
 // The contact line and the title each fit one row of the usage text.

@@ -90,6 +90,21 @@ public:
                 Add(LineOf(node), what_ + ": unknown key " + std::string(key.str()) + "; the keys are " + KnownList());
     }
 
+    // The whole number under Key, from Least to Most; Absent when the key is
+    // not there, and a problem when it is no such number.
+    int Number(const std::string& key, int least, int most, int absent, const std::string& meaning) {
+        known_.insert(key);
+        const toml::node* node = table_.get(key);
+        if (!node) return absent;
+        const auto value = node->value<int64_t>();
+        if (!node->is_integer() || !value || *value < least || *value > most) {
+            Add(LineOf(*node), what_ + ": " + key + " must be " + meaning + " from " + std::to_string(least) + " to " +
+                                   std::to_string(most) + ", such as " + key + " = " + std::to_string(most));
+            return absent;
+        }
+        return static_cast<int>(*value);
+    }
+
     // Key is known, though read by other means than Text.
     void Allow(const std::string& key) { known_.insert(key); }
     int Line() const { return LineOf(table_); }
@@ -138,7 +153,7 @@ void CheckField(TableReader& in, const std::string& what, const std::string& key
 // A file of the issue folder: a plain name whose stem can be a resource
 // name (letters, digits, "_") and is not one the program keeps for itself.
 void CheckFileName(TableReader& in, const std::string& what, const std::string& key, const std::string& file,
-                          const Folder& folder) {
+                   const Folder& folder) {
     if (file.empty()) return;  // already reported
     const int line = in.LineOfKey(key);
     const std::string stem = ResourceOf(file);
@@ -162,7 +177,7 @@ void CheckFileName(TableReader& in, const std::string& what, const std::string& 
 }
 
 std::vector<const toml::table*> ListOf(const toml::table& root, const std::string& key, const std::string& what,
-                                              std::vector<Problem>& problems) {
+                                       std::vector<Problem>& problems) {
     std::vector<const toml::table*> out;
     const toml::node* node = root.get(key);
     if (!node) return out;
@@ -183,8 +198,8 @@ std::vector<const toml::table*> ListOf(const toml::table& root, const std::strin
 }
 
 // Lines: where each entry of the list begins.
-void CheckCount(const std::vector<int>& lines, std::size_t most, const std::string& key,
-                       const std::string& where, std::vector<Problem>& problems) {
+void CheckCount(const std::vector<int>& lines, std::size_t most, const std::string& key, const std::string& where,
+                std::vector<Problem>& problems) {
     if (lines.empty()) problems.push_back({0, "no [[" + key + "]] entries; the " + where + " needs at least one"});
     if (lines.size() > most)
         problems.push_back({lines[most], std::to_string(lines.size()) + " [[" + key + "]] entries, but the " + where +
@@ -213,7 +228,7 @@ bool IsLevelTagged(const std::string& label) {
 }
 
 std::vector<Entry> ReadEntries(const toml::table& root, const std::string& key, const std::string& where,
-                                      const Folder& folder, std::vector<Problem>& problems) {
+                               const Folder& folder, std::vector<Problem>& problems) {
     std::vector<Entry> out;
     for (const toml::table* table : ListOf(root, key, key, problems)) {
         const std::string what = key + " " + std::to_string(out.size() + 1);
@@ -332,8 +347,8 @@ bool IsMagazineName(const std::string& name) {
 // The optional text under Key, checked by Fits; nullopt when it is absent
 // or not a text (which is reported).
 std::optional<std::string> OptionalText(const toml::table& root, TableReader& top, const std::string& key,
-                                        const std::function<bool(const std::string&)>& fits,
-                                        const std::string& rule, std::vector<Problem>& problems) {
+                                        const std::function<bool(const std::string&)>& fits, const std::string& rule,
+                                        std::vector<Problem>& problems) {
     top.Allow(key);
     const toml::node* node = root.get(key);
     if (!node) return std::nullopt;
@@ -376,7 +391,7 @@ void ReadNames(const toml::table& root, TableReader& top, Manifest& m, std::vect
 // Reads the manifest Text (read from Source, named in TOML's messages) and
 // checks it; the files it names must be in Folder. Problems are appended.
 Manifest ReadManifestText(std::string_view text, const std::string& source, const Folder& folder,
-                                 std::vector<Problem>& problems) {
+                          std::vector<Problem>& problems) {
     Manifest m;
     if (const int line = LineOfStrayNonAscii(text)) {
         problems.push_back({line,
@@ -422,6 +437,7 @@ Manifest ReadManifestText(std::string_view text, const std::string& source, cons
         p.Label = in.Text("label", "b b s  a r t  1");
         p.Art = in.Text("art", "art1.ans");
         p.SaveAs = in.Text("save_as", "ansi_art1.ans");
+        p.Width = in.Number("width", PieceMinWidth, PieceMaxWidth, 0, "the piece's number of columns");
         in.RefuseUnknownKeys();
         CheckLabel(in, what, p.Label, GalleryMenuBox);
         CheckFileName(in, what, "art", p.Art, folder);
@@ -456,7 +472,7 @@ Manifest ReadManifestText(std::string_view text, const std::string& source, cons
 // Reads the manifest at Path and checks it; the files it names must be in
 // Folder (pass an empty Folder to skip that). Problems are appended.
 Manifest ReadManifest(const std::filesystem::path& path, const std::filesystem::path& folder,
-                             std::vector<Problem>& problems) {
+                      std::vector<Problem>& problems) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         problems.push_back({0, "there is no manifest; write one (see docs/making-an-issue.md)"});

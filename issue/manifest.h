@@ -27,6 +27,7 @@ struct Entry {  // one row of the articles or tutorials section
 
 struct Piece {  // one artwork of the gallery
     std::string Label, Art, SaveAs;
+    int Width = 0;  // columns it is laid out in; 0: as its SAUCE record says, else 80
     int Line = 0;
 };
 
