@@ -146,6 +146,25 @@ class SampleIssueTest(IssueRunTest):
             return term.cell(col + 1, row + 1).data, *term.colours(col + 1, row + 1)
         fault = compare(reference, shown, (0, 0, False), "the gallery")
         self.assertIsNone(fault if fault and "cursor" not in fault else None, term.dump())
+
+        # Read from its first row: PgUp, Home and End move over all its 48
+        # rows, the prompt staying on row 25; its title stands on its row 2.
+        title = "tidepool  for issue #2"
+        self.assertIsNone(term.find(title), "the last rows are shown first")
+
+        def row_of_title():
+            term.settle(quiet=0.2)
+            found = term.find(title)
+            return found[1] if found else None
+        term.key("pgup")
+        self.assertEqual(row_of_title(), 2, term.dump())
+        term.key("down")
+        self.assertEqual(row_of_title(), 1, "Down: a row further")
+        term.key("end")
+        self.assertIsNone(row_of_title())
+        term.key("home")
+        self.assertEqual(row_of_title(), 2)
+        self.assertIsNotNone(term.find("p r e s s  e  t o  e x t r a c t"), "the prompt stays")
         term.key("enter")
         self.section_menu()
         term.send("x")
