@@ -29,6 +29,7 @@
 #include "app/issue.h"
 #include "console/con_memory.h"
 #include "console/m_Console.h"
+#include "issue/layout.h"
 
 namespace contentrules {
 
@@ -459,10 +460,11 @@ inline Findings CheckFullRowLineEnds(const std::vector<Step>& steps, std::string
 // on row 25 instead, so everything placed that way lands on row 25.
 inline Findings CheckPlacedRows(const std::vector<Step>& steps) {
     for (const Step& step : steps)
-        if (step.PlacedRow > 25)
+        if (step.PlacedRow > issue::PieceMaxRows)
             return {{step.Offset, "places the cursor on row " + std::to_string(step.PlacedRow) +
-                                      " with ESC[row;colH, but the screen has 25 rows: the renderer puts it on row "
-                                      "25, so every row placed below the screen lands on row 25 and is lost"}};
+                                      " with ESC[row;colH, but a piece has at most " +
+                                      std::to_string(issue::PieceMaxRows) +
+                                      " rows: the gallery shows nothing placed below its last one"}};
     return {};
 }
 

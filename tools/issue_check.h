@@ -107,8 +107,8 @@ inline std::string LayoutHint(const std::string& problem) {
     if (problem.find("double-spaced") != std::string::npos)
         return "drop the line end after a full 80-column row (or keep rows to 79 columns)";
     if (problem.find("ESC[row;colH") != std::string::npos)
-        return "in a piece taller than the screen, move down with line feeds (CR LF) and let the screen scroll, "
-               "as tools/make_tall_art.py draws the sample issue's tall piece";
+        return "keep the piece to " + std::to_string(issue::PieceMaxRows) +
+               " rows, or split it into pieces of their own";
     return "begin the file with a form feed (byte 12) or ESC[H (ESC[1;1H) so that it is drawn from the top-left "
            "corner";
 }

@@ -219,8 +219,9 @@ class CheckIssueTest(unittest.TestCase):
         # Art saved with a line end after every 80-column row, from line 3.
         art = b"\x1b[0m\x1b[H\r\n\r\n" + b"".join(bytes([65 + i]) * 80 + b"\r\n" for i in range(5)) + b"\x1a"
         f.write("nightsky.ans", art)
-        # A tall piece placed row by row past row 25.
-        tall = b"".join(b"\x1b[%d;1Hrow %d\r\n" % (r, r) for r in range(1, 61)) + b"\x1a"
+        # A tall piece placed row by row: the gallery shows all of its 60
+        # rows, but none placed past a piece's last row, 2000.
+        tall = b"".join(b"\x1b[%d;1Hrow %d\r\n" % (r, r) for r in (*range(1, 61), 2001)) + b"\x1a"
         f.write("tidepool.ans", tall)
         # A twin without its form feed, and a screen without a place to begin.
         about = f.read("about_asc.ans")
@@ -232,8 +233,8 @@ class CheckIssueTest(unittest.TestCase):
                             "keep rows to 80 columns")
         self.assertReported(lines, f"{f.path('nightsky.ans')}:3:", "double-spaced",
                             "drop the line end after a full 80-column row")
-        self.assertReported(lines, f"{f.path('tidepool.ans')}:{line_of(tall, b'[26;1H')}:", "row 26", "row 25",
-                            "line feeds", "make_tall_art.py")
+        self.assertReported(lines, f"{f.path('tidepool.ans')}:{line_of(tall, b'[2001;1H')}:", "row 2001",
+                            "at most 2000 rows", "keep the piece to 2000 rows")
         self.assertReported(lines, f"{f.path('about_asc.ans')}:1:", "top-left", "form feed")
         # The first line only moves the cursor; the second draws in the wrong place.
         self.assertReported(lines, f"{f.path('exit.ans')}:2:", "top-left", "ESC[H")
