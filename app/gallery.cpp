@@ -2,6 +2,7 @@
 
 #include "ansi/ansi_renderer.h"
 #include "ansi/canvas.h"
+#include "ansi/sauce.h"
 #include "app/issue.h"
 #include "app/program.h"
 #include "app/public_mode.h"
@@ -10,6 +11,8 @@
 #include "console/conapi.h"
 #include "console/m_Console.h"
 #include "console/m_SaveName.h"
+#include "issue/layout.h"
+#include "widgets/boxes.h"
 #include "sys/workfiles.h"
 #include "viewer/canvas_viewer.h"
 #include "viewer/text_viewer.h"
@@ -61,9 +64,65 @@ void SaveArtwork(const std::string& resource, const std::string& name) {
 
 const std::string ArtworkPrompt = "p r e s s  e  t o  e x t r a c t. a n y  o t h e r  k e y  t o  c o n t i n u e";
 
-// The columns a piece is laid out in: its manifest entry's width, else the
-// screen's.
-int PieceWidth(const GalleryPiece& piece) { return piece.Width > 0 ? piece.Width : ScreenCols; }
+// The columns a piece is laid out in: its manifest entry's width, else its
+// SAUCE record's when wider than the screen (up to 160), else the screen's.
+int PieceWidth(const GalleryPiece& piece, const Sauce& sauce) {
+    if (piece.Width > 0) return piece.Width;
+    if (sauce.Width > ScreenCols && sauce.Width <= issue::PieceMaxWidth) return sauce.Width;
+    return ScreenCols;
+}
+
+// The letter spacing and aspect a piece's record asks for, told to the
+// console while the piece is shown; the screens' own look again after it.
+class LookOfPiece {
+public:
+    explicit LookOfPiece(const Sauce& sauce) {
+        conapi::DescribeLook(sauce.LetterSpacing == 9 ? 9 : 8, sauce.Aspect == SauceAspect::Legacy);
+    }
+    ~LookOfPiece() { conapi::DescribeLook(8, false); }
+    LookOfPiece(const LookOfPiece&) = delete;
+    LookOfPiece& operator=(const LookOfPiece&) = delete;
+};
+
+// "title by author / group", with what the record has of them; empty
+// without a title and an author.
+std::string CreditLine(const Sauce& sauce) {
+    if (sauce.Title.empty() && sauce.Author.empty()) return {};
+    std::string line = sauce.Title.empty() ? "a piece" : sauce.Title;
+    if (!sauce.Author.empty()) line += " by " + sauce.Author;
+    if (!sauce.Group.empty()) line += (sauce.Author.empty() ? " by " : " / ") + sauce.Group;
+    return line;
+}
+
+// Every field of the record in a framed box over the piece, until a key.
+void ShowCredits(const Sauce& sauce, const TCanvas& canvas) {
+    constexpr Byte Left = 8, Top = 4, Right = 73, Bottom = 21;
+    constexpr int Inner = Right - Left - 3;
+    std::vector<std::string> rows{"title  : " + sauce.Title, "author : " + sauce.Author, "group  : " + sauce.Group};
+    const std::string& d = sauce.Date;
+    rows.push_back("date   : " + (d.size() == 8 ? d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) : ""));
+    rows.push_back("size   : " + std::to_string(canvas.Width()) + " columns x " + std::to_string(canvas.Rows()) +
+                   " rows");
+    rows.push_back("font   : " + sauce.Font);
+    std::string flags = sauce.IceColours ? "bright backgrounds" : "";
+    if (sauce.LetterSpacing > 0)
+        flags += (flags.empty() ? "" : ", ") + std::to_string(sauce.LetterSpacing) + "-pixel letters";
+    if (sauce.Aspect == SauceAspect::Legacy) flags += (flags.empty() ? "" : ", ") + std::string("legacy aspect");
+    if (sauce.Aspect == SauceAspect::Square) flags += (flags.empty() ? "" : ", ") + std::string("square pixels");
+    rows.push_back("flags  : " + flags);
+    rows.emplace_back();
+    for (const std::string& comment : sauce.Comments) rows.push_back(comment);
+    TMenuBox box;
+    box.FrameStyle = 1;
+    box.Title = " c r e d i t s ";
+    box.Draw(Left, Top, Right, Bottom);
+    const int room = Bottom - Top - 3;
+    for (int i = 0; i < room && i < static_cast<int>(rows.size()); ++i)
+        WriteXY(Left + 2, Top + 1 + i, 0x70, PadRight(rows[static_cast<std::size_t>(i)].substr(0, Inner), Inner, ' '));
+    WriteXY(Left + 2, Bottom - 1, 0x78, PadCenter("press a key", Inner, ' '));
+    ReadKey();
+    RestoreScreen(box.Background);
+}
 
 // Shows the piece with its prompt and waits for the reader: E answers true.
 // A piece larger than the screen is then a window the arrows, PgUp, PgDn,
@@ -71,8 +130,15 @@ int PieceWidth(const GalleryPiece& piece) { return piece.Width > 0 ? piece.Width
 // it always has.
 bool ShowPieceUntilKey(const GalleryPiece& piece) {
     bool found = false;
-    TCanvas canvas(PieceWidth(piece));
-    DrawAnsiOnCanvas(issue::TheIssue().File(piece.Resource, found), canvas);
+    const std::string_view art = issue::TheIssue().File(piece.Resource, found);
+    const Sauce sauce = ReadSauce(art);
+    // Where the reader is: the piece's credits name it best.
+    const std::string credit = CreditLine(sauce);
+    EnterPlace("gallery/" + piece.Resource, credit.empty() ? piece.Label : credit);
+    // The look its artist chose, while it is on the screen.
+    const LookOfPiece look(sauce);
+    TCanvas canvas(PieceWidth(piece, sauce));
+    DrawAnsiOnCanvas(art, canvas);
     const bool moves = CanvasMoves(canvas);
     CanvasView view;
     if (canvas.Width() == ScreenCols) {
@@ -91,6 +157,11 @@ bool ShowPieceUntilKey(const GalleryPiece& piece) {
         if (moves && key == 0) {
             if (!MoveCanvasView(canvas, view, static_cast<Byte>(ReadKey()))) return false;
             DrawCanvasView(canvas, view);
+            continue;
+        }
+        // I: the piece's credits, for a piece that carries them.
+        if (sauce.Present && (key == 'i' || key == 'I')) {
+            ShowCredits(sauce, canvas);
             continue;
         }
         return Upper(std::string(1, key)) == "E";
@@ -136,7 +207,6 @@ void GallerySection() {
         if (chosen == backEntry) return false;
         if (chosen >= 0 && chosen < backEntry) {
             const GalleryPiece& piece = GalleryPieces[static_cast<std::size_t>(chosen)];
-            EnterPlace("gallery/" + piece.Resource, piece.Label);
             ShowArtwork(piece);
         }
         return true;

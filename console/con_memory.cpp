@@ -163,6 +163,11 @@ void DescribeMenu(const std::vector<std::string>& entries, int lit, int top, Rec
 
 void DescribeText(Rect window) { Con().meaning.TextWindow = window; }
 
+void DescribeLook(int letterSpacing, bool legacyAspect) {
+    Con().meaning.LetterSpacing = letterSpacing;
+    Con().meaning.LegacyAspect = legacyAspect;
+}
+
 std::string WantedPlace() { return Con().meaning.Wanted; }
 
 void ForgetWantedPlace() { Con().meaning.Wanted.clear(); }

@@ -81,6 +81,8 @@ struct Meaning {
     conapi::Rect MenuBox{};
     conapi::Rect TextWindow{0, 0, -1, -1};
     std::string Wanted;  // what conapi::WantedPlace answers
+    int LetterSpacing = 8;
+    bool LegacyAspect = false;
 };
 const Meaning& Described();
 // The reader asks for Place, as an address opened in a page does.

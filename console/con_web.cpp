@@ -63,6 +63,8 @@ EM_JS(void, qm_menu, (const char* entries, int length, int lit, int top, int lef
 
 EM_JS(void, qm_text, (int left, int top, int right, int bottom), { Module.quixPage.text(left, top, right, bottom); });
 
+EM_JS(void, qm_look, (int letterSpacing, int legacyAspect), { Module.quixPage.look(letterSpacing, legacyAspect !== 0); });
+
 // Copies the place the page wants to Place (at most Size bytes with the
 // NUL); answers its length.
 EM_JS(int, qm_wanted, (char* place, int size), {
@@ -265,6 +267,8 @@ void DescribeMenu(const std::vector<std::string>& entries, int lit, int top, Rec
 }
 
 void DescribeText(Rect window) { qm_text(window.Left, window.Top, window.Right, window.Bottom); }
+
+void DescribeLook(int letterSpacing, bool legacyAspect) { qm_look(letterSpacing, legacyAspect ? 1 : 0); }
 
 // Places are short ("articles/news"); one longer than this is no place of
 // this magazine and is not followed.

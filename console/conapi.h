@@ -161,6 +161,10 @@ void DescribeMenu(const std::vector<std::string>& entries, int lit, int top, Rec
 // The cells of Window show the lines of a text (a page of the viewer); an
 // empty rectangle (Right < Left): no text any longer.
 void DescribeText(Rect window);
+// The look the art on the screen was made for: letters 8 or 9 pixels
+// apart, pixels stretched for the legacy 4:3 display or not. A page can show
+// both; terminals and the Windows console have their own cells.
+void DescribeLook(int letterSpacing, bool legacyAspect);
 // The place the reader asked for (an address opened, Back or Forward), empty
 // when there is none. It stays asked for until ForgetWantedPlace.
 std::string WantedPlace();

@@ -10,6 +10,8 @@ void DescribeMenu(const std::vector<std::string>&, int, int, Rect) {}
 
 void DescribeText(Rect) {}
 
+void DescribeLook(int, bool) {}
+
 std::string WantedPlace() { return {}; }
 
 void ForgetWantedPlace() {}

@@ -25,6 +25,8 @@
 #include <vector>
 
 #include "ansi/ansi_renderer.h"
+#include "ansi/canvas.h"
+#include "ansi/sauce.h"
 #include "app/articles.h"
 #include "app/issue.h"
 #include "console/con_memory.h"
@@ -247,6 +249,46 @@ inline Problems CheckEnding(const ScreenDrawer& drawer, std::string_view name, s
     drawer.Draw(std::string(drawn) + "\x1b[1;1HZ");
     if (CharAt(1, 1) == 'Z') return {};
     return {std::string(name) + ": ends inside an escape sequence (the file was cut short?)"};
+}
+
+// The record's width and lines against the art as the gallery draws it,
+// at the record's width: art longer than its record says, a record that
+// promises more rows than the art draws (one blank row after the last is
+// the usual count of a screen-sized piece), or more than 80 columns where
+// nothing is drawn past the 80th. (Art drawn wider than its record cannot
+// be told from its bytes: a full row wraps by itself, as it does on the
+// screen.)
+inline Problems CheckSauceAgainstArt(std::string_view name, std::string_view bytes, const Sauce& sauce) {
+    if (!sauce.Present) return {};
+    Problems out;
+    const std::string what = std::string(name) + ": SAUCE record: ";
+    TCanvas page(sauce.Width > 0 ? sauce.Width : TCanvas::MinCols);
+    DrawAnsiOnCanvas(bytes.substr(0, sauce.ArtEnd), page);  // a record without its byte 26 is named apart
+    if (sauce.Lines > 0 && (page.Rows() > sauce.Lines || sauce.Lines > page.Rows() + 1))
+        out.push_back(what + "it says " + std::to_string(sauce.Lines) + " lines, but the art draws " +
+                      std::to_string(page.Rows()) + " rows");
+    if (sauce.Width > TCanvas::MinCols && sauce.Width <= issue::PieceMaxWidth &&
+        page.WidestColumn() <= TCanvas::MinCols)
+        out.push_back(what + "it says " + std::to_string(sauce.Width) +
+                      " columns, but the art draws nothing past the 80th: the gallery pans over an empty part");
+    return out;
+}
+
+// A piece's SAUCE record, when it has one: each fault the reader finds,
+// and a width or a number of lines larger than the gallery shows.
+inline Problems CheckSauce(std::string_view name, std::string_view bytes) {
+    Problems out;
+    const Sauce sauce = ReadSauce(bytes);
+    for (const std::string& fault : sauce.Faults) out.push_back(std::string(name) + ": SAUCE record: " + fault);
+    if (sauce.Width > issue::PieceMaxWidth)
+        out.push_back(std::string(name) + ": SAUCE record: the width is " + std::to_string(sauce.Width) +
+                      " columns, but a piece is at most " + std::to_string(issue::PieceMaxWidth) + " wide");
+    if (sauce.Lines > issue::PieceMaxRows)
+        out.push_back(std::string(name) + ": SAUCE record: the piece is " + std::to_string(sauce.Lines) +
+                      " lines long, but a piece has at most " + std::to_string(issue::PieceMaxRows));
+    const Problems drawn = CheckSauceAgainstArt(name, bytes, sauce);
+    out.insert(out.end(), drawn.begin(), drawn.end());
+    return out;
 }
 
 // The cells of Box after the last drawing hold only blanks (space or
@@ -815,6 +857,7 @@ inline Problems CheckResource(const ScreenDrawer& drawer, const CatalogueEntry& 
         add(CheckEnding(drawer, entry.Name, bytes));
         for (const Finding& f : CheckLayout(drawer, bytes, IsPiece(entry.Name))) out.push_back(entry.Name + ": " + f.What);
         if (!IsPiece(entry.Name)) add(CheckFits(drawer, entry.Name, bytes));  // leaves the whole drawing on the console
+        if (IsPiece(entry.Name)) add(CheckSauce(entry.Name, bytes));
         for (const Box& box : BoxesOf(entry.Name)) add(CheckBoxClear(entry.Name, box));
         if (IsHeader(entry.Name)) add(CheckHeaderFields(entry.Name));
         break;

@@ -146,6 +146,9 @@ inline Lines CheckScreen(const contentrules::ScreenDrawer& drawer, const std::st
     for (const Finding& f : CheckLayout(drawer, bytes, piece))
         out.push_back(At(file, LineAt(bytes, f.Offset), f.What + "; " + LayoutHint(f.What)));
     const Problems fits = piece ? Problems{} : CheckFits(drawer, name, bytes);
+    if (piece)
+        for (const std::string& p : CheckSauce(name, bytes))
+            out.push_back(At(file, 0, Bare(p) + "; save the record again from the drawing program, or leave it out"));
     std::vector<std::pair<Box, std::string>> boxes;
     for (const Box& box : BoxesOf(name))
         for (const std::string& p : CheckBoxClear(name, box)) boxes.emplace_back(box, p);

@@ -439,16 +439,39 @@ def check_bytes(data):
             raise ValueError("pipe colour code in artwork")
 
 
-def sauce(title, author, group, date, size, ice):
-    """The 128-byte SAUCE record of an 80x25 ANSI file."""
-    def field(s, n):
-        return s.encode("cp437")[:n].ljust(n, b" ")
+SPACING_BITS = {None: 0, 8: 1, 9: 2}          # letter spacing: flags bits 1-2
+ASPECT_BITS = {None: 0, "legacy": 1, "square": 2}  # aspect ratio: flags bits 3-4
+
+
+def sauce(title, author, group, date, size, ice, width=80, lines=25, spacing=None, aspect=None,
+          font="IBM VGA", comments=()):
+    """The SAUCE record of an ANSI file, after its comment block when there
+    are comment lines: "COMNT" and 64 bytes a line, right before the record.
+
+    width and lines are TInfo1 and TInfo2; spacing is the letter spacing in
+    pixels (8 or 9) and aspect "legacy" (stretched for a 4:3 display) or
+    "square", each None when the piece does not say."""
+    def field(s, n, pad=b" "):
+        data = s.encode("cp437")
+        if len(data) > n:
+            raise ValueError(f"{s!r} is longer than its field of {n} bytes")
+        if any(b < 32 for b in data):
+            raise ValueError(f"{s!r} holds control characters")
+        return data.ljust(n, pad)
+    if len(date) != 8 or not date.isdigit():
+        raise ValueError(f"date {date!r} is not CCYYMMDD")
+    if not 1 <= width <= 1000 or not 0 <= lines <= 65535:
+        raise ValueError(f"{width}x{lines} is no size of a piece")
+    if len(comments) > 255:
+        raise ValueError("a record counts at most 255 comment lines")
+    flags = (1 if ice else 0) | SPACING_BITS[spacing] << 1 | ASPECT_BITS[aspect] << 3
     rec = b"SAUCE00" + field(title, 35) + field(author, 20) + field(group, 20)
     rec += date.encode("ascii")
-    rec += struct.pack("<IBBHHHHBB", size, 1, 1, 80, 25, 0, 0, 0, 1 if ice else 0)
-    rec += b"IBM VGA".ljust(22, b"\0")
+    rec += struct.pack("<IBBHHHHBB", size, 1, 1, width, lines, 0, 0, len(comments), flags)
+    rec += field(font, 22, b"\0")
     assert len(rec) == 128
-    return rec
+    block = b"COMNT" + b"".join(field(line, 64) for line in comments) if comments else b""
+    return block + rec
 
 
 def decode(data):

@@ -110,6 +110,29 @@ class Sauce(unittest.TestCase):
         self.assertEqual((size, dtype, ftype, w, h, comments, flags), (1234, 1, 1, 80, 25, 0, 1))
         self.assertEqual(m.sauce("t", "a", "g", "20240611", 1, False)[105], 0)
 
+    def test_look_and_comments(self):
+        blob = m.sauce("wide", "tern", "quix", "20261218", 99, False, width=160, lines=300, spacing=9,
+                       aspect="legacy", font="IBM VGA50", comments=["first line", "second \u2502 line"])
+        self.assertEqual(len(blob), 5 + 2 * 64 + 128)
+        self.assertEqual(blob[:5], b"COMNT")
+        self.assertEqual(blob[5:69], b"first line".ljust(64))
+        self.assertEqual(blob[69:133], b"second \xb3 line".ljust(64))
+        rec = blob[133:]
+        self.assertEqual(rec[:7], b"SAUCE00")
+        w, h, comments, flags = struct.unpack("<HH4xBB", rec[96:106])
+        # Flags: bits 1-2 = 10 (9 pixels), bits 3-4 = 01 (legacy aspect).
+        self.assertEqual((w, h, comments, flags), (160, 300, 2, 0b01100))
+        self.assertEqual(rec[106:128], b"IBM VGA50".ljust(22, b"\0"))
+        square8 = m.sauce("t", "a", "g", "20240611", 1, True, spacing=8, aspect="square")
+        self.assertEqual(square8[105], 0b10011)
+
+    def test_refuses_what_a_record_cannot_hold(self):
+        ok = dict(title="t", author="a", group="g", date="20240611", size=1, ice=False)
+        for bad in (dict(title="x" * 36), dict(author="tab\there"), dict(date="2024-6-1"), dict(width=0),
+                    dict(width=1001), dict(comments=["y" * 65]), dict(font="f" * 23)):
+            with self.assertRaises(ValueError, msg=bad):
+                m.sauce(**{**ok, **bad})
+
 
 class Pieces(unittest.TestCase):
     def test_every_piece_builds_and_obeys_the_file_rules(self):

@@ -42,6 +42,11 @@
   const keysRow = document.getElementById('keys');
 
   let rows = 25;
+  // The look of what is on the screen: letters 8 or 9 pixels apart, and
+  // pixels stretched for the legacy 4:3 display (a piece's choice).
+  let cellW = CELL_W;
+  let stretch = 1;
+  const LEGACY_STRETCH = 1.35;
   let chars = new Uint8Array(COLS * rows);
   let attrs = new Uint8Array(COLS * rows);
   let painted = false;       // the canvas has been drawn once
@@ -73,10 +78,20 @@
 
   // --- Drawing ---------------------------------------------------------------
 
+  // The glyph's pixel X (0-based) in a cell CellW wide: in a cell of 9
+  // the ninth column repeats the eighth for the line-drawing characters
+  // 0xC0-0xDF, so that their lines join, and is blank for the others, as
+  // the VGA draws them.
+  function glyphPixel(ch, bits, x) {
+    if (x < 8) return (bits & (0x80 >> x)) !== 0;
+    return ch >= 0xC0 && ch <= 0xDF && (bits & 1) !== 0;
+  }
+
   function glyphCanvas(colour) {
-    if (tinted[colour]) return tinted[colour];
+    const key = colour + 16 * (cellW - CELL_W);
+    if (tinted[key]) return tinted[key];
     const c = document.createElement('canvas');
-    c.width = 256 * CELL_W;
+    c.width = 256 * cellW;
     c.height = CELL_H;
     const g = c.getContext('2d');
     const image = g.createImageData(c.width, c.height);
@@ -84,9 +99,9 @@
     for (let ch = 0; ch < 256; ++ch) {
       for (let y = 0; y < CELL_H; ++y) {
         const bits = glyphs[ch * CELL_H + y];
-        for (let x = 0; x < CELL_W; ++x) {
-          if (!(bits & (0x80 >> x))) continue;
-          const at = ((y * c.width) + ch * CELL_W + x) * 4;
+        for (let x = 0; x < cellW; ++x) {
+          if (!glyphPixel(ch, bits, x)) continue;
+          const at = ((y * c.width) + ch * cellW + x) * 4;
           image.data[at] = r;
           image.data[at + 1] = gr;
           image.data[at + 2] = b;
@@ -95,22 +110,22 @@
       }
     }
     g.putImageData(image, 0, 0);
-    tinted[colour] = c;
+    tinted[key] = c;
     return c;
   }
 
   // Attribute: bits 0-3 the foreground, bits 4-7 the background; bit 7 is a
   // bright background, never blinking text.
   function drawCell(i) {
-    const x = (i % COLS) * CELL_W;
+    const x = (i % COLS) * cellW;
     const y = Math.floor(i / COLS) * CELL_H;
     const a = attrs[i];
     ctx.fillStyle = CSS_COLOURS[a >> 4];
-    ctx.fillRect(x, y, CELL_W, CELL_H);
-    ctx.drawImage(glyphCanvas(a & 15), chars[i] * CELL_W, 0, CELL_W, CELL_H, x, y, CELL_W, CELL_H);
+    ctx.fillRect(x, y, cellW, CELL_H);
+    ctx.drawImage(glyphCanvas(a & 15), chars[i] * cellW, 0, cellW, CELL_H, x, y, cellW, CELL_H);
     if (cursor.visible && cursor.on && i === cursor.y * COLS + cursor.x) {
       ctx.fillStyle = CSS_COLOURS[a & 15];
-      ctx.fillRect(x, y + CURSOR_TOP, CELL_W, CURSOR_ROWS);
+      ctx.fillRect(x, y + CURSOR_TOP, cellW, CURSOR_ROWS);
     }
   }
 
@@ -173,7 +188,7 @@
     rows = n;
     chars = new Uint8Array(COLS * rows);
     attrs = new Uint8Array(COLS * rows);
-    canvas.width = COLS * CELL_W;
+    canvas.width = COLS * cellW;
     canvas.height = rows * CELL_H;
     ctx.imageSmoothingEnabled = false;
     for (let i = 0; i < COLS * rows; ++i) drawCell(i);
@@ -218,12 +233,13 @@
     const spare = keysRow.offsetHeight + note.offsetHeight + 8;
     const w = window.innerWidth;
     const h = Math.max(1, window.innerHeight - spare);
-    const fill = Math.min(w / canvas.width, h / canvas.height);
+    const fill = Math.min(w / canvas.width, h / (canvas.height * stretch));
     const crisp = Math.floor(fill * dpr) / dpr;
     const scale = crisp >= CRISP_SHARE * fill ? crisp : fill;
     canvas.style.width = `${canvas.width * scale}px`;
-    canvas.style.height = `${canvas.height * scale}px`;
-    cellCss = CELL_H * scale;
+    // Stretched to whole device pixels, each taken from its nearest row.
+    canvas.style.height = `${Math.round(canvas.height * scale * stretch * dpr) / dpr}px`;
+    cellCss = CELL_H * scale * stretch;
     placeLayers();
   }
 
@@ -349,7 +365,7 @@
       if (read) fitReading();
       return;
     }
-    const scale = cellCss / CELL_H;
+    const scale = cellCss / CELL_H / stretch;
     const r = meaning.text;
     textLayer.style.left = `${canvas.offsetLeft + r.left * CELL_W * scale}px`;
     textLayer.style.top = `${canvas.offsetTop + r.top * cellCss}px`;
@@ -413,6 +429,19 @@
       return div;
     }));
     placeLayers();
+  }
+
+  function look(letterSpacing, legacyAspect) {
+    const w = letterSpacing === 9 ? 9 : CELL_W;
+    const k = legacyAspect ? LEGACY_STRETCH : 1;
+    if (w === cellW && k === stretch) return;
+    cellW = w;
+    stretch = k;
+    if (!painted) return;
+    canvas.width = COLS * cellW;
+    ctx.imageSmoothingEnabled = false;
+    for (let i = 0; i < COLS * rows; ++i) drawCell(i);
+    fit();
   }
 
   function text(left, top, right, bottom) {
@@ -648,7 +677,7 @@
     noInitialRun: true,
     quixPage: {
       paint, pendingKeys: () => keys.length, takeKey: () => keys.shift(), waitForKey, pause, download,
-      place, menu, text, wanted: () => wantedPlace, forgetWanted: () => { wantedPlace = ''; },
+      place, menu, text, look, wanted: () => wantedPlace, forgetWanted: () => { wantedPlace = ''; },
     },
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),

@@ -88,8 +88,9 @@ class SampleIssueTest(IssueRunTest):
         term = self.term
         term.wait_for_text(MAIN_ENTRY, timeout=30)
         self.choose(2)
-        self.assertEqual(self.menu_above(BACK, 2, 18), ["n i g h t  s k y", "t i d e p o o l", BACK],
-                         "two pieces, then back")
+        self.assertEqual(self.menu_above(BACK, 6, 18),
+                         ["n i g h t  s k y", "t i d e p o o l", "f l o o r  p l a n", "p h a s e s",
+                          "l o n g  c o a s t", "d e e p  d o w n", BACK], "six pieces, then back")
         self.assertIsNone(term.find("b b s  a r t"))
         term.key("enter")
         term.wait_for_text("p r e s s  e  t o  e x t r a c t")
@@ -169,6 +170,70 @@ class SampleIssueTest(IssueRunTest):
         self.section_menu()
         term.send("x")
         self.assertEqual(term.wait_exit(), 0)
+
+    def screen_rows(self):
+        self.term.settle(quiet=0.2)
+        return [self.term.row(y) for y in range(1, 25)]
+
+    def open_piece(self, index):
+        term = self.term
+        term.wait_for_text(MAIN_ENTRY, timeout=30)
+        self.choose(2)
+        self.section_menu()
+        self.choose(index)
+        term.wait_for_text("p r e s s  e  t o  e x t r a c t", timeout=60)
+
+    def test_a_wide_piece_pans_to_its_right_edge_and_back(self):
+        term = self.term
+        self.open_piece(4)  # l o n g  c o a s t: 160 columns by its SAUCE record
+        left = self.screen_rows()
+        term.key("end")
+        right = self.screen_rows()
+        self.assertNotEqual(left, right, "End: the right half")
+        term.key("right")
+        self.assertEqual(self.screen_rows(), right, "no further than the right edge")
+        term.key("home")
+        self.assertEqual(self.screen_rows(), left, "Home: the left edge")
+        for _ in range(10):
+            term.key("right")  # ten steps of eight columns: column 81 on the left
+        self.assertEqual(self.screen_rows(), right)
+        self.assertIsNotNone(term.find("p r e s s  e  t o  e x t r a c t"), "the prompt stays")
+        term.key("enter")
+        self.section_menu()
+
+    def test_a_piece_of_300_rows_is_read_from_its_first_row_to_its_last(self):
+        term = self.term
+        self.open_piece(5)  # d e e p  d o w n: 300 rows
+        last = self.screen_rows()
+        seen = []
+        for _ in range(13):
+            term.key("pgup")
+            seen.append(self.screen_rows())
+        first = seen[-1]
+        self.assertEqual(seen[-2], first, "12 pages of 24 rows above the last ones: the 13th stays on the first")
+        self.assertNotEqual(first, last)
+        pages = [first]
+        for _ in range(12):
+            term.key("pgdn")
+            pages.append(self.screen_rows())
+        self.assertEqual(pages[-1], last, "PgDn back down to the last rows")
+        words = "t h r e e   h u n d r e d   d o w n"
+        self.assertTrue(any(words in "\n".join(page) for page in pages), "the piece's own words on one of its pages")
+
+        # I: the credits its record carries.
+        with open(os.path.join(SAMPLE, "deepdown.ans"), "rb") as f:
+            record = f.read()[-128:]
+        self.assertEqual(record[:7], b"SAUCE00")
+        title = record[7:42].decode("cp437").rstrip()
+        term.send("i")
+        term.wait_for_text("c r e d i t s")
+        self.assertIsNotNone(term.find("title  : " + title), term.dump())
+        self.assertIsNotNone(term.find("size   : 80 columns x 300 rows"), term.dump())
+        term.send("q")
+        term.wait_for_gone("c r e d i t s")
+        self.assertEqual(self.screen_rows(), last, "the piece is back as it was")
+        term.key("enter")
+        self.section_menu()
 
 
 if __name__ == "__main__":

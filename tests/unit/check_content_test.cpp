@@ -210,8 +210,8 @@ TEST_F(ContentRules, ARowWiderThanTheScreenIsNamedAtItsEightyFirstCharacter) {
     // after another full row is taken for a row of its own too).
     EXPECT_TRUE(contentrules::CheckLayout(drawer, "\x0c" + std::string(79, 'a') + "\r\nb\x1a", false).empty());
     EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, Esc("H") + std::string(80, 'a') + "b", false), "row 1 is 81"));
-    const std::string runOn = "\x0c" + std::string(80, 'a') + std::string(30, 'b') + "\r\n" + std::string(80, 'c') +
-                              "!\r\n\x1a";
+    const std::string runOn =
+        "\x0c" + std::string(80, 'a') + std::string(30, 'b') + "\r\n" + std::string(80, 'c') + "!\r\n\x1a";
     EXPECT_TRUE(contentrules::CheckLayout(drawer, runOn, false).empty());
     // A piece may be wider: it is drawn from home and scrolls anyway.
     EXPECT_FALSE(Says(contentrules::CheckLayout(drawer, row81, true), "columns wide"));
@@ -230,20 +230,24 @@ TEST_F(ContentRules, ArtSavedWithALineEndAfterEveryFullRowIsDoubleSpaced) {
     // One full row above an empty row, and a full row 24 (its wrap waits
     // for the next character) with its line end, are what they seem.
     EXPECT_TRUE(contentrules::CheckLayout(drawer, "\x0c" + std::string(80, 'x') + "\r\n\r\nthird\x1a", false).empty());
-    EXPECT_TRUE(
-        contentrules::CheckLayout(drawer, Esc("23;1H") + std::string(80, 'x') + "\r\n" + std::string(80, 'y') + "\r\nz",
-                                  false)
-            .empty());
+    EXPECT_TRUE(contentrules::CheckLayout(
+                    drawer, Esc("23;1H") + std::string(80, 'x') + "\r\n" + std::string(80, 'y') + "\r\nz", false)
+                    .empty());
 }
 
-TEST_F(ContentRules, APiecePlacedBelowTheScreenIsNamedAtTheFirstSuchMove) {
+TEST_F(ContentRules, APiecePlacedBelowItsLastRowIsNamedAtTheFirstSuchMove) {
+    // The gallery keeps every row of a piece up to its 2000th: rows placed
+    // below the screen are shown; a row placed below the 2000th is not.
     std::string tall;
     for (int row = 1; row <= 60; ++row) tall += Esc(std::to_string(row) + ";1H") + "row " + std::to_string(row);
+    EXPECT_TRUE(contentrules::CheckLayout(drawer, tall, true).empty());
+    tall += Esc("2000;1H") + "last" + Esc("2001;1H") + "lost";
     const Findings found = contentrules::CheckLayout(drawer, tall, true);
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].Offset, tall.find(Esc("26;1H")) + 6);  // the H
-    EXPECT_TRUE(Says(found, "row 26")) << found[0].What;
-    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, Esc("99f") + "x", true), "row 99"));
+    EXPECT_EQ(found[0].Offset, tall.find(Esc("2001;1H")) + 8);  // the H
+    EXPECT_TRUE(Says(found, "row 2001")) << found[0].What;
+    EXPECT_TRUE(Says(found, "at most 2000 rows")) << found[0].What;
+    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, Esc("9999f") + "x", true), "row 9999"));
     EXPECT_TRUE(contentrules::CheckLayout(drawer, Esc("25;1H") + "x" + Esc("26C") + "\r\n\r\nscrolls", true).empty());
 }
 

@@ -411,6 +411,57 @@ TEST_F(SectionGallery, ArtworkTenIsShownWithThePromptAndProposesItsName) {
     EXPECT_EQ(Field(), "ansi_art10.ans");
 }
 
+// The fields of a piece's SAUCE record, read here by its layout: 128
+// bytes at the end, the title at 7 (35 bytes), the author at 42 (20), the
+// group at 62 (20), the date at 82 (8).
+struct RecordFields {
+    std::string title, author, group, date;
+};
+RecordFields FieldsOf(const std::string& art) {
+    const std::string rec = art.substr(art.size() - 128);
+    auto field = [&](std::size_t at, std::size_t n) {
+        std::string f = rec.substr(at, n);
+        f.erase(f.find_last_not_of(' ') + 1);
+        return f;
+    };
+    return {field(7, 35), field(42, 20), field(62, 20), field(82, 8)};
+}
+
+TEST_F(SectionGallery, IShowsThePiecesCreditsAndAKeyGivesThePieceBack) {
+    SKIP_WITHOUT("art1");
+    const std::string art = ResourceBytes("art1");
+    ASSERT_EQ(art.substr(art.size() - 128, 7), "SAUCE00") << "the piece carries a record";
+    const RecordFields f = FieldsOf(art);
+    Choose(0);
+    Type("i");
+    EXPECT_THROW(GallerySection(), memcon::InputExhausted) << "the box waits for a key";
+    const std::string screen = [] {
+        std::string all;
+        for (int y = 1; y <= 25; ++y) all += Row(y) + "\n";
+        return all;
+    }();
+    EXPECT_NE(screen.find("c r e d i t s"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("title  : " + f.title), std::string::npos) << screen;
+    EXPECT_NE(screen.find("author : " + f.author), std::string::npos);
+    EXPECT_NE(screen.find("group  : " + f.group), std::string::npos);
+    EXPECT_NE(screen.find("date   : " + f.date.substr(0, 4) + "-" + f.date.substr(4, 2) + "-" + f.date.substr(6)),
+              std::string::npos);
+    EXPECT_NE(screen.find("size   : 80 columns x "), std::string::npos);
+    EXPECT_EQ(memcon::Described().Title, f.title + " by " + f.author + " / " + f.group)
+        << "the place is called by the piece's credits";
+
+    // A key closes the box: the piece is back, whole, and still waits.
+    const std::vector<std::string> drawn = DrawnRows("art1");
+    memcon::Reset();
+    at_ = 0;
+    Choose(0);
+    Type("i");
+    Type("q");  // closes the box
+    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    for (int y = 1; y <= 24; ++y) EXPECT_EQ(Row(y), drawn[static_cast<std::size_t>(y - 1)]) << "row " << y;
+    EXPECT_EQ(Row(25), GalleryPrompt);
+}
+
 TEST_F(SectionGallery, UpperCaseEOpensTheSameDialog) {
     Choose(2);
     Type("E");
