@@ -39,19 +39,20 @@ bool ChooseMain(int32_t entry) {
 }  // namespace
 
 void MainMenu() {
-    const SectionMenu menu{
-        "menu",
-        {"e d i t o r i a l", "a r t i c l e s", "a n s i   a r t", "t u t o r s     ", "a b o u t", "e x i t"},
-        {"|15|16", "|08|16", 15},
-        [] { return 5000; },
-        53,
-        10,
-        17,
-        7,
-        "menu",
-        "",
-        // Where each entry leads, in the entries' order; exit is no place.
-        {"editorial", "articles", "gallery", "tutors", "about", ""},
-        -1};
+    // Filled field by field: GCC 12 for Windows takes the braced form of
+    // this many members for an uninitialised read.
+    SectionMenu menu;
+    menu.Screen = "menu";
+    menu.Labels = {"e d i t o r i a l", "a r t i c l e s", "a n s i   a r t",
+                   "t u t o r s     ",  "a b o u t",       "e x i t"};
+    menu.AnsiColours = {"|15|16", "|08|16", 15};
+    menu.Pause = [] { return 5000; };
+    menu.X = 53;
+    menu.Y = 10;
+    menu.Width = 17;
+    menu.Rows = 7;
+    menu.Place = "menu";
+    // Where each entry leads, in the entries' order; exit is no place.
+    menu.Keys = {"editorial", "articles", "gallery", "tutors", "about", ""};
     RunSectionMenu(menu, ChooseMain);
 }
