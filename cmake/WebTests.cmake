@@ -28,6 +28,16 @@ if(QUIX_WEB_SITE)
 endif()
 # An editor's web edition: the sample issue packed from this build's web
 # runner (-DQUIX_WEB_RUNNER) and served from the folder it was written to.
+if(QUIX_WEB_RUNNER AND QUIX_WEB_SITE)
+  # The sample issue's pieces that carry their look, packed the same way,
+  # against Debian's ansilove.
+  foreach(browser chromium firefox)
+    add_test(NAME web_pieces_${browser} COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_pieces.py
+      --browser ${browser})
+    set_tests_properties(web_pieces_${browser} PROPERTIES TIMEOUT 300 RESOURCE_LOCK web_browser ENVIRONMENT
+      "QUIXMAG=$<TARGET_FILE:quixmag>;SAMPLE_ISSUE=${CMAKE_CURRENT_SOURCE_DIR}/tests/sample-issue;QUIX_WEB_SITE=${QUIX_WEB_SITE};QUIX_WEB_FONT=${QUIX_WEB_FONT};SCREEN_CELLS=$<TARGET_FILE:screen_cells>")
+  endforeach()
+endif()
 if(QUIX_WEB_RUNNER)
   add_test(NAME web_edition COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_web_edition.py)
   set_tests_properties(web_edition PROPERTIES TIMEOUT 200 ENVIRONMENT

@@ -39,8 +39,9 @@ case "$mode" in
     --test | --windows | --package) packages+=("${windows_packages[@]}") ;;
 esac
 # The web edition: Debian's emscripten (with binaryen and node.js), and
-# headless Chromium for its browser tests.
-web_packages=(emscripten binaryen nodejs chromium firefox-esr python3)
+# headless Chromium and Firefox ESR for its browser tests, and ansilove,
+# which the tests hold a piece's 9-pixel look against.
+web_packages=(emscripten binaryen nodejs chromium firefox-esr ansilove python3)
 case "$mode" in
     --test | --web | --package) packages+=("${web_packages[@]}") ;;
 esac
