@@ -183,6 +183,43 @@ class WindowsMagazineTest(unittest.TestCase):
         self.assertEqual(mag.program_folder_files(), [], "nothing is written beside the program")
         self.assertEqual(mag.work_files(), [], "nothing is left in the current folder")
 
+    def test_a_tagged_tall_piece_shows_its_credits_and_is_read_whole(self):
+        # The sample issue's piece of 300 rows, with its SAUCE record, taken
+        # with --issue from its folder (Wine's drive Z: is the root).
+        sample = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sample-issue")
+        with open(os.path.join(sample, "deepdown.ans"), "rb") as f:
+            record = f.read()[-128:]
+        self.assertEqual(record[:7], b"SAUCE00")
+        title = record[7:42].decode("cp437").rstrip()
+        mag = self.start("--silent", "--issue", "Z:" + os.path.abspath(sample).replace("/", "\\"))
+        term = mag.term
+        mag.main_menu()
+        mag.choose(2)  # the gallery
+        term.wait_for_text("d e e p  d o w n", timeout=SLOW)
+        term.idle(0.5)
+        mag.choose(5)
+        term.wait_for_text("p r e s s  e  t o  e x t r a c t", timeout=SLOW)
+        term.idle(1.0)
+        last = [term.row(y) for y in range(1, 25)]
+        term.key("home")
+        term.idle(1.0)
+        first = [term.row(y) for y in range(1, 25)]
+        self.assertNotEqual(first, last, "Home: the piece's first rows")
+        term.key("end")
+        term.idle(1.0)
+        self.assertEqual([term.row(y) for y in range(1, 25)], last, "End: its last rows again")
+        term.send("i")
+        term.wait_for_text("c r e d i t s", timeout=SLOW)
+        term.wait_for_text("title  : " + title, timeout=SLOW)
+        term.wait_for_text("size   : 80 columns x 300 rows", timeout=SLOW)
+        term.send("q")
+        term.wait_for_gone("c r e d i t s", timeout=SLOW)
+        term.key("enter")
+        term.wait_for_text("d e e p  d o w n", timeout=SLOW)
+        term.idle(0.5)
+        term.send("x")
+        self.assertEqual(term.wait_exit(timeout=SLOW), 0)
+
     def test_help_switch_prints_the_summary_and_ends_with_zero(self):
         for switch in ("--help", "/H"):
             with self.subTest(switch=switch):
