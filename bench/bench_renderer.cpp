@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "ansi/ansi_renderer.h"
+#include "ansi/canvas.h"
 #include "app/resources.h"
 #include "bench_synthetic.h"
 #include "console/con_memory.h"
 #include "console/m_Console.h"
+#include "sys/sys.h"
 #include "tools/content_rules.h"
 
 namespace {
@@ -64,6 +66,34 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
+// A piece drawn whole on a page larger than the screen, as the gallery
+// draws a tall or a wide one before it shows its window: the sample issue's
+// tall piece when its path is given, and 2,000 synthetic rows.
+void CanvasFigures(const std::string& tallPiece, double minSeconds) {
+    std::vector<std::pair<std::string, std::string>> pieces;
+    std::string bytes, error;
+    if (!tallPiece.empty() && sys::ReadWholeFile(tallPiece, bytes, error)) pieces.emplace_back(tallPiece, bytes);
+    std::string rows;
+    for (int i = 0; i < 2000; ++i) rows += "\x1b[1;3" + std::to_string(i % 8) + "m" + std::string(79, '\xdb') + "\r\n";
+    pieces.emplace_back("2000 rows of 79", rows);
+    std::printf("\npieces drawn on a page (the gallery's tall and wide pieces)\n");
+    for (const auto& [name, art] : pieces) {
+        long draws = 0;
+        int height = 0;
+        const auto start = std::chrono::steady_clock::now();
+        double seconds = 0;
+        do {
+            TCanvas page;
+            DrawAnsiOnCanvas(art, page);
+            height = page.Rows();
+            ++draws;
+            seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        } while (seconds < minSeconds);
+        std::printf("%-40s %9zu bytes %5d rows %9.3f ms a drawing\n", name.c_str(), art.size(), height,
+                    1e3 * seconds / static_cast<double>(draws));
+    }
+}
+
 int main(int argc, char** argv) {
     const double minSeconds = argc > 1 ? std::atof(argv[1]) : 0.3;
     const std::string path =
@@ -104,5 +134,6 @@ int main(int argc, char** argv) {
         Row(s.name, s.bytes.size(), Measure(path, minSeconds));
     }
     std::filesystem::remove(path);
+    CanvasFigures(argc > 2 ? argv[2] : "", minSeconds);
     return 0;
 }
