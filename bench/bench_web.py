@@ -31,14 +31,16 @@ IDLE_SECONDS = 10
 def site_bytes():
     groups = {"wasm": [0, 0], "rest": [0, 0]}
     print("site bytes (raw / gzip -9):")
-    for name in sorted(os.listdir(SITE)):
+    # Every file of the site, those in its folders (the tracks) too.
+    names = sorted(os.path.relpath(os.path.join(top, f), SITE) for top, _, files in os.walk(SITE) for f in files)
+    for name in names:
         with open(os.path.join(SITE, name), "rb") as f:
             data = f.read()
         packed = len(gzip.compress(data, 9))
         group = groups["wasm" if name.endswith(".wasm") else "rest"]
         group[0] += len(data)
         group[1] += packed
-        print(f"  {name:18} {len(data):>9,} {packed:>9,}")
+        print(f"  {name:22} {len(data):>9,} {packed:>9,}")
     for name, (raw, packed) in groups.items():
         print(f"  {name + ' total':18} {raw:>9,} {packed:>9,}")
     total = [sum(g[i] for g in groups.values()) for i in range(2)]
