@@ -13,7 +13,14 @@ if(EXISTS "${SOURCE}/LICENSE")
 endif()
 file(READ "${OPENMPT}" openmpt_text)
 file(READ "${FONT}" font_text)
-file(READ "${EMSCRIPTEN}" emscripten_text)
+# emscripten's file covers its whole source package; the paragraphs of
+# files only its test suite has (tests/) are left out, since no program
+# of the site holds any of them (tools/copyright_for_build.py).
+execute_process(COMMAND python3 ${SOURCE}/tools/copyright_for_build.py "${EMSCRIPTEN}" tests
+  OUTPUT_VARIABLE emscripten_text RESULT_VARIABLE stripped)
+if(NOT stripped EQUAL 0)
+  message(FATAL_ERROR "cannot read ${EMSCRIPTEN}")
+endif()
 set(rule "================================================================================")
 
 # zlib's and minizip's sections, named with the versions their headers give.
@@ -46,5 +53,6 @@ file(WRITE "${OUT}"
   "${zip_sections}"
   "${rule}\nconsole-data (Debian package console-data, copyright)\n${rule}\n\n"
   "${font_text}\n"
-  "${rule}\nemscripten (Debian package emscripten, copyright)\n${rule}\n\n"
+  "${rule}\nemscripten (Debian package emscripten, copyright; the paragraphs of\n"
+  "files of its test suite alone, which no program of the site holds, left out)\n${rule}\n\n"
   "${emscripten_text}")

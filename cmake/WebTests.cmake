@@ -25,6 +25,20 @@ if(QUIX_WEB_SITE)
         "QUIX_WEB_SITE=${QUIX_WEB_SITE};QUIX_WEB_FONT=${QUIX_WEB_FONT};SCREEN_CELLS=$<TARGET_FILE:screen_cells>;QUIX_CONTENT=${ISSUE_DIR}")
     endforeach()
   endforeach()
+  # The site over a slow line, served gzipped: the logo before the music,
+  # the first track heard; no music said where there can be none.
+  add_test(NAME web_slow_line COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_web_slow.py)
+  set_tests_properties(web_slow_line PROPERTIES TIMEOUT 300 RESOURCE_LOCK web_browser ENVIRONMENT
+    "QUIX_WEB_SITE=${QUIX_WEB_SITE}")
+  # The site's player under node: the formats it keeps play, a cut one is refused.
+  add_test(NAME web_player COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_player.py)
+  set_tests_properties(web_player PROPERTIES TIMEOUT 120 ENVIRONMENT "QUIX_WEB_SITE=${QUIX_WEB_SITE}")
+  # The site read with its server stopped, from what its service worker
+  # kept, and a new version of it taking over (Chromium: its DevTools say
+  # what the browser keeps and whether it would install the magazine).
+  add_test(NAME web_offline COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_offline.py)
+  set_tests_properties(web_offline PROPERTIES TIMEOUT 300 RESOURCE_LOCK web_browser ENVIRONMENT
+    "QUIX_WEB_SITE=${QUIX_WEB_SITE};SCREEN_CELLS=$<TARGET_FILE:screen_cells>;CMAKE=${CMAKE_COMMAND}")
 endif()
 # An editor's web edition: the sample issue packed from this build's web
 # runner (-DQUIX_WEB_RUNNER) and served from the folder it was written to.

@@ -1,9 +1,13 @@
 #include "issue/editions.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
+#include <utility>
 
+#include "issue/site_tracks.h"
 #include "sys/sys.h"
 #include "sys/workfiles.h"
 
@@ -42,14 +46,37 @@ bool ReadSite(const std::string& folder, PackFiles& site, std::string& error) {
 }
 
 // The web edition's files: the site with the issue's title and the pack.
+// The tracks' modules go beside the page (issue/site_tracks.h), so that the
+// page's first screen waits for the pack alone; a module whose name a URL
+// would not carry plainly stays in the pack.
 bool SiteFiles(const PackFiles& files, const Manifest& manifest, const Runners& runners, PackFiles& site,
                std::string& error) {
     if (!ReadSite(runners.Web, site, error)) return false;
     for (PackFile& file : site)
         if (file.Name == "index.html") file.Bytes = WithTitle(std::move(file.Bytes), manifest.Title);
+    PackFiles packed;
+    for (const PackFile& file : files) {
+        const bool track = std::any_of(manifest.Tracks.begin(), manifest.Tracks.end(), [&file](const Track& t) {
+            return ResourceOf(t.Module) == ResourceOf(file.Name);
+        });
+        const std::string beside = track ? TrackNotePath(TrackNote(file.Name)) : std::string();
+        if (beside.empty()) {
+            packed.push_back(file);
+            continue;
+        }
+        site.push_back({beside, TrackPlanes(file.Bytes)});
+        packed.push_back({file.Name, TrackNote(file.Name)});
+    }
     PackFile pack{"issue.zip", {}};
-    if (!WritePack({}, files, pack.Bytes, error)) return false;
+    if (!WritePack({}, packed, pack.Bytes, error)) return false;
     site.push_back(std::move(pack));
+    // Last, with every file in: the installed magazine's names, then the
+    // service worker's list and version, made of all the other files.
+    for (PackFile& file : site)
+        if (file.Name == "app.webmanifest")
+            file.Bytes = WithAppNames(std::move(file.Bytes), manifest.Title, manifest.Name);
+    for (std::size_t i = 0; i < site.size(); ++i)
+        if (site[i].Name == "sw.js") site[i].Bytes = WithSiteFiles(site[i].Bytes, site);
     return true;
 }
 
@@ -87,12 +114,16 @@ bool WriteSiteFolder(const PackFiles& site, const std::string& out, std::string&
         error = out + ": " + code.message();
         return false;
     }
-    for (const PackFile& file : site)
+    for (const PackFile& file : site) {
+        // The site's own folders (its tracks) are made as the files need them.
+        const std::filesystem::path within = std::filesystem::path(file.Name).parent_path();
+        if (!within.empty()) std::filesystem::create_directories(std::filesystem::path(out) / within, code);
         if (!WriteFileReplacing(sys::WithSeparator(out) + file.Name, file.Bytes, error)) {
             error = out + "/" + file.Name + ": " + error;
             if (made) sys::RemoveFolderTree(out);
             return false;
         }
+    }
     return true;
 }
 
@@ -158,6 +189,86 @@ std::string WithTitle(std::string page, const std::string& title) {
             escaped += c;
     }
     return page.replace(open + 7, close - open - 7, escaped);
+}
+
+namespace {
+
+// Text as the inside of a JSON string.
+std::string JsonEscaped(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            const auto code = static_cast<unsigned char>(c);
+            out += "\\u00";
+            out += "0123456789abcdef"[code >> 4];
+            out += "0123456789abcdef"[code & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Where the string value of Key's first member begins and ends (after its
+// opening and at its closing quote), or npos.
+std::pair<std::size_t, std::size_t> JsonValueOf(const std::string& json, const std::string& key) {
+    const std::string quoted = '"' + key + '"';
+    for (std::size_t at = json.find(quoted); at != std::string::npos; at = json.find(quoted, at + 1)) {
+        std::size_t i = json.find_first_not_of(" \t\r\n", at + quoted.size());
+        if (i == std::string::npos || json[i] != ':') continue;  // a value that reads like the key
+        i = json.find_first_not_of(" \t\r\n", i + 1);
+        if (i == std::string::npos || json[i] != '"') continue;
+        for (std::size_t end = i + 1; end < json.size(); ++end) {
+            if (json[end] == '\\')
+                ++end;
+            else if (json[end] == '"')
+                return {i + 1, end};
+        }
+        break;
+    }
+    return {std::string::npos, std::string::npos};
+}
+
+}  // namespace
+
+std::string WithAppNames(std::string webManifest, const std::string& name, const std::string& shortName) {
+    for (const auto& [key, value] : {std::pair{"name", &name}, std::pair{"short_name", &shortName}}) {
+        const auto [begin, end] = JsonValueOf(webManifest, key);
+        if (begin != std::string::npos) webManifest.replace(begin, end - begin, JsonEscaped(*value));
+    }
+    return webManifest;
+}
+
+std::string WithSiteFiles(std::string worker, const PackFiles& site) {
+    const std::string start = "\nconst SITE = ";
+    const std::size_t at = worker.find(start);
+    if (at == std::string::npos) return worker;
+    std::vector<const PackFile*> files;
+    for (const PackFile& file : site)
+        if (file.Name != "sw.js") files.push_back(&file);
+    std::sort(files.begin(), files.end(), [](const PackFile* a, const PackFile* b) { return a->Name < b->Name; });
+    // 64-bit FNV-1a over each file's name, length and bytes.
+    std::uint64_t digest = 14695981039346656037ull;
+    auto add = [&digest](std::string_view bytes) {
+        for (const char c : bytes) digest = (digest ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    };
+    std::string listed;
+    for (const PackFile* file : files) {
+        add(file->Name);
+        add(std::string_view("\0", 1));
+        add(std::to_string(file->Bytes.size()));
+        add(std::string_view("\0", 1));
+        add(file->Bytes);
+        listed += (listed.empty() ? "\"" : ", \"") + JsonEscaped(file->Name) + '"';
+    }
+    std::string version(16, '0');
+    for (int i = 15; i >= 0; --i, digest >>= 4) version[static_cast<std::size_t>(i)] = "0123456789abcdef"[digest & 15];
+    const std::size_t end = std::min(worker.find('\n', at + 1), worker.size());
+    return worker.replace(at + 1, end - at - 1,
+                          "const SITE = { \"version\": \"" + version + "\", \"files\": [" + listed + "] };");
 }
 
 bool WriteEdition(const EditionOut& edition, const PackFiles& files, const Manifest& manifest, const Runners& runners,

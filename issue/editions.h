@@ -46,4 +46,14 @@ bool WriteEdition(const EditionOut& edition, const PackFiles& files, const Manif
 // The site's page with its title made Title.
 std::string WithTitle(std::string page, const std::string& title);
 
+// The site's web app manifest (app.webmanifest) with its "name" made Name
+// and its "short_name" ShortName, as the installed magazine is called.
+std::string WithAppNames(std::string webManifest, const std::string& name, const std::string& shortName);
+
+// The site's service worker (sw.js) with its line "const SITE = ..." made
+// to list every file of Site but itself, with a version made of their
+// names and bytes: a site that differs in any byte is, to the browsers that
+// keep it for reading offline, a new version to fetch whole.
+std::string WithSiteFiles(std::string worker, const PackFiles& site);
+
 }  // namespace issue

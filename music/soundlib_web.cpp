@@ -4,23 +4,29 @@
 //
 // The page's side does the browser's part: the audio context, which starts
 // only after the reader's first key or tap, and the worklet with its own
-// libopenmpt. Loading a module waits, for a bounded time, for the worklet's
-// answer, so that a refused file is reported as the native library does.
+// libopenmpt, fetched while the logo is drawn. No call waits for the page:
+// a module handed over is queued and plays as soon as the player is up, so
+// the first screen never waits for the music. A module file may be the
+// note of a module beside the page (issue/site_tracks.h); the page then
+// fetches that file.
 #include <emscripten.h>
 
 #include <fstream>
 #include <iterator>
+#include <string_view>
 #include <vector>
 
+#include "issue/site_tracks.h"
 #include "music/soundlib.h"
 #include "sys/sys_web.h"
 
 // clang-format off
 EM_JS(int, qm_audio_init, (int silentDevice), { return Module.quixAudio.init(silentDevice !== 0) ? 1 : 0; });
 EM_JS(void, qm_audio_free, (), { Module.quixAudio.free(); });
-EM_ASYNC_JS(int, qm_audio_load, (const void* data, int size), {
-    return await Module.quixAudio.load(HEAPU8.slice(data, data + size));
+EM_JS(int, qm_audio_load, (const void* data, int size), {
+    return Module.quixAudio.load(HEAPU8.slice(data, data + size)) ? 1 : 0;
 });
+EM_JS(int, qm_audio_fetch, (const char* path), { return Module.quixAudio.fetch(UTF8ToString(path)) ? 1 : 0; });
 EM_JS(void, qm_audio_play, (), { Module.quixAudio.play(); });
 EM_JS(void, qm_audio_stop, (), { Module.quixAudio.stop(); });
 // clang-format on
@@ -61,6 +67,8 @@ SOUNDLIB_API bool SoundLib_MusicLoad(bool, const char* fileName, uint32_t, uint3
     if (!Initialised || fileName == nullptr) return false;
     const std::vector<char> bytes = ReadWhole(fileName);
     if (bytes.empty()) return false;
+    const std::string beside = issue::TrackNotePath(std::string_view(bytes.data(), bytes.size()));
+    if (!beside.empty()) return qm_audio_fetch(beside.c_str()) != 0;
     return qm_audio_load(bytes.data(), static_cast<int>(bytes.size())) != 0;
 }
 

@@ -42,7 +42,10 @@ if [ -z "$font_version" ] || [ "$font_version" = "(none)" ]; then
     echo "error: apt knows no console-data package (run apt-get update)" >&2
     exit 1
 fi
-key="openmpt-$openmpt_version+emcc-$emcc_version+console-data-$font_version"
+# The player's libopenmpt is cut down to what the magazine plays (see
+# below); the number names that cut, so that a change to it builds afresh.
+player_cut=2
+key="openmpt-$openmpt_version-player$player_cut+emcc-$emcc_version+console-data-$font_version"
 prefix="$cache_root/$key"
 
 # zlib and minizip came later than libopenmpt and the font: a cache without
@@ -99,15 +102,37 @@ if [ ! -f "$stage/.openmpt" ]; then
     rm -rf "$stage"
     mkdir -p "$stage/share/doc/libopenmpt"
 
-    # --- libopenmpt: autotools under emconfigure, no codecs, no player ------
+    # --- libopenmpt, cut down for the page's player -----------------------
+    # The site is fetched over slow lines, so the player carries only what
+    # the magazine plays. A library build already leaves out file saving,
+    # archive formats, the DSP effects, the equaliser and the automatic gain
+    # control; the switches below also leave out the mixer plugins and the
+    # reverb (tools/web_openmpt_player.patch lets the library build without
+    # the plugins). libopenmpt has no switch per format: its table of loaders is
+    # cut, in a copy of the source, to the four formats the issues use (MOD
+    # with its 15-sample form, S3M, XM, IT), so the linker drops every other
+    # loader, MO3 among them. The copy keeps the unpacked source as Debian
+    # gave it.
+    keep_formats='XM|IT|S3M|MOD|M15'
+    player_src="$work/openmpt-player-src"
+    rm -rf "$player_src"
+    cp -a "$openmpt_src" "$player_src"
+    patch -s -d "$player_src" -p1 < "$top/tools/web_openmpt_player.patch"
+    loaders="$player_src/soundlib/Sndfile.cpp"
+    sed -i -E "/^[[:space:]]+MPT_DECLARE_FORMAT\(/{/MPT_DECLARE_FORMAT\(($keep_formats)\),/!d}" "$loaders"
+    kept=$(grep -cE '^[[:space:]]+MPT_DECLARE_FORMAT\(' "$loaders" || true)
+    if [ "$kept" != 5 ]; then
+        echo "error: the loader table of $loaders has $kept entries after the cut, not 5" >&2
+        exit 1
+    fi
     # configure runs without --host: emconfigure points CC and CXX at emcc.
-    log "building libopenmpt $openmpt_version with emcc $emcc_version"
+    log "building libopenmpt $openmpt_version (cut down) with emcc $emcc_version"
     rm -rf "$work/openmpt-build"
     mkdir -p "$work/openmpt-build"
     (
         cd "$work/openmpt-build"
-        emconfigure "$openmpt_src/configure" --prefix="$stage" \
-            CFLAGS=-O2 CXXFLAGS=-O2 \
+        emconfigure "$player_src/configure" --prefix="$stage" \
+            CPPFLAGS="-DNO_PLUGINS -DNO_REVERB" CFLAGS="-Oz -flto" CXXFLAGS="-Oz -flto" \
             --enable-static --disable-shared \
             --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc \
             --without-zlib --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile \

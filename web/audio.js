@@ -2,97 +2,178 @@
 // context with the player's worklet (worklet.js, which runs libopenmpt in
 // player.wasm). Browsers start sound only after the reader's first key or
 // tap; until then the context waits, and the music is heard from then on.
+//
+// Nothing here makes the program wait. The player is fetched when the
+// program starts its music, while the logo is drawn; a module asked for
+// before the player is up (the first track always is) is queued and starts
+// the moment the player and the module's bytes are both there. A module
+// beside the page (tracks/NAME) is fetched when it is first asked for and
+// kept for the next time.
 'use strict';
 
 (function () {
-  // How long the program waits for the worklet to answer a module.
-  const ANSWER_MS = 5000;
+  const HINT = 'a key or a tap starts the sound';
+  const NO_MUSIC = 'no music here: browsers play it only on a secure page (https, or this machine)';
+  const SILENT = 'no music: the page was opened with ?silent';
+
   let context = null;
   let node = null;
   let meter = null;
-  let ready = null;    // resolves to true once the worklet runs
-  let answers = 0;
-  const waiting = new Map();
+  let player = Promise.resolve(null);  // the worklet's node once it runs, null without one
+  let wanted = null;                   // the module the program asked for last: { source, play, sent }
+  let asked = 0;
+  const fetched = new Map();           // path: a promise of the file's bytes
 
-  function withTimeout(promise, ms, value) {
-    return Promise.race([promise, new Promise((resolve) => setTimeout(() => resolve(value), ms))]);
+  const note = document.getElementById('note');
+
+  // A line that stays under the screen while the music is off for the run:
+  // whatever clears the note (the page, once the program starts) gets it
+  // back, and the page's own words ("loading...", the end) stand.
+  let standing = '';
+  function keepSaying(text) {
+    standing = text;
+    if (note.textContent === '') note.textContent = standing;
   }
-
-  const HINT = 'a key or a tap starts the sound';
+  new MutationObserver(() => {
+    if (standing && note.textContent === '') note.textContent = standing;
+  }).observe(note, { childList: true, characterData: true, subtree: true });
 
   // Until the browser lets the sound start, the page says how to start it.
   function showState() {
-    const note = document.getElementById('note');
     if (context && context.state === 'suspended') note.textContent = HINT;
     else if (note.textContent === HINT) note.textContent = '';
   }
 
+  // Audio worklets exist only in secure contexts (HTTPS, or the local
+  // machine): elsewhere the music is off, as on a machine without sound.
+  function musicPossible() {
+    return window.isSecureContext !== false && typeof AudioContext !== 'undefined' &&
+      typeof AudioWorkletNode !== 'undefined';
+  }
+
+  if (new URLSearchParams(location.search).has('silent')) keepSaying(SILENT);
+  else if (!musicPossible()) keepSaying(NO_MUSIC);
+
+  // A module beside the page holds its bytes in two planes, those of even
+  // offsets first (issue/site_tracks.h): they are put back in order.
+  function inOrder(planes) {
+    const from = new Uint8Array(planes);
+    const bytes = new Uint8Array(from.length);
+    const even = Math.ceil(from.length / 2);
+    for (let i = 0; i < even; ++i) bytes[2 * i] = from[i];
+    for (let i = even; i < from.length; ++i) bytes[2 * (i - even) + 1] = from[i];
+    return bytes.buffer;
+  }
+
+  function bytesOf(path, shape = (b) => b) {
+    if (!fetched.has(path)) {
+      const bytes = fetch(path)
+        .then((r) => (r.ok ? r.arrayBuffer() : Promise.reject(new Error(`${path}: ${r.status}`))))
+        .then(shape);
+      // A file that did not come is fetched again when it is asked for again.
+      bytes.catch(() => fetched.delete(path));
+      fetched.set(path, bytes);
+    }
+    return fetched.get(path);
+  }
+
+  function answered(e) {
+    if (!e.data.ok && wanted && wanted.id === e.data.id) {
+      console.warn('no music: the player refused the module');
+      note.textContent = 'the player could not play this track';
+    }
+  }
+
   function start(silent) {
     context = new AudioContext({ latencyHint: 'playback' });
+    if (!context.audioWorklet) throw new Error('no audio worklet');
     context.onstatechange = showState;
     showState();
-    ready = context.audioWorklet.addModule('worklet.js')
-      .then(() => fetch('player.wasm'))
-      .then((r) => (r.ok ? r.arrayBuffer() : Promise.reject(new Error(`player.wasm: ${r.status}`))))
-      .then((wasm) => {
-        node = new AudioWorkletNode(context, 'quix-player', {
+    // The meter reads what goes to the speakers; device -2 (no real
+    // output) plays into the meter alone.
+    meter = context.createAnalyser();
+    meter.fftSize = 2048;
+    if (!silent) meter.connect(context.destination);
+    else meter.connect(context.createMediaStreamDestination());
+    const own = context;
+    player = Promise.all([own.audioWorklet.addModule('worklet.js'), bytesOf('player.wasm')])
+      .then(([, wasm]) => {
+        if (context !== own) return null;  // the music was released meanwhile
+        node = new AudioWorkletNode(own, 'quix-player', {
           numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2],
           processorOptions: { wasm },
         });
-        node.port.onmessage = (e) => {
-          const wake = waiting.get(e.data.id);
-          if (wake) {
-            waiting.delete(e.data.id);
-            wake(e.data.ok ? 1 : 0);
-          }
-        };
-        // The meter reads what goes to the speakers; device -2 (no real
-        // output) plays into the meter alone.
-        meter = context.createAnalyser();
-        meter.fftSize = 2048;
+        node.port.onmessage = answered;
         node.connect(meter);
-        if (!silent) meter.connect(context.destination);
-        else meter.connect(context.createMediaStreamDestination());
-        return true;
+        return node;
       })
-      .catch((err) => { console.warn(`no music: ${err.message}`); return false; });
+      .catch((err) => {
+        console.warn(`no music: ${err.message}`);
+        if (context === own) keepSaying(`no music: ${err.message}`);
+        return null;
+      });
   }
 
   function send(message) {
     if (node) node.port.postMessage(message);
   }
 
+  // The module whose bytes Source brings replaces the one in play; it goes
+  // to the player once both are there, unless another was asked for, or
+  // the music stopped, meanwhile.
+  function ask(source) {
+    const mine = { id: ++asked, play: false, sent: false };
+    wanted = mine;
+    Promise.all([player, source]).then(([worklet, bytes]) => {
+      if (wanted !== mine || !worklet) return;
+      const copy = bytes.slice(0);  // the copy goes to the worklet, the bytes stay for the next time
+      worklet.port.postMessage({ type: 'load', id: mine.id, bytes: copy }, [copy]);
+      mine.sent = true;
+      if (mine.play) worklet.port.postMessage({ type: 'play' });
+    }, (err) => {
+      if (wanted !== mine) return;
+      console.warn(`no music: ${err.message}`);
+      note.textContent = `this track did not come (${err.message})`;
+    });
+    return true;
+  }
+
   Module.quixAudio = {
-    // Audio worklets exist only in secure contexts (HTTPS, or the local
-    // machine): elsewhere the music is off, as on a machine without sound.
     init(silent) {
-      if (typeof AudioContext === 'undefined' || typeof AudioWorkletNode === 'undefined') return false;
+      if (!musicPossible()) return false;
       try {
         if (!context) start(silent);
       } catch (err) {
         console.warn(`no music: ${err.message}`);
+        if (context) context.close();
+        context = null;
+        meter = null;
+        keepSaying(NO_MUSIC);
         return false;
       }
       return true;
     },
-    async load(bytes) {
-      if (!(await withTimeout(ready, ANSWER_MS, false))) return 0;
-      const id = ++answers;
-      const answer = new Promise((resolve) => waiting.set(id, resolve));
-      node.port.postMessage({ type: 'load', id, bytes: bytes.buffer }, [bytes.buffer]);
-      const ok = await withTimeout(answer, ANSWER_MS, 0);
-      waiting.delete(id);
-      return ok;
+    // A module's bytes, handed over by the program.
+    load(bytes) { return ask(Promise.resolve(bytes.buffer)); },
+    // A module beside the page, by its path in the site.
+    fetch(path) { return ask(bytesOf(path, inOrder)); },
+    play() {
+      if (!wanted) return;
+      wanted.play = true;
+      if (wanted.sent) send({ type: 'play' });
     },
-    play() { send({ type: 'play' }); },
-    stop() { send({ type: 'stop' }); },
+    stop() {
+      wanted = null;
+      send({ type: 'stop' });
+    },
     free() {
       send({ type: 'stop' });
       if (context) context.close();
       context = null;
       node = null;
       meter = null;
-      ready = Promise.resolve(false);
+      wanted = null;
+      player = Promise.resolve(null);
     },
     // The reader's first key or tap: the browser now lets the sound start.
     gesture() {

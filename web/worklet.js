@@ -2,8 +2,9 @@
 // (player.wasm, built by tools/web_deps.sh and music/worklet_player.cpp)
 // renders the module at the context's rate, 128 frames at a time.
 //
-// Messages from the page: {type: 'load', id, bytes} answered by {id, ok};
-// {type: 'play'}; {type: 'stop'} (stops and frees the module).
+// Messages from the page, in the order the program called: {type: 'load',
+// id, bytes} answered by {id, ok}; {type: 'play'}; {type: 'stop'} (stops
+// and frees the module). Those that come while player.wasm compiles wait.
 'use strict';
 
 // player.wasm is a stand-alone module: it asks its host for a few system
@@ -29,11 +30,12 @@ class QuixPlayer extends AudioWorkletProcessor {
     this.early = [];
     this.port.onmessage = (e) => (this.exports ? this.handle(e.data) : this.early.push(e.data));
     WebAssembly.compile(options.processorOptions.wasm)
-      .then((module) => WebAssembly.instantiate(module, hostImports(module)))
+      .then((module) => {
+        this.module = module;
+        return WebAssembly.instantiate(module, hostImports(module));
+      })
       .then((instance) => {
-        this.exports = instance.exports;
-        if (this.exports._initialize) this.exports._initialize();
-        this.buffers = this.exports.player_alloc(2 * 128 * 4);
+        this.start(instance);
         for (const message of this.early) this.handle(message);
         this.early = [];
       })
@@ -43,24 +45,43 @@ class QuixPlayer extends AudioWorkletProcessor {
       });
   }
 
-  handle(message) {
+  start(instance) {
+    this.exports = instance.exports;
+    if (this.exports._initialize) this.exports._initialize();
+    this.buffers = this.exports.player_alloc(2 * 128 * 4);
+  }
+
+  // libopenmpt refuses a file by throwing, which a player built without
+  // C++ exceptions cannot catch: the player stops at a trap, its memory as
+  // it was then. A fresh instance of the compiled player takes its place.
+  loaded(bytes) {
     const x = this.exports;
+    const at = x.player_alloc(bytes.length);
+    if (!at) return false;
+    try {
+      new Uint8Array(x.memory.buffer, at, bytes.length).set(bytes);
+      const ok = x.player_load(at, bytes.length) === 1;
+      x.player_release(at);
+      return ok;
+    } catch (err) {
+      this.start(new WebAssembly.Instance(this.module, hostImports(this.module)));
+      return false;
+    }
+  }
+
+  handle(message) {
     if (message.type === 'load') {
-      const bytes = new Uint8Array(message.bytes);
-      const at = x.player_alloc(bytes.length);
-      let ok = false;
-      if (at) {
-        new Uint8Array(x.memory.buffer, at, bytes.length).set(bytes);
-        ok = x.player_load(at, bytes.length) === 1;
-        x.player_release(at);
-      }
+      const ok = this.loaded(new Uint8Array(message.bytes));
+      // The page answered the program before the module came: a refused
+      // module must not leave the one before it to play in its place.
+      if (!ok) this.exports.player_unload();
       this.playing = false;
       this.port.postMessage({ id: message.id, ok });
     } else if (message.type === 'play') {
       this.playing = true;
     } else if (message.type === 'stop') {
       this.playing = false;
-      x.player_unload();
+      this.exports.player_unload();
     }
   }
 

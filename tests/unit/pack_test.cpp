@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "issue/editions.h"
 #include "issue/issue.h"
 #include "issue/pack.h"
+#include "app_fixture.h"
+#include "sys/sys.h"
 
 namespace {
 
@@ -268,6 +272,90 @@ TEST(Editions, ThePagesTitleIsReplacedAndEscaped) {
     EXPECT_EQ(issue::WithTitle("<head><title>quix magazine</title></head>", "tide <&> news"),
               "<head><title>tide &lt;&amp;&gt; news</title></head>");
     EXPECT_EQ(issue::WithTitle("no title here", "x"), "no title here");
+}
+
+TEST(Editions, TheAppManifestTakesTheMagazinesNamesEscaped) {
+    const std::string manifest =
+        "{\n  \"keywords\": [\"name\", \"x\"],\n  \"name\" : \"quix magazine\",\n"
+        "  \"short_name\":\"quix\", \"description\": \"its \\\"name\\\": quix\"\n}\n";
+    EXPECT_EQ(issue::WithAppNames(manifest, "say \"tide\" \\ news", "tide"),
+              "{\n  \"keywords\": [\"name\", \"x\"],\n  \"name\" : \"say \\\"tide\\\" \\\\ news\",\n"
+              "  \"short_name\":\"tide\", \"description\": \"its \\\"name\\\": quix\"\n}\n");
+    EXPECT_EQ(issue::WithAppNames("{\"start_url\": \".\"}", "a", "b"), "{\"start_url\": \".\"}");
+}
+
+// The version of the line that WithSiteFiles writes, and its list.
+std::pair<std::string, std::string> SiteLine(const std::string& worker) {
+    const std::string head = "\nconst SITE = { \"version\": \"";
+    const std::size_t at = worker.find(head);
+    if (at == std::string::npos) return {};
+    const std::size_t version = at + head.size();
+    const std::size_t files = worker.find("\"files\": [", version);
+    return {worker.substr(version, worker.find('"', version) - version),
+            worker.substr(files + 10, worker.find("] };\n", files) - files - 10)};
+}
+
+TEST(Editions, TheWorkerListsEveryOtherFileWithAVersionOfAllTheirBytes) {
+    const std::string worker = "'use strict';\nconst SITE = { \"version\": \"unbuilt\", \"files\": [] };\nconst A = 1;\n";
+    const PackFiles site = {{"sw.js", worker},       {"index.html", "<title>t</title>"},  {"issue.zip", "PK zip"},
+                            {"tracks/song.xm", "xm"}, {"odd \"name\".txt", "odd"}};
+    const std::string written = issue::WithSiteFiles(worker, site);
+    EXPECT_EQ(written.substr(0, 14), "'use strict';\n");
+    EXPECT_EQ(written.substr(written.size() - 13), "const A = 1;\n");
+    const auto [version, files] = SiteLine(written);
+    EXPECT_EQ(files, "\"index.html\", \"issue.zip\", \"odd \\\"name\\\".txt\", \"tracks/song.xm\"");
+    ASSERT_EQ(version.size(), 16u);
+    EXPECT_EQ(version.find_first_not_of("0123456789abcdef"), std::string::npos) << version;
+
+    // The same files give the same version; a byte, a name or a boundary
+    // between two files moved gives another.
+    auto versionOf = [&worker](const PackFiles& files) { return SiteLine(issue::WithSiteFiles(worker, files)).first; };
+    EXPECT_EQ(versionOf(site), version);
+    PackFiles changed = site;
+    changed[2].Bytes[3] = 'Z';
+    PackFiles renamed = site;
+    renamed[3].Name = "tracks/song2.xm";
+    PackFiles worker2 = site;
+    worker2[0].Bytes += "// another worker\n";  // sw.js itself is not listed, nor counted
+    EXPECT_EQ(versionOf(worker2), version);
+    EXPECT_NE(versionOf(changed), version);
+    EXPECT_NE(versionOf(renamed), version);
+    EXPECT_NE(versionOf({{"a", "ab"}, {"b", ""}}), versionOf({{"a", "a"}, {"b", "b"}}));
+    EXPECT_EQ(issue::WithSiteFiles("no line here\n", site), "no line here\n");
+}
+
+TEST(Editions, APackedWebEditionNamesItsMagazineAndListsItsIssueForOfflineReading) {
+    apptest::TempDir dir;
+    const std::string runner = dir / "web";
+    std::filesystem::create_directories(runner);
+    const std::string worker = "'use strict';\nconst SITE = { \"version\": \"runner\", \"files\": [\"page.js\"] };\n";
+    for (const auto& [name, bytes] :
+         {std::pair{"index.html", "<title>quix magazine</title>"}, {"sw.js", worker.c_str()},
+          {"app.webmanifest", "{\"name\": \"quix magazine\", \"short_name\": \"quix\"}"}, {"page.js", "page"}})
+        std::ofstream(runner + "/" + name, std::ios::binary) << bytes;
+    auto pack = [&](const PackFiles& files, const std::string& out) {
+        issue::Issue read;
+        std::string why;
+        EXPECT_TRUE(read.Take(PackFiles(files), "tide", why)) << why;
+        issue::Runners runners;
+        runners.Web = runner;
+        EXPECT_TRUE(issue::WriteEdition({issue::Edition::WebFolder, dir / out}, files, read.Contents, runners, why))
+            << why;
+        std::string sw, manifest;
+        sys::ReadWholeFile(dir / out + "/sw.js", sw, why);
+        sys::ReadWholeFile(dir / out + "/app.webmanifest", manifest, why);
+        return std::pair{SiteLine(sw), manifest};
+    };
+    const auto [line, manifest] = pack(SmallIssue(), "one");
+    EXPECT_EQ(manifest, "{\"name\": \"tide magazine\", \"short_name\": \"tide\"}");
+    EXPECT_EQ(line.second, "\"app.webmanifest\", \"index.html\", \"issue.zip\", \"page.js\", \"tracks/song.xm\"");
+    EXPECT_NE(line.first, "runner");
+
+    PackFiles other = SmallIssue();
+    for (PackFile& file : other)
+        if (file.Name == "editorial.txt") file.Bytes = "another editorial";
+    EXPECT_NE(pack(other, "two").first.first, line.first);
+    EXPECT_EQ(pack(SmallIssue(), "three").first.first, line.first);
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 packed with `quixmag --pack FOLDER OUT/` from the runners of this build
 (QUIXMAG, with the web runner in its runners/), served from the folder it
 was written to. The page must show the packed issue, not the one built into
-its program, and carry the editor's title.
+its program, carry the editor's title, and play the issue's module from
+beside the page.
 
   QUIXMAG        the native magazine
   SAMPLE_ISSUE   the sample issue's folder
@@ -13,6 +14,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser import Browser, Failure, Site  # noqa: E402
@@ -36,10 +38,17 @@ class WebEditionTest(unittest.TestCase):
                                 timeout=120)
         self.assertEqual(packed.returncode, 0, packed.stdout + packed.stderr)
 
-        site = Site(os.path.join(tmp, "site"))
-        b = Browser(sound=False)
+        # The module lies beside the page, not in the pack the page reads
+        # first (its entry there is a one-line note).
+        folder = os.path.join(tmp, "site")
+        self.assertTrue(os.path.isfile(os.path.join(folder, "tracks", "parade.xm")))
+        with zipfile.ZipFile(os.path.join(folder, "issue.zip")) as pack:
+            self.assertLess(pack.getinfo("parade.xm").file_size, 100)
+
+        site = Site(folder, gzip=True)
+        b = Browser(sound=True)
         try:
-            b.navigate(site.url("index.html?silent"))
+            b.navigate(site.url("index.html"))
 
             def shown():
                 try:
@@ -51,6 +60,9 @@ class WebEditionTest(unittest.TestCase):
             b.wait_for("the packed issue's main menu", lambda: "i s s u e   # 2" in shown(), 30)
             self.assertNotIn("# 1", shown())
             self.assertEqual(b.evaluate("document.title"), "harbour news magazine")
+            # The packed issue's first track, fetched from beside the page, is heard.
+            b.key("ArrowDown", vk=40)
+            b.wait_for("the packed issue's first track", lambda: b.evaluate("quixmagAudioLevel()") > 0.01, 30)
         finally:
             b.close()
             site.close()
