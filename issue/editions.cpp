@@ -53,7 +53,8 @@ bool SiteFiles(const PackFiles& files, const Manifest& manifest, const Runners& 
                std::string& error) {
     if (!ReadSite(runners.Web, site, error)) return false;
     for (PackFile& file : site)
-        if (file.Name == "index.html") file.Bytes = WithTitle(std::move(file.Bytes), manifest.Title);
+        if (file.Name == "index.html")
+            file.Bytes = WithPackNamed(WithTitle(std::move(file.Bytes), manifest.Title), "issue.zip");
     PackFiles packed;
     for (const PackFile& file : files) {
         const bool track = std::any_of(manifest.Tracks.begin(), manifest.Tracks.end(), [&file](const Track& t) {
@@ -189,6 +190,13 @@ std::string WithTitle(std::string page, const std::string& title) {
             escaped += c;
     }
     return page.replace(open + 7, close - open - 7, escaped);
+}
+
+std::string WithPackNamed(std::string page, const std::string& pack) {
+    const std::string empty = "<meta name=\"quixmag-issue\" content=\"\">";
+    const std::size_t at = page.find(empty);
+    if (at == std::string::npos) return page;
+    return page.replace(at, empty.size(), "<meta name=\"quixmag-issue\" content=\"" + pack + "\">");
 }
 
 namespace {

@@ -46,6 +46,11 @@ bool WriteEdition(const EditionOut& edition, const PackFiles& files, const Manif
 // The site's page with its title made Title.
 std::string WithTitle(std::string page, const std::string& title);
 
+// The site's page naming Pack as the issue it reads (its meta element
+// "quixmag-issue"): a page that names none shows the issue built into its
+// program and asks the server for nothing more.
+std::string WithPackNamed(std::string page, const std::string& pack);
+
 // The site's web app manifest (app.webmanifest) with its "name" made Name
 // and its "short_name" ShortName, as the installed magazine is called.
 std::string WithAppNames(std::string webManifest, const std::string& name, const std::string& shortName);

@@ -694,12 +694,14 @@
   const fontReady = fetch('font.bin')
     .then((r) => (r.ok ? r.arrayBuffer() : Promise.reject(new Error(`font.bin: ${r.status}`))))
     .then((b) => { glyphs = new Uint8Array(b); });
-  // A web edition made with quixmag --pack carries its issue as issue.zip
-  // beside the page; the program finds it where an executable carries its
-  // pack, at the end of its own file (/quixmag). Without one it shows the
-  // issue built in.
-  const issueReady = fetch('issue.zip')
-    .then((r) => (r.ok ? r.arrayBuffer() : null), () => null);
+  // A web edition made with quixmag --pack carries its issue beside the
+  // page (issue.zip) and names it in the page; the program finds it where an
+  // executable carries its pack, at the end of its own file (/quixmag). A
+  // page that names none shows the issue built in, and asks for nothing.
+  const packName = document.querySelector('meta[name="quixmag-issue"]')?.content || '';
+  const issueReady = packName
+    ? fetch(packName).then((r) => (r.ok ? r.arrayBuffer() : null), () => null)
+    : Promise.resolve(null);
   Module.onRuntimeInitialized = () => {
     Promise.all([fontReady, issueReady]).then(([, pack]) => {
       if (pack) Module.FS.writeFile('/quixmag', new Uint8Array(pack));

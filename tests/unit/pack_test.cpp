@@ -68,7 +68,9 @@ TEST(Pack, FilesComeBackAsTheyWentIn) {
 }
 
 TEST(Pack, APackAtTheEndOfAnExecutableIsFoundAndItsOffsetsCountFromTheStart) {
-    const std::string runner = "\x7f" "ELF" + std::string(5000, '\0') + "runner's own bytes";
+    const std::string runner = "\x7f"
+                               "ELF" +
+                               std::string(5000, '\0') + "runner's own bytes";
     EXPECT_FALSE(issue::EndsWithPack(runner));
     const std::string whole = Zip({{"issue.toml", "number = 1\n"}}, runner);
     ASSERT_EQ(whole.compare(0, runner.size(), runner), 0);
@@ -272,12 +274,15 @@ TEST(Editions, ThePagesTitleIsReplacedAndEscaped) {
     EXPECT_EQ(issue::WithTitle("<head><title>quix magazine</title></head>", "tide <&> news"),
               "<head><title>tide &lt;&amp;&gt; news</title></head>");
     EXPECT_EQ(issue::WithTitle("no title here", "x"), "no title here");
+    // The page names the pack it reads only when it has one.
+    EXPECT_EQ(issue::WithPackNamed("<meta name=\"quixmag-issue\" content=\"\">", "issue.zip"),
+              "<meta name=\"quixmag-issue\" content=\"issue.zip\">");
+    EXPECT_EQ(issue::WithPackNamed("<title>x</title>", "issue.zip"), "<title>x</title>");
 }
 
 TEST(Editions, TheAppManifestTakesTheMagazinesNamesEscaped) {
-    const std::string manifest =
-        "{\n  \"keywords\": [\"name\", \"x\"],\n  \"name\" : \"quix magazine\",\n"
-        "  \"short_name\":\"quix\", \"description\": \"its \\\"name\\\": quix\"\n}\n";
+    const std::string manifest = "{\n  \"keywords\": [\"name\", \"x\"],\n  \"name\" : \"quix magazine\",\n"
+                                 "  \"short_name\":\"quix\", \"description\": \"its \\\"name\\\": quix\"\n}\n";
     EXPECT_EQ(issue::WithAppNames(manifest, "say \"tide\" \\ news", "tide"),
               "{\n  \"keywords\": [\"name\", \"x\"],\n  \"name\" : \"say \\\"tide\\\" \\\\ news\",\n"
               "  \"short_name\":\"tide\", \"description\": \"its \\\"name\\\": quix\"\n}\n");
@@ -296,9 +301,13 @@ std::pair<std::string, std::string> SiteLine(const std::string& worker) {
 }
 
 TEST(Editions, TheWorkerListsEveryOtherFileWithAVersionOfAllTheirBytes) {
-    const std::string worker = "'use strict';\nconst SITE = { \"version\": \"unbuilt\", \"files\": [] };\nconst A = 1;\n";
-    const PackFiles site = {{"sw.js", worker},       {"index.html", "<title>t</title>"},  {"issue.zip", "PK zip"},
-                            {"tracks/song.xm", "xm"}, {"odd \"name\".txt", "odd"}};
+    const std::string worker =
+        "'use strict';\nconst SITE = { \"version\": \"unbuilt\", \"files\": [] };\nconst A = 1;\n";
+    const PackFiles site = {{"sw.js", worker},
+                            {"index.html", "<title>t</title>"},
+                            {"issue.zip", "PK zip"},
+                            {"tracks/song.xm", "xm"},
+                            {"odd \"name\".txt", "odd"}};
     const std::string written = issue::WithSiteFiles(worker, site);
     EXPECT_EQ(written.substr(0, 14), "'use strict';\n");
     EXPECT_EQ(written.substr(written.size() - 13), "const A = 1;\n");
@@ -329,9 +338,10 @@ TEST(Editions, APackedWebEditionNamesItsMagazineAndListsItsIssueForOfflineReadin
     const std::string runner = dir / "web";
     std::filesystem::create_directories(runner);
     const std::string worker = "'use strict';\nconst SITE = { \"version\": \"runner\", \"files\": [\"page.js\"] };\n";
-    for (const auto& [name, bytes] :
-         {std::pair{"index.html", "<title>quix magazine</title>"}, {"sw.js", worker.c_str()},
-          {"app.webmanifest", "{\"name\": \"quix magazine\", \"short_name\": \"quix\"}"}, {"page.js", "page"}})
+    for (const auto& [name, bytes] : {std::pair{"index.html", "<title>quix magazine</title>"},
+                                      {"sw.js", worker.c_str()},
+                                      {"app.webmanifest", "{\"name\": \"quix magazine\", \"short_name\": \"quix\"}"},
+                                      {"page.js", "page"}})
         std::ofstream(runner + "/" + name, std::ios::binary) << bytes;
     auto pack = [&](const PackFiles& files, const std::string& out) {
         issue::Issue read;
