@@ -28,20 +28,12 @@ import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser import BROWSERS, Failure, Site, open_browser  # noqa: E402
-from test_web import VGA, Run, glyph_char, glyph_rows  # noqa: E402
+from test_web import SNAPSHOT, VGA, Run, glyph_char, glyph_rows  # noqa: E402
 
 QUIXMAG = os.environ["QUIXMAG"]
 SAMPLE = os.environ["SAMPLE_ISSUE"]
 ANSILOVE = os.environ.get("ANSILOVE", "/usr/bin/ansilove")
 
-SNAPSHOT = """(() => {
-  const screen = quixmagScreen();  // first: it brings the canvas up to date with the cells
-  const c = document.getElementById('screen');
-  const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-  let s = '';
-  for (let i = 0; i < d.length; i += 8192) s += String.fromCharCode.apply(null, d.subarray(i, i + 8192));
-  return { width: c.width, height: c.height, rgba: btoa(s), chars: screen.text };
-})()"""
 
 
 def read_png(path):
@@ -170,11 +162,11 @@ def main():
             nine = ansilove(os.path.join(SAMPLE, "planlvl9.ans"), os.path.join(tmp, "nine.png"), "-S")
             run.check("ansilove draws it 720 wide too", nine[0] == 720)
             cells = differing_cells(snap, nine, 9)
-            glyph_faults = [(x, y) for x, y in cells if snap["chars"][y][x] not in differ]
+            glyph_faults = [(x, y) for x, y in cells if snap["screen"]["text"][y][x] not in differ]
             run.check(f"it matches ansilove -S pixel for pixel over 24 rows ({len(cells)} cells of glyphs the "
                       "two fonts draw differently aside)", not glyph_faults, str(sorted(glyph_faults)[:8]))
             joining = [(x, y) for y in range(24) for x in range(80)
-                       if snap["chars"][y][x] in LINE_DRAWING
+                       if snap["screen"]["text"][y][x] in LINE_DRAWING
                        and (x, y) not in cells]
             run.check(f"{len(joining)} cells of line-drawing characters 0xC0-0xDF, their ninth column "
                       "joined, are among them", len(joining) >= 100)
