@@ -39,6 +39,10 @@ if(QUIX_WEB_SITE)
   add_test(NAME web_offline COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_offline.py)
   set_tests_properties(web_offline PROPERTIES TIMEOUT 300 RESOURCE_LOCK web_browser ENVIRONMENT
     "QUIX_WEB_SITE=${QUIX_WEB_SITE};SCREEN_CELLS=$<TARGET_FILE:screen_cells>;CMAKE=${CMAKE_COMMAND}")
+  add_test(NAME web_offline_firefox COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_offline.py
+    --browser firefox)
+  set_tests_properties(web_offline_firefox PROPERTIES TIMEOUT 300 RESOURCE_LOCK web_browser ENVIRONMENT
+    "QUIX_WEB_SITE=${QUIX_WEB_SITE};SCREEN_CELLS=$<TARGET_FILE:screen_cells>")
 endif()
 # An editor's web edition: the sample issue packed from this build's web
 # runner (-DQUIX_WEB_RUNNER) and served from the folder it was written to.

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""The web edition without the network, in headless Chromium: a copy of the
+"""The web edition without the network, in headless Chromium (and, with
+--browser firefox, its first part in Firefox): a copy of the
 site that `tools/setup.sh --web` built is visited once, then its server is
 stopped and the page loaded again. The magazine must start and draw its
 logo as the memory console does, play its music, and find its favicon,
@@ -278,5 +279,47 @@ def main():
     return 1 if run.failed else 0
 
 
+def firefox_main():
+    """The same visit in Firefox, through what its remote protocol offers
+    (no DevTools calls): the worker takes the page, the cache holds the
+    site, and with the server stopped the magazine starts and draws its logo
+    at the folder's address and at the page with a query."""
+    from firefox import Firefox
+    logo = logo_cells()
+    tmp = tempfile.mkdtemp(prefix="quixmag-offline-firefox-")
+    folder = os.path.join(tmp, "site")
+    shutil.copytree(SITE, folder)
+    run = Run()
+    listed = site_line(folder)
+    site = Site(folder)
+    port = site.port
+    url = site.url("index.html")
+    b = Firefox(sound=False)
+    try:
+        b.navigate(url)
+        b.wait_for("the service worker to control the page",
+                   lambda: value(b, "Boolean(navigator.serviceWorker && navigator.serviceWorker.controller)"), 60)
+        kept = b.evaluate(CACHES)
+        run.check("one cache, named with the site's version, holds every listed file",
+                  len(kept) == 1 and kept[0]["name"].endswith(" " + listed["version"])
+                  and kept[0]["files"] == len(listed["files"]), kept)
+        site.close()
+        site = None
+        for address in (site_url(port, ""), url + "?keys"):
+            b.navigate(address)
+            try:
+                b.wait_for(f"the logo offline at {address}", lambda: shows_logo(b, logo), 60)
+                run.check(f"offline, {address} starts the magazine and draws its logo", True)
+            except Failure as e:
+                run.check(f"offline, {address} starts the magazine and draws its logo", False, e)
+    finally:
+        b.close()
+        if site:
+            site.close()
+        shutil.rmtree(tmp, ignore_errors=True)
+    print(f"firefox: {run.failed} failed")
+    return 1 if run.failed else 0
+
+
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(firefox_main() if "--browser" in sys.argv and "firefox" in sys.argv else main())
