@@ -184,15 +184,21 @@
     if (now >= 0) markCell(now);
   }
 
-  function resizeRows(n) {
-    rows = n;
-    chars = new Uint8Array(COLS * rows);
-    attrs = new Uint8Array(COLS * rows);
+  // The canvas sized for the rows and the letter spacing in force, every
+  // cell drawn again, and fitted to the window.
+  function redrawAll() {
     canvas.width = COLS * cellW;
     canvas.height = rows * CELL_H;
     ctx.imageSmoothingEnabled = false;
     for (let i = 0; i < COLS * rows; ++i) drawCell(i);
     fit();
+  }
+
+  function resizeRows(n) {
+    rows = n;
+    chars = new Uint8Array(COLS * rows);
+    attrs = new Uint8Array(COLS * rows);
+    redrawAll();
   }
 
   // Heap holds the program's cells from Base: character, attribute, ... ;
@@ -437,11 +443,7 @@
     if (w === cellW && k === stretch) return;
     cellW = w;
     stretch = k;
-    if (!painted) return;
-    canvas.width = COLS * cellW;
-    ctx.imageSmoothingEnabled = false;
-    for (let i = 0; i < COLS * rows; ++i) drawCell(i);
-    fit();
+    if (painted) redrawAll();
   }
 
   function text(left, top, right, bottom) {
