@@ -117,7 +117,41 @@ def open_browser(name=None, **options):
     return Browser(**options)
 
 
-class Browser:
+class Driver:
+    """What the Chromium and the Firefox drivers share: answers awaited by
+    the id of their command, and bounded waits for the page."""
+
+    def _init_answers(self):
+        self._next_id = 0
+        self._answers = {}
+        self._answered = threading.Condition()
+
+    def _await_answer(self, ident, method, timeout):
+        """The answer to command Ident (the reader thread files it, or None
+        when the browser went away); Failure after Timeout."""
+        deadline = time.monotonic() + timeout
+        with self._answered:
+            while ident not in self._answers:
+                if None in self._answers:
+                    raise Failure(f"the browser went away during {method}")
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    raise Failure(f"no answer to {method} in {timeout} s")
+                self._answered.wait(left)
+            return self._answers.pop(ident)
+
+    def wait_for(self, what, check, timeout, every=0.05):
+        """Calls Check until it answers something true; fails after Timeout."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            last = check()
+            if last:
+                return last
+            time.sleep(every)
+        raise Failure(f"timed out after {timeout} s waiting for {what}")
+
+
+class Browser(Driver):
     """One headless Chromium with one page, attached in flat mode.
 
     Touch: a touch screen (coarse pointer, touch points) from the start."""
@@ -147,9 +181,7 @@ class Browser:
                                         stderr=subprocess.DEVNULL)
         os.close(to_browser_r)
         os.close(from_browser_w)
-        self._next_id = 0
-        self._answers = {}
-        self._answered = threading.Condition()
+        self._init_answers()
         self.events = queue.Queue()
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
@@ -194,16 +226,7 @@ class Browser:
         if session and self.session:
             message["sessionId"] = self.session
         os.write(self._to_browser, json.dumps(message).encode() + b"\0")
-        deadline = time.monotonic() + timeout
-        with self._answered:
-            while ident not in self._answers:
-                if None in self._answers:
-                    raise Failure(f"the browser went away during {method}")
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    raise Failure(f"no answer to {method} in {timeout} s")
-                self._answered.wait(left)
-            answer = self._answers.pop(ident)
+        answer = self._await_answer(ident, method, timeout)
         if "error" in answer:
             raise Failure(f"{method}: {answer['error']}")
         return answer.get("result", {})
@@ -218,17 +241,6 @@ class Browser:
 
     def navigate(self, url):
         self.call("Page.navigate", url=url)
-
-    def wait_for(self, what, check, timeout, every=0.05):
-        """Calls Check until it answers something true; fails after Timeout."""
-        deadline = time.monotonic() + timeout
-        last = None
-        while time.monotonic() < deadline:
-            last = check()
-            if last:
-                return last
-            time.sleep(every)
-        raise Failure(f"timed out after {timeout} s waiting for {what}")
 
     # Keys as the page sees them: KeyboardEvent.key and .code, modifiers
     # (1 Alt, 2 Ctrl, 4 Meta, 8 Shift in the protocol's numbering).

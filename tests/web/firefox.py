@@ -21,7 +21,7 @@ import tempfile
 import threading
 import time
 
-from browser import Failure
+from browser import Driver, Failure
 
 FIREFOX = os.environ.get("FIREFOX", "/usr/bin/firefox-esr")
 
@@ -155,7 +155,7 @@ _NAMED_KEYS = {
 _MODIFIERS = ((1, "\uE00A"), (2, "\uE009"), (4, "\uE03D"), (8, "\uE008"))
 
 
-class Firefox:
+class Firefox(Driver):
     """One headless Firefox with its one tab, over a WebDriver BiDi session."""
 
     name = "firefox"
@@ -168,9 +168,7 @@ class Firefox:
             [FIREFOX, "--headless", "--no-remote", "--remote-debugging-port=0", "--profile", self.profile,
              "about:blank"],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self._next_id = 0
-        self._answers = {}
-        self._answered = threading.Condition()
+        self._init_answers()
         self.events = queue.Queue()
         self.ws = None
         try:
@@ -270,16 +268,7 @@ class Firefox:
             self._next_id += 1
             ident = self._next_id
         self.ws.send(json.dumps({"id": ident, "method": method, "params": params}))
-        deadline = time.monotonic() + timeout
-        with self._answered:
-            while ident not in self._answers:
-                if None in self._answers:
-                    raise Failure(f"the browser went away during {method}")
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    raise Failure(f"no answer to {method} in {timeout} s")
-                self._answered.wait(left)
-            answer = self._answers.pop(ident)
+        answer = self._await_answer(ident, method, timeout)
         if answer.get("type") == "error":
             raise Failure(f"{method}: {answer.get('error')}: {answer.get('message')}")
         return answer.get("result", {})
@@ -296,16 +285,6 @@ class Firefox:
         # As Chromium's Page.navigate: back once the new document is there,
         # not when it has loaded everything.
         self.call("browsingContext.navigate", context=self.context, url=url, wait="interactive")
-
-    def wait_for(self, what, check, timeout, every=0.05):
-        """Calls Check until it answers something true; fails after Timeout."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            last = check()
-            if last:
-                return last
-            time.sleep(every)
-        raise Failure(f"timed out after {timeout} s waiting for {what}")
 
     def add_init_script(self, source):
         """Source runs in every document loaded from now on, before the page's own."""

@@ -93,6 +93,19 @@ def shows_logo(b, logo):
     return bool(page) and page["text"][:25] == logo["text"] and page["attr"][:25] == logo["attr"]
 
 
+def check_offline_starts(run, b, logo, port, url):
+    """With the server stopped: the folder's own address (the manifest's
+    start_url), then the page with a query, as the tests and readers open
+    it, each start the magazine, which draws its logo cell for cell."""
+    for address in (site_url(port, ""), url + "?keys"):
+        b.navigate(address)
+        try:
+            b.wait_for(f"the logo offline at {address}", lambda: shows_logo(b, logo), 60)
+            run.check(f"offline, {address} starts the magazine and draws its logo cell for cell", True)
+        except Failure as e:
+            run.check(f"offline, {address} starts the magazine and draws its logo cell for cell", False, e)
+
+
 class Run:
     def __init__(self):
         self.failed = 0
@@ -196,15 +209,7 @@ def main():
             run.check("the site's server is stopped", False)
         except (urllib.error.URLError, ConnectionError):
             run.check("the site's server is stopped", True)
-        # The folder's own address (the manifest's start_url), then the page
-        # with a query, as the tests and readers open it.
-        for address in (site_url(port, ""), url + "?keys"):
-            b.navigate(address)
-            try:
-                b.wait_for("the logo, offline", lambda: shows_logo(b, logo), 30)
-                run.check(f"offline, {address} starts the magazine and draws its logo cell for cell", True)
-            except Failure as e:
-                run.check(f"offline, {address} starts the magazine and draws its logo cell for cell", False, e)
+        check_offline_starts(run, b, logo, port, url)
         run.check("offline, the page says it runs", (value(b, "quixmagState()") or {}).get("state") == "running")
         try:
             level = b.wait_for("music", lambda: (v := value(b, "quixmagAudioLevel()") or 0) > 0.01 and v, 20)
@@ -305,13 +310,7 @@ def firefox_main():
                   and kept[0]["files"] == len(listed["files"]), kept)
         site.close()
         site = None
-        for address in (site_url(port, ""), url + "?keys"):
-            b.navigate(address)
-            try:
-                b.wait_for(f"the logo offline at {address}", lambda: shows_logo(b, logo), 60)
-                run.check(f"offline, {address} starts the magazine and draws its logo", True)
-            except Failure as e:
-                run.check(f"offline, {address} starts the magazine and draws its logo", False, e)
+        check_offline_starts(run, b, logo, port, url)
     finally:
         b.close()
         if site:
