@@ -102,12 +102,13 @@ class Canvas:
     Without iCE colours the background must be 0-7; `ice` allows 8-15, which
     the file then selects with the blink attribute (ESC[5m)."""
 
-    def __init__(self, ice=False):
+    def __init__(self, ice=False, width=W, height=H):
         self.ice = ice
-        self.cells = [[(SPACE, GREY, BLACK) for _ in range(W)] for _ in range(H)]
+        self.width, self.height = width, height
+        self.cells = [[(SPACE, GREY, BLACK) for _ in range(width)] for _ in range(height)]
 
     def inside(self, x, y):
-        return 0 <= x < W and 0 <= y < H
+        return 0 <= x < self.width and 0 <= y < self.height
 
     def put(self, x, y, ch, fg, bg=None):
         if not self.inside(x, y):
@@ -474,12 +475,14 @@ def sauce(title, author, group, date, size, ice, width=80, lines=25, spacing=Non
     return block + rec
 
 
-def decode(data):
+def decode(data, width=W, rows=H + 1):
     """Plays ANSI bytes the way the magazine's renderer does (SGR 0/1/5/30-37/
-    40-47, CR, LF, wrap at column 80) and returns the 80x24 cells with their
-    attribute bytes, so that every file can be checked against its canvas."""
+    40-47, CR, LF, wrap at the width, 80 columns unless a piece says more) and
+    returns the Rows rows of cells with their attribute bytes (the 24 of a
+    canvas and the screen's row 25), so that every file can be checked
+    against its canvas."""
     ansi_to_pc = PC_TO_ANSI                # the mapping is its own inverse
-    cells = [[(SPACE, 7) for _ in range(W)] for _ in range(H + 1)]
+    cells = [[(SPACE, 7) for _ in range(width)] for _ in range(rows)]
     x = y = 0
     attr = 7
     i = 0
@@ -512,11 +515,11 @@ def decode(data):
         elif b == 10:
             y += 1
         else:
-            if y > H:
-                raise ValueError("the file scrolls the screen")
+            if y >= rows:
+                raise ValueError(f"the file draws below its {rows} rows (it would scroll the screen)")
             cells[y][x] = (b, attr)
             x += 1
-            if x == W:
+            if x == width:
                 x, y = 0, y + 1
         i += 1
     return cells

@@ -38,47 +38,24 @@ DGREY, LBLUE, LGREEN, LCYAN, LRED, LMAGENTA, YELLOW, WHITE = range(8, 16)
 LEGACY_STRETCH = 1.35
 
 
-class Grid:
-    """Width x Height cells of (glyph, foreground 0-15, background 0-7)."""
+class Grid(m.Canvas):
+    """Width x Height cells of (glyph, foreground 0-15, background 0-7): the
+    gallery's canvas at any size."""
 
     def __init__(self, width, height):
-        self.width, self.height = width, height
-        self.cells = [[(SPACE, GREY, BLACK) for _ in range(width)] for _ in range(height)]
-
-    def inside(self, x, y):
-        return 0 <= x < self.width and 0 <= y < self.height
-
-    def put(self, x, y, ch, fg, bg=None):
-        if self.inside(x, y):
-            self.cells[y][x] = (m.glyph(ch), fg, self.cells[y][x][2] if bg is None else bg)
-
-    def get(self, x, y):
-        return self.cells[y][x]
-
-    def text(self, x, y, s, fg, bg=None):
-        for i, ch in enumerate(s):
-            self.put(x + i, y, ch, fg, bg)
+        super().__init__(width=width, height=height)
 
     def colour_at(self, x, y, half):
-        """The colour seen in the top (half 0) or bottom half of a cell."""
+        """The colour seen in the top (half 0) or bottom half of a cell; unlike
+        the gallery's ten pieces, a dark shade counts as its background."""
         ch, fg, bg = self.cells[y][x]
-        if ch == FULL:
-            return fg
-        if ch == UPPER:
-            return fg if half == 0 else bg
-        if ch == LOWER:
-            return bg if half == 0 else fg
+        if ch in (FULL, UPPER, LOWER):
+            return super().colour_at(x, y, half)
         return bg
 
     def pixel(self, px, py, colour):
         """Sets one half-block pixel (width x 2*height), keeping the other half."""
-        x, y = px, py // 2
-        if not self.inside(x, y):
-            return
-        half = py % 2
-        other = self.colour_at(x, y, 1 - half)
-        top, bot = (colour, other) if half == 0 else (other, colour)
-        self.cells[y][x] = m.pair_cell(top, bot)
+        self.pixel_put(px, py, colour)
 
     def drawn(self):
         return sum(1 for row in self.cells for cell in row if not m._is_blank(cell))
@@ -118,50 +95,9 @@ def encode(grid):
     return bytes(out)
 
 
-def decode(data, width, height):
-    """Plays ANSI bytes as the magazine's renderer does on a page Width
-    columns wide (SGR 0/1/5/30-37/40-47, CR, LF, wrap at the width) and
-    gives the rows with (glyph, attribute) cells. A CR LF found past the
-    first column of a row means a line longer than its row."""
-    cells = [[(SPACE, 7) for _ in range(width)] for _ in range(height)]
-    x = y = 0
-    attr = 7
-    i = 0
-    while i < len(data):
-        b = data[i]
-        if b == 27 and data[i + 1:i + 2] == b"[":
-            j = i + 2
-            while chr(data[j]) in "0123456789;":
-                j += 1
-            if chr(data[j]) != "m":
-                raise ValueError(f"unexpected sequence at {i}")
-            for p in (data[i + 2:j].decode("ascii").split(";") if j > i + 2 else ["0"]):
-                n = int(p) if p else 0
-                if n == 0:
-                    attr = 7
-                elif n == 1:
-                    attr |= 8
-                elif n == 5:
-                    attr |= 128
-                elif 30 <= n <= 37:
-                    attr = (attr & 0xF8) + m.PC_TO_ANSI[n - 30]
-                elif 40 <= n <= 47:
-                    attr = (attr & 0x0F) + 16 * m.PC_TO_ANSI[n - 40]
-            i = j + 1
-            continue
-        if b == 13:
-            x = 0
-        elif b == 10:
-            y += 1
-        else:
-            if y >= height:
-                raise ValueError(f"the file draws below its {height} rows")
-            cells[y][x] = (b, attr)
-            x += 1
-            if x == width:
-                x, y = 0, y + 1
-        i += 1
-    return cells
+# Plays ANSI bytes as the magazine's renderer does on a page of any width
+# and height: decode(data, width, rows) gives the rows of (glyph, attribute).
+decode = m.decode
 
 
 def verify(grid, data):
