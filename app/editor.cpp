@@ -14,19 +14,6 @@
 
 namespace {
 
-// The value after the switch Name ("--issue PATH"), or "" when it is absent.
-std::string ValueOf(const std::vector<std::string>& args, const std::string& name) {
-    for (std::size_t i = 0; i + 1 < args.size(); ++i)
-        if (Lower(args[i]) == name) return args[i + 1];
-    return {};
-}
-
-bool HasSwitch(const std::vector<std::string>& args, const std::string& name) {
-    for (const std::string& arg : args)
-        if (Lower(arg) == name) return true;
-    return false;
-}
-
 // The checker installed beside the magazine (or built beside it).
 std::string FindChecker(const std::string& ownExecutable) {
     const std::string folder = sys::FolderOf(ownExecutable);

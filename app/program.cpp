@@ -11,6 +11,7 @@
 #include "music/music.h"
 #include "widgets/prompts.h"
 #include "app/articles.h"
+#include "app/door.h"
 #include "app/editor.h"
 #include "app/issue.h"
 #include "app/main_menu.h"
@@ -39,11 +40,18 @@ std::string ExecutableFolder(const char* argv0) {
 
 // Input has ended for good (the terminal went away, or standard input was
 // not a terminal): leave the way hot key X does.
+// A door's caller who dropped sees nothing more: the door only cleans up,
+// at once.
 void LeaveAtEndOfInput() {
     static bool leaving = false;
     if (leaving) EndProgram(0);
     leaving = true;
-    ExitScreen();
+    if (RunsAsDoor()) {
+        ClearHeaderFields();
+        RemoveWorkFolder();
+    } else {
+        ExitScreen();
+    }
     EndProgram(0);
 }
 
@@ -61,6 +69,18 @@ void UsePlainAsciiScreens() {
 void EndProgram(int status) {
     DoneConsole();
     std::exit(status);
+}
+
+std::string ValueOf(const std::vector<std::string>& args, const std::string& name) {
+    for (std::size_t i = 0; i + 1 < args.size(); ++i)
+        if (Lower(args[i]) == name) return args[i + 1];
+    return {};
+}
+
+bool HasSwitch(const std::vector<std::string>& args, const std::string& name) {
+    for (const std::string& arg : args)
+        if (Lower(arg) == name) return true;
+    return false;
 }
 
 void PrintUsage() {
@@ -84,8 +104,8 @@ void PrintUsage() {
 bool ReadCommandLine(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = Lower(argv[i]);
-        if (arg == "--issue" || arg == "--show") {
-            ++i;  // the editor's switches: their value is a path, never a switch
+        if (arg == "--issue" || arg == "--show" || arg == "--door" || arg == "--idle") {
+            ++i;  // the editor's and the board's switches: their value is never a switch
         } else if (arg == "--ascii") {
             AsciiSuffix = "_asc";
         } else if (arg == "--silent") {
@@ -151,7 +171,7 @@ int RunMagazine(int argc, char** argv) {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (const int status = RunEditorCommand(self, args); status >= 0) return status;
     std::string issueError;
-    if (!ChooseIssue(self, args, issueError)) {
+    if (!PrepareDoor(args, issueError) || !ChooseIssue(self, args, issueError)) {
         std::fprintf(stderr, "quixmag: %s\n", issueError.c_str());
         return 1;
     }
@@ -170,6 +190,7 @@ int RunMagazine(int argc, char** argv) {
         DoneConsole();
         return 0;
     }
+    WatchCallerTime();
     if (const std::string screen = ScreenToShow(args); !screen.empty()) {
         ShowScreenFile(screen);
         DoneConsole();

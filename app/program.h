@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "music/music.h"  // the music's part of the state
 
@@ -22,6 +23,11 @@ int RunMagazine(int argc, char** argv);
 // Reads the switches; answers false when the program must end (after the
 // switch summary was printed).
 bool ReadCommandLine(int argc, char** argv);
+
+// The value after the switch Name ("--issue PATH") in Args, or "" when it
+// is absent; switches are matched in any case.
+std::string ValueOf(const std::vector<std::string>& args, const std::string& name);
+bool HasSwitch(const std::vector<std::string>& args, const std::string& name);
 
 // Writes the switch summary.
 void PrintUsage();

@@ -31,6 +31,8 @@ struct MemoryConsole {
     uint64_t writeCalls = 0;
     uint64_t redraws = 0;
     bool terminalPalette = false;
+    bool connected = false;
+    conapi::Connection connection;
     bool onlyAscii = false;
     void (*endOfInput)() = nullptr;
     void (*abortCleanup)() = nullptr;
@@ -131,6 +133,12 @@ void Redraw() { ++Con().redraws; }
 
 void UseTerminalPalette() { Con().terminalPalette = true; }
 
+std::string UseConnection(const Connection& connection) {
+    Con().connected = true;
+    Con().connection = connection;
+    return {};
+}
+
 bool ShowsOnlyAscii() { return Con().onlyAscii; }
 
 void Sleep(int ms) {
@@ -190,6 +198,7 @@ void Reset(int rows) {
     con.writeCalls = 0;
     con.redraws = 0;
     con.terminalPalette = false;
+    con.connected = false;
     con.onlyAscii = false;
     con.endOfInput = nullptr;
     con.sleepHook = nullptr;
@@ -315,6 +324,8 @@ uint64_t WriteCalls() { return Con().writeCalls; }
 uint64_t Redraws() { return Con().redraws; }
 
 bool TerminalPalette() { return Con().terminalPalette; }
+
+const conapi::Connection* ConnectionUsed() { return Con().connected ? &Con().connection : nullptr; }
 
 void SetOnlyAscii(bool only) { Con().onlyAscii = only; }
 

@@ -91,5 +91,7 @@ void AskForPlace(const std::string& place);
 bool TerminalPalette();
 // What conapi::ShowsOnlyAscii answers (until Reset: false).
 void SetOnlyAscii(bool only);
+// The connection conapi::UseConnection was last given since Reset, if any.
+const conapi::Connection* ConnectionUsed();
 
 }  // namespace memcon

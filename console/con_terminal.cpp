@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -35,6 +36,7 @@
 #include "console/term_keys.h"
 #include "console/term_screen.h"
 #include "console/term_size.h"
+#include "console/telnet.h"
 #include "sys/sys.h"
 
 namespace {
@@ -60,6 +62,10 @@ constexpr int kRemoteProbeWaitMs = 1000;
 constexpr uint64_t kLateReportNs = 3000 * kMs;
 // The most columns or rows a terminal is taken to have.
 constexpr int kLargestSide = 4096;
+// How long a board's caller may leave the program's output unread before
+// the caller is taken to have gone: a connection that vanished without a
+// word would otherwise hold the program in write() for good.
+constexpr int kCallerSendTimeoutMs = 20000;
 
 uint64_t NowNs() {
     timespec ts{};
@@ -87,6 +93,7 @@ struct SignalState {
     volatile sig_atomic_t continued = 0;  // SIGCONT came
     volatile sig_atomic_t ownShape = -1;  // the terminal's cursor shape; -1: left alone
     bool ttyIn = false;
+    bool board = false;  // a board's caller on a connection
     void (*volatile cleanup)() = nullptr;  // the program's files, after the restore
     termios saved{};
     termios raw{};
@@ -106,19 +113,40 @@ struct Written {
     int error = 0;      // why, when it did
 };
 
+// One write of what is left. A board's socket is shared with the board:
+// its own mode stays as the board set it, and each send is made without
+// waiting and without SIGPIPE instead.
+ssize_t WriteSome(const char* data, std::size_t len) {
+    if (g_sig.board) {
+        const ssize_t n = send(STDOUT_FILENO, data, len, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n >= 0 || errno != ENOTSOCK) return n;
+    }
+    return write(STDOUT_FILENO, data, len);
+}
+
 // Writes all of Data, going on after partial writes and interruptions;
 // async-signal-safe.
 Written WriteAll(const char* data, std::size_t len) {
     Written w;
+    int waitedMs = 0;  // for room to write, since the last byte went
     while (len > 0) {
-        const ssize_t n = write(STDOUT_FILENO, data, len);
+        const ssize_t n = WriteSome(data, len);
         ++w.calls;
         if (n > 0) {
             data += n;
             len -= static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EAGAIN) {
+            waitedMs = 0;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             pollfd p{STDOUT_FILENO, POLLOUT, 0};
-            if (poll(&p, 1, 100) <= 0) break;
+            if (poll(&p, 1, 100) > 0) continue;
+            waitedMs += 100;
+            // A board's caller who reads nothing for that long is gone; a
+            // terminal's bytes that find no room are dropped.
+            if (!g_sig.board || waitedMs >= kCallerSendTimeoutMs) {
+                w.gone = g_sig.board;
+                w.error = EAGAIN;
+                break;
+            }
         } else if (!(n < 0 && errno == EINTR)) {
             w.gone = true;  // nothing more can be shown
             w.error = n < 0 ? errno : EIO;
@@ -133,7 +161,7 @@ void RestoreFromSignal() {
     if (g_sig.restored) return;
     g_sig.restored = 1;
     char buf[termscreen::kLeaveMax];
-    WriteAll(buf, termscreen::FormatLeave(buf, g_sig.nextRow, g_sig.termRows, g_sig.ownShape));
+    WriteAll(buf, termscreen::FormatLeave(buf, g_sig.nextRow, g_sig.termRows, g_sig.ownShape, g_sig.board));
     if (g_sig.ttyIn) tcsetattr(STDIN_FILENO, TCSANOW, &g_sig.saved);
 }
 
@@ -186,6 +214,9 @@ struct Terminal {
     int callsBeforeClock = 0;  // PendingEvents calls left before the next clock read
     bool inputEnded = false;
     bool inEndHandler = false;
+    bool boardAscii = false;  // the board's caller takes plain ASCII only
+    bool telnet = false;      // the connection speaks telnet
+    telnet::InputFilter telnetIn;
     void (*endHandler)() = nullptr;
     struct sigaction oldActions[kSignalCount] {};
     conterm::OutputStats stats;
@@ -198,9 +229,10 @@ Terminal g_terminal;
 
 Terminal& T() { return g_terminal; }
 
-void WriteOut(const std::string& bytes) {
-    if (bytes.empty()) return;
+void WriteOut(const std::string& text) {
+    if (text.empty()) return;
     Terminal& t = T();
+    const std::string bytes = t.telnet ? telnet::EscapeOutput(text) : text;
     const Written w = WriteAll(bytes.data(), bytes.size());
     t.stats.writeCalls += static_cast<uint64_t>(w.calls);
     t.stats.bytes += bytes.size();
@@ -223,6 +255,9 @@ void InstallHandlers() {
         sigaction(sig, &sa, &t.oldActions[i++]);
     };
     for (int sig : kEndingSignals) install(sig, OnEndingSignal, SA_RESETHAND);
+    // A caller who drops makes writes fail, which ends the program through
+    // its own exit path, not by the signal.
+    if (g_sig.board) signal(SIGPIPE, SIG_IGN);
     install(SIGTSTP, OnStop, SA_RESTART);
     install(SIGCONT, OnContinue, SA_RESTART);
     install(SIGWINCH, OnResize, SA_RESTART);
@@ -310,6 +345,7 @@ Probe ProbeTerminal(bool askUtf8, bool askShape, std::string& typed) {
 void QuerySize(int& cols, int& rows) {
     cols = conapi::MaxCols;
     rows = 25;
+    if (g_sig.board) return;  // a board's caller has an 80x25 screen
     for (int fd : {STDOUT_FILENO, STDIN_FILENO}) {
         winsize ws{};
         if (ioctl(fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
@@ -369,7 +405,7 @@ void Restore() {
     Terminal& t = T();
     char buf[termscreen::kLeaveMax];
     const int next = t.renderer->NextFreeRow();
-    const std::size_t len = termscreen::FormatLeave(buf, next, t.rows, t.ownShape);
+    const std::size_t len = termscreen::FormatLeave(buf, next, t.rows, t.ownShape, g_sig.board);
     WriteOut(std::string(buf, len));
     if (g_sig.ttyIn) tcsetattr(STDIN_FILENO, TCSADRAIN, &g_sig.saved);
     g_sig.restored = 1;
@@ -405,7 +441,11 @@ void ReadInput() {
     const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
     if (n > 0) {
         const uint64_t now = NowNs();
-        std::string bytes(buf, static_cast<std::size_t>(n));
+        std::string bytes;
+        if (t.telnet)
+            t.telnetIn.Take(std::string_view(buf, static_cast<std::size_t>(n)), bytes);
+        else
+            bytes.assign(buf, static_cast<std::size_t>(n));
         // The answers to the probe, if they come late, are no keys.
         if (now < t.probeEndsNs && termanswers::Take(bytes).column) t.probeEndsNs = 0;
         t.decoded.clear();
@@ -499,8 +539,9 @@ void Open() {
     const char* term = std::getenv("TERM");
     std::string typed;
     std::optional<int> ownShape;
-    const bool askUtf8 = !t.utf8;
-    const bool askShape = termscreen::TermShapesCursor(term);
+    if (g_sig.board) t.utf8 = false;  // a PC terminal, and nothing is asked of it
+    const bool askUtf8 = !t.utf8 && !g_sig.board;
+    const bool askShape = termscreen::TermShapesCursor(term) && !g_sig.board;
     if ((askUtf8 || askShape) && g_sig.ttyIn && isatty(STDOUT_FILENO)) {
         const Probe probe = ProbeTerminal(askUtf8, askShape, typed);
         if (probe.utf8) t.utf8 = *probe.utf8;
@@ -510,9 +551,10 @@ void Open() {
     t.options.utf8 = t.utf8;
     // An 8-bit terminal that is no PC terminal would show code page 437
     // bytes as other letters: it gets plain ASCII.
-    t.options.asciiOnly = !t.utf8 && !termscreen::TermTakesCp437(term);
-    t.options.trueColor = TrueColour();
-    t.options.palette256 = !t.options.trueColor && termscreen::TermHas256Colours(term);
+    t.options.asciiOnly = g_sig.board ? t.boardAscii : !t.utf8 && !termscreen::TermTakesCp437(term);
+    t.options.trueColor = !g_sig.board && TrueColour();
+    t.options.palette256 = !g_sig.board && !t.options.trueColor && termscreen::TermHas256Colours(term);
+    t.options.board = g_sig.board;
     // Scrolling by the terminal only where TERM names a terminal known to
     // have it, and not in raw code page 437 mode, whose terminals vary.
     t.options.scroll = t.utf8 && termscreen::TermScrollsRegions(term);
@@ -704,6 +746,12 @@ void Sleep(int ms) {
     for (;;) {
         const uint64_t now = NowNs();
         if (now >= deadline) return;
+        // A board's caller who drops meanwhile ends the program at once;
+        // keys typed meanwhile wait in the queue.
+        if (g_sig.board && !T().inputEnded) {
+            PollInput(static_cast<int>((deadline - now + kMs - 1) / kMs));
+            continue;
+        }
         const uint64_t left = deadline - now;
         timespec ts{static_cast<time_t>(left / 1'000'000'000u), static_cast<long>(left % 1'000'000'000u)};
         if (nanosleep(&ts, nullptr) != 0 && errno == EINTR) Flush();  // a resize: redraw at once
@@ -713,6 +761,27 @@ void Sleep(int ms) {
 uint32_t TickCount() { return static_cast<uint32_t>(NowNs() / kMs); }
 
 void SetEndOfInputHandler(void (*handler)()) { T().endHandler = handler; }
+
+std::string UseConnection(const Connection& connection) {
+    Terminal& t = T();
+    if (t.open) return "the console is already in use";
+    if (connection.Handle < 0 || connection.Handle > INT32_MAX) return "no descriptor has that number";
+    const int fd = static_cast<int>(connection.Handle);
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags == -1) return "descriptor " + std::to_string(fd) + " is not open";
+    if (fd == STDIN_FILENO) {
+        // The board's standard input and output are the connection.
+        if (fcntl(STDOUT_FILENO, F_GETFL) == -1) return "standard output is not open";
+    } else {
+        if ((flags & O_ACCMODE) != O_RDWR) return "descriptor " + std::to_string(fd) + " is not open for reading and writing";
+        if (dup2(fd, STDIN_FILENO) < 0 || dup2(fd, STDOUT_FILENO) < 0) return std::strerror(errno);
+        if (fd > STDERR_FILENO) close(fd);
+    }
+    g_sig.board = true;
+    t.telnet = connection.Telnet;
+    t.boardAscii = connection.AsciiOnly;
+    return {};
+}
 
 void SetAbortCleanup(void (*cleanup)()) { g_sig.cleanup = cleanup; }
 

@@ -224,6 +224,8 @@ void Redraw() {
 // The page always draws the VGA palette; there is no other to choose.
 void UseTerminalPalette() {}
 
+std::string UseConnection(const Connection&) { return "a page has no board's connection"; }
+
 bool ShowsOnlyAscii() { return false; }
 
 // Sleeps keep a running deadline: each adds its time to it, and the program

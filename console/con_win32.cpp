@@ -406,6 +406,8 @@ void Redraw() {}
 // The console's colours are its own 16 already.
 void UseTerminalPalette() {}
 
+std::string UseConnection(const Connection&) { return "not yet on Windows"; }
+
 bool ShowsOnlyAscii() { return false; }
 
 void Sleep(int ms) { ::Sleep(static_cast<DWORD>(std::max(ms, 0))); }

@@ -143,6 +143,25 @@ void SetEndOfInputHandler(void (*handler)());
 // handler, so it must be async-signal-safe.
 void SetAbortCleanup(void (*cleanup)());
 
+// --- A board's caller ------------------------------------------------------------
+// A board hands a door its caller's connection. The console is then the
+// caller's terminal, far away: code page 437 bytes (never UTF-8), CR LF,
+// an 80x25 screen taken as given and nothing asked of it, the colours as the
+// terminals of the BBS world take them. A caller who drops (end of input, a
+// reset connection, a write that fails) ends the program as the end of
+// input does.
+struct Connection {
+    // POSIX: a descriptor open for reading and writing, or 0 for standard
+    // input and output as they are. Windows: the socket's handle.
+    int64_t Handle = 0;
+    bool Telnet = false;     // telnet's framing: IAC commands in, 255 doubled out
+    bool AsciiOnly = false;  // plain ASCII look-alikes of every other glyph
+};
+// Called before Open. Answers "" when the console is now the caller on
+// Connection, else why the handle is no connection (the console is then as
+// it was).
+std::string UseConnection(const Connection& connection);
+
 // --- What the screen means -------------------------------------------------------
 // Beside its cells the program says where the reader is and what the cells
 // hold, for a back-end that can tell the reader more than the cells show: the

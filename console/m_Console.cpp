@@ -105,7 +105,7 @@ bool DelayUntilKey(int ms) {
         if (ms <= 0 || waited >= static_cast<uint32_t>(ms)) return false;
         // Only for what is left of the wait: a record that makes no key
         // must not start the wait over.
-        if (conapi::WaitForInput(ms - static_cast<int>(waited))) Keyboard->PollEvents();
+        if (Keyboard->WaitForInputWatched(ms - static_cast<int>(waited))) Keyboard->PollEvents();
     }
 }
 

@@ -91,6 +91,7 @@ bool TInputWindows::TakePasteRecord(const InputRecord& rec) {
     PushKey(0);
     PushKey(static_cast<char>(KeyPaste));
     PasteSlot = BufTail;
+    LastKeyAt = TickCount();
     return true;
 }
 
@@ -116,15 +117,40 @@ bool TInputWindows::PollEvents() {
                 PushKey(0);
                 PushKey(static_cast<char>(TranslateScanCode(rec.ScanCode, state, rec.VirtualKey)));
             }
+            LastKeyAt = TickCount();
             return true;
         }
         if (rec.Type == EventType::Key && !rec.KeyDown && rec.VirtualKey == VkMenu && AltNumActive && AltNumValue > 0) {
             PushKey(static_cast<char>(AltNumValue));
             AltNumActive = false;
             AltNumValue = 0;
+            LastKeyAt = TickCount();
             return true;
         }
         if (PendingEvents() == 0) return false;
+    }
+}
+
+bool TInputWindows::WaitForInputWatched(int timeout) {
+    const uint32_t start = TickCount();
+    for (;;) {
+        const uint32_t now = TickCount();
+        int left = -1;  // of the caller's time; -1: no limit
+        if (timeout >= 0) {
+            const uint32_t waited = now - start;
+            left = waited >= static_cast<uint32_t>(timeout) ? 0 : timeout - static_cast<int>(waited);
+        }
+        if (!WatchHandler) return WaitForInput(left);
+        const auto untilDue = static_cast<int32_t>(WatchDue - now);  // ticks wrap
+        if (untilDue <= 0) {
+            void (*const handler)() = WatchHandler;
+            WatchHandler = nullptr;
+            handler();
+            continue;
+        }
+        const bool dueFirst = left < 0 || untilDue < left;
+        if (WaitForInput(dueFirst ? untilDue : left)) return true;
+        if (!dueFirst) return false;
     }
 }
 
@@ -132,7 +158,7 @@ bool TInputWindows::WaitForKey(int timeout) {
     QuietAnswers = 0;
     if (!RingEmpty()) return true;
     do {
-        if (!WaitForInput(timeout)) return false;
+        if (!WaitForInputWatched(timeout)) return false;
     } while (!PollEvents());
     return true;
 }

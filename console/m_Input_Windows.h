@@ -64,6 +64,19 @@ public:
     // out; empty after any other byte.
     const std::string& PastedText() const { return CurrentPaste; }
 
+    // A watch on the waits for keys (a board's time limits): Handler runs
+    // when a wait reaches the tick Due (conapi::TickCount) before a key
+    // came. It runs once, and may set the watch again for a later tick;
+    // a wait it cuts into goes on afterwards for the rest of its time.
+    void SetWatch(uint32_t due, void (*handler)()) {
+        WatchDue = due;
+        WatchHandler = handler;
+    }
+    // The tick when the last key byte came from the console.
+    uint32_t LastKeyTick() const { return LastKeyAt; }
+    // Waits like conapi::WaitForInput, running the watch when it is due.
+    bool WaitForInputWatched(int timeout);
+
     std::array<char, 65> KeyBuffer{};  // positions 1..64 are used
     uint8_t BufHead = 0;
     uint8_t BufTail = 0;
@@ -78,6 +91,9 @@ private:
     bool TakePasteRecord(const conapi::InputRecord& rec);
 
     uint32_t QuietAnswers = 0;  // "no key" answers in a row without a wait
+    uint32_t WatchDue = 0;
+    void (*WatchHandler)() = nullptr;
+    uint32_t LastKeyAt = 0;
 
     bool PastesAccepted = false;
     std::string IncomingPaste;  // the characters of the paste so far

@@ -247,8 +247,12 @@ bool TermTakesCp437(const char* term) {
 Renderer::Renderer(Options options) : options_(options) {
     for (int i = 0; i < 256; ++i) {
         const auto ch = static_cast<uint8_t>(i);
-        glyphs_[i] =
-            options_.asciiOnly && !options_.utf8 ? std::string(1, AsciiLookAlike(ch)) : GlyphBytes(ch, options_.utf8);
+        if (options_.asciiOnly && !options_.utf8)
+            glyphs_[i] = std::string(1, AsciiLookAlike(ch));
+        else if (options_.board && !options_.utf8 && ch >= 0x80)
+            glyphs_[i] = std::string(1, static_cast<char>(ch));  // a PC terminal: no C1 controls
+        else
+            glyphs_[i] = GlyphBytes(ch, options_.utf8);
     }
 }
 
@@ -279,7 +283,10 @@ std::string Renderer::MoveBytes(int row, int col) const {
         // CR LF..., a few bytes for a row a little further down (CR first,
         // so that a terminal that adds CR to LF agrees), then right to Col.
         if (dy > 0 && dy < static_cast<int>(best.size())) {
-            std::string down = "\r" + std::string(dy, '\n') + (col > 0 ? Csi(col, 'C') : "");
+            // A board's caller gets CR LF for every row.
+            std::string down = options_.board ? "" : "\r";
+            for (int i = 0; i < dy; ++i) down += options_.board ? "\r\n" : "\n";
+            if (col > 0) down += Csi(col, 'C');
             if (down.size() < best.size()) best = std::move(down);
         }
     }
@@ -328,8 +335,41 @@ bool Renderer::FillGap(std::string& out, int row, int col, std::size_t moveCost)
     return true;
 }
 
+namespace {
+
+// The colours as the terminals of the BBS world take them: bold for a
+// bright foreground and blink for a bright background (they show it as
+// one where they take iCE colours). Neither can be turned off alone, so
+// a change of either starts from a reset.
+std::string BoardSgr(uint8_t attr, int before) {
+    const int fg = attr & 0x0F;
+    const int bg = attr >> 4;
+    const int brightBits = attr & 0x88;
+    std::string params;
+    if (before < 0 || (before & 0x88) != brightBits) {
+        params = "0";
+        if (fg & 8) params += ";1";
+        if (bg & 8) params += ";5";
+        before = -1;
+    }
+    auto add = [&params](int code) {
+        if (!params.empty()) params += ';';
+        params += std::to_string(code);
+    };
+    if (before < 0 || (fg & 7) != (before & 7)) add(30 + kAnsiOf[fg & 7]);
+    if (before < 0 || (bg & 7) != ((before >> 4) & 7)) add(40 + kAnsiOf[bg & 7]);
+    return "\x1b[" + params + 'm';
+}
+
+}  // namespace
+
 void Renderer::SetAttr(std::string& out, uint8_t attr) {
     if (attr == attr_) return;
+    if (options_.board) {
+        out += BoardSgr(attr, attr_);
+        attr_ = attr;
+        return;
+    }
     const int fg = attr & 0x0F;
     const int bg = attr >> 4;
     std::string params;
@@ -487,7 +527,10 @@ std::string Renderer::Update(const Frame& frame) {
         // black: terminals clear in the colours in force, and a terminal
         // larger than the screen shows the margins around it.
         // Bracketed paste on: a pasted text arrives marked, not as keys.
-        out += "\x1b[0m\x1b(B" + WholeScreenMargins() + "\x1b[?7l\x1b[?2004h";
+        if (options_.board)
+            out += "\x1b[0m\x1b[?7l";
+        else
+            out += "\x1b[0m\x1b(B" + WholeScreenMargins() + "\x1b[?7l\x1b[?2004h";
         if (options_.cursorShape) out += "\x1b[3 q";
         attr_ = -1;
         SetAttr(out, 0x07);
@@ -541,10 +584,11 @@ int Renderer::NextFreeRow() const {
     return 0;
 }
 
-std::size_t FormatLeave(char* buf, int nextRow, int termRows, int ownShape) {
+std::size_t FormatLeave(char* buf, int nextRow, int termRows, int ownShape, bool board) {
     // The whole screen as scroll region again, in case an update that
-    // scrolled a band was cut short; the keypad in numeric mode.
-    char* p = PutText(buf, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[?2004l\x1b[r\x1b>");
+    // scrolled a band was cut short; the keypad in numeric mode. A board's
+    // caller was sent neither.
+    char* p = PutText(buf, board ? "\x1b[0m\x1b[?25h\x1b[?7h" : "\x1b[0m\x1b[?25h\x1b[?7h\x1b[?2004l\x1b[r\x1b>");
     if (ownShape >= 0) {  // the terminal's own shape
         p = PutText(p, "\x1b[");
         p = PutNumber(p, ownShape);

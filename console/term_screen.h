@@ -40,6 +40,12 @@ struct Options {
     bool asciiOnly = false;    // with Utf8 off: plain ASCII look-alikes in
                                // place of code page 437 bytes, for an 8-bit
                                // terminal that is no PC terminal
+    bool board = false;        // a board's caller (with Utf8 off): the code
+                               // page 437 bytes from 0x80 as they are, only
+                               // the sequences every ANSI terminal of the
+                               // BBS world knows (no character set, scroll
+                               // region or paste mode), and a CR before
+                               // every LF
 };
 
 // The entry of the 256-colour palette (its 6x6x6 cube and grey ramp, whose
@@ -154,6 +160,9 @@ constexpr std::size_t kLeaveMax = 80;
 // past the terminal's last row the terminal scrolls one line instead.
 // Writes into Buf (kLeaveMax bytes) without allocating, so that signal
 // handlers can call it; answers the length.
-std::size_t FormatLeave(char* buf, int nextRow, int termRows, int ownShape = -1);
+// For a board's caller (Board): default colours, the cursor shown, autowrap
+// on, and the cursor at the start of row NextRow, after a CR LF where the
+// screen is full: the board goes on from there.
+std::size_t FormatLeave(char* buf, int nextRow, int termRows, int ownShape = -1, bool board = false);
 
 }  // namespace termscreen

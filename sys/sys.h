@@ -116,6 +116,10 @@ void RemoveFolderNow(const char* path) noexcept;
 // The user's temporary folder, absolute, with a trailing separator.
 std::string TemporaryFolder();
 
+// Sets the environment variable Name to Value for this process (and any it
+// starts).
+void SetVariable(const std::string& name, const std::string& value);
+
 // The current folder, absolute, with a trailing separator; empty when the
 // system cannot say.
 std::string CurrentFolder();

@@ -178,6 +178,8 @@ bool RemoveFolderTree(const std::string& path) {
 void RemoveFileNow(const char* path) noexcept { ::unlink(path); }
 void RemoveFolderNow(const char* path) noexcept { ::rmdir(path); }
 
+void SetVariable(const std::string& name, const std::string& value) { setenv(name.c_str(), value.c_str(), 1); }
+
 std::string TemporaryFolder() { return "/tmp/"; }
 
 // The program has no file in a page: it is the page's quixmag.wasm.

@@ -203,6 +203,9 @@ bool RemoveFolderTree(const std::string& path) {
 void RemoveFileNow(const char* path) noexcept { DeleteFileA(path); }
 void RemoveFolderNow(const char* path) noexcept { RemoveDirectoryA(path); }
 
+// The C run-time's copy of the environment, which getenv reads.
+void SetVariable(const std::string& name, const std::string& value) { _putenv_s(name.c_str(), value.c_str()); }
+
 std::string TemporaryFolder() {
     wchar_t buffer[MAX_PATH + 2] = {};
     const DWORD length = GetTempPathW(MAX_PATH + 2, buffer);
