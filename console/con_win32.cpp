@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "console/board_line.h"
 #include "console/conapi.h"
 #include "console/cp437.h"
 
@@ -218,6 +219,7 @@ int ConsolePending() {
 namespace conapi {
 
 void Open() {
+    if (boardline::Active()) return boardline::Open();
     Win32Console& w = W();
     {
         Locked lock;
@@ -249,6 +251,7 @@ void Open() {
 }
 
 void Close() {
+    if (boardline::Active()) return boardline::Close();
     Win32Console& w = W();
     {
         Locked lock;
@@ -261,6 +264,7 @@ void Close() {
 }
 
 int16_t BufferRows() {
+    if (boardline::Active()) return boardline::BufferRows();
     Locked lock;
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!GetConsoleScreenBufferInfo(W().out, &info)) return 25;
@@ -268,28 +272,33 @@ int16_t BufferRows() {
 }
 
 void SetBufferSize(Coord size) {
+    if (boardline::Active()) return boardline::SetBufferSize(size);
     Locked lock;
     if (lock.Usable()) SetConsoleScreenBufferSize(W().out, ToCoord(size));
 }
 
 void SetWindow(Rect window) {
+    if (boardline::Active()) return;  // the caller's terminal shows all 25 rows
     Locked lock;
     const SMALL_RECT rect = ToSmallRect(window);
     if (lock.Usable()) SetConsoleWindowInfo(W().out, TRUE, &rect);
 }
 
 void SetCursorInfo(int size, bool visible) {
+    if (boardline::Active()) return boardline::SetCursorInfo(visible);
     Locked lock;
     const CONSOLE_CURSOR_INFO info{static_cast<DWORD>(std::clamp(size, 1, 100)), visible ? TRUE : FALSE};
     if (lock.Usable()) SetConsoleCursorInfo(W().out, &info);
 }
 
 void SetCursorPosition(Coord pos) {
+    if (boardline::Active()) return boardline::SetCursorPosition(pos);
     Locked lock;
     if (lock.Usable()) SetConsoleCursorPosition(W().out, ToCoord(pos));
 }
 
 void WriteCells(const Cell* cells, Coord size, Rect region) {
+    if (boardline::Active()) return boardline::WriteCells(cells, size, region);
     Locked lock;
     if (!lock.Usable() || size.X <= 0 || size.Y <= 0) return;
     std::vector<CHAR_INFO>& buf = W().scratch;
@@ -300,6 +309,7 @@ void WriteCells(const Cell* cells, Coord size, Rect region) {
 }
 
 void ReadCells(Cell* cells, Coord size, Rect region) {
+    if (boardline::Active()) return boardline::ReadCells(cells, size, region);
     Locked lock;
     if (!lock.Usable() || size.X <= 0 || size.Y <= 0) return;
     std::vector<CHAR_INFO>& buf = W().scratch;
@@ -322,6 +332,7 @@ void ReadCells(Cell* cells, Coord size, Rect region) {
 }
 
 uint16_t ReadAttribute(Coord pos) {
+    if (boardline::Active()) return boardline::ReadAttribute(pos);
     Locked lock;
     WORD attr = 0;
     DWORD read = 0;
@@ -342,6 +353,7 @@ DWORD RunLength(int count, Coord pos) {
 }  // namespace
 
 void FillAttribute(uint16_t attr, int count, Coord pos) {
+    if (boardline::Active()) return boardline::FillAttribute(attr, count, pos);
     Locked lock;
     DWORD written = 0;
     const DWORD run = lock.Usable() ? RunLength(count, pos) : 0;
@@ -349,6 +361,7 @@ void FillAttribute(uint16_t attr, int count, Coord pos) {
 }
 
 void FillCharacter(uint8_t ch, int count, Coord pos) {
+    if (boardline::Active()) return boardline::FillCharacter(ch, count, pos);
     Locked lock;
     DWORD written = 0;
     const DWORD run = lock.Usable() ? RunLength(count, pos) : 0;
@@ -356,6 +369,7 @@ void FillCharacter(uint8_t ch, int count, Coord pos) {
 }
 
 void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill) {
+    if (boardline::Active()) return boardline::ScrollRect(scroll, clip, dest, fill);
     Locked lock;
     if (!lock.Usable()) return;
     const SMALL_RECT from = ToSmallRect(scroll);
@@ -365,11 +379,13 @@ void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill) {
 }
 
 int PendingEvents() {
+    if (boardline::Active()) return boardline::PendingEvents();
     Locked lock;
     return static_cast<int>(W().queue.size()) + ConsolePending();
 }
 
 void ReadEvent(InputRecord& rec) {
+    if (boardline::Active()) return boardline::ReadEvent(rec);
     Locked lock;
     if (W().queue.empty() && ConsolePending() > 0) ReadOneRecord();
     if (W().queue.empty()) return;
@@ -378,6 +394,7 @@ void ReadEvent(InputRecord& rec) {
 }
 
 bool WaitForInput(int timeoutMs) {
+    if (boardline::Active()) return boardline::WaitForInput(timeoutMs);
     Win32Console& w = W();
     {
         Locked lock;
@@ -397,24 +414,38 @@ bool WaitForInput(int timeoutMs) {
 }
 
 void Flush() {
-    // Every cell operation reaches the console at once.
+    // Every cell operation reaches the console at once; a caller's
+    // terminal is brought up to date.
+    if (boardline::Active()) boardline::Flush();
 }
 
-// The Windows console shows its own cells; nobody else draws over them.
-void Redraw() {}
+// The Windows console shows its own cells; nobody else draws over them. A
+// caller's terminal far away may have been drawn over.
+void Redraw() {
+    if (boardline::Active()) boardline::Redraw();
+}
 
 // The console's colours are its own 16 already.
 void UseTerminalPalette() {}
 
-std::string UseConnection(const Connection&) { return "not yet on Windows"; }
+std::string UseConnection(const Connection& connection) {
+    if (W().open) return "the console is already in use";
+    return boardline::Use(connection);
+}
 
-bool ShowsOnlyAscii() { return false; }
+bool ShowsOnlyAscii() { return boardline::Active() && boardline::ShowsOnlyAscii(); }
 
-void Sleep(int ms) { ::Sleep(static_cast<DWORD>(std::max(ms, 0))); }
+void Sleep(int ms) {
+    if (boardline::Active()) return boardline::Sleep(ms);
+    ::Sleep(static_cast<DWORD>(std::max(ms, 0)));
+}
 
 uint32_t TickCount() { return GetTickCount(); }
 
-void SetEndOfInputHandler(void (*handler)()) { W().endHandler = handler; }
+void SetEndOfInputHandler(void (*handler)()) {
+    W().endHandler = handler;
+    boardline::SetEndOfInputHandler(handler);
+}
 
 void SetAbortCleanup(void (*handler)()) {
     Locked lock;
