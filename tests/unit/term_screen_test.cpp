@@ -53,7 +53,12 @@ public:
         int bg = -1;
     };
 
-    Vt(int cols, int rows, bool utf8) : cols_(cols), rows_(rows), utf8_(utf8), grid_(cols * rows) {}
+    // Board: a terminal of the BBS world, which takes the raw code page 437
+    // bytes as glyphs, bold for the bright foreground and blink for the
+    // bright background, and knows no character sets, scroll regions or
+    // paste mode; an LF without the CR before it is a fault.
+    Vt(int cols, int rows, bool utf8, bool board = false)
+        : cols_(cols), rows_(rows), utf8_(utf8), board_(board), grid_(cols * rows) {}
 
     void Feed(const std::string& s) {
         std::size_t i = 0;
@@ -65,6 +70,7 @@ public:
                 x_ = 0;
                 ++i;
             } else if (b == '\n') {
+                if (board_ && (i == 0 || s[i - 1] != '\r')) faults.push_back("LF without CR");
                 if (y_ == bottom_)
                     faults.push_back("LF on the bottom margin scrolls");
                 else if (y_ == rows_ - 1)
@@ -129,6 +135,7 @@ private:
             faults.push_back("lone ESC");
             return s.size();
         }
+        if (s[i + 1] == '(' && board_) faults.push_back("character set for a BBS terminal");
         if (s[i + 1] == '(') return i + 3;  // character set choice
         if (s[i + 1] != '[') {
             faults.push_back("unexpected escape");
@@ -170,7 +177,7 @@ private:
                 autowrap_ = on;
             else if (n[0] == 25)
                 cursorShown_ = on;
-            else if (n[0] == 2004)
+            else if (n[0] == 2004 && !board_)
                 bracketedPaste_ = on;
             else
                 faults.push_back("private mode " + params);
@@ -187,6 +194,7 @@ private:
         case 'D': x_ = std::max(0, x_ - a); break;
         case 'G': x_ = std::min(a, cols_) - 1; break;
         case 'r':  // margins; the cursor goes home
+            if (board_) faults.push_back("scroll region for a BBS terminal");
             top_ = n[0] < 1 ? 0 : n[0] - 1;
             bottom_ = n.size() > 1 && n[1] >= 1 ? std::min(n[1], rows_) - 1 : rows_ - 1;
             if (top_ >= bottom_) faults.push_back("empty scroll region");
@@ -232,6 +240,27 @@ private:
 
     void Sgr(const std::vector<int>& n) {
         static constexpr int kPcOfAnsi[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+        if (board_) {
+            for (const int v : n) {
+                if (v == 0 || v == -1) {
+                    baseFg_ = baseBg_ = -1;
+                    bold_ = blink_ = false;
+                } else if (v == 1) {
+                    bold_ = true;
+                } else if (v == 5) {
+                    blink_ = true;
+                } else if (v >= 30 && v <= 37) {
+                    baseFg_ = kPcOfAnsi[v - 30];
+                } else if (v >= 40 && v <= 47) {
+                    baseBg_ = kPcOfAnsi[v - 40];
+                } else {
+                    faults.push_back("SGR " + std::to_string(v) + " for a BBS terminal");
+                }
+            }
+            fg_ = baseFg_ < 0 ? -1 : baseFg_ + (bold_ ? 8 : 0);
+            bg_ = baseBg_ < 0 ? -1 : baseBg_ + (blink_ ? 8 : 0);
+            return;
+        }
         for (std::size_t k = 0; k < n.size(); ++k) {
             const int v = n[k];
             if (v == 0 || v == -1) {
@@ -261,7 +290,10 @@ private:
 
     int cols_, rows_;
     bool utf8_;
+    bool board_;
     std::vector<Glyph> grid_;
+    int baseFg_ = -1, baseBg_ = -1;  // a BBS terminal's colours before bold and blink
+    bool bold_ = false, blink_ = false;
     int x_ = 0, y_ = 0;
     int top_ = 0, bottom_ = rows_ - 1;  // scroll region
     int fg_ = -1, bg_ = -1;
@@ -284,14 +316,16 @@ struct Console {
 
 // Whether the model shows Con exactly: glyphs (0 shows as a space; raw
 // bytes show the control values as look-alikes), colours, cursor.
-::testing::AssertionResult Shows(const Vt& vt, const Console& con, bool utf8 = true) {
+// Board: the caller of a BBS gets the bytes from 0x80 as they are.
+::testing::AssertionResult Shows(const Vt& vt, const Console& con, bool utf8 = true, bool board = false) {
     if (!vt.faults.empty()) return ::testing::AssertionFailure() << "terminal fault: " << vt.faults.front();
     for (int r = 0; r < con.rows; ++r) {
         for (int c = 0; c < 80; ++c) {
             const Cell& want = con.cells[r * 80 + c];
             const auto byte = static_cast<uint8_t>(want.Char);
-            const int ch =
-                utf8 ? (byte == 0 ? ' ' : byte) : static_cast<unsigned char>(termscreen::GlyphBytes(byte, false)[0]);
+            const int ch = utf8 ? (byte == 0 ? ' ' : byte)
+                           : board && byte >= 0x80 ? byte
+                                                   : static_cast<unsigned char>(termscreen::GlyphBytes(byte, false)[0]);
             const auto& got = vt.At(c, r);
             // The foreground of an empty glyph cannot be seen: it need not agree.
             const bool empty = byte == 0 || byte == ' ' || byte == 0xFF;
@@ -927,4 +961,73 @@ TEST(TermLeave, GivesModesBackAndPlacesTheCursorBelowTheContent) {
     EXPECT_EQ(vt.At(0, 3).bg, -1) << "from the row on: the terminal's own";
     EXPECT_EQ(vt.At(79, 24).bg, -1);
     EXPECT_LE(termscreen::FormatLeave(buf, 2000000000, 2000000000, 6), termscreen::kLeaveMax);
+}
+
+// --- A board's caller ------------------------------------------------------------------
+
+TEST(TermBoard, TheCallerSeesEveryCellInPcBytesAndBbsColoursThroughRandomEdits) {
+    Options opt;
+    opt.utf8 = false;
+    opt.board = true;
+    std::mt19937 rng(437);
+    Console con;
+    Randomize(con, rng);
+    Renderer r(opt);
+    Vt vt(80, 25, false, true);
+    const std::string first = Update(r, con, vt);
+    ASSERT_TRUE(Shows(vt, con, false, true));
+    EXPECT_FALSE(vt.Autowrap()) << "the last cell must not scroll a BBS terminal either";
+    for (int round = 0; round < 300; ++round) {
+        for (int k = 0; k < 1 + static_cast<int>(rng() % 40); ++k)
+            con.at(rng() % 80, rng() % 25) = Cell{uint16_t(rng() % 256), uint16_t(rng() % 256)};
+        if (round % 7 == 0) con.cursor = {int16_t(rng() % 80), int16_t(rng() % 25)};
+        con.visible = round % 5 != 0;
+        Update(r, con, vt);
+        ASSERT_TRUE(Shows(vt, con, false, true)) << "round " << round;
+    }
+}
+
+TEST(TermBoard, CodePage437BytesGoOutAsTheyAreAndNoQuestionOrModeIsSent) {
+    Options opt;
+    opt.utf8 = false;
+    opt.board = true;
+    Console con;
+    for (int i = 0; i < 80 * 25; ++i) con.cells[i] = Cell{uint16_t(0x80 + i % 128), 0x1F};
+    Renderer r(opt);
+    const std::string out = r.Update(con.frame());
+    // Every byte from 0x80 up is a glyph of its own to a PC terminal: the
+    // C1 range too, which other 8-bit terminals would obey as controls.
+    for (int b = 0x80; b <= 0xFF; ++b) EXPECT_NE(out.find(static_cast<char>(b)), std::string::npos) << b;
+    for (const char* never : {"\x1b(", "\x1b[?2004", "\x1b[1;25r", "\x1b>", "\x1b=", " q", "\x1b[6n", "\x1b[8;"})
+        EXPECT_EQ(out.find(never), std::string::npos) << never;
+    Options ascii = opt;
+    ascii.asciiOnly = true;
+    Renderer plain(ascii);
+    for (const char c : plain.Update(con.frame()))
+        EXPECT_LT(static_cast<unsigned char>(c), 0x80) << "emulation 0: plain ASCII only";
+}
+
+TEST(TermBoard, RowsFurtherDownAreReachedWithCrLfAndTheLeaveIsPlain) {
+    Options opt;
+    opt.utf8 = false;
+    opt.board = true;
+    Console con;
+    for (auto& c : con.cells) c = Cell{' ', 0x07};
+    Renderer r(opt);
+    Vt vt(80, 25, false, true);
+    Update(r, con, vt);
+    con.at(0, 3) = Cell{'a', 0x07};
+    con.at(0, 4) = Cell{'b', 0x07};
+    con.at(0, 6) = Cell{'c', 0x07};
+    con.cursor = {0, 6};
+    const std::string out = Update(r, con, vt);
+    EXPECT_NE(out.find("a\r\nb"), std::string::npos) << "the next row with CR LF: " << out;
+    EXPECT_TRUE(Shows(vt, con, false, true));
+    char buf[termscreen::kLeaveMax];
+    EXPECT_EQ(std::string(buf, termscreen::FormatLeave(buf, 25, 25, -1, true)), "\x1b[0m\x1b[?25h\x1b[?7h\x1b[25H\r\n");
+    const std::string leave(buf, termscreen::FormatLeave(buf, 3, 25, -1, true));
+    EXPECT_EQ(leave, "\x1b[0m\x1b[?25h\x1b[?7h\x1b[4H\x1b[J");
+    Vt after(80, 25, false, true);
+    after.Feed(leave);
+    EXPECT_TRUE(after.faults.empty()) << after.faults.front();
 }
