@@ -61,6 +61,25 @@ def bare_line_feeds(output):
     return [m.start() for m in re.finditer(rb"(?<!\r)\n", output)]
 
 
+class BbsScreen(pyte.Screen):
+    """A screen that keeps blink, which this pyte drops: the terminals of the
+    BBS world show it as the bright half of the background (iCE colours).
+    A blinking cell's background is named "bright:" and its colour."""
+
+    blink = False
+
+    def select_graphic_rendition(self, *attrs):
+        for a in attrs or (0,):
+            if a in (0, 25):
+                self.blink = False
+            elif a == 5:
+                self.blink = True
+        super().select_graphic_rendition(*attrs)
+        base = self.cursor.attrs.bg.split(":")[-1]
+        bright = self.blink and base in PC_OF_NAME
+        self.cursor.attrs = self.cursor.attrs._replace(bg=("bright:" + base) if bright else base)
+
+
 class Line(Terminal):
     """The caller's end of a door's connection, Sock, with the door's process
     Proc (a Popen, started by a board): its screen read back through pyte
@@ -72,6 +91,7 @@ class Line(Terminal):
         self.proc = proc
         self.telnet = telnet
         # The caller's terminal decodes code page 437, not UTF-8.
+        self.screen = BbsScreen(80, 25)
         self.stream = pyte.Stream(self.screen)
         self._pending = b""
         self.started = time.monotonic()
@@ -126,11 +146,12 @@ class Line(Terminal):
         """(foreground, background) as PC colours: bold is the bright half of
         the foreground, blink that of the background."""
         c = self.cell(x, y)
+        bright_bg = c.bg.startswith("bright:")
         fg = PC_OF_NAME.get(c.fg, 7 if c.fg == "default" else None)
-        bg = PC_OF_NAME.get(c.bg, 0 if c.bg == "default" else None)
+        bg = PC_OF_NAME.get(c.bg.split(":")[-1], 0 if c.bg == "default" else None)
         if fg is None or bg is None:
             raise AssertionError(f"cell {x},{y} has colours {c.fg}/{c.bg}, none of the 16 a BBS terminal has")
-        return fg + (8 if c.bold else 0), bg + (8 if c.blink else 0)
+        return fg + (8 if c.bold else 0), bg + (8 if bright_bg else 0)
 
     def close(self):
         if self.sock is not None:
