@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -769,10 +770,19 @@ std::string UseConnection(const Connection& connection) {
     const int fd = static_cast<int>(connection.Handle);
     const int flags = fcntl(fd, F_GETFL);
     if (flags == -1) return "descriptor " + std::to_string(fd) + " is not open";
+    // A connection is a socket, a pipe or a terminal, never a file: the
+    // caller's screen must not go into one of the board's files.
+    auto isConnection = [](int d) {
+        struct stat st {};
+        return fstat(d, &st) == 0 && (S_ISSOCK(st.st_mode) || S_ISFIFO(st.st_mode) || isatty(d));
+    };
     if (fd == STDIN_FILENO) {
         // The board's standard input and output are the connection.
         if (fcntl(STDOUT_FILENO, F_GETFL) == -1) return "standard output is not open";
+        if (!isConnection(STDIN_FILENO) || !isConnection(STDOUT_FILENO))
+            return "standard input and output are no connection (a socket, a pipe or a terminal)";
     } else {
+        if (!isConnection(fd)) return "descriptor " + std::to_string(fd) + " is no connection (a socket, a pipe or a terminal)";
         if ((flags & O_ACCMODE) != O_RDWR) return "descriptor " + std::to_string(fd) + " is not open for reading and writing";
         if (dup2(fd, STDIN_FILENO) < 0 || dup2(fd, STDOUT_FILENO) < 0) return std::strerror(errno);
         if (fd > STDERR_FILENO) close(fd);

@@ -206,6 +206,8 @@ class DoorTest(unittest.TestCase):
             "handle not open": (door32(handle=57), f"{path} line 2: the caller's connection cannot be used: "
                                                    f"descriptor 57 is not open"),
             "minutes": (door32(minutes="lots"), f"{path} line 9: the minutes left"),
+            "handle a file": (door32(handle=2), f"{path} line 2: the caller's connection cannot be used: "
+                                                f"descriptor 2 is no connection"),
         }
         for name, (text, message) in cases.items():
             if os.path.exists(path):
@@ -213,8 +215,11 @@ class DoorTest(unittest.TestCase):
             if text is not None:
                 with open(path, "w", newline="") as f:
                     f.write(text)
-            run = subprocess.run([binary(), "--door", path], capture_output=True, timeout=30,
-                                 stdin=subprocess.DEVNULL)
+            with tempfile.TemporaryFile() as err_file:
+                run = subprocess.run([binary(), "--door", path], stdout=subprocess.PIPE, stderr=err_file,
+                                     timeout=30, stdin=subprocess.DEVNULL)
+                err_file.seek(0)
+                run.stderr = err_file.read()
             err = run.stderr.decode()
             self.assertEqual(run.returncode, 1, name)
             self.assertEqual(err.count("\n"), 1, f"{name}: one line: {err!r}")
