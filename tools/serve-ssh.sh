@@ -67,11 +67,11 @@ set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 sshd=/usr/sbin/sshd
-
-die() {
-    echo "serve-ssh: $*" >&2
-    exit 1
-}
+board_script=serve-ssh
+board_server='^sshd'
+user_variable=QUIXMAG_SSH_USER
+# shellcheck source-path=SCRIPTDIR source=board.sh
+. "$top/tools/board.sh"
 
 [ $# -eq 2 ] || { echo "usage: bash tools/serve-ssh.sh DIR PORT" >&2; exit 2; }
 dir=$1
@@ -88,23 +88,14 @@ alive=${ALIVE_INTERVAL:-15}
 per_source=${PER_SOURCE_MAX_STARTUPS:-10}
 max_startups=${MAX_STARTUPS:-}
 netblock=${PER_SOURCE_NETBLOCK_SIZE:-32:64}
-max_readers=${MAX_READERS:-100}
-max_per_address=${MAX_READERS_PER_ADDRESS:-10}
-max_session=${MAX_SESSION_LENGTH:-none}
 empty_password=${QUIXMAG_SSH_EMPTY_PASSWORD:-0}
-
-# Values that go into sshd_config and authorized_keys: plain characters only,
-# so that none of them can add an option or break out of a quoted command.
-plain() { [[ $2 =~ ^[A-Za-z0-9._/:+-]+$ ]] || die "$1 holds characters this script does not pass on: '$2'"; }
-count() { [[ $2 =~ ^[1-9][0-9]{0,5}$ ]] || die "$1 must be a whole number from 1 on, not '$2'"; }
 
 check_settings() {
     plain QUIXMAG_SSH_USER "$user"
     plain LISTEN "$listen"
     plain IDLE_TIMEOUT "$idle"
     count ALIVE_INTERVAL "$alive"
-    count MAX_READERS "$max_readers"
-    count MAX_READERS_PER_ADDRESS "$max_per_address"
+    board_limits
     [ "$per_source" = none ] || count PER_SOURCE_MAX_STARTUPS "$per_source"
     # Sources at their per-source limit fill the total of logins in progress
     # together: it must hold several of them, or a few addresses of one
@@ -118,8 +109,6 @@ check_settings() {
     fi
     plain MAX_STARTUPS "$max_startups"
     [[ $netblock =~ ^[0-9]{1,3}(:[0-9]{1,3})?$ ]] || die "PER_SOURCE_NETBLOCK_SIZE must be BITS or BITS4:BITS6, not '$netblock'"
-    [ "$max_session" = none ] || [[ $max_session =~ ^[1-9][0-9]{0,6}[smhd]?$ ]] ||
-        die "MAX_SESSION_LENGTH must be none or a number with s, m, h or d, not '$max_session'"
 }
 
 install_sshd() {
@@ -132,53 +121,14 @@ install_sshd() {
     DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq openssh-server >/dev/null
 }
 
+# The reading account, as both boards check it; and sshd runs the forced
+# command through the account's shell.
 check_account() {
-    local entry shell
-    entry=$(getent passwd "$user") || die "no account '$user' (set QUIXMAG_SSH_USER)"
-    # Readers log in as this account: root would hand every reader the machine
-    # should the magazine ever be left.
-    if [ "$user" = root ] || [ "$(cut -d: -f3 <<<"$entry")" = 0 ]; then
-        die "readers would log in as root: make a dedicated reading account and set QUIXMAG_SSH_USER (see README.md)"
-    fi
-    shell=$(cut -d: -f7 <<<"$entry")
-    # sshd runs the forced command through the account's shell.
+    local shell
+    check_reading_account
+    shell=$(cut -d: -f7 <<<"$user_entry")
     [ -x "$shell" ] && [[ $shell != */nologin && $shell != */false ]] ||
         die "account '$user' has the shell '$shell': give it /bin/sh (the magazine is forced on every login)"
-    if [ "$me_uid" -ne 0 ] && [ "$user" != "$me" ]; then
-        die "only root can serve another account than its own"
-    fi
-    if [ "$me_uid" -eq 0 ] && ! runuser -u "$user" -- test -x "$bin"; then
-        die "account '$user' cannot run $bin"
-    fi
-}
-
-# Whether the reading account may write to Path. Asked of the account itself
-# (groups and access lists count); an account serving itself owns what it
-# serves, and only its owners are checked then.
-reader_may_write() {
-    [ "$user" != "$me" ] && runuser -u "$user" -- test -w "$1"
-}
-
-# What (DIR or QUIXMAG_BIN) at Path, and every folder above it, must belong to
-# root or to the user running this script, and the reading account must not
-# be able to write to any of them: it could replace what its own logins run,
-# or the server's keys and settings. A folder it may write to is safe only
-# where the sticky bit keeps it from renaming or removing the entry below,
-# which belongs to root or to this user.
-check_owners() {
-    local what=$1 path=$2 p=$2 below="" owner
-    while :; do
-        owner=$(stat -c %u -- "$p")
-        if [ "$owner" != 0 ] && [ "$owner" != "$me_uid" ]; then
-            die "$what $path: $p belongs to '$(stat -c %U -- "$p")', not to root or '$me': serve from folders of root or '$me' only"
-        fi
-        if reader_may_write "$p" && ! { [ -n "$below" ] && [ -k "$p" ]; }; then
-            die "$what $path: the reading account '$user' may write to $p: serve from folders it cannot change"
-        fi
-        [ "$p" != / ] || break
-        below=$p
-        p=$(dirname "$p")
-    done
 }
 
 # sshd refuses an authorized_keys file whose folders others may write to.
@@ -190,14 +140,6 @@ check_dir_path() {
             die "$dir lies in $d, which others may write to: choose a folder outside it"
         fi
     done
-}
-
-# Files kept in DIR from an earlier run (the keys) are rewritten or used as
-# they are: they too must be root's or this user's.
-check_dir_files() {
-    local strange
-    strange=$(find "$dir" -mindepth 1 -maxdepth 1 ! -name slots ! -user 0 ! -user "$me_uid" -printf '%f ')
-    [ -z "$strange" ] || die "DIR $dir holds files of another account ($strange): remove them or choose another folder"
 }
 
 make_keys() {
@@ -213,61 +155,11 @@ make_keys() {
     printf '%s %s\n' "$host" "$(cut -d' ' -f1,2 "$dir/host_ed25519_key.pub")" >"$dir/known_hosts"
 }
 
-# The slots: one lock file per reader place, in a folder of the reading
-# account (its logins create the files of new addresses), made anew at each
-# start.
-make_slots() {
-    rm -rf -- "$dir/slots"
-    mkdir -m 700 "$dir/slots"
-    [ "$user" = "$me" ] || chown "$user" "$dir/slots"
-}
-
-# The forced command of every login. It takes a place among the readers of
-# its address and among all readers before the magazine starts, each place a
-# lock on a file; the magazine inherits the open files, so that a place is
-# held exactly as long as the magazine's process lives, however it ends
-# (even SIGKILL). One login at a time chooses, under a lock of its own, so
-# that two cannot both take the last place.
-write_gate() {
-    local run="exec $bin"
-    if [ "$max_session" != none ]; then
-        run="timeout --foreground --signal=HUP --kill-after=10s $max_session $bin
-status=\$?
-[ \$status -ne 124 ] || echo \"the session has reached its time limit\"
-exit \$status"
-    fi
-    cat >"$dir/gate" <<EOF
-#!/bin/sh
-# Written by tools/serve-ssh.sh: takes a reader's place, then runs the magazine.
-slots=$dir/slots
-full() {
-    echo "the board is full, try again later"
-    exit 1
-}
-address=\${SSH_CLIENT%% *}
-case \$address in
-    "" | *[!0-9A-Fa-f.:]*) address=unknown ;;
-esac
-exec 5>>"\$slots/gate"
-flock -w 10 5 || full
-i=1
-while [ \$i -le $max_per_address ]; do
-    exec 3>>"\$slots/address-\$address.\$i"
-    flock -n 3 && break
-    i=\$((i + 1))
-done
-[ \$i -le $max_per_address ] || full
-i=1
-while [ \$i -le $max_readers ]; do
-    exec 4>>"\$slots/reader.\$i"
-    flock -n 4 && break
-    i=\$((i + 1))
-done
-[ \$i -le $max_readers ] || full
-exec 5>&-
-$run
-EOF
-    chmod 755 "$dir/gate"
+# The forced command of every login, the gate (tools/board.sh): it takes the
+# reader's place and gives way to the magazine.
+write_ssh_gate() {
+    # shellcheck disable=SC2016
+    write_gate '${SSH_CLIENT%% *}'
 }
 
 write_config() {
@@ -341,82 +233,6 @@ Match User $user
     PermitEmptyPasswords yes
 EOF
     fi
-}
-
-# Pids of the processes below Pid that still run: all of them; or (Which
-# "sessions") what the sessions run, every one that is not sshd and starts
-# no other (the magazines); or (Which "connections") the listener's children
-# that carry such a session (the connections' own sshd).
-below() {
-    ps -e -o pid=,ppid=,stat=,comm= | awk -v top="$1" -v which="${2:-all}" '
-        { parent[$1] = $2; ended[$1] = $3 ~ /^Z/; name[$1] = $4; starts[$2] = 1 }
-        END {
-            for (p in parent) {
-                q = parent[p]
-                while (q != top && q in parent) q = parent[q]
-                if (q != top || ended[p]) continue
-                if (which != "all" && (name[p] ~ /^sshd/ || p in starts)) continue
-                if (which != "connections") { print p; continue }
-                for (q = p; parent[q] != top; q = parent[q]) { }
-                if (!(q in seen)) print q
-                seen[q] = 1
-            }
-        }' | sort -n | tr '\n' ' '
-}
-
-# Of Pids, those that still run (not gone, not zombies); ps fails when none
-# of them is left.
-running() {
-    [ $# -gt 0 ] || return 0
-    { ps -o pid=,stat= -p "$(tr ' ' , <<<"$*")" || true; } | awk '$2 !~ /^Z/ { printf "%s ", $1 }'
-}
-
-# Waits up to Tenths tenths of a second for Pids to end; prints those left.
-wait_for_end() {
-    local tenths=$1 left
-    shift
-    for _ in $(seq "$tenths"); do
-        left=$(running "$@")
-        [ -n "$left" ] || return 0
-        sleep 0.1
-    done
-    running "$@"
-}
-
-# Ends the listener and every session it started. The listener is stopped
-# first, so that no one logs in meanwhile. The sessions end first: their
-# magazines get SIGTERM while the connections' sshd still run, so that those
-# carry the magazine's last output (it gives the reader's terminal back) and
-# close their connections as on a normal exit. What is left a few seconds
-# later (logins in progress, a session that would not end) is frozen, so
-# that none of it can start another process while it is counted; then all
-# of it and the listener get SIGTERM, and what still runs a few seconds
-# later gets SIGKILL.
-stop_serving() {
-    local listener=$1 sessions connections frozen="" found left=""
-    kill -STOP "$listener" 2>/dev/null || return 0
-    sessions=$(below "$listener" sessions)
-    connections=$(below "$listener" connections)
-    # shellcheck disable=SC2086
-    [ -z "$sessions" ] || kill -TERM $sessions 2>/dev/null || true
-    # shellcheck disable=SC2086
-    wait_for_end 50 $sessions $connections >/dev/null
-    for _ in 1 2 3 4 5 6 7 8; do
-        found=$(below "$listener")
-        [ "$found" != "$frozen" ] || break
-        frozen=$found
-        # shellcheck disable=SC2086
-        [ -z "$frozen" ] || kill -STOP $frozen 2>/dev/null || true
-    done
-    # shellcheck disable=SC2086
-    kill -TERM "$listener" $frozen 2>/dev/null || true
-    # shellcheck disable=SC2086
-    kill -CONT "$listener" $frozen 2>/dev/null || true
-    # shellcheck disable=SC2086
-    left=$(wait_for_end 50 "$listener" $frozen)
-    # shellcheck disable=SC2086
-    [ -z "$left" ] || kill -KILL $left 2>/dev/null || true
-    echo "serve-ssh: stopped; sessions ended: $(wc -w <<<"$sessions"), other processes ended: $(wc -w <<<"$frozen")" >&2
 }
 
 # Runs sshd (the arguments) with its log shown one message a line. sshd
@@ -524,7 +340,7 @@ chmod 755 "$dir"
 check_dir_path
 make_keys
 make_slots
-write_gate
+write_ssh_gate
 write_config
 # The privilege-separated child changes root to this empty folder.
 [ "$me_uid" -ne 0 ] || { mkdir -p /run/sshd && chmod 755 /run/sshd; }

@@ -28,8 +28,11 @@ packages=(build-essential cmake pkg-config libgtest-dev libopenmpt-dev libsdl2-d
 # The packages and their checks (dpkg-shlibdeps, lintian, groff for the
 # manual page) and the README pictures (ansilove).
 packages+=(dpkg-dev lintian groff-base ansilove)
-# Serving over SSH and its tests (tools/serve-ssh.sh, readers in tmux panes).
-packages+=(openssh-server openssh-client tmux)
+# Serving over SSH and its tests (tools/serve-ssh.sh, readers in tmux panes),
+# and over telnet (tools/serve-telnet.sh, behind tcpserver; the telnet client
+# in the tests). Debian's telnetd comes with an inetd, which the script
+# installs itself, without starting it.
+packages+=(openssh-server openssh-client tmux ucspi-tcp telnet)
 # The fuzz targets (clang with libFuzzer).
 packages+=(clang libclang-rt-14-dev)
 # The Windows build: the MinGW-w64 cross compilers, dpkg-dev for the
@@ -125,7 +128,7 @@ wine_environment() {
 
 run_tests() {
     echo "== tests"
-    (cd "$build" && ctest --output-on-failure -E '^e2e_test_ssh')
+    (cd "$build" && ctest --output-on-failure -E '^e2e_test_(ssh|telnet)')
     run_ssh_tests
     echo "== unit tests with address and undefined-behaviour sanitizers"
     cmake -S "$top" -B "$build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DQUIX_SANITIZE=ON >/dev/null
@@ -248,12 +251,13 @@ test_windows_zip() {
     /usr/bin/python3 "$top/tests/package/test_windows_zip.py" "$dist"/quixmag-*-windows.zip
 }
 
-# The magazine served over SSH on 127.0.0.1 (tools/serve-ssh.sh): readers in
-# tmux panes, escape attempts, and many readers at once, whose figures (time to
-# the main menu, memory and CPU per reader) are printed.
+# The magazine served over SSH and over telnet on 127.0.0.1 (tools/serve-ssh.sh,
+# tools/serve-telnet.sh): readers in tmux panes, escape attempts, and many
+# readers at once, whose figures (time to the main menu, memory and CPU per
+# reader) are printed.
 run_ssh_tests() {
-    echo "== tests over ssh on 127.0.0.1"
-    (cd "$build" && ctest --output-on-failure -V -R '^e2e_test_ssh')
+    echo "== tests over ssh and telnet on 127.0.0.1"
+    (cd "$build" && ctest --output-on-failure -V -R '^e2e_test_(ssh|telnet)')
 }
 
 # The Windows executable, its unit and sound tests and its end-to-end tests,

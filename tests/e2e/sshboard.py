@@ -95,7 +95,15 @@ def safe_parent(*candidates):
 
 
 class Board:
-    """A dedicated sshd serving a copy of the magazine to a fresh account."""
+    """A dedicated sshd serving a copy of the magazine to a fresh account.
+    The class attributes name the script and what it leaves: a board of
+    another kind (telnetboard.py) is a subclass with its own."""
+
+    script = SERVE
+    user_variable = "QUIXMAG_SSH_USER"
+    pid_file = "sshd.pid"       # the listener's pid, in the server's folder
+    listener_name = "sshd"      # its process name
+    shell = "/bin/sh"           # the reading account's
 
     def __init__(self, env=None, serve=True):
         # Not under /tmp: sshd refuses keys in folders others may write to.
@@ -109,7 +117,7 @@ class Board:
         self.proc = None
         self.log = open(os.path.join(self.base, "sshd.log"), "w+")
         subprocess.run(["useradd", "--no-user-group", "--gid", "nogroup", "--home-dir", self.home,
-                        "--no-create-home", "--shell", "/bin/sh", self.user], check=True, capture_output=True)
+                        "--no-create-home", "--shell", self.shell, self.user], check=True, capture_output=True)
         # "*": no password, yet not locked, so that the key lets it in.
         subprocess.run(["usermod", "-p", "*", self.user], check=True)
         entry = pwd.getpwnam(self.user)
@@ -133,13 +141,13 @@ class Board:
             raise
 
     def script_env(self, env):
-        return {**os.environ, "QUIXMAG_SSH_USER": self.user, "QUIXMAG_BIN": self.exe, **env}
+        return {**os.environ, self.user_variable: self.user, "QUIXMAG_BIN": self.exe, **env}
 
     def run_script(self, server_dir=None, timeout=30, **env):
         """Runs the script in the foreground, for a start it must refuse.
         Should it serve after all, it is stopped after Timeout seconds
         (with the server it started) and TimeoutExpired is raised."""
-        proc = subprocess.Popen(["bash", SERVE, server_dir or self.server_dir, str(self.port)],
+        proc = subprocess.Popen(["bash", self.script, server_dir or self.server_dir, str(self.port)],
                                 env=self.script_env(env), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, text=True, start_new_session=True)
         try:
@@ -158,18 +166,19 @@ class Board:
         return subprocess.CompletedProcess(proc.args, proc.returncode, out, err)
 
     def start(self, env):
-        self.proc = subprocess.Popen(["bash", SERVE, self.server_dir, str(self.port)], env=self.script_env(env),
+        self.proc = subprocess.Popen(["bash", self.script, self.server_dir, str(self.port)], env=self.script_env(env),
                                      stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
         deadline = time.monotonic() + 60  # the script may install sshd first
         while time.monotonic() < deadline:
             if self.proc.poll() is not None:
-                raise AssertionError(f"serve-ssh.sh ended with {self.proc.returncode}:\n{self.server_log()}")
+                raise AssertionError(f"{os.path.basename(self.script)} ended with {self.proc.returncode}:\n"
+                                     f"{self.server_log()}")
             try:
                 with socket.create_connection(("127.0.0.1", self.port), timeout=1):
                     return
             except OSError:
                 time.sleep(0.1)
-        raise AssertionError(f"sshd is not listening on {self.port}:\n{self.server_log()}")
+        raise AssertionError(f"{self.listener_name} is not listening on {self.port}:\n{self.server_log()}")
 
     def server_log(self):
         self.log.flush()
@@ -177,8 +186,8 @@ class Board:
             return f.read()
 
     def listener(self):
-        """The pid of the server's listening sshd."""
-        with open(os.path.join(self.server_dir, "sshd.pid")) as f:
+        """The pid of the server's listener (sshd, tcpserver)."""
+        with open(os.path.join(self.server_dir, self.pid_file)) as f:
             return int(f.read())
 
     def ssh_command(self, *extra, tty=True, source=None):
@@ -247,7 +256,7 @@ class Board:
                 self.proc.wait()
         # A script that ended without stopping its server (a failing test)
         # leaves the listener behind.
-        if listener and _is_sshd(listener):
+        if listener and _is_named(listener, self.listener_name):
             os.kill(listener, 9)
         for pid, _ in self.processes():
             try:
@@ -516,10 +525,10 @@ def _poly1305(key, message):
     return ((acc + int.from_bytes(key[16:], "little")) % 2 ** 128).to_bytes(16, "little")
 
 
-def _is_sshd(pid):
+def _is_named(pid, name):
     try:
         with open(f"/proc/{pid}/comm") as f:
-            return f.read().strip() == "sshd"
+            return f.read().strip() == name
     except OSError:
         return False
 
