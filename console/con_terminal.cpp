@@ -287,9 +287,14 @@ bool TrueColour() {
     return v && (std::strcmp(v, "truecolor") == 0 || std::strcmp(v, "24bit") == 0);
 }
 
-bool OverSsh() {
-    const char* v = std::getenv("SSH_CONNECTION");
-    return v && *v;
+// A reader far away: over SSH (SSH_CONNECTION), or on a board that names
+// the caller's host as a login does (REMOTEHOST, as the telnet board does).
+bool FarAway() {
+    for (const char* name : {"SSH_CONNECTION", "REMOTEHOST"}) {
+        const char* v = std::getenv(name);
+        if (v && *v) return true;
+    }
+    return false;
 }
 
 // What the terminal said at start; nullopt where it did not say.
@@ -318,7 +323,7 @@ Probe ProbeTerminal(bool askUtf8, bool askShape, std::string& typed) {
     if (askUtf8) ask += "\xe2\xa0\xbf";
     ask += termanswers::kAskCursorPosition;
     WriteAll(ask.data(), ask.size());
-    const uint64_t deadline = NowNs() + static_cast<uint64_t>(OverSsh() ? kRemoteProbeWaitMs : kProbeWaitMs) * kMs;
+    const uint64_t deadline = NowNs() + static_cast<uint64_t>(FarAway() ? kRemoteProbeWaitMs : kProbeWaitMs) * kMs;
     Probe probe;
     for (uint64_t now = NowNs(); now < deadline; now = NowNs()) {
         pollfd p{STDIN_FILENO, POLLIN, 0};
@@ -380,8 +385,8 @@ void UpdateSize(bool atStart = false) {
     int rows = 0;
     QuerySize(cols, rows);
     const int consoleRows = t.cells.Rows();
-    // Never over SSH: the reader's terminal is far away and may not take it.
-    if (atStart && termsize::TooSmall(cols, rows, consoleRows) && !OverSsh()) AskForSize(cols, rows);
+    // Never for a reader far away, whose terminal may not take it.
+    if (atStart && termsize::TooSmall(cols, rows, consoleRows) && !FarAway()) AskForSize(cols, rows);
     // Smaller than the console: what fits is drawn, with a notice that
     // the rest is cut off (each time the size changes).
     t.tooSmall = termsize::TooSmall(cols, rows, consoleRows);

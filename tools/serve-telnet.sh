@@ -40,7 +40,9 @@
 # PC terminal of the BBS world), its window size, and 8-bit binary mode
 # where it asks for it. telnetd takes none of the client's environment
 # variables; the magazine starts with an environment this script sets:
-# PATH, TERM and QUIXMAG_PUBLIC=1 (the board's reading mode). No login
+# PATH, TERM, REMOTEHOST (the caller's address, a number, as a login would
+# set it: the magazine asks nothing of a far terminal that it need not) and
+# QUIXMAG_PUBLIC=1 (the board's reading mode). No login
 # program and no shell run, and nothing the client sends becomes an
 # argument of a program.
 #
@@ -148,7 +150,7 @@ write_connection() {
 # process ends, and drops what it has not yet carried (the magazine's last
 # output, which gives the caller's terminal back).
 write_session() {
-    local run="env -i PATH=/usr/bin:/bin TERM=\"\$term\" QUIXMAG_PUBLIC=1 $session_limit${session_limit:+ }$bin --idle $idle_minutes
+    local run="env -i PATH=/usr/bin:/bin TERM=\"\$term\" REMOTEHOST=\"\$1\" QUIXMAG_PUBLIC=1 $session_limit${session_limit:+ }$bin --idle $idle_minutes
 status=\$?"
     # The line of the time limit waits at most a few seconds for a client
     # that reads nothing: the session ends all the same.

@@ -134,7 +134,8 @@ class Terminal:
     def _environment(extra, colorterm):
         env = dict(os.environ)
         # SSH_CONNECTION and QUIXMAG_PUBLIC would switch music or saving off.
-        for name in ("LC_ALL", "LC_CTYPE", "COLORTERM", "COLUMNS", "LINES", "SSH_CONNECTION", "QUIXMAG_PUBLIC"):
+        for name in ("LC_ALL", "LC_CTYPE", "COLORTERM", "COLUMNS", "LINES", "SSH_CONNECTION", "REMOTEHOST",
+                     "QUIXMAG_PUBLIC"):
             env.pop(name, None)
         env.update(TERM="xterm-256color", LANG="C.UTF-8")
         if colorterm:

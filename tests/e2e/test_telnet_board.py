@@ -32,7 +32,7 @@ FULL_LINE = b"the board is full, try again later\r\n"
 TIME_UP_LINE = b"the session has reached its time limit\r\n"
 CALLERS = 30
 # The board's own environment for the magazine, and nothing else.
-BOARD_ENVIRONMENT = {"PATH": "/usr/bin:/bin", "TERM": "ansi", "QUIXMAG_PUBLIC": "1"}
+BOARD_ENVIRONMENT = {"PATH": "/usr/bin:/bin", "TERM": "ansi", "REMOTEHOST": "127.0.0.1", "QUIXMAG_PUBLIC": "1"}
 
 
 def main_menu_screen():

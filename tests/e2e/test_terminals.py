@@ -169,13 +169,15 @@ class TerminalSetUp(unittest.TestCase):
             t.send("x")
             self.assertEqual(t.wait_exit(), 0)
             self.assertEqual(len(SIZE_REQUEST.findall(bytes(t.output))), 1, "once, at start, not after a resize")
-        with Terminal(rows=24, env={"SSH_CONNECTION": "10.0.0.1 50000 10.0.0.2 22"}) as t:
-            self.menu(t)
-            t.send(" ")   # hides the notice
-            t.idle(0.3)
-            t.send("x")
-            self.assertEqual(t.wait_exit(), 0)
-            self.assertEqual(SIZE_REQUEST.findall(bytes(t.output)), [], "a remote terminal is never asked")
+        # Over SSH, and on the telnet board, which names the caller's host.
+        for far in ({"SSH_CONNECTION": "10.0.0.1 50000 10.0.0.2 22"}, {"REMOTEHOST": "10.0.0.1"}):
+            with Terminal(rows=24, env=far) as t:
+                self.menu(t)
+                t.send(" ")   # hides the notice
+                t.idle(0.3)
+                t.send("x")
+                self.assertEqual(t.wait_exit(), 0)
+                self.assertEqual(SIZE_REQUEST.findall(bytes(t.output)), [], f"a remote terminal is never asked: {far}")
         with Terminal() as t:
             self.menu(t)
             t.send("x")
