@@ -22,6 +22,7 @@ struct DoorSession {
     uint32_t minutesLeftMs = 0;
     uint32_t idleMs = 0;  // 0: no idle limit
     uint32_t start = 0;   // tick of WatchCallerTime
+    uint32_t keysAtStart = 0;
     bool noticeShown = false;
 };
 
@@ -32,15 +33,17 @@ DoorSession& Session() {
 
 bool ReadIdle(const std::vector<std::string>& args, std::string& error) {
     DoorSession& s = Session();
-    const int32_t minutes = HasSwitch(args, "--idle") ? StrToInt(ValueOf(args, "--idle")) : 0;
-    const std::string given = ValueOf(args, "--idle");
-    if (HasSwitch(args, "--idle") && (minutes < 1 || minutes > LongestIdleMinutes || IntToStr(minutes) != given)) {
-        error = "--idle needs the minutes a reader may sit without a key, from 1 to " +
-                IntToStr(LongestIdleMinutes) + ": --idle 15";
-        return false;
+    int32_t minutes = s.door ? DefaultIdleMinutes : 0;
+    if (HasSwitch(args, "--idle")) {
+        const std::string given = ValueOf(args, "--idle");
+        minutes = StrToInt(given);
+        if (minutes < 1 || minutes > LongestIdleMinutes || IntToStr(minutes) != given) {
+            error = "--idle needs the minutes a reader may sit without a key, from 1 to " +
+                    IntToStr(LongestIdleMinutes) + ": --idle 15";
+            return false;
+        }
     }
-    const int idle = minutes > 0 ? minutes : s.door ? DefaultIdleMinutes : 0;
-    s.idleMs = static_cast<uint32_t>(idle) * MsPerMinute;
+    s.idleMs = static_cast<uint32_t>(minutes) * MsPerMinute;
     return true;
 }
 
@@ -65,8 +68,8 @@ uint32_t NoticeDue() { return StayEnds() - std::min(MsPerMinute, Session().minut
 
 // Since when the caller has typed nothing.
 uint32_t IdleSince() {
-    const uint32_t lastKey = Keyboard->LastKeyTick();
-    return Before(Session().start, lastKey) ? lastKey : Session().start;
+    const bool typed = Keyboard->KeysTaken() != Session().keysAtStart;
+    return typed ? Keyboard->LastKeyTick() : Session().start;
 }
 
 void OnWatch();
@@ -133,5 +136,6 @@ bool RunsAsDoor() { return Session().door; }
 void WatchCallerTime() {
     DoorSession& s = Session();
     s.start = conapi::TickCount();
+    s.keysAtStart = Keyboard->KeysTaken();
     ArmWatch();
 }

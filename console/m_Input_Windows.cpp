@@ -58,6 +58,11 @@ uint8_t PlainCode(uint16_t scan) {
 
 TInputWindows::TInputWindows() = default;
 
+void TInputWindows::KeyTaken() {
+    LastKeyAt = TickCount();
+    ++KeyCount;
+}
+
 void TInputWindows::PushKey(char ch) {
     BufTail = static_cast<uint8_t>(BufTail + 1);
     if (BufTail > 64) BufTail = 1;
@@ -91,7 +96,7 @@ bool TInputWindows::TakePasteRecord(const InputRecord& rec) {
     PushKey(0);
     PushKey(static_cast<char>(KeyPaste));
     PasteSlot = BufTail;
-    LastKeyAt = TickCount();
+    KeyTaken();
     return true;
 }
 
@@ -117,14 +122,14 @@ bool TInputWindows::PollEvents() {
                 PushKey(0);
                 PushKey(static_cast<char>(TranslateScanCode(rec.ScanCode, state, rec.VirtualKey)));
             }
-            LastKeyAt = TickCount();
+            KeyTaken();
             return true;
         }
         if (rec.Type == EventType::Key && !rec.KeyDown && rec.VirtualKey == VkMenu && AltNumActive && AltNumValue > 0) {
             PushKey(static_cast<char>(AltNumValue));
             AltNumActive = false;
             AltNumValue = 0;
-            LastKeyAt = TickCount();
+            KeyTaken();
             return true;
         }
         if (PendingEvents() == 0) return false;

@@ -72,8 +72,10 @@ public:
         WatchDue = due;
         WatchHandler = handler;
     }
-    // The tick when the last key byte came from the console.
+    // The tick when the last key came from the console, and how many have
+    // come (so that a caller can tell whether one came since).
     uint32_t LastKeyTick() const { return LastKeyAt; }
+    uint32_t KeysTaken() const { return KeyCount; }
     // Waits like conapi::WaitForInput, running the watch when it is due.
     bool WaitForInputWatched(int timeout);
 
@@ -87,6 +89,7 @@ private:
     static constexpr uint32_t AskEvery = 16;
 
     bool RingEmpty() const { return BufHead == BufTail; }
+    void KeyTaken();
     // Takes one Paste record; answers true when a paste key was stored.
     bool TakePasteRecord(const conapi::InputRecord& rec);
 
@@ -94,6 +97,7 @@ private:
     uint32_t WatchDue = 0;
     void (*WatchHandler)() = nullptr;
     uint32_t LastKeyAt = 0;
+    uint32_t KeyCount = 0;
 
     bool PastesAccepted = false;
     std::string IncomingPaste;  // the characters of the paste so far

@@ -5,6 +5,7 @@
 // the end, the end at the minutes left, the end after the idle time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -236,7 +237,8 @@ void SayWhen() {
 // file Text with Args and waits for keys until it ends; Keys (virtual
 // times) are Enter presses.
 [[noreturn]] void RunDoor(const std::string& path, const std::vector<std::string>& extra,
-                          const std::vector<uint32_t>& keys) {
+                          const std::vector<uint32_t>& keys, uint32_t startAt = 0) {
+    while (memcon::Now() < startAt) conapi::Sleep(static_cast<int>(std::min<uint32_t>(startAt - memcon::Now(), 1u << 30)));
     std::vector<std::string> args = {"--door", path};
     args.insert(args.end(), extra.begin(), extra.end());
     std::string error;
@@ -279,6 +281,9 @@ TEST_F(DoorTime, AnIdleCallerIsEndedAfterTheIdleTimeFromTheLastKey) {
     const std::string drop = Drop(Door32With({{1, "0"}, {9, "600"}}));
     EXPECT_EXIT(RunDoor(drop, {"--idle", "2"}, {}), ::testing::ExitedWithCode(0), "no notice, ended in second 120\n");
     EXPECT_EXIT(RunDoor(drop, {"--idle", "2"}, {100000}), ::testing::ExitedWithCode(0), "ended in second 220\n");
+    // On a clock past half its range (a machine up for 25 days) as well.
+    EXPECT_EXIT(RunDoor(drop, {"--idle", "2"}, {}, 3000000000u), ::testing::ExitedWithCode(0),
+                "no notice, ended in second 3000120\n");
     // The default idle time is a quarter of an hour.
     EXPECT_EXIT(RunDoor(drop, {}, {}), ::testing::ExitedWithCode(0), "no notice, ended in second 900\n");
     EXPECT_EXIT(RunDoor(drop, {"--idle", "0"}, {}), ::testing::ExitedWithCode(5), "refused: --idle needs");
