@@ -90,6 +90,26 @@ check_owners() {
     done
 }
 
+# The magazine to serve: an executable, taken by its real path.
+check_program() {
+    [ -x "$bin" ] || die "$bin is not an executable: build the magazine first (bash tools/setup.sh) or set QUIXMAG_BIN"
+    bin=$(realpath "$bin")
+    plain QUIXMAG_BIN "$bin"
+}
+
+# The program and the server's folder (made where it is missing, and taken
+# by its real path) checked for their owners, and the folder's files; the
+# folder is then open to the reading account.
+prepare_dir() {
+    check_owners QUIXMAG_BIN "$bin"
+    mkdir -p "$dir"
+    dir=$(realpath "$dir")
+    plain DIR "$dir"
+    check_owners DIR "$dir"
+    check_dir_files
+    chmod 755 "$dir"
+}
+
 # Files kept in DIR from an earlier run are rewritten or used as they are:
 # they too must be root's or this user's.
 check_dir_files() {

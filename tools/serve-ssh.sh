@@ -324,19 +324,10 @@ serve() {
 }
 
 check_settings
-[ -x "$bin" ] || die "$bin is not an executable: build the magazine first (bash tools/setup.sh) or set QUIXMAG_BIN"
-bin=$(realpath "$bin")
-plain QUIXMAG_BIN "$bin"
-
+check_program
 install_sshd
 check_account
-check_owners QUIXMAG_BIN "$bin"
-mkdir -p "$dir"
-dir=$(realpath "$dir")
-plain DIR "$dir"
-check_owners DIR "$dir"
-check_dir_files
-chmod 755 "$dir"
+prepare_dir
 check_dir_path
 make_keys
 make_slots

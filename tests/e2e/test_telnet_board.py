@@ -292,7 +292,9 @@ class Callers(unittest.TestCase):
         self.assertEqual(board.new_files(), [], "no file was written or left anywhere")
 
     def test_a_session_ends_at_its_maximum_length(self):
-        board = self.board(MAX_SESSION_LENGTH="4s")
+        # Long enough for the menu on a busy machine: the caller's terminal
+        # does not answer, and the magazine waits a second for it.
+        board = self.board(MAX_SESSION_LENGTH="10s")
         started = time.monotonic()
         caller = self.reader(board, "127.0.0.1")
         caller.wait_closed()
@@ -300,8 +302,8 @@ class Callers(unittest.TestCase):
         output = bytes(caller.data)
         self.assertTrue(output.endswith(TIME_UP_LINE), output[-200:])
         self.assertTrue(gave_the_terminal_back(output[:-len(TIME_UP_LINE)]), output[-200:])
-        self.assertGreaterEqual(took, 4)
-        self.assertLess(took, 20)
+        self.assertGreaterEqual(took, 10)
+        self.assertLess(took, 30)
         self.assertEqual(board.wait_no_processes(), [])
 
 
