@@ -16,6 +16,7 @@ import socket
 import subprocess
 import tempfile
 import time
+import unittest
 
 import pyte
 
@@ -211,3 +212,20 @@ class Caller(Line):
     def left_behind(self):
         """What the run left in its temporary folder."""
         return os.listdir(self.tmp)
+
+
+class DoorCase(unittest.TestCase):
+    """Tests of one kind of caller (Caller_class): each caller is closed at
+    the end of its test."""
+
+    caller_class = None
+
+    def call(self, **kw):
+        caller = self.caller_class(**kw)
+        self.addCleanup(caller.close)
+        return caller
+
+    def check_bytes(self, caller):
+        out = bytes(caller.output)
+        self.assertEqual(bad_escapes(out), [], "only what every BBS terminal knows")
+        self.assertEqual(bare_line_feeds(out), [], "every LF comes after a CR")

@@ -14,7 +14,6 @@ and the memory of one caller's door.
 
 import json
 import os
-import socket
 import subprocess
 import sys
 import tempfile
@@ -22,8 +21,9 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from doorboard import Caller, bad_escapes, bare_line_feeds, door32, door_sys  # noqa: E402
+from doorboard import Caller, DoorCase, door32, door_sys  # noqa: E402
 from harness import Terminal, binary  # noqa: E402
+from windows_magazine import resident_kib  # noqa: E402
 
 MAIN_ENTRY = "a r t i c l e s"
 SECTION_ENTRY = "[ b a c k ]"
@@ -58,14 +58,6 @@ def shows(caller, cells):
     return True
 
 
-def rss_kb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    return 0
-
-
 # Started first: a caller with one minute, who types nothing; checked last.
 TIMED = None
 
@@ -79,16 +71,8 @@ def tearDownModule():
     TIMED.close()
 
 
-class DoorTest(unittest.TestCase):
-    def call(self, **kw):
-        caller = Caller(**kw)
-        self.addCleanup(caller.close)
-        return caller
-
-    def check_bytes(self, caller):
-        out = bytes(caller.output)
-        self.assertEqual(bad_escapes(out), [], "only what every BBS terminal knows")
-        self.assertEqual(bare_line_feeds(out), [], "every LF comes after a CR")
+class DoorTest(DoorCase):
+    caller_class = Caller
 
     def test_logo_menu_and_article_reach_the_caller_in_pc_bytes(self):
         logo = expected_logo()
@@ -101,7 +85,7 @@ class DoorTest(unittest.TestCase):
         caller.wait_for_text(MAIN_ENTRY, timeout=30)
         to_menu = time.monotonic() - caller.started
         print(f"\nfirst screen {first_screen} bytes, main menu after {to_menu:.2f} s, "
-              f"door's memory {rss_kb(caller.proc.pid)} KB", file=sys.stderr)
+              f"door's memory {resident_kib(caller.proc.pid)} KB", file=sys.stderr)
         out = bytes(caller.output)
         self.assertIn(b"\xdb", out, "a full block is the PC byte 0xDB")
         self.assertNotIn("█".encode("utf-8"), out, "never UTF-8")

@@ -21,7 +21,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from doorboard import Line, bad_escapes, bare_line_feeds, door32  # noqa: E402
+from doorboard import DoorCase, Line, door32  # noqa: E402
 from harness import binary  # noqa: E402
 from windows_magazine import resident_kib, wine_environment  # noqa: E402
 
@@ -111,16 +111,8 @@ def tearDownModule():
     TIMED.close()
 
 
-class WindowsDoorTest(unittest.TestCase):
-    def call(self, **kw):
-        caller = WindowsCaller(**kw)
-        self.addCleanup(caller.close)
-        return caller
-
-    def check_bytes(self, caller):
-        out = bytes(caller.output)
-        self.assertEqual(bad_escapes(out), [])
-        self.assertEqual(bare_line_feeds(out), [])
+class WindowsDoorTest(DoorCase):
+    caller_class = WindowsCaller
 
     def test_the_caller_reads_the_magazine_on_the_inherited_socket(self):
         caller = self.call()
