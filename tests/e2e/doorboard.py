@@ -15,6 +15,7 @@ import select
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
@@ -229,3 +230,29 @@ class DoorCase(unittest.TestCase):
         out = bytes(caller.output)
         self.assertEqual(bad_escapes(out), [], "only what every BBS terminal knows")
         self.assertEqual(bare_line_feeds(out), [], "every LF comes after a CR")
+
+
+class Watch(threading.Thread):
+    """Reads a caller's screen in the background until its door ends (or
+    Limit seconds pass), as a caller who sits and watches does: a caller
+    nobody reads would fill the connection, and the door would take the
+    caller for gone. Seen: when each of Texts was first on the screen
+    (time.monotonic()). Only this thread touches the caller until joined."""
+
+    def __init__(self, caller, texts, limit=180):
+        super().__init__(daemon=True)
+        self.caller, self.texts, self.limit = caller, texts, limit
+        self.seen = {}
+        self.ended = None
+        self.start()
+
+    def run(self):
+        deadline = time.monotonic() + self.limit
+        while time.monotonic() < deadline:
+            self.caller.pump(0.05)
+            for text in self.texts:
+                if text not in self.seen and self.caller.find(text):
+                    self.seen[text] = time.monotonic()
+            if self.caller.proc.poll() is not None and not self.caller.pump(0.05):
+                self.ended = time.monotonic()
+                return

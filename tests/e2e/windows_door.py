@@ -21,7 +21,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from doorboard import DoorCase, Line, door32  # noqa: E402
+from doorboard import DoorCase, Line, Watch, door32  # noqa: E402
 from harness import binary  # noqa: E402
 from windows_magazine import resident_kib, wine_environment  # noqa: E402
 
@@ -100,11 +100,13 @@ class WindowsCaller(Line):
 
 
 TIMED = None
+TIMED_WATCH = None
 
 
 def setUpModule():
-    global TIMED
+    global TIMED, TIMED_WATCH
     TIMED = WindowsCaller(minutes=1)
+    TIMED_WATCH = Watch(TIMED, [TIME_NOTICE])
 
 
 def tearDownModule():
@@ -179,9 +181,11 @@ class WindowsDoorTest(DoorCase):
 
     def test_z_the_minutes_left_end_the_door(self):
         caller = TIMED
-        caller.wait_for_text(TIME_NOTICE, timeout=SLOW)
-        self.assertEqual(caller.wait_exit(SLOW), 0)
-        ended = time.monotonic() - caller.started
+        TIMED_WATCH.join(SLOW)
+        self.assertIsNotNone(TIMED_WATCH.ended, "the door ended")
+        self.assertEqual(caller.proc.returncode, 0)
+        self.assertIn(TIME_NOTICE, TIMED_WATCH.seen, "the notice was shown")
+        ended = TIMED_WATCH.ended - caller.started
         print(f"\nWindows door, one minute: ended after {ended:.1f} s", file=sys.stderr)
         self.assertGreaterEqual(ended, 60.0)
         self.assertIn(EXIT_TEXT, bytes(caller.output))
