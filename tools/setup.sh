@@ -128,7 +128,7 @@ wine_environment() {
 
 run_tests() {
     echo "== tests"
-    (cd "$build" && ctest --output-on-failure -E '^e2e_test_(ssh|telnet)')
+    (cd "$build" && ctest -j2 --output-on-failure -E '^e2e_test_(ssh|telnet)')
     run_ssh_tests
     echo "== unit tests with address and undefined-behaviour sanitizers"
     cmake -S "$top" -B "$build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DQUIX_SANITIZE=ON >/dev/null
@@ -266,7 +266,7 @@ run_windows_tests() {
     echo "== Windows tests under Wine"
     build_windows_all
     wine_environment
-    (cd "$build_windows" && ctest --output-on-failure)
+    (cd "$build_windows" && ctest -j2 --output-on-failure)
 }
 
 install_missing
