@@ -266,7 +266,7 @@ run_windows_tests() {
     echo "== Windows tests under Wine"
     build_windows_all
     wine_environment
-    (cd "$build_windows" && ctest -j2 --output-on-failure)
+    (cd "$build_windows" && ctest --output-on-failure)
 }
 
 install_missing
