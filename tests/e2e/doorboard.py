@@ -215,11 +215,42 @@ class Caller(Line):
         return os.listdir(self.tmp)
 
 
+# What a door shows a minute before the caller's time runs out, and what
+# its exit screen (and the twin) says.
+TIME_NOTICE = "one minute left: then the magazine closes"
+EXIT_TEXT = b"see you next issue"
+
+
 class DoorCase(unittest.TestCase):
     """Tests of one kind of caller (Caller_class): each caller is closed at
-    the end of its test."""
+    the end of its test. A caller with one minute, who types nothing, is
+    started first and watched while the others run (minute_ran_out)."""
 
     caller_class = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.timed = cls.caller_class(minutes=1)
+        cls.timed_watch = Watch(cls.timed, [TIME_NOTICE])
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.timed.close()
+
+    def minute_ran_out(self, wait):
+        """Checks that the one-minute caller got the notice, then the exit
+        screen at the end of the minute and status 0; answers (seconds to
+        the notice, seconds to the end)."""
+        caller, watch = self.timed, self.timed_watch
+        watch.join(wait)
+        self.assertIsNotNone(watch.ended, "the door ended")
+        self.assertEqual(caller.proc.returncode, 0)
+        self.assertIn(TIME_NOTICE, watch.seen, "the notice was shown")
+        ended = watch.ended - caller.started
+        self.assertGreaterEqual(ended, 60.0)
+        self.assertIn(EXIT_TEXT, bytes(caller.output), "the exit screen was shown")
+        self.check_bytes(caller)
+        return watch.seen[TIME_NOTICE] - caller.started, ended
 
     def call(self, **kw):
         caller = self.caller_class(**kw)
