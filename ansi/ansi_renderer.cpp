@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "ansi/canvas.h"
+#include "console/conapi.h"
 #include "console/m_Console.h"
+#include "console/palette.h"
 #include "sys/sys.h"
 
 namespace {
@@ -20,8 +22,9 @@ constexpr char Sub = 26;
 // Longest parameter text kept; a real sequence never comes near it, and a
 // hostile file must not make the renderer grow without bound.
 constexpr std::size_t MaxParamText = 64;
-// Largest cursor move honoured; the screen is far smaller.
-constexpr int MaxMove = 1000;
+// Largest cursor move honoured: the tallest piece's rows (the screen is
+// far smaller, and clamps).
+constexpr int MaxMove = TCanvas::MaxRows + 1000;
 
 // ANSI colour numbers 0..7 in PC order (red and blue exchanged).
 constexpr std::array<Byte, 8> AnsiToPc = {0, 4, 2, 6, 1, 5, 3, 7};
@@ -130,6 +133,13 @@ struct ScreenTarget {
     static void ClearScreen() { ::ClearScreen(); }
     static Byte& Attr() { return Screen->TextAttr; }
     static int Width() { return ScreenCols; }
+    // The screens have no colours of their own: never asked for (the
+    // screens' rules read no 24-bit sequences).
+    static uint32_t& OwnFore() {
+        static uint32_t none = 0;
+        return none;
+    }
+    static uint32_t& OwnBack() { return OwnFore(); }
 };
 
 // A page larger than the screen, drawn on the same way.
@@ -142,12 +152,21 @@ struct CanvasTarget {
     void ClearScreen() { canvas.ClearScreen(); }
     Byte& Attr() { return canvas.TextAttr; }
     int Width() const { return canvas.Width(); }
+    uint32_t& OwnFore() { return canvas.OwnFore; }
+    uint32_t& OwnBack() { return canvas.OwnBack; }
+};
+
+// What a piece's drawing does beside the screens' rules (see BlinkRule).
+struct PieceRules {
+    bool piece = false;  // colours of their own read; the blink rule below
+    BlinkRule blink = BlinkRule::Screen;
 };
 
 template <class Target>
 class AnsiInterpreter {
 public:
-    explicit AnsiInterpreter(Target& target) : t_(target), savedX_(t_.WhereX()), savedY_(t_.WhereY()) {}
+    explicit AnsiInterpreter(Target& target, PieceRules rules = {})
+        : t_(target), rules_(rules), savedX_(t_.WhereX()), savedY_(t_.WhereY()) {}
 
     // Whether Ch, coming now, is a character drawn as it is (or CR or BS,
     // which the character writer takes as cursor moves): such runs are
@@ -286,8 +305,73 @@ private:
             savedY_ = t_.WhereY();
             break;
         case 'u': t_.GotoXY(savedX_, savedY_); break;
+        case 't':
+            if (rules_.piece) OwnColourSequence();
+            break;
         default: break;
         }
+    }
+
+    // ESC[0;r;g;bt sets the background, ESC[1;r;g;bt the foreground, to a
+    // 24-bit colour (the form one ANSI editor writes).
+    void OwnColourSequence() {
+        const int which = NextParam();
+        if (which != 0 && which != 1) return;
+        uint32_t colour = 0;
+        if (!NextRgb(colour)) return;
+        SetOwn(which == 1, colour, t_.Attr());
+    }
+
+    // Three parameters, each 0 to 255, as a colour of its own; false when
+    // they are not all there.
+    bool NextRgb(uint32_t& colour) {
+        int rgb[3];
+        for (int& c : rgb) {
+            if (ParamsLeft() == 0) return false;
+            c = std::clamp(NextParam(), 0, 255);
+        }
+        colour =
+            conapi::OwnColour(static_cast<uint8_t>(rgb[0]), static_cast<uint8_t>(rgb[1]), static_cast<uint8_t>(rgb[2]));
+        return true;
+    }
+
+    // A colour of its own for the foreground or the background, with the
+    // nearest of the sixteen in Attr.
+    void SetOwn(bool fore, uint32_t colour, Byte& attr) {
+        const auto nearest = static_cast<Byte>(palette::NearestPc(palette::OfOwn(colour)));
+        if (fore) {
+            t_.OwnFore() = colour;
+            attr = static_cast<Byte>((attr & 0xF0) | nearest);
+        } else {
+            t_.OwnBack() = colour;
+            attr = static_cast<Byte>((attr & 0x0F) | nearest << 4);
+        }
+    }
+
+    // SGR 38 or 48 and what follows: ;2;r;g;b or ;5;n.
+    void ExtendedColour(bool fore, Byte& attr) {
+        const int form = NextParam();
+        uint32_t colour = 0;
+        if (form == 2) {
+            if (NextRgb(colour)) SetOwn(fore, colour, attr);
+            return;
+        }
+        if (form != 5 || ParamsLeft() == 0) return;
+        const int n = std::clamp(NextParam(), 0, 255);
+        if (n < 16) {
+            // The sixteen colours in ANSI order: the PC's own.
+            const auto pc = static_cast<Byte>(AnsiToPc[n & 7] | (n & 8));
+            if (fore) {
+                t_.OwnFore() = 0;
+                attr = static_cast<Byte>((attr & 0xF0) | pc);
+            } else {
+                t_.OwnBack() = 0;
+                attr = static_cast<Byte>((attr & 0x0F) | pc << 4);
+            }
+            return;
+        }
+        const palette::Rgb c = palette::Entry256(n);
+        SetOwn(fore, conapi::OwnColour(c.r, c.g, c.b), attr);
     }
 
     // Takes the next number off the parameter text.
@@ -312,25 +396,48 @@ private:
         // the screen could change anything, as far as the compiler knows,
         // and would make it read the parameters again for every number.
         Byte attr = t_.Attr();
-        if (ParamsLeft() == 0) attr = 7;
+        if (ParamsLeft() == 0) Reset(attr);
         while (ParamsLeft() > 0) {
             const int n = NextParam();
             if (n == 0) {
-                attr = 7;
+                Reset(attr);
             } else if (n == 1) {
-                attr |= 0x08;
+                bold_ = true;
+                if (!rules_.piece || t_.OwnFore() == 0) attr |= 0x08;
             } else if (n == 5) {
-                attr |= 0x80;
+                blink_ = true;
+                if (rules_.blink != BlinkRule::Ignored && (!rules_.piece || t_.OwnBack() == 0)) attr |= 0x80;
             } else if (n == 7) {
                 const Byte a = attr & 0xF7;
                 attr = static_cast<Byte>((a & 0x80) | ((a & 0x07) << 4) | ((a >> 4) & 0x07));
             } else if (n >= 30 && n <= 37) {
+                if (rules_.piece && t_.OwnFore() != 0) {
+                    // The attribute held the own colour's nearest: intensity
+                    // is the bold the piece asked for.
+                    t_.OwnFore() = 0;
+                    attr = static_cast<Byte>((attr & 0xF0) | (bold_ ? 0x08 : 0));
+                }
                 attr = static_cast<Byte>((attr & 0xF8) + AnsiToPc[n - 30]);
             } else if (n >= 40 && n <= 47) {
-                attr = static_cast<Byte>((attr & 0x0F) + 16 * AnsiToPc[n - 40]);
+                // Art made for bright backgrounds keeps its blink bit through
+                // the background codes, as the scene's renderers have it.
+                Byte kept = rules_.blink == BlinkRule::Bright ? (attr & 0x80) : 0;
+                if (rules_.piece && t_.OwnBack() != 0) {
+                    t_.OwnBack() = 0;
+                    kept = rules_.blink == BlinkRule::Bright && blink_ ? 0x80 : 0;
+                }
+                attr = static_cast<Byte>((attr & 0x0F) + 16 * AnsiToPc[n - 40]) | kept;
+            } else if ((n == 38 || n == 48) && rules_.piece) {
+                ExtendedColour(n == 38, attr);
             }
         }
         t_.Attr() = attr;
+    }
+
+    void Reset(Byte& attr) {
+        attr = 7;
+        bold_ = blink_ = false;
+        if (rules_.piece) t_.OwnFore() = t_.OwnBack() = 0;
     }
 
     State state_ = State::Text;
@@ -340,6 +447,11 @@ private:
     std::size_t paramLen_ = 0;
     std::size_t paramPos_ = 0;
     Target& t_;
+    PieceRules rules_;
+    // Bold and blink as a piece asked for them: the attribute's bits hold
+    // the nearest of an own colour while one is in force.
+    bool bold_ = false;
+    bool blink_ = false;
     char previous_ = 0;
     int savedX_;
     int savedY_;
@@ -375,26 +487,26 @@ bool PaceKey(char key, int32_t& pause) {
     return false;
 }
 
-}  // namespace
+// How a paced drawing ends its pauses and takes Esc.
+struct Pacing {
+    int32_t pause;
+    // Esc stops the drawing (the screens), or only ends the pacing so that
+    // the rest is drawn at once (a piece, which is shown whole).
+    bool escFinishes = false;
+    // Runs before each pause and at the end (a piece shows its canvas).
+    const std::function<void()>* beforePause = nullptr;
+};
 
-void SetRendererArguments(int argc, char** argv) { Arguments.assign(argv, argv + argc); }
-
-void ShowAnsiFile(const std::string& FileName, int32_t PauseInterval) {
-    std::string bytes;
-    std::string error;
-    if (!sys::ReadWholeFile(FileName, bytes, error)) {
-        WriteLine("File " + FileName + " not found.");
-        return;
-    }
-    ShowAnsiBytes(bytes, PauseInterval);
-}
-
-void ShowAnsiBytes(std::string_view Bytes, int32_t PauseInterval) {
+template <class Target>
+void DrawPaced(std::string_view Bytes, Target& target, AnsiInterpreter<Target>& interpreter, Pacing pacing) {
     BlockReader reader(Bytes);
-    ScreenTarget screen;
-    AnsiInterpreter<ScreenTarget> interpreter(screen);
-    int32_t pause = PauseInterval;
+    // Plain lines say the screen once it is drawn: no pace to keep, and the
+    // keys typed ahead are left for the menu that follows.
+    const bool plain = conapi::ShowsPlainLines();
+    if (plain) pacing.pause = 0;
+    int32_t& pause = pacing.pause;
     bool stop = false;
+    bool keys = !plain;  // keys are looked at: until Esc ends the pacing of a piece
     // Plain characters wait here until something else comes (an escape, a
     // pipe code, a pause, the end), so that a run of them reaches the
     // screen in one write; every byte is still read and checked for keys
@@ -406,10 +518,16 @@ void ShowAnsiBytes(std::string_view Bytes, int32_t PauseInterval) {
         char b = 0;
         bool fromBlock = false;
         if (!reader.Next(b, fromBlock)) b = Sub;
-        if (KeyPressed() && PaceKey(ReadKey(), pause)) stop = true;
+        if (keys && KeyPressed() && PaceKey(ReadKey(), pause)) {
+            if (pacing.escFinishes)
+                keys = false, pause = 0;
+            else
+                stop = true;
+        }
         if (fromBlock && pause > 0 && reader.Position() % static_cast<std::size_t>(pause) == 0) {
             // What came before the pause is on the screen during it.
             interpreter.FeedPlain(run.Take());
+            if (pacing.beforePause) (*pacing.beforePause)();
             Delay(6);
         }
         if (b == Sub) break;
@@ -422,7 +540,7 @@ void ShowAnsiBytes(std::string_view Bytes, int32_t PauseInterval) {
             // each. Every one is still checked for keys before it is taken,
             // and one that finds a key is left to the steps above.
             char next = 0;
-            while (!stop && pause == 0 && reader.PeekBlock(next) && IsPlainText(next) && !KeyPressed()) {
+            while (!stop && pause == 0 && reader.PeekBlock(next) && IsPlainText(next) && !(keys && KeyPressed())) {
                 reader.Skip();
                 run.Add(next);
                 if (run.Full()) interpreter.FeedPlain(run.Take());
@@ -446,7 +564,7 @@ void ShowAnsiBytes(std::string_view Bytes, int32_t PauseInterval) {
         }
         const int code = PipeCodeNumber(c1, c2);
         if (code >= 0) {
-            for (char ch : PipeSequence(code, ScreenTarget::Attr())) interpreter.Feed(ch, false);
+            for (char ch : PipeSequence(code, target.Attr())) interpreter.Feed(ch, false);
         } else {
             interpreter.Feed('|');
             reader.GiveBack(c2);
@@ -454,11 +572,59 @@ void ShowAnsiBytes(std::string_view Bytes, int32_t PauseInterval) {
         }
     }
     interpreter.FeedPlain(run.Take());
+    if (pacing.beforePause) (*pacing.beforePause)();
 }
 
-void DrawAnsiOnCanvas(std::string_view Bytes, TCanvas& Canvas) {
+}  // namespace
+
+void SetRendererArguments(int argc, char** argv) { Arguments.assign(argv, argv + argc); }
+
+void ShowAnsiFile(const std::string& FileName, int32_t PauseInterval) {
+    std::string bytes;
+    std::string error;
+    if (!sys::ReadWholeFile(FileName, bytes, error)) {
+        WriteLine("File " + FileName + " not found.");
+        return;
+    }
+    ShowAnsiBytes(bytes, PauseInterval);
+}
+
+void ShowAnsiBytes(std::string_view Bytes, int32_t PauseInterval) {
+    ScreenTarget screen;
+    AnsiInterpreter<ScreenTarget> interpreter(screen);
+    DrawPaced(Bytes, screen, interpreter, Pacing{PauseInterval});
+}
+
+void ShowAnsiPiece(std::string_view Bytes, int32_t PauseInterval, BlinkRule Blink, TCanvas& Canvas,
+                   const std::function<void()>& BeforePause) {
     CanvasTarget target{Canvas};
-    AnsiInterpreter<CanvasTarget> interpreter(target);
+    AnsiInterpreter<CanvasTarget> interpreter(target, PieceRules{true, Blink});
+    DrawPaced(Bytes, target, interpreter, Pacing{PauseInterval, true, &BeforePause});
+}
+
+void RevealRowsPaced(int Rows, std::size_t BytesPerRow, int32_t PauseInterval, const std::function<void(int)>& Show) {
+    if (conapi::ShowsPlainLines()) return Show(Rows);  // at once, keys left alone
+    int32_t pause = PauseInterval;
+    std::size_t read = 0;
+    for (int row = 1; row <= Rows; ++row) {
+        if (KeyPressed() && PaceKey(ReadKey(), pause)) break;  // Esc: the rest at once
+        const std::size_t before = read;
+        read += BytesPerRow;
+        if (pause <= 0) continue;
+        const auto step = static_cast<std::size_t>(pause);
+        const std::size_t pauses = read / step - before / step;
+        if (pauses == 0) continue;
+        Show(row);
+        Delay(static_cast<int>(std::min<std::size_t>(pauses, 1000)) * 6);
+    }
+    Show(Rows);
+}
+
+namespace {
+
+void DrawAtOnce(std::string_view Bytes, TCanvas& Canvas, PieceRules rules) {
+    CanvasTarget target{Canvas};
+    AnsiInterpreter<CanvasTarget> interpreter(target, rules);
     // The screen's reading without its pace: bytes up to the end mark, pipe
     // codes as their sequences.
     for (std::size_t i = 0; i < Bytes.size() && Bytes[i] != Sub; ++i) {
@@ -479,4 +645,12 @@ void DrawAnsiOnCanvas(std::string_view Bytes, TCanvas& Canvas) {
         for (char ch : PipeSequence(code, Canvas.TextAttr)) interpreter.Feed(ch, false);
         i += 2;
     }
+}
+
+}  // namespace
+
+void DrawAnsiOnCanvas(std::string_view Bytes, TCanvas& Canvas) { DrawAtOnce(Bytes, Canvas, PieceRules{}); }
+
+void DrawAnsiPiece(std::string_view Bytes, BlinkRule Blink, TCanvas& Canvas) {
+    DrawAtOnce(Bytes, Canvas, PieceRules{true, Blink});
 }

@@ -16,10 +16,15 @@ constexpr Field kVersion{5, 2}, kTitle{7, 35}, kAuthor{42, 20}, kGroup{62, 20}, 
 constexpr std::size_t kFileSize = 90, kDataType = 94, kFileType = 95, kTInfo1 = 96, kTInfo2 = 98, kCommentCount = 104,
                       kFlags = 105;
 
-// Data type 1 is character art; of its file types, ASCII (0), ANSI (1) and
-// ANSI animation (2) give width, lines, flags and font.
+// Data type 1 is character art: its file types ASCII (0), ANSI (1) and ANSI
+// animation (2) give width, lines, flags and font; PCBoard (4), Avatar (5)
+// and TundraDraw (8) width and lines. Binary text (5) gives its width as
+// twice its file type, with flags and font; XBIN (6) width and lines.
 constexpr std::uint8_t kCharacterData = 1;
+constexpr std::uint8_t kBinaryText = 5;
+constexpr std::uint8_t kXBin = 6;
 constexpr std::uint8_t kLastTextFileType = 2;
+constexpr std::uint8_t kPcBoard = 4, kAvatar = 5, kTundraDraw = 8;
 
 unsigned Byte(std::string_view bytes, std::size_t at) { return static_cast<unsigned char>(bytes[at]); }
 
@@ -97,15 +102,16 @@ void ReadComments(std::string_view file, std::size_t recordAt, unsigned count, S
     s.ArtEnd = blockAt;
 }
 
-void ReadLook(std::string_view record, Sauce& s) {
-    const unsigned width = Word(record, kTInfo1);
+void ReadWidth(unsigned width, Sauce& s) {
+    s.GivenWidth = static_cast<int>(width);
     if (width == 0 || width > static_cast<unsigned>(SauceMaxWidth))
         s.Faults.push_back("the width " + std::to_string(width) + " is not a number of columns from 1 to " +
                            std::to_string(SauceMaxWidth) + "; it is ignored");
     else
         s.Width = static_cast<int>(width);
-    s.Lines = static_cast<int>(Word(record, kTInfo2));
+}
 
+void ReadFlags(std::string_view record, Sauce& s) {
     const unsigned flags = Byte(record, kFlags);
     s.IceColours = (flags & 1) != 0;
     switch ((flags >> 1) & 3) {
@@ -124,19 +130,47 @@ void ReadLook(std::string_view record, Sauce& s) {
     s.Font = Text(Slice(record, kFont), "the font name", s.Faults);
 }
 
+// What the record says of the art's look, as far as its data and file
+// types give it; false for types that say nothing of it.
+bool ReadLook(std::string_view record, Sauce& s) {
+    if (s.DataType == kCharacterData && s.FileType <= kLastTextFileType) {
+        ReadWidth(Word(record, kTInfo1), s);
+        s.Lines = static_cast<int>(Word(record, kTInfo2));
+        ReadFlags(record, s);
+        return true;
+    }
+    if (s.DataType == kCharacterData &&
+        (s.FileType == kPcBoard || s.FileType == kAvatar || s.FileType == kTundraDraw)) {
+        ReadWidth(Word(record, kTInfo1), s);
+        s.Lines = static_cast<int>(Word(record, kTInfo2));
+        return true;
+    }
+    if (s.DataType == kBinaryText) {
+        ReadWidth(2u * s.FileType, s);
+        ReadFlags(record, s);
+        return true;
+    }
+    if (s.DataType == kXBin) {
+        ReadWidth(Word(record, kTInfo1), s);
+        s.Lines = static_cast<int>(Word(record, kTInfo2));
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 Sauce ReadSauce(std::string_view file) {
     Sauce s;
-    s.ArtEnd = file.size();
+    s.ArtEnd = s.DataEnd = file.size();
     const std::size_t recordAt = file.size() >= SauceRecordSize ? file.size() - SauceRecordSize : 0;
     if (file.size() < SauceRecordSize || file.substr(recordAt, kRecordId.size()) != kRecordId) {
         const std::size_t cut = CutRecordAt(file);
         if (cut != std::string_view::npos) {
             s.Faults.push_back("the file ends " + std::to_string(file.size() - cut) +
                                " bytes into its SAUCE record, which takes 128; the record is ignored");
-            if (cut == 0) s.Faults.push_back("no byte 26 before the record");
-            s.ArtEnd = cut == 0 ? 0 : cut - 1;
+            s.DataEnd = cut;
+            s.ArtEnd = cut > 0 && file[cut - 1] == kEndOfFile ? cut - 1 : cut;
         }
         return s;
     }
@@ -160,18 +194,16 @@ Sauce ReadSauce(std::string_view file) {
         s.FileSize = DoubleWord(record, kFileSize);
         s.DataType = static_cast<std::uint8_t>(Byte(record, kDataType));
         s.FileType = static_cast<std::uint8_t>(Byte(record, kFileType));
-        if (s.DataType == kCharacterData && s.FileType <= kLastTextFileType)
-            ReadLook(record, s);
-        else
+        if (!ReadLook(record, s))
             s.Faults.push_back("the record describes data type " + std::to_string(s.DataType) + ", file type " +
                                std::to_string(s.FileType) +
-                               ", not ASCII or ANSI text; its width, lines, flags and font are ignored");
+                               ", which is no character art the gallery draws; its width, lines, flags and font "
+                               "are ignored");
         if (const unsigned count = Byte(record, kCommentCount); count > 0) ReadComments(file, recordAt, count, s);
     }
-    // The art ends at the byte 26 right before the comment block or record.
-    if (s.ArtEnd > 0 && file[s.ArtEnd - 1] == kEndOfFile)
-        --s.ArtEnd;
-    else
-        s.Faults.push_back(std::string("no byte 26 before the ") + (s.ArtEnd == recordAt ? "record" : "comment block"));
+    // The art ends at the byte 26 right before the comment block or record,
+    // or, as many pieces are saved, at the block or record itself.
+    s.DataEnd = s.ArtEnd;
+    if (s.ArtEnd > 0 && file[s.ArtEnd - 1] == kEndOfFile) --s.ArtEnd;
     return s;
 }

@@ -32,7 +32,8 @@ struct Sauce {
     // art touched up after it was saved keeps the size it had.
     std::uint32_t FileSize = 0;
     std::uint8_t DataType = 0, FileType = 0;
-    int Width = 0;  // columns; 0 when not given or out of range
+    int Width = 0;       // columns; 0 when not given or out of range
+    int GivenWidth = 0;  // the columns the record gives, whatever they are
     int Lines = 0;  // rows; 0 when not given
     bool IceColours = false;
     int LetterSpacing = 0;  // 0 when not said, else 8 or 9 pixels
@@ -40,8 +41,13 @@ struct Sauce {
     std::string Font;  // such as "IBM VGA"
     std::vector<std::string> Comments;
     // How many bytes at the start of the file are art: up to the byte 26
-    // before the comment block or the record, the whole file without one.
+    // before the comment block or the record, or up to the block or the
+    // record where no byte 26 stands before it; the whole file without one.
     std::size_t ArtEnd = 0;
+    // Where the comment block or the record begins (the whole file's size
+    // without one): the end of a binary format's data, which may itself end
+    // in a byte 26.
+    std::size_t DataEnd = 0;
     // What is wrong with the record, one plain sentence each.
     std::vector<std::string> Faults;
 };

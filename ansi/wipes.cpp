@@ -13,6 +13,8 @@ void Blank(int x, int y, int count) { WriteXY(x, y, 0, RepeatChar(' ', count)); 
 }  // namespace
 
 void RandomWipe() {
+    // Plain lines show no wipe: the next screen follows at once.
+    if (conapi::ShowsPlainLines()) return ClearScreen();
     // Seeded anew from the tick count on every call, so that consecutive
     // wipes do not follow a fixed order.
     std::minstd_rand generator(conapi::TickCount());

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "ansi/ansi_renderer.h"
-#include "app/issue.h"
+#include "ansi/marker_runs.h"
+#include "app/magazine_run.h"
 #include "app/program.h"
 #include "app/public_mode.h"
 #include "app/resources.h"
@@ -14,52 +15,9 @@ std::vector<TCoord> HeaderFields;
 
 namespace {
 
-// What makes a section of the shared section menu.
-struct SectionSettings {
-    std::string ScreenResource;  // base name; the mode's suffix is appended
-    std::string Place;           // as an address names it
-    std::string Title;
-    BarColours AnsiColours;
-    int32_t HeaderPause;
-    const std::vector<ArticleEntry>& Entries;  // from the issue's manifest
-};
-
 // When a header screen lacks the window's corner markers, the text is
 // shown in the window the about page uses.
 constexpr TCoord FallbackWindow{1, 5, 80, 17};
-
-void RunSection(const SectionSettings& section) {
-    SectionMenu menu{section.ScreenResource,
-                     {},
-                     section.AnsiColours,
-                     [] { return 5000; },
-                     18,
-                     14,
-                     44,
-                     7,
-                     section.Place,
-                     section.Title,
-                     {},
-                     -1};
-    for (const ArticleEntry& entry : section.Entries) {
-        menu.Labels.push_back(entry.Label);
-        menu.Keys.push_back(entry.Resource);
-    }
-    menu.Labels.push_back("[ b a c k ]");
-    menu.Keys.emplace_back();
-    // "[ b a c k ]" follows the issue's entries.
-    const int32_t backEntry = static_cast<int32_t>(section.Entries.size());
-    menu.Leave = backEntry;
-    RunSectionMenu(menu, [&](int32_t chosen) {
-        if (chosen == backEntry) return false;
-        if (chosen >= 0 && chosen < backEntry) {
-            const ArticleEntry& entry = section.Entries[static_cast<std::size_t>(chosen)];
-            EnterPlace(section.Place + "/" + entry.Resource, entry.Title);
-            OpenArticle(entry.Resource, entry.Title, entry.Author, entry.Category, section.HeaderPause);
-        }
-        return true;
-    });
-}
 
 // The text window the header screen marks with its fourth and fifth runs.
 // The last column's number is the width, as it is when the window starts
@@ -76,45 +34,71 @@ TCoord TextWindow() {
 
 }  // namespace
 
-void ArticlesSection() {
-    RunSection({"articles", "articles", "articles", {"|10|16", "|02|16", 10}, 5000, ArticleEntries});
+void EntriesSection(MagazineRun& Run, const issue::Section& Section) {
+    SectionMenu menu;
+    menu.Screen = Section.Screen;
+    menu.AnsiColours = Section.Colours;
+    menu.Pause = Section.ScreenPause;
+    menu.Box = Section.Menu;
+    menu.Place = Section.Key;
+    menu.Title = Section.Title;
+    const std::vector<issue::Entry>& entries = Run.Issue.Contents.Entries(Section.List);
+    for (const issue::Entry& entry : entries) {
+        menu.Labels.push_back(entry.Label);
+        menu.Keys.push_back(issue::ResourceOf(entry.Text));
+    }
+    menu.Labels.push_back("[ b a c k ]");
+    menu.Keys.emplace_back();
+    // "[ b a c k ]" follows the issue's entries.
+    const int32_t backEntry = static_cast<int32_t>(entries.size());
+    menu.Leave = backEntry;
+    RunSectionMenu(Run, menu, [&](int32_t chosen) {
+        if (chosen == backEntry) return false;
+        if (chosen >= 0 && chosen < backEntry) {
+            const issue::Entry& entry = entries[static_cast<std::size_t>(chosen)];
+            const std::string resource = issue::ResourceOf(entry.Text);
+            const std::string place = Section.Key + "/" + resource;
+            EnterPlace(Run, place, entry.Title);
+            Run.Log.Write("article: " + PlaceName(Run, place) + " (" + entry.Title + ")");
+            OpenArticle(Run.Issue, resource, entry.Title, entry.Author, entry.Category, Section.HeaderPause,
+                        ViewerPolicy(SaveRefusedLogger(Run, place)));
+        }
+        return true;
+    });
 }
 
-void TutorsSection() { RunSection({"tutors", "tutors", "tutorials", {"|12|16", "|04|16", 12}, 10000, TutorEntries}); }
+void ArticlesSection(MagazineRun& Run) { EntriesSection(Run, *issue::Sections().Find("articles")); }
 
-void OpenArticle(const std::string& Resource, const std::string& Title, const std::string& Author,
-                 const std::string& Category, int32_t PauseInterval) {
-    const std::string_view text = ResourceContent(Resource);
+void TutorsSection(MagazineRun& Run) { EntriesSection(Run, *issue::Sections().Find("tutors")); }
+
+void OpenArticle(const issue::Issue& Issue, const std::string& Resource, const std::string& Title,
+                 const std::string& Author, const std::string& Category, int32_t PauseInterval,
+                 const ViewerSettings& Settings) {
+    const std::string_view text = ResourceContent(Issue, Resource);
     SetTextColor(7);
     ClearScreen();
-    ShowAnsiBytes(ResourceContent("article_hdr" + AsciiSuffix), PauseInterval);
+    ShowAnsiBytes(ResourceContent(Issue, "article_hdr" + AsciiSuffix), PauseInterval);
+    MarkWhatTheLineLacks();
     ScanHeaderFields('!', ' ');
     WriteHeaderField(0, Title);
     WriteHeaderField(1, Author);
     WriteHeaderField(2, Category);
     const TCoord window = TextWindow();
-    ViewText(text, window.X, window.Y, window.Width, window.Height, ViewerPolicy());
+    ViewText(text, window.X, window.Y, window.Width, window.Height, Settings);
 }
 
 void ScanHeaderFields(char Marker, char Replacement) {
-    HeaderFields.clear();
-    bool inRun = false;
-    // The run flag is kept across the end of a row: a run reaching column
-    // 80 goes on at column 1 of the next row.
-    for (int row = 1; row <= 25; ++row)
-        for (int col = 1; col <= 80; ++col) {
-            if (CharAt(col, row) != Marker) {
-                inRun = false;
-                continue;
-            }
-            if (inRun) {
-                ++HeaderFields.back().Height;
-            } else {
-                HeaderFields.push_back(TCoord{static_cast<Byte>(col), static_cast<Byte>(row), AttrAt(col, row), 1});
-                inRun = true;
-            }
-            WriteXY(col, row, HeaderFields.back().Width, std::string(1, Replacement));
+    // The runs as the checker finds them, each marker then replaced in its
+    // run's attribute (the scan reads every cell once, so replacing after
+    // the reading changes nothing it sees).
+    HeaderFields = FindMarkerRuns(Marker);
+    for (const TCoord& run : HeaderFields) {
+        int col = run.X, row = run.Y;
+        for (int i = 0; i < run.Height; ++i) {
+            WriteXY(col, row, run.Width, std::string(1, Replacement));
+            if (++col > 80) col = 1, ++row;
         }
+    }
 }
 
 void WriteHeaderField(int Index, const std::string& Text) {

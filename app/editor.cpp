@@ -4,13 +4,15 @@
 #include <cstdio>
 
 #include "ansi/ansi_renderer.h"
-#include "app/issue.h"
+#include "ansi/art.h"
 #include "app/program.h"
 #include "app/public_mode.h"
 #include "console/m_Console.h"
 #include "issue/editions.h"
 #include "issue/issue.h"
+#include "issue/magazine.h"
 #include "sys/sys.h"
+#include "viewer/art_viewer.h"
 
 namespace {
 
@@ -36,6 +38,29 @@ int RunChecker(const std::string& ownExecutable, const std::string& folder) {
     return status < 0 ? 2 : status;
 }
 
+// Every issue of the magazine folder Folder (or the issue folder), read
+// whole and checked as the program reads it, for the editions.
+bool ReadEditionContent(const std::string& folder, issue::EditionContent& content, std::string& error) {
+    issue::Magazine magazine;
+    if (!magazine.Load(folder, error)) return false;
+    content.Names = magazine.Names;
+    const bool alone = magazine.Issues.size() == 1 && magazine.Issues.front().Folder.empty();
+    if (!alone && !sys::ReadWholeFile(sys::WithSeparator(folder) + std::string(issue::MagazineManifestName),
+                                      content.MagazineManifest, error))
+        return false;
+    for (const issue::IssueSummary& summary : magazine.Issues) {
+        const std::string where = alone ? folder : sys::WithSeparator(folder) + summary.Folder;
+        issue::EditionIssue edition{summary.Folder, {}, {}};
+        issue::Issue checked;
+        if (!issue::ReadIssueFolder(where, edition.Files, error) ||
+            !checked.Take(issue::PackFiles(edition.Files), where, error, alone ? nullptr : &magazine.Names))
+            return false;
+        edition.Contents = checked.Contents;
+        content.Issues.push_back(std::move(edition));
+    }
+    return true;
+}
+
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -58,23 +83,28 @@ int Pack(const std::string& ownExecutable, const std::vector<std::string>& args,
         std::fprintf(stderr, "quixmag: %s is not packed: the checker found problems (above)\n", folder.c_str());
         return 1;
     }
-    issue::PackFiles files;
-    issue::Issue checked;
+    issue::EditionContent content;
     std::string error;
-    if (!issue::ReadIssueFolder(folder, files, error) || !checked.Take(issue::PackFiles(files), folder, error)) {
+    if (!ReadEditionContent(folder, content, error)) {
         std::fprintf(stderr, "quixmag: %s\n", error.c_str());
         return 1;
     }
     const issue::Runners runners = issue::FindRunners(ownExecutable);
-    const issue::Manifest& m = checked.Contents;
+    const issue::Manifest& newest = content.Issues.back().Contents;
     for (const issue::EditionOut& edition : issue::EditionsFor(out, flags)) {
-        if (!issue::WriteEdition(edition, files, m, runners, error)) {
+        if (!issue::WriteEdition(edition, content, runners, error)) {
             std::fprintf(stderr, "quixmag: %s edition not written: %s\n", issue::EditionName(edition.Kind),
                          error.c_str());
             return 1;
         }
-        std::printf("%s: the %s edition of %s, issue #%d, %s\n", edition.Path.c_str(), issue::EditionName(edition.Kind),
-                    m.Title.c_str(), m.Number, m.Date.c_str());
+        if (content.Issues.size() == 1)
+            std::printf("%s: the %s edition of %s, issue #%d, %s\n", edition.Path.c_str(),
+                        issue::EditionName(edition.Kind), content.Names.Title.c_str(), newest.Number,
+                        newest.Date.c_str());
+        else
+            std::printf("%s: the %s edition of %s, %zu issues, the newest #%d, %s\n", edition.Path.c_str(),
+                        issue::EditionName(edition.Kind), content.Names.Title.c_str(), content.Issues.size(),
+                        newest.Number, newest.Date.c_str());
     }
     std::printf("packed in %.1f s\n", SecondsSince(start));
     return 0;
@@ -97,47 +127,87 @@ int RunEditorCommand(const std::string& ownExecutable, const std::vector<std::st
     return -1;
 }
 
-bool ChooseIssue(const std::string& ownExecutable, const std::vector<std::string>& args, std::string& error) {
-    issue::Issue chosen;
+bool ChooseMagazine(const std::string& ownExecutable, const std::vector<std::string>& args, issue::Magazine& chosen,
+                    std::string& error) {
     if (HasSwitch(args, "--issue")) {
         const std::string path = ValueOf(args, "--issue");
         if (PublicMode()) {
-            error = "--issue is not taken on a board (QUIXMAG_PUBLIC): the board shows the issue it carries";
+            error = "--issue is not taken on a board (QUIXMAG_PUBLIC): the board shows the magazine it carries";
             return false;
         }
         if (path.empty()) {
-            error = "--issue needs the issue's folder or pack: quixmag --issue my-issue";
+            error = "--issue needs the magazine's or the issue's folder, or a pack: quixmag --issue my-issue";
             return false;
         }
-        if (!issue::LoadIssue(path, chosen, error)) return false;
-        ShowIssue(std::move(chosen));
-        return true;
+        return chosen.Load(path, error);
     }
-    // Most starts carry no pack: the end of the file tells, without reading
-    // the whole program.
-    std::string carrier;
-    if (!sys::ReadFileTail(ownExecutable, issue::PackEndSearch, carrier, error) || !issue::EndsWithPack(carrier)) {
-        error.clear();
-        return true;  // the issue built in
-    }
-    issue::PackFiles files;
-    if (!sys::ReadWholeFile(ownExecutable, carrier, error) || !issue::ReadPack(carrier, files, error) ||
-        !chosen.Take(std::move(files), ownExecutable, error)) {
-        error = "the issue this magazine carries cannot be read: " + error;
+    bool carried = false;
+    if (!chosen.LoadCarried(ownExecutable, carried, error)) {
+        error = "the magazine this program carries cannot be read: " + error;
         return false;
     }
-    ShowIssue(std::move(chosen));
-    return true;
+    if (carried) return true;
+    if (chosen.TakeBuiltIn(error)) return true;
+    error = "the issue built into this magazine cannot be read: " + error;
+    return false;
+}
+
+bool IssueToRead(const issue::Magazine& magazine, const std::vector<std::string>& args, int& number,
+                 std::string& error) {
+    number = magazine.Newest();
+    if (!HasSwitch(args, "--read")) return true;
+    const std::string given = ValueOf(args, "--read");
+    number = StrToInt(given);
+    if (IntToStr(number) == given && magazine.Find(number)) return true;
+    std::string held;
+    for (const issue::IssueSummary& s : magazine.Issues) held += (held.empty() ? "#" : ", #") + std::to_string(s.Number);
+    error = "--read " + given + ": the magazine holds no such issue; it holds " + held;
+    return false;
 }
 
 std::string ScreenToShow(const std::vector<std::string>& args) {
     return HasSwitch(args, "--show") ? ValueOf(args, "--show") : std::string();
 }
 
+namespace {
+
+// A piece as the gallery shows it: its look, a window the arrows and page
+// keys move over a piece larger than the screen, I for its credits; any
+// other key ends the run.
+void ShowPieceFile(const std::string& file, const std::string& bytes) {
+    Art art;
+    ArtProblem problem;
+    if (!ReadArt(bytes, file, 0, art, problem))
+        FatalError(file + ": cannot be drawn: " + (problem.Offset > 0 ? "byte " + std::to_string(problem.Offset) + ": " : "") +
+                   problem.Text);
+    const ArtLook look(art);
+    CanvasView view = DrawArtPaced(art, bytes, DisplaySpeed);
+    for (;;) {
+        const char key = ReadKey();
+        if (key == 0 && MoveCanvasView(art.Canvas, view, static_cast<Byte>(ReadKey()))) {
+            DrawCanvasView(art.Canvas, view);
+            continue;
+        }
+        if (art.Record.Present && (key == 'i' || key == 'I')) {
+            ShowArtCredits(art, look.DrawsOwnFont());
+            continue;
+        }
+        return;
+    }
+}
+
+}  // namespace
+
 void ShowScreenFile(const std::string& File) {
     std::string bytes;
     std::string error;
     if (!sys::ReadWholeFile(File, bytes, error)) FatalError(File + ": " + error);
+    // One of an issue's own screens is drawn as the screens are; any other
+    // file as a piece of the gallery.
+    if (!issue::IsFixedResource(issue::ResourceOf(File))) {
+        ShowPieceFile(File, bytes);
+        return;
+    }
     SetTextColor(7);
     ClearScreen();
     ShowAnsiBytes(bytes, DisplaySpeed);

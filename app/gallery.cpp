@@ -1,9 +1,8 @@
 #include "app/gallery.h"
 
 #include "ansi/ansi_renderer.h"
-#include "ansi/canvas.h"
-#include "ansi/sauce.h"
-#include "app/issue.h"
+#include "ansi/art.h"
+#include "app/magazine_run.h"
 #include "app/program.h"
 #include "app/public_mode.h"
 #include "app/resources.h"
@@ -12,8 +11,8 @@
 #include "console/m_Console.h"
 #include "console/m_SaveName.h"
 #include "issue/layout.h"
-#include "widgets/boxes.h"
 #include "sys/workfiles.h"
+#include "viewer/art_viewer.h"
 #include "viewer/canvas_viewer.h"
 #include "viewer/text_viewer.h"
 #include "widgets/boxes.h"
@@ -42,14 +41,14 @@ std::string SaveFolder() { return FolderWritable(ProgramDir) ? ProgramDir : std:
 // Shows why nothing was saved and waits for a key.
 void TellSaveRefused(const std::string& reason) { ShowNotice(" s a v e   a n s i ", reason); }
 
-void SaveArtwork(const std::string& resource, const std::string& name) {
+void SaveArtwork(const issue::Issue& issue, const std::string& resource, const std::string& name) {
     if (Trimmed(name).empty()) return;
     if (!PlainFileName(name)) {
         TellSaveRefused("not saved: type a plain file name");
         return;
     }
     bool found = false;
-    const std::string_view art = issue::TheIssue().File(resource, found);
+    const std::string_view art = issue.File(resource, found);
     if (!found) return;
     std::string error;
     // Only the typed name is spelt anew: the folder is the system's already.
@@ -62,163 +61,105 @@ void SaveArtwork(const std::string& resource, const std::string& name) {
     if (!WriteFileReplacing(SaveFolder() + systemName, bytes, error)) TellSaveRefused("not saved: " + error);
 }
 
-const std::string ArtworkPrompt = "p r e s s  e  t o  e x t r a c t. a n y  o t h e r  k e y  t o  c o n t i n u e";
-
-// The columns a piece is laid out in: its manifest entry's width, else its
-// SAUCE record's when wider than the screen (up to 160), else the screen's.
-int PieceWidth(const GalleryPiece& piece, const Sauce& sauce) {
-    if (piece.Width > 0) return piece.Width;
-    if (sauce.Width > ScreenCols && sauce.Width <= issue::PieceMaxWidth) return sauce.Width;
-    return ScreenCols;
-}
-
-// The letter spacing and aspect a piece's record asks for, told to the
-// console while the piece is shown; the screens' own look again after it.
-class LookOfPiece {
-public:
-    explicit LookOfPiece(const Sauce& sauce) {
-        conapi::DescribeLook(sauce.LetterSpacing == 9 ? 9 : 8, sauce.Aspect == SauceAspect::Legacy);
-    }
-    ~LookOfPiece() { conapi::DescribeLook(8, false); }
-    LookOfPiece(const LookOfPiece&) = delete;
-    LookOfPiece& operator=(const LookOfPiece&) = delete;
-};
-
-// "title by author / group", with what the record has of them; empty
-// without a title and an author.
-std::string CreditLine(const Sauce& sauce) {
-    if (sauce.Title.empty() && sauce.Author.empty()) return {};
-    std::string line = sauce.Title.empty() ? "a piece" : sauce.Title;
-    if (!sauce.Author.empty()) line += " by " + sauce.Author;
-    if (!sauce.Group.empty()) line += (sauce.Author.empty() ? " by " : " / ") + sauce.Group;
-    return line;
-}
-
-// Every field of the record in a framed box over the piece, until a key.
-void ShowCredits(const Sauce& sauce, const TCanvas& canvas) {
-    constexpr Byte Left = 8, Top = 4, Right = 73, Bottom = 21;
-    constexpr int Inner = Right - Left - 3;
-    std::vector<std::string> rows{"title  : " + sauce.Title, "author : " + sauce.Author, "group  : " + sauce.Group};
-    const std::string& d = sauce.Date;
-    rows.push_back("date   : " + (d.size() == 8 ? d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) : ""));
-    rows.push_back("size   : " + std::to_string(canvas.Width()) + " columns x " + std::to_string(canvas.Rows()) +
-                   " rows");
-    rows.push_back("font   : " + sauce.Font);
-    std::string flags = sauce.IceColours ? "bright backgrounds" : "";
-    if (sauce.LetterSpacing > 0)
-        flags += (flags.empty() ? "" : ", ") + std::to_string(sauce.LetterSpacing) + "-pixel letters";
-    if (sauce.Aspect == SauceAspect::Legacy) flags += (flags.empty() ? "" : ", ") + std::string("legacy aspect");
-    if (sauce.Aspect == SauceAspect::Square) flags += (flags.empty() ? "" : ", ") + std::string("square pixels");
-    rows.push_back("flags  : " + flags);
-    rows.emplace_back();
-    for (const std::string& comment : sauce.Comments) rows.push_back(comment);
-    TMenuBox box;
-    box.FrameStyle = 1;
-    box.Title = " c r e d i t s ";
-    box.Draw(Left, Top, Right, Bottom);
-    const int room = Bottom - Top - 3;
-    for (int i = 0; i < room && i < static_cast<int>(rows.size()); ++i)
-        WriteXY(Left + 2, Top + 1 + i, 0x70, PadRight(rows[static_cast<std::size_t>(i)].substr(0, Inner), Inner, ' '));
-    WriteXY(Left + 2, Bottom - 1, 0x78, PadCenter("press a key", Inner, ' '));
-    ReadKey();
-    RestoreScreen(box.Background);
-}
-
 // Shows the piece with its prompt and waits for the reader: E answers true.
 // A piece larger than the screen is then a window the arrows, PgUp, PgDn,
 // Home and End move over; for any other piece every key but E leaves, as
-// it always has.
-bool ShowPieceUntilKey(const GalleryPiece& piece) {
+// it always has. I shows the credits of a piece that carries them.
+bool ShowPieceUntilKey(MagazineRun& run, const issue::Piece& piece) {
+    const issue::Issue& issue = run.Issue;
     bool found = false;
-    const std::string_view art = issue::TheIssue().File(piece.Resource, found);
-    const Sauce sauce = ReadSauce(art);
-    // Where the reader is: the piece's credits name it best.
-    const std::string credit = CreditLine(sauce);
-    EnterPlace("gallery/" + piece.Resource, credit.empty() ? piece.Label : credit);
-    // The look its artist chose, while it is on the screen.
-    const LookOfPiece look(sauce);
-    TCanvas canvas(PieceWidth(piece, sauce));
-    DrawAnsiOnCanvas(art, canvas);
-    const bool moves = CanvasMoves(canvas);
-    CanvasView view;
-    if (canvas.Width() == ScreenCols) {
-        // Drawn at the reading pace, as always; a tall piece scrolls as it is
-        // drawn and stops on its last rows, where its window begins.
-        ShowResourceScreen(piece.Resource);
-        view = LastRowsView(canvas);
+    const std::string resource = issue::ResourceOf(piece.Art);
+    const std::string_view file = issue.File(resource, found);
+    Art art;
+    ArtProblem problem;
+    if (!ReadArt(file, piece.Art, piece.Width, art, problem)) {
+        ShowNotice(" a n s i   a r t ", "this piece cannot be drawn: " + problem.Text);
+        return false;
     }
-    if (moves) DrawCanvasView(canvas, view);
-    WriteXY(1, 25, 112, ArtworkPrompt);
+    // Where the reader is: the piece's credits name it best.
+    const std::string credit = ArtCreditLine(art.Record);
+    const std::string place = issue::Sections().OfList("piece")->Key + "/" + resource;
+    EnterPlace(run, place, credit.empty() ? piece.Label : credit);
+    run.Log.Write("piece: " + PlaceName(run, place));
+    // The look its artist chose, while it is on the screen.
+    const ArtLook look(art);
+    CanvasView view = DrawArtPaced(art, file, DisplaySpeed);
+    const bool moves = CanvasMoves(art.Canvas);
+    WriteXY(1, 25, 112, PiecePrompt());
     for (;;) {
         // A place asked for (its Esc may have gone to the drawing) ends the
         // piece as any key but E does.
         if (!conapi::WantedPlace().empty()) return false;
         const char key = ReadKey();
         if (moves && key == 0) {
-            if (!MoveCanvasView(canvas, view, static_cast<Byte>(ReadKey()))) return false;
-            DrawCanvasView(canvas, view);
+            if (!MoveCanvasView(art.Canvas, view, static_cast<Byte>(ReadKey()))) return false;
+            DrawCanvasView(art.Canvas, view);
             continue;
         }
-        // I: the piece's credits, for a piece that carries them.
-        if (sauce.Present && (key == 'i' || key == 'I')) {
-            ShowCredits(sauce, canvas);
+        if (art.Record.Present && (key == 'i' || key == 'I')) {
+            ShowArtCredits(art, look.DrawsOwnFont());
             continue;
         }
         return Upper(std::string(1, key)) == "E";
     }
 }
 
-void ShowArtwork(const GalleryPiece& piece) {
-    if (!ShowPieceUntilKey(piece)) return;
+void ShowArtwork(MagazineRun& run, const issue::Piece& piece) {
+    const issue::Issue& issue = run.Issue;
+    if (!ShowPieceUntilKey(run, piece)) return;
     if (!SavingAllowed()) {
+        run.Log.Write("save refused: " + PlaceName(run, issue::Sections().OfList("piece")->Key + "/" +
+                                                           issue::ResourceOf(piece.Art)));
         ShowSavingOff();
         return;
     }
-    std::string name = piece.SaveName;
+    std::string name = piece.SaveAs;
     if (InputDialog(15, 12, 67, 17, " s a v e   a n s i ", "f i l e n a m e :", name))
-        SaveArtwork(piece.Resource, name);
-}
-
-void ShowFramedPage(const std::string& frameResource, const std::string& textResource) {
-    const std::string_view frame = ResourceContent(frameResource + AsciiSuffix);
-    const std::string_view text = ResourceContent(textResource);
-    SetTextColor(7);
-    ClearScreen();
-    ShowAnsiBytes(frame, DisplaySpeed);
-    ViewText(text, 1, 5, 80, 17, ViewerPolicy());
+        SaveArtwork(issue, issue::ResourceOf(piece.Art), name);
 }
 
 }  // namespace
 
-void GallerySection() {
-    SectionMenu menu{
-        "ansi", {}, {"|11|16", "|03|16", 11}, [] { return DisplaySpeed; }, 53, 8, 18, 11, "gallery", "ansi art",
-        {},     -1};
-    for (const GalleryPiece& piece : GalleryPieces) {
+void GallerySection(MagazineRun& Run) {
+    const issue::Section& gallery = *issue::Sections().OfList("piece");
+    SectionMenu menu;
+    menu.Screen = gallery.Screen;
+    menu.AnsiColours = gallery.Colours;
+    menu.Pause = gallery.ScreenPause;
+    menu.Box = gallery.Menu;
+    menu.Place = gallery.Key;
+    menu.Title = gallery.Title;
+    const std::vector<issue::Piece>& pieces = Run.Issue.Contents.Pieces;
+    for (const issue::Piece& piece : pieces) {
         menu.Labels.push_back(piece.Label);
-        menu.Keys.push_back(piece.Resource);
+        menu.Keys.push_back(issue::ResourceOf(piece.Art));
     }
     menu.Labels.push_back("[ b a c k ]");
     menu.Keys.emplace_back();
     // The issue's pieces, then "[ b a c k ]".
-    const int32_t backEntry = static_cast<int32_t>(GalleryPieces.size());
+    const int32_t backEntry = static_cast<int32_t>(pieces.size());
     menu.Leave = backEntry;
-    RunSectionMenu(menu, [&](int32_t chosen) {
+    RunSectionMenu(Run, menu, [&](int32_t chosen) {
         if (chosen == backEntry) return false;
-        if (chosen >= 0 && chosen < backEntry) {
-            const GalleryPiece& piece = GalleryPieces[static_cast<std::size_t>(chosen)];
-            ShowArtwork(piece);
-        }
+        if (chosen >= 0 && chosen < backEntry) ShowArtwork(Run, pieces[static_cast<std::size_t>(chosen)]);
         return true;
     });
 }
 
-void AboutSection() {
-    EnterPlace("about", "about");
-    ShowFramedPage("about", "abouttxt");
+void PageSection(MagazineRun& Run, const issue::Section& Page) {
+    EnterPlace(Run, Page.Key, Page.Title);
+    Run.Log.Write("page: " + PlaceName(Run, Page.Key));
+    const std::string_view frame = ResourceContent(Run.Issue, Page.Screen + (Page.Twin ? AsciiSuffix : ""));
+    const std::string_view text = ResourceContent(Run.Issue, Page.Text);
+    SetTextColor(7);
+    ClearScreen();
+    ShowAnsiBytes(frame, PauseOf(Page.ScreenPause));
+    MarkWhatTheLineLacks();
+    const issue::Box& w = Page.Window;
+    ViewText(text, static_cast<Byte>(w.Column), static_cast<Byte>(w.Row), static_cast<Byte>(w.Width),
+             static_cast<Byte>(w.Rows), ViewerPolicy(SaveRefusedLogger(Run, Page.Key)));
 }
 
-void EditorialSection() {
-    EnterPlace("editorial", "editorial");
-    ShowFramedPage("edit", "editorial");
-}
+void AboutSection(MagazineRun& Run) { PageSection(Run, *issue::Sections().Find("about")); }
+
+void EditorialSection(MagazineRun& Run) { PageSection(Run, *issue::Sections().Find("editorial")); }

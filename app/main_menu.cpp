@@ -1,58 +1,69 @@
 #include "app/main_menu.h"
 
 #include "app/articles.h"
+#include "app/back_issues.h"
 #include "app/gallery.h"
+#include "app/magazine_run.h"
 #include "app/program.h"
 #include "app/section_menu.h"
 #include "console/m_Console.h"
+#include "issue/sections.h"
 #include "widgets/lightbar.h"
 
 namespace {
 
-enum MainEntry { Editorial, Articles, AnsiArt, Tutors, About, Exit };
-
-void RefuseGallery() {
-    WriteXY(12, 22, 7, "even if you access the menu, you can't see the ansi art :p");
+// A section that ASCII mode cannot show says so on the main menu's message
+// row and waits for a key.
+void Refuse(const issue::Section& section) {
+    const issue::MainMenuTable& main = issue::Sections().Main;
+    WriteXY(main.MessageFirst, main.MessageRow, 7, section.AsciiRefusal);
     ReadKey();
 }
 
-// Acts on the main menu's choice; false when the reader leaves.
-bool ChooseMain(int32_t entry) {
-    switch (entry) {
-    case BarEsc: return false;
-    case Editorial: EditorialSection(); break;
-    case Articles: ArticlesSection(); break;
-    case AnsiArt:
-        if (AsciiSuffix.empty())
-            GallerySection();
+void OpenSection(MagazineRun& run, const issue::Section& section) {
+    switch (section.Kind) {
+    case issue::SectionKind::Entries: EntriesSection(run, section); break;
+    case issue::SectionKind::Gallery:
+        if (AsciiSuffix.empty() || section.AsciiRefusal.empty())
+            GallerySection(run);
         else
-            RefuseGallery();
+            Refuse(section);
         break;
-    case Tutors: TutorsSection(); break;
-    case About: AboutSection(); break;
-    case Exit: return false;
-    default: break;
+    case issue::SectionKind::Page: PageSection(run, section); break;
     }
+}
+
+// Acts on the main menu's choice; false when the reader leaves (Esc, or the
+// exit entry after the sections).
+bool ChooseMain(MagazineRun& run, int32_t entry) {
+    const std::vector<issue::Section>& sections = issue::Sections().Sections;
+    if (entry == BarEsc || entry == static_cast<int32_t>(sections.size())) return false;
+    if (entry >= 0 && entry < static_cast<int32_t>(sections.size()))
+        OpenSection(run, sections[static_cast<std::size_t>(entry)]);
     return true;
 }
 
 }  // namespace
 
-void MainMenu() {
-    // Filled field by field: GCC 12 for Windows takes the braced form of
-    // this many members for an uninitialised read.
+void MainMenu(MagazineRun& run) {
+    const issue::SectionTable& table = issue::Sections();
     SectionMenu menu;
-    menu.Screen = "menu";
-    menu.Labels = {"e d i t o r i a l", "a r t i c l e s", "a n s i   a r t",
-                   "t u t o r s     ",  "a b o u t",       "e x i t"};
-    menu.AnsiColours = {"|15|16", "|08|16", 15};
-    menu.Pause = [] { return 5000; };
-    menu.X = 53;
-    menu.Y = 10;
-    menu.Width = 17;
-    menu.Rows = 7;
-    menu.Place = "menu";
+    menu.Screen = table.Main.Screen;
+    menu.AnsiColours = table.Main.Colours;
+    menu.Pause = table.Main.ScreenPause;
+    menu.Box = table.Main.Menu;
+    menu.Place = table.Main.Place;
     // Where each entry leads, in the entries' order; exit is no place.
-    menu.Keys = {"editorial", "articles", "gallery", "tutors", "about", ""};
-    RunSectionMenu(menu, ChooseMain);
+    for (const issue::Section& section : table.Sections) {
+        menu.Labels.push_back(section.Label);
+        menu.Keys.push_back(section.Key);
+    }
+    menu.Labels.push_back(table.Main.ExitLabel);
+    menu.Keys.emplace_back();
+    for (;;) {
+        RunSectionMenu(run, menu, [&run](int32_t entry) { return ChooseMain(run, entry); });
+        // The menus left for another issue: its main menu comes next.
+        if (run.SwitchTo == 0) return;
+        SwitchIssue(run);
+    }
 }

@@ -1,4 +1,7 @@
-// The main menu, hub of the magazine.
+// The main menu: the sections of the section table, in its order, then its
+// exit entry, over the main menu's screen.
 #pragma once
 
-void MainMenu();
+struct MagazineRun;
+
+void MainMenu(MagazineRun& run);

@@ -11,9 +11,10 @@
 #include "music/music.h"
 #include "widgets/prompts.h"
 #include "app/articles.h"
+#include "app/back_issues.h"
 #include "app/door.h"
 #include "app/editor.h"
-#include "app/issue.h"
+#include "app/magazine_run.h"
 #include "app/main_menu.h"
 #include "app/public_mode.h"
 #include "app/resources.h"
@@ -42,17 +43,41 @@ std::string ExecutableFolder(const char* argv0) {
 // not a terminal): leave the way hot key X does.
 // A door's caller who dropped sees nothing more: the door only cleans up,
 // at once.
-void LeaveAtEndOfInput() {
-    static bool leaving = false;
-    if (leaving) EndProgram(0);
-    leaving = true;
-    if (RunsAsDoor()) {
+void LeaveAtEndOfInput(MagazineRun& run) {
+    if (run.Leaving) EndProgram(0);
+    run.Leaving = true;
+    run.Log.Write(run.Door.Door ? "end: caller dropped" : "end: input ended");
+    if (run.Door.Door) {
         ClearHeaderFields();
         RemoveWorkFolder();
     } else {
-        ExitScreen();
+        ExitScreen(run);
     }
     EndProgram(0);
+}
+
+// --log FILE (or -): the sysop's log, opened before anything can be
+// refused, so that a refusal is in it too. A log that cannot be opened is
+// said on standard error and the run goes on.
+bool OpenLog(const std::vector<std::string>& args, CallerLog& log, std::string& error) {
+    if (!HasSwitch(args, "--log")) return true;
+    const std::string target = ValueOf(args, "--log");
+    if (target.empty() || (target.rfind("--", 0) == 0)) {
+        error = "--log needs the file to append to, or - for standard error: --log /var/log/quixmag.log";
+        return false;
+    }
+    log.Open(target);
+    return true;
+}
+
+// The log's first lines of a stay: who (the drop file's caller and node),
+// what the drop file was, and what was dropped or noted of it.
+void LogStart(MagazineRun& run) {
+    const DropFile& drop = run.Door.Drop;
+    run.Log.Identify(drop.Node, drop.Caller);
+    const std::string issue = "issue #" + std::to_string(run.OpenNumber());
+    run.Log.Write("start: " + (run.Door.Door ? drop.Described + ", " : std::string()) + issue);
+    for (const std::string& note : drop.Notes) run.Log.Write("note: " + note);
 }
 
 // A terminal that shows only plain ASCII gets the plain-ASCII screens, and
@@ -65,6 +90,22 @@ void UsePlainAsciiScreens() {
 }
 
 }  // namespace
+
+void ResetProgramWideValues() {
+    AsciiSuffix.clear();
+    DisplaySpeed = 800;
+    TrackMenuOpen = false;
+    ProgramDir.clear();
+    CurrentScreenFile.clear();
+    SilentMode = false;
+    MusicFailed = false;
+    MusicPlaying = false;
+    CurrentMusicFile.clear();
+    SoundLibraryFile.clear();
+    EndKeys = std::string(1, '\r');
+    EndKeysExtended.clear();
+    ClearHeaderFields();
+}
 
 void EndProgram(int status) {
     DoneConsole();
@@ -83,62 +124,133 @@ bool HasSwitch(const std::vector<std::string>& args, const std::string& name) {
     return false;
 }
 
-void PrintUsage() {
-    const issue::Manifest& shown = issue::TheIssue().Contents;
-    WriteLine("[]  " + issue::Spaced(shown.Name + " magazine", 3));
-    NewLine();
-    WriteLine("  use the following switches if you are having problem with music");
-    WriteLine("  or ansi graphics display.");
-    NewLine();
-    WriteLine("  --help, /h, -h  : this screen... obviously.");
-    WriteLine("  --silent        : no music for you :p");
-    WriteLine("  --ascii         : no special chars for you, only ascii chars");
-    WriteLine("  --terminal-colours : the terminal's own colours, not the pc's");
-    NewLine();
+std::vector<std::string> UsageLines(const issue::Manifest& shown) {
+    std::vector<std::string> lines = {
+        "[]  " + issue::Spaced(shown.Name + " magazine", 3),
+        "",
+        "  use the following switches if you are having problem with music",
+        "  or ansi graphics display.",
+        "",
+        "  --help, /h, -h  : this screen... obviously.",
+        "  --silent        : no music for you :p",
+        "  --ascii         : no special chars for you, only ascii chars",
+        "",
+    };
     if (!shown.Contact.empty()) {
-        WriteLine("  " + shown.Contact);
-        NewLine();
+        lines.push_back("  " + shown.Contact);
+        lines.emplace_back();
+    }
+    // The switches the magazine has beside those: for readers, for a
+    // board's sysop, and for the editor of an issue.
+    for (const char* added : {
+             "  --terminal-colours : the terminal's own 16 colours, not the pc's",
+             "  --plain         : plain lines, no escape codes (teletypes, screen readers)",
+             "  --read N        : open issue #N of the magazine first (b lists them all)",
+             "  --door FILE     : be a board's door for the caller of the drop file FILE",
+             "  --idle MINUTES  : leave after MINUTES without a key (a door's default: 5)",
+             "  --max-minutes N : a stay lasts N minutes at most, whatever the drop file says",
+             "  --log FILE      : one line per caller's event in FILE (- : standard error)",
+             "  --issue PATH    : read the issue or magazine in the folder or pack PATH",
+             "  --show FILE     : draw one screen or piece of art as the magazine does",
+             "  --check FOLDER  : check an issue or magazine folder before it ships",
+             "  --pack FOLDER OUT [--linux] [--windows] [--web] : check, then ship it",
+         })
+        lines.emplace_back(added);
+    return lines;
+}
+
+void PrintUsage(const issue::Manifest& shown) {
+    for (const std::string& line : UsageLines(shown)) {
+        if (line.empty())
+            NewLine();
+        else
+            WriteLine(line);
     }
 }
 
-bool ReadCommandLine(int argc, char** argv) {
+namespace {
+
+// The switches of the editor, the board and the magazine that take a
+// value: the value is never read as a switch (lower-cased Arg).
+bool TakesValue(const std::string& arg) {
+    for (const char* name : {"--issue", "--show", "--door", "--idle", "--read", "--max-minutes", "--log"})
+        if (arg == name) return true;
+    return false;
+}
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "/h" || arg == "-h" || arg == "help"; }
+
+// Whether the command line asks for the switch summary, as ReadCommandLine
+// reads it.
+bool AsksForUsage(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = Lower(argv[i]);
-        if (arg == "--issue" || arg == "--show" || arg == "--door" || arg == "--idle") {
-            ++i;  // the editor's and the board's switches: their value is never a switch
+        if (TakesValue(arg))
+            ++i;
+        else if (IsHelp(arg))
+            return true;
+    }
+    return false;
+}
+
+// The switch summary for another program or a file: its lines as they
+// are, with no screen around them and not one control byte.
+void PrintPlainUsage(const issue::Manifest& shown) {
+    for (std::string line : UsageLines(shown)) {
+        std::erase_if(line, [](char c) { return static_cast<unsigned char>(c) < 32 || c == 127; });
+        std::fputs((line + "\n").c_str(), stdout);
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+bool ReadCommandLine(const issue::Manifest& Names, int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = Lower(argv[i]);
+        if (TakesValue(arg)) {
+            ++i;
         } else if (arg == "--ascii") {
             AsciiSuffix = "_asc";
         } else if (arg == "--silent") {
             SilentMode = true;
         } else if (arg == "--terminal-colours") {
             conapi::UseTerminalPalette();
-        } else if (arg == "--help" || arg == "/h" || arg == "-h" || arg == "help") {
-            PrintUsage();
+        } else if (IsHelp(arg)) {
+            PrintUsage(Names);
             return false;
         }
     }
     return true;
 }
 
-bool IsGlobalHotKey(char Key) {
+bool IsGlobalHotKey(const MagazineRun& Run, char Key) {
     const std::string key = Upper(std::string(1, Key));
-    if (key == "T" || key == "M" || key == "H") return !TrackMenuOpen;
-    return key == "X" || key == "P" || key == "A" || key == "+" || key == "-";
+    if (key == "T" || key == "M" || key == "H") return !TrackMenuOpen && !Run.BackIssuesOpen;
+    // B is a key only where there are back issues to read.
+    if (key == "B") return Run.ManyIssues() && !TrackMenuOpen && !Run.BackIssuesOpen;
+    if (key == "A") return !conapi::ShowsPlainLines();
+    return key == "X" || key == "P" || key == "+" || key == "-";
 }
 
-void GlobalHotKey(char Key, int32_t /*Highlighted*/) {
+void GlobalHotKey(MagazineRun& Run, char Key, int32_t /*Highlighted*/) {
     const std::string key = Upper(std::string(1, Key));
     if (key == "X") {
-        ExitScreen();
+        Run.Log.Write("end: x");
+        Run.Leaving = true;
+        ExitScreen(Run);
         EndProgram(0);
     } else if (key == "T" || key == "M") {
-        if (!TrackMenuOpen) TrackMenu();
+        if (!TrackMenuOpen && !Run.BackIssuesOpen) TrackMenu(Run);
     } else if (key == "P") {
-        ToggleMusic();
+        Run.Player.ToggleMusic();
     } else if (key == "H") {
-        if (!TrackMenuOpen) ShowHelpScreen();
+        if (!TrackMenuOpen && !Run.BackIssuesOpen) ShowHelpScreen(Run.Issue);
+    } else if (key == "B") {
+        if (IsGlobalHotKey(Run, Key)) BackIssuesMenu(Run);
     } else if (key == "A") {
-        AsciiSuffix = AsciiSuffix.empty() ? "_asc" : "";
+        // Plain lines take the plain-ASCII screens only.
+        if (!conapi::ShowsPlainLines()) AsciiSuffix = AsciiSuffix.empty() ? "_asc" : "";
     } else if (key == "-") {
         DisplaySpeed = std::max(0, DisplaySpeed - 20);
     } else if (key == "+") {
@@ -146,16 +258,16 @@ void GlobalHotKey(char Key, int32_t /*Highlighted*/) {
     }
 }
 
-void ExitScreen() {
+void ExitScreen(MagazineRun& Run) {
     SetTextColor(7);
     ClearScreen();
-    ShowResourceScreen("exit" + AsciiSuffix);
+    ShowResourceScreen(Run.Issue, "exit" + AsciiSuffix);
     Delay(500);
     SetTextColor(7);
     ClearScreen();
     if (!SilentMode) {
         if (!MusicFailed)
-            ReleaseMusic();
+            Run.Player.ReleaseMusic();
         else
             WriteLine("hmm... something went wrong. but who cares. c ya");
     }
@@ -165,18 +277,30 @@ void ExitScreen() {
 }
 
 int RunMagazine(int argc, char** argv) {
+    ResetProgramWideValues();
+    MagazineRun run;
     // The editor's commands and the choice of issue come before the console
     // is taken: their messages are plain lines on the terminal as it is.
     const std::string self = sys::ExecutablePath(argc > 0 ? argv[0] : nullptr);
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (const int status = RunEditorCommand(self, args); status >= 0) return status;
     std::string issueError;
-    if (!PrepareDoor(args, issueError) || !ChooseIssue(self, args, issueError)) {
+    int first = 0;
+    if (!OpenLog(args, run.Log, issueError) || !PrepareDoor(args, run.Door, issueError) ||
+        !ChooseMagazine(self, args, run.Magazine, issueError) || !IssueToRead(run.Magazine, args, first, issueError) ||
+        !run.Magazine.Open(first, run.Issue, issueError)) {
+        run.Log.Write("refused: " + issueError);
         std::fprintf(stderr, "quixmag: %s\n", issueError.c_str());
         return 1;
     }
+    LogStart(run);
+    if (AsksForUsage(argc, argv) && !conapi::OutputIsTerminal()) {
+        PrintPlainUsage(run.Issue.Contents);
+        return 0;
+    }
+    if (HasSwitch(args, "--plain")) conapi::UsePlainLines();
     InitConsole();
-    conapi::SetEndOfInputHandler(LeaveAtEndOfInput);
+    conapi::SetEndOfInputHandler([&run] { LeaveAtEndOfInput(run); });
     SetRendererArguments(argc, argv);
     ClearScreen();
     ResetTerminal();
@@ -186,17 +310,22 @@ int RunMagazine(int argc, char** argv) {
     ProgramDir = ExecutableFolder(argc > 0 ? argv[0] : nullptr);
     EndKeys = std::string(1, '\r');
     EndKeysExtended.clear();
-    if (!ReadCommandLine(argc, argv)) {
+    if (!ReadCommandLine(run.Issue.Contents, argc, argv)) {
         DoneConsole();
         return 0;
     }
-    WatchCallerTime();
+    WatchCallerTime(run);
     if (const std::string screen = ScreenToShow(args); !screen.empty()) {
         ShowScreenFile(screen);
         DoneConsole();
         return 0;
     }
-    if (conapi::ShowsOnlyAscii()) UsePlainAsciiScreens();
+    // Plain lines say the plain-ASCII screens; a terminal that shows only
+    // ASCII is told how to see the art.
+    if (conapi::ShowsPlainLines())
+        AsciiSuffix = "_asc";
+    else if (conapi::ShowsOnlyAscii())
+        UsePlainAsciiScreens();
     // Only the music needs the working folder (screens and texts are drawn
     // from memory): without one the magazine runs silent.
     std::string folderError;
@@ -206,15 +335,17 @@ int RunMagazine(int argc, char** argv) {
     // is then neither written out nor loaded.
     if (!MusicAllowed()) SilentMode = true;
     if (!SilentMode) {
-        if (haveWorkFolder)
-            LoadSoundLibrary(TrackEntries.front().Module);  // the manifest names at least one
+        if (haveWorkFolder)  // the manifest names at least one track
+            run.Player.LoadSoundLibrary(run.Issue, issue::ResourceOf(run.Issue.Contents.Tracks.front().Module));
         else
-            SoundLibraryUnwritable(folderError);
+            run.Player.SoundLibraryUnwritable(folderError);
     }
-    ShowLogo();
+    ShowLogo(run.Issue);
     Delay(1000);
-    MainMenu();
-    ExitScreen();
+    MainMenu(run);
+    run.Log.Write("end: left the main menu");
+    run.Leaving = true;
+    ExitScreen(run);
     DoneConsole();
     return 0;
 }

@@ -4,7 +4,9 @@
 // settings.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "viewer/text_viewer.h"
 
@@ -29,8 +31,37 @@ bool MusicAllowed();
 int32_t BarIdleRestMs();
 
 // The viewer's settings for this run: in public mode its save key shows the
-// notice.
-ViewerSettings ViewerPolicy();
+// notice (and SavingRefused is told).
+ViewerSettings ViewerPolicy(std::function<void()> savingRefused = {});
+
+// The gallery's prompt under a piece, and the one where saving is off.
+inline const std::string ArtworkPrompt =
+    "p r e s s  e  t o  e x t r a c t. a n y  o t h e r  k e y  t o  c o n t i n u e";
+inline const std::string SavingOffArtworkPrompt =
+    "s a v i n g  i s  o f f  h e r e. a n y  k e y  t o  c o n t i n u e";
+// The prompt for this run.
+const std::string& PiecePrompt();
+
+// The line under the track menu's frame on a line that carries no sound.
+inline const std::string NoSoundOnLine = "music plays only where the magazine runs on the reader's own machine";
+
+// What the magazine's screens say of the music and of saving, and what they
+// say instead where the line carries no sound or saving is off. Each claim
+// is replaced where it stands, cell for cell, in the colours it has.
+struct LineClaim {
+    std::string_view Offer;
+    std::string_view Instead;
+    bool OfSaving;  // else of the music
+};
+inline constexpr LineClaim LineClaims[] = {
+    {"now playing - t picks another tune", "no music on this line - t: tunes", false},  // the main menu
+    {"save the text", "saving is off", true},                                          // the help screen
+    {"ctrl+s save", "save is off", true},                                              // the text pages' keys
+    {"e saves a copy", "saving is off", true},                                         // the gallery's keys
+};
+
+// Replaces, on the screen as it stands, the claims this line cannot keep.
+void MarkWhatTheLineLacks();
 
 // The notice in the middle of the screen; waits for a key and gives back
 // what was under it.

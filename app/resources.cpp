@@ -2,42 +2,45 @@
 
 #include "ansi/ansi_renderer.h"
 #include "app/program.h"
+#include "app/public_mode.h"
 #include "console/m_Console.h"
-#include "issue/issue.h"
 
-void ExtractResource(const std::string& Name, const std::string& FileName) {
+void ExtractResource(const issue::Issue& Issue, const std::string& Name, const std::string& FileName) {
     // The issue's files, or what the executable itself carries (the sound library).
     std::string error;
-    const bool written = issue::TheIssue().Has(Name) ? issue::TryWriteIssueFile(Name, FileName, error)
-                                                     : TryExtractResource(Name, FileName, error);
+    const bool written = Issue.Has(Name) ? issue::TryWriteIssueFile(Issue, Name, FileName, error)
+                                         : TryExtractResource(Name, FileName, error);
     if (!written) FatalError(error);
 }
 
-std::string_view ResourceContent(const std::string& Name) {
+std::string_view ResourceContent(const issue::Issue& Issue, const std::string& Name) {
     bool found = false;
-    const std::string_view bytes = issue::TheIssue().File(Name, found);
+    const std::string_view bytes = Issue.File(Name, found);
     if (!found) FatalError("resource " + FoldCase(Name) + " is missing from the issue");
     return bytes;
 }
 
-void ShowResourceScreen(const std::string& Name) {
+void ShowResourceScreen(const issue::Issue& Issue, const std::string& Name) {
     SetTextColor(7);
     ClearScreen();
-    ShowAnsiBytes(ResourceContent(Name), DisplaySpeed);
+    ShowAnsiBytes(ResourceContent(Issue, Name), DisplaySpeed);
+    MarkWhatTheLineLacks();
 }
 
-void ShowLogo() { ShowResourceScreen("logo" + AsciiSuffix); }
+void ShowLogo(const issue::Issue& Issue) { ShowResourceScreen(Issue, "logo" + AsciiSuffix); }
 
-void ShowHelpScreen() {
-    ShowResourceScreen("help");
+void ShowHelpScreen(const issue::Issue& Issue) {
+    ShowResourceScreen(Issue, "help");
     ReadKey();
     SetTextColor(7);
     ClearScreen();
-    ShowCurrentScreen(DisplaySpeed);
+    ShowCurrentScreen(Issue, DisplaySpeed);
 }
 
-void ShowCurrentScreen(int32_t PauseInterval) {
+void ShowCurrentScreen(const issue::Issue& Issue, int32_t PauseInterval) {
     bool found = false;
-    const std::string_view screen = issue::TheIssue().File(CurrentScreenFile, found);
-    if (found) ShowAnsiBytes(screen, PauseInterval);
+    const std::string_view screen = Issue.File(CurrentScreenFile, found);
+    if (!found) return;
+    ShowAnsiBytes(screen, PauseInterval);
+    MarkWhatTheLineLacks();
 }

@@ -3,10 +3,11 @@
 
 #include "app/track_menu.h"
 
-#include "app/issue.h"
+#include "app/magazine_run.h"
 #include "app/program.h"
 #include "app/resources.h"
 #include "app/public_mode.h"
+#include "app/section_menu.h"
 #include "console/conapi.h"
 #include "console/m_Console.h"
 #include "music/music.h"
@@ -59,7 +60,6 @@ const std::array<std::string, 10> TrackFrameRows = {
 
 namespace {
 
-const std::string CloseLabel = "[ c l o s e ]";
 
 // The line under the frame that says why the music is off, in the frame's
 // light red; one column short of the row so that it never reaches the edge.
@@ -67,11 +67,16 @@ constexpr int ReasonRow = 11;
 constexpr uint8_t ReasonAttr = 12;
 constexpr std::size_t ReasonWidth = 79;
 
-// Says why the music is off, when a failure switched it off; nothing while
-// it is on or with --silent.
-void DrawMusicOffReason() {
-    if (!MusicFailed || MusicOffReason.empty()) return;
-    WriteXY(1, ReasonRow, ReasonAttr, ("music off: " + MusicOffReason).substr(0, ReasonWidth));
+// Says why the music is off: on a line that carries no sound (a board's
+// caller, a reader far away), where music plays at all; when a failure
+// switched it off, the failure. Nothing while it is on or with --silent.
+void DrawMusicOffReason(const Music& music) {
+    if (!MusicAllowed()) {
+        WriteXY(1, ReasonRow, ReasonAttr, NoSoundOnLine.substr(0, ReasonWidth));
+        return;
+    }
+    if (!MusicFailed || music.OffReason().empty()) return;
+    WriteXY(1, ReasonRow, ReasonAttr, ("music off: " + music.OffReason()).substr(0, ReasonWidth));
 }
 
 // Keeps the global hot keys T, M and H shut while the track menu is up,
@@ -84,30 +89,33 @@ public:
     TrackMenuFlag& operator=(const TrackMenuFlag&) = delete;
 };
 
-void RunTrackChoices() {
+void RunTrackChoices(MagazineRun& run) {
+    const issue::OverlayMenuTable& tracks = issue::Sections().Tracks;
+    const std::vector<issue::Track>& list = run.Issue.Contents.Tracks;
     TBar bar;
     // The issue's tracks, then "[ c l o s e ]".
-    for (const TrackEntry& track : TrackEntries) bar.Add(track.Label);
-    bar.Add(CloseLabel);
-    bar.SelectedColour = "|14|20";
-    bar.NormalColour = "|12|20";
-    bar.AnimLowerAttr = 78;  // yellow on red
-    bar.AnimUpperAttr = 78;
-    bar.OnKey = GlobalHotKey;
-    bar.IsHotKey = IsGlobalHotKey;
-    bar.IdleRestMs = BarIdleRestMs();
+    std::vector<std::string> labels;
+    for (const issue::Track& track : list) labels.push_back(track.Label);
+    labels.push_back(tracks.CloseLabel);
+    ConfigureBar(run, bar, labels, tracks.Colours);
+    // The track menu keeps its reds in either mode.
+    bar.SelectedColour = tracks.Colours.Selected;
+    bar.NormalColour = tracks.Colours.Normal;
+    bar.AnimLowerAttr = bar.AnimUpperAttr = tracks.Colours.Anim;
 
-    const int32_t closeEntry = static_cast<int32_t>(TrackEntries.size());
+    const int32_t closeEntry = static_cast<int32_t>(list.size());
     int32_t entry = 0;
     for (;;) {
         // Esc, Left and Right leave negative codes: start over at the top.
         if (entry < 0 || entry > closeEntry + 1) entry = 0;
-        entry = bar.Run(6, 2, 35, 6, entry);
+        const issue::Box& box = tracks.Menu;
+        entry = bar.Run(static_cast<Byte>(box.Column), static_cast<Byte>(box.Row), static_cast<Byte>(box.Width),
+                        static_cast<Byte>(box.Rows), entry);
         // A place the reader asked for closes the menu as its last entry does.
         if (entry == closeEntry || !conapi::WantedPlace().empty()) return;
         if (entry >= 0 && entry < closeEntry) {
-            PlayTrack(TrackEntries[static_cast<std::size_t>(entry)].Module);
-            DrawMusicOffReason();  // the choice may have switched the music off
+            run.Player.PlayTrack(run.Issue, issue::ResourceOf(list[static_cast<std::size_t>(entry)].Module));
+            DrawMusicOffReason(run.Player);  // the choice may have switched the music off
         }
     }
 }
@@ -117,18 +125,18 @@ void RunTrackChoices() {
 void DrawTrackFrame() {
     for (std::size_t row = 0; row < TrackFrameRows.size(); ++row) {
         WriteXYPipe(1, static_cast<int>(row) + 1, 7, TrackFrameRows[row]);
-        Delay(10);
+        if (!conapi::ShowsPlainLines()) Delay(10);  // plain lines say the frame once it stands
     }
 }
 
-void TrackMenu() {
+void TrackMenu(MagazineRun& Run) {
     {
         TrackMenuFlag open;
         DrawTrackFrame();
-        DrawMusicOffReason();
-        RunTrackChoices();
+        DrawMusicOffReason(Run.Player);
+        RunTrackChoices(Run);
     }
     SetTextColor(7);
     ClearScreen();
-    ShowCurrentScreen(10000);
+    ShowCurrentScreen(Run.Issue, 10000);
 }

@@ -4,7 +4,9 @@
 #include <array>
 #include <string>
 
-void TrackMenu();
+struct MagazineRun;
+
+void TrackMenu(MagazineRun& Run);
 
 // The track menu's frame: ten rows of pipe-coded code page 437 block art,
 // row I drawn at column 1, row I.

@@ -14,7 +14,8 @@
 
 #include "ansi/ansi_renderer.h"
 #include "ansi/canvas.h"
-#include "app/resources.h"
+#include "issue/issue.h"
+#include "sys/resources.h"
 #include "bench_synthetic.h"
 #include "console/con_memory.h"
 #include "console/m_Console.h"
@@ -104,8 +105,16 @@ int main(int argc, char** argv) {
                 "ops/byte");
     uint64_t totalBytes = 0;
     double totalSeconds = 0;
-    for (const contentrules::CatalogueEntry& entry : contentrules::Catalogue()) {
-        if (entry.Type != contentrules::Kind::Screen && entry.Type != contentrules::Kind::Twin) continue;
+    issue::Issue builtIn;
+    std::string issueError;
+    if (!builtIn.TakeBuiltIn(issueError)) {
+        std::printf("the built-in issue cannot be read: %s\n", issueError.c_str());
+        return 0;
+    }
+    for (const contentrules::CatalogueEntry& entry : contentrules::Catalogue(builtIn.Contents)) {
+        if (entry.Type != contentrules::Kind::Screen && entry.Type != contentrules::Kind::Twin &&
+            entry.Type != contentrules::Kind::Piece)
+            continue;
         const ResourceData* res = FindResource(entry.Name);
         if (!res) {
             std::printf("%-18s (not in this build)\n", entry.Name.c_str());

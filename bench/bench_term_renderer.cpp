@@ -36,7 +36,8 @@
 #include <thread>
 
 #include "ansi/ansi_renderer.h"
-#include "app/resources.h"
+#include "issue/issue.h"
+#include "sys/resources.h"
 #include "bench_synthetic.h"
 #include "console/con_terminal.h"
 #include "console/conapi.h"
@@ -323,8 +324,13 @@ int main(int argc, char** argv) {
         Report("%-18s %8s %8s %8s %6s %9s %6s %9s %6s %8s %6s %8s %7s\n", "file", "bytes", "MB/s", "iconv", "ratio",
                "sent", "writes", "sent@800", "writes", "minimum", "x min", "floor", "x floor");
         Totals totals;
-        for (const contentrules::CatalogueEntry& entry : contentrules::Catalogue()) {
-            if (entry.Type != contentrules::Kind::Screen && entry.Type != contentrules::Kind::Twin) continue;
+        issue::Issue builtIn;
+        std::string issueError;
+        if (!builtIn.TakeBuiltIn(issueError)) Report("the built-in issue cannot be read: %s\n", issueError.c_str());
+        for (const contentrules::CatalogueEntry& entry : contentrules::Catalogue(builtIn.Contents)) {
+            if (entry.Type != contentrules::Kind::Screen && entry.Type != contentrules::Kind::Twin &&
+                entry.Type != contentrules::Kind::Piece)
+                continue;
             const ResourceData* res = FindResource(entry.Name);
             if (!res) continue;
             Measure(entry.Name, std::string_view(reinterpret_cast<const char*>(res->Data), res->Size), minSeconds,

@@ -2,7 +2,11 @@
 # emscripten (emcmake cmake ...), and the static site around it.
 #
 #   QUIX_WEB_DEPS   the output of tools/web_deps.sh: libopenmpt for the
-#                   worklet's player, the console font and the licence texts
+#                   worklet's player, zlib and minizip, and their licence texts
+#
+# The screen's font is read at build time from what Debian's ansilove draws
+# (tools/make_web_font.py), so that the page draws every glyph as that
+# renderer does.
 #
 # The site goes to QUIX_WEB_SITE_DIR, by default ${CMAKE_BINARY_DIR}/site (target "site"): the page, its
 # scripts, the program's .js/.wasm, the worklet's player, the font, the
@@ -13,17 +17,32 @@ set(QUIX_WEB_DEPS "" CACHE PATH "Prefix of the web libraries built by tools/web_
 if(NOT EXISTS "${QUIX_WEB_DEPS}/lib/libopenmpt.a")
   message(FATAL_ERROR "QUIX_WEB_DEPS must name the output of tools/web_deps.sh")
 endif()
-set(WEB_FONT "${QUIX_WEB_DEPS}/share/consolefonts/default8x16.psf.gz")
+find_program(QUIX_ANSILOVE ansilove PATHS /usr/bin NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+# The glyphs ansilove draws are those of its library: the site's notices
+# carry that package's copyright file and version.
+set(QUIX_WEB_FONT_COPYRIGHT /usr/share/doc/libansilove1/copyright CACHE FILEPATH
+  "The copyright file of the library whose glyphs ansilove draws")
+if(NOT EXISTS "${QUIX_WEB_FONT_COPYRIGHT}")
+  message(FATAL_ERROR "${QUIX_WEB_FONT_COPYRIGHT} is missing (install ansilove)")
+endif()
+execute_process(COMMAND dpkg-query -W -f=\${Version} libansilove1
+  OUTPUT_VARIABLE ANSILOVE_LIBRARY_VERSION OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE version_result)
+if(NOT version_result EQUAL 0)
+  set(ANSILOVE_LIBRARY_VERSION "as installed")
+endif()
 
 # --- Tools that run during the build: programs of the build machine -----------
 set(QUIX_HOST_CXX c++ CACHE STRING "The build machine's C++ compiler, for tools run during the build")
 set(HOST_TOOLS ${CMAKE_CURRENT_BINARY_DIR}/host)
 file(MAKE_DIRECTORY ${HOST_TOOLS})
-set(HOST_SOURCES_make_issue_tables tools/make_issue_tables.cpp issue/manifest.cpp)
+set(HOST_SOURCES_make_issue_tables tools/make_issue_tables.cpp issue/manifest.cpp issue/sections.cpp)
 set(HOST_SOURCES_embed_resources tools/embed_resources.cpp)
 set(HOST_SOURCES_site_track tools/site_track.cpp issue/site_tracks.cpp)
 foreach(tool make_issue_tables embed_resources site_track)
   list(TRANSFORM HOST_SOURCES_${tool} PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE sources)
+  if(tool STREQUAL make_issue_tables)
+    list(APPEND sources ${QUIX_SECTION_TABLE_SOURCE})
+  endif()
   execute_process(
     COMMAND ${QUIX_HOST_CXX} -std=c++20 -O1 -I${CMAKE_CURRENT_SOURCE_DIR} ${sources} -o ${HOST_TOOLS}/${tool}
     RESULT_VARIABLE host_tool_result)
@@ -96,10 +115,12 @@ add_custom_command(OUTPUT ${RESOURCE_SOURCE}
 # web console; the layers' libraries of the native build are not needed here.
 file(GLOB WEB_CORE_SOURCES CONFIGURE_DEPENDS
   sys/*.cpp issue/*.cpp console/m_*.cpp ansi/*.cpp widgets/*.cpp viewer/*.cpp app/*.cpp music/music.cpp
-  console/term_cells.cpp console/cp437.cpp console/term_keys.cpp)
+  console/term_cells.cpp console/cp437.cpp console/term_keys.cpp console/palette.cpp)
 list(FILTER WEB_CORE_SOURCES EXCLUDE REGEX "sys/(sys_posix|sys_win32|fault_counter)\\.cpp$")
+# The content rules are the checker's, drawn on the memory console.
+list(FILTER WEB_CORE_SOURCES EXCLUDE REGEX "_rules\\.cpp$")
 add_executable(quixmag ${WEB_CORE_SOURCES} console/con_web.cpp console/web_keys.cpp music/soundlib_web.cpp
-  ${RESOURCE_SOURCE})
+  ${RESOURCE_SOURCE} ${QUIX_SECTION_TABLE_SOURCE})
 target_include_directories(quixmag PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 # The manifest's TOML parser (its headers alone) and the packs' zip library.
 find_path(TOMLPP_INCLUDE_DIR toml++/toml.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
@@ -143,13 +164,13 @@ set_target_properties(player PROPERTIES SUFFIX ".wasm")
 # --- The font --------------------------------------------------------------------------
 set(FONT_FILE ${CMAKE_CURRENT_BINARY_DIR}/font.bin)
 add_custom_command(OUTPUT ${FONT_FILE}
-  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_web_font.py ${FONT_FILE} ${WEB_FONT}
-  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_web_font.py ${WEB_FONT}
-  COMMENT "Taking the screen font's 256 glyphs")
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_web_font.py ${FONT_FILE} ${QUIX_ANSILOVE}
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_web_font.py ${QUIX_ANSILOVE} ${QUIX_WEB_FONT_COPYRIGHT}
+  COMMENT "Reading the screen font's 256 glyphs from what ansilove draws")
 
 # --- The icons: the page's favicon and the installed magazine's, drawn from the font ----
-# Made at build time from the font above, which is itself made here from
-# Debian's console font: the icons follow it, and no picture is kept in the tree.
+# Made at build time from the font above, which is itself read here from
+# what ansilove draws: the icons follow it, and no picture is kept in the tree.
 set(ICON_DIR ${CMAKE_CURRENT_BINARY_DIR}/icons)
 set(ICON_FILES ${ICON_DIR}/favicon.ico ${ICON_DIR}/icon-192.png ${ICON_DIR}/icon-512.png
   ${ICON_DIR}/icon-maskable-512.png)
@@ -174,7 +195,7 @@ add_custom_target(site ALL
   COMMAND ${CMAKE_COMMAND} -E copy ${TRACK_FILES} ${SITE_DIR}/tracks
   COMMAND ${CMAKE_COMMAND} -DOUT=${THIRD_PARTY} -DSOURCE=${CMAKE_CURRENT_SOURCE_DIR}
           -DOPENMPT=${QUIX_WEB_DEPS}/share/doc/libopenmpt/copyright
-          -DFONT=${QUIX_WEB_DEPS}/share/doc/console-data/copyright
+          -DFONT=${QUIX_WEB_FONT_COPYRIGHT} "-DFONT_VERSION=${ANSILOVE_LIBRARY_VERSION}"
           -DEMSCRIPTEN=/usr/share/doc/emscripten/copyright
           -DZIP_LIBRARIES=${QUIX_WEB_DEPS}
           -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/WebNotices.cmake

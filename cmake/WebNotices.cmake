@@ -1,10 +1,11 @@
 # Writes the site's licence notices: the project's LICENSE when there is one,
 # then the Debian copyright files of libopenmpt (in the worklet's player), of
-# zlib and minizip (the zip reader and writer in quixmag.wasm), of the console
-# font the screen's glyphs come from, and of emscripten, whose C and C++
+# zlib and minizip (the zip reader and writer in quixmag.wasm), of libansilove,
+# whose default font's glyphs, as ansilove draws them, the screen's font holds
+# (FONT_VERSION: that package's version), and of emscripten, whose C and C++
 # run-time libraries are inside both .wasm files.
 #   cmake -DOUT=THIRD-PARTY.txt -DSOURCE=<checkout> -DOPENMPT=<file> -DFONT=<file>
-#         -DEMSCRIPTEN=<file> -DZIP_LIBRARIES=<output of tools/web_deps.sh>
+#         -DFONT_VERSION=<version> -DEMSCRIPTEN=<file> -DZIP_LIBRARIES=<output of tools/web_deps.sh>
 #         -P WebNotices.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/ThirdPartyNotices.cmake)
 get_filename_component(SITE "${OUT}" DIRECTORY)
@@ -12,7 +13,14 @@ if(EXISTS "${SOURCE}/LICENSE")
   file(COPY "${SOURCE}/LICENSE" DESTINATION "${SITE}")
 endif()
 file(READ "${OPENMPT}" openmpt_text)
-file(READ "${FONT}" font_text)
+# Of libansilove's file, the paragraphs of its packaging (debian/) and of
+# the one compatibility source (compat/) are left out: the font's glyphs
+# come from neither.
+execute_process(COMMAND python3 ${SOURCE}/tools/copyright_for_build.py "${FONT}" debian/ compat/
+  OUTPUT_VARIABLE font_text RESULT_VARIABLE stripped)
+if(NOT stripped EQUAL 0)
+  message(FATAL_ERROR "cannot read ${FONT}")
+endif()
 # emscripten's file covers its whole source package; the paragraphs of
 # files only its test suite has (tests/) are left out, since no program
 # of the site holds any of them (tools/copyright_for_build.py).
@@ -44,14 +52,17 @@ file(WRITE "${OUT}"
   "player.wasm is libopenmpt 0.6.9, built from Debian's source package.\n"
   "quixmag.wasm contains ${zip_names}, the zip reader and writer,\n"
   "built from Debian's source packages.\n"
-  "font.bin holds the glyphs of default8x16 from Debian's console-data package.\n"
+  "font.bin holds the 256 glyphs of code page 437 that Debian's ansilove draws in\n"
+  "its default font, which is libansilove's (Debian package libansilove1 ${FONT_VERSION});\n"
+  "the web build reads them back from a picture that ansilove draws.\n"
   "quixmag.wasm and player.wasm contain the C and C++ run-time libraries of\n"
   "emscripten (musl, libc++, libc++abi), as Debian's emscripten package ships them.\n"
   "Their Debian copyright files follow.\n\n"
   "${rule}\nlibopenmpt (Debian source package libopenmpt, debian/copyright)\n${rule}\n\n"
   "${openmpt_text}\n"
   "${zip_sections}"
-  "${rule}\nconsole-data (Debian package console-data, copyright)\n${rule}\n\n"
+  "${rule}\nlibansilove (Debian package libansilove1, copyright; the paragraphs of its\n"
+  "packaging and of its compatibility source, which the font does not come from, left out)\n${rule}\n\n"
   "${font_text}\n"
   "${rule}\nemscripten (Debian package emscripten, copyright; the paragraphs of\n"
   "files of its test suite alone, which no program of the site holds, left out)\n${rule}\n\n"

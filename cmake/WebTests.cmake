@@ -4,7 +4,6 @@
 # screens must show.
 #   -DQUIX_WEB_SITE=<build-web/site>  registers the tests
 set(QUIX_WEB_SITE "" CACHE PATH "The web edition's site folder, for its browser tests")
-set(QUIX_WEB_FONT "" CACHE FILEPATH "The console font the site's glyphs come from (tools/web_deps.sh)")
 add_executable(screen_cells tests/web/screen_cells.cpp)
 target_link_libraries(screen_cells PRIVATE quix_app con_memory quixres termcore)
 if(QUIX_WEB_SITE)
@@ -22,7 +21,7 @@ if(QUIX_WEB_SITE)
         --browser ${browser})
       # One browser at a time: their figures are not each other's load.
       set_tests_properties(${name} PROPERTIES TIMEOUT 300 RESOURCE_LOCK web_browser ENVIRONMENT
-        "QUIX_WEB_SITE=${QUIX_WEB_SITE};QUIX_WEB_FONT=${QUIX_WEB_FONT};SCREEN_CELLS=$<TARGET_FILE:screen_cells>;QUIX_CONTENT=${ISSUE_DIR}")
+        "QUIX_WEB_SITE=${QUIX_WEB_SITE};SCREEN_CELLS=$<TARGET_FILE:screen_cells>;QUIX_CONTENT=${ISSUE_DIR}")
     endforeach()
   endforeach()
   # The site over a slow line, served gzipped: the logo before the music,
@@ -53,7 +52,7 @@ if(QUIX_WEB_RUNNER AND QUIX_WEB_SITE)
     add_test(NAME web_pieces_${browser} COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_pieces.py
       --browser ${browser})
     set_tests_properties(web_pieces_${browser} PROPERTIES TIMEOUT 300 RESOURCE_LOCK web_browser ENVIRONMENT
-      "QUIXMAG=$<TARGET_FILE:quixmag>;SAMPLE_ISSUE=${CMAKE_CURRENT_SOURCE_DIR}/tests/sample-issue;QUIX_WEB_SITE=${QUIX_WEB_SITE};QUIX_WEB_FONT=${QUIX_WEB_FONT};SCREEN_CELLS=$<TARGET_FILE:screen_cells>")
+      "QUIXMAG=$<TARGET_FILE:quixmag>;SAMPLE_ISSUE=${CMAKE_CURRENT_SOURCE_DIR}/tests/sample-issue;QUIX_WEB_SITE=${QUIX_WEB_SITE};SCREEN_CELLS=$<TARGET_FILE:screen_cells>")
   endforeach()
 endif()
 if(QUIX_WEB_RUNNER)

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "console/conapi.h"
 
@@ -35,7 +37,13 @@ bool WaitForInput(int timeoutMs);
 void Flush();
 void Redraw();
 bool ShowsOnlyAscii();
+// Plain lines for the caller (asked before the connection is used or
+// after); only a caller's connection shows them.
+void UsePlainLines();
+bool ShowsPlainLines();
+bool SayRows(int first, int last);
+void SayText(std::string_view text);
 void Sleep(int ms);
-void SetEndOfInputHandler(void (*handler)());
+void SetEndOfInputHandler(std::function<void()> handler);
 
 }  // namespace boardline

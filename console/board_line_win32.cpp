@@ -25,6 +25,7 @@
 #include "console/telnet.h"
 #include "console/term_cells.h"
 #include "console/term_keys.h"
+#include "console/term_plain.h"
 #include "console/term_screen.h"
 
 namespace {
@@ -52,6 +53,8 @@ struct Line {
     HANDLE handle = nullptr;
     bool winsock = false;  // Windows sockets know the handle; else file I/O
     bool telnet = false;
+    bool plain = false;  // plain lines (console/term_plain.h), no screen
+    termplain::Teller teller;
     termscreen::Options options;
     termcells::CellBuffer cells;
     std::optional<termscreen::Renderer> renderer;
@@ -67,7 +70,7 @@ struct Line {
     bool inputEnded = false;
     bool outputGone = false;
     bool inEndHandler = false;
-    void (*endHandler)() = nullptr;
+    std::function<void()> endHandler;
     Arrivals arrivals;
 };
 
@@ -181,6 +184,12 @@ void InputEnded() {
     EndForGood();
 }
 
+// Plain lines: the rows that changed, when the caller is to see them.
+void SayChanged() {
+    Line& l = g_line;
+    if (l.plain && l.open) WriteOut(l.teller.Changed(l.cells.Data(), l.cells.Rows(), 0, l.cells.Rows() - 1));
+}
+
 bool LeaveIfOutputGone() {
     if (!g_line.outputGone) return false;
     InputEnded();
@@ -225,6 +234,8 @@ namespace boardline {
 std::string Use(const conapi::Connection& connection) {
     Line& l = g_line;
     if (connection.Handle == 0) return "a board on Windows hands its door a socket, named in a DOOR32.SYS";
+    // Standard input and output are no caller's line on Windows.
+    if (connection.Handle < 0) return "the handle is -1: a board on Windows hands its door the caller's socket";
     WSADATA data{};
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return "Windows sockets cannot be used";
     const auto handle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(connection.Handle));
@@ -272,8 +283,11 @@ void Close() {
     Line& l = g_line;
     if (!l.open) return;
     Flush();
-    char buf[termscreen::kLeaveMax];
-    WriteOut(std::string(buf, termscreen::FormatLeave(buf, l.renderer->NextFreeRow(), 25, -1, true)));
+    SayChanged();
+    if (!l.plain) {
+        char buf[termscreen::kLeaveMax];
+        WriteOut(std::string(buf, termscreen::FormatLeave(buf, l.renderer->NextFreeRow(), 25, -1, true)));
+    }
     l.open = false;
 }
 
@@ -342,6 +356,7 @@ void ReadEvent(conapi::InputRecord& rec) {
 bool WaitForInput(int timeoutMs) {
     Line& l = g_line;
     const uint64_t deadline = NowNs() + static_cast<uint64_t>(std::max(timeoutMs, 0)) * kMs;
+    SayChanged();
     for (;;) {
         if (!l.queue.empty()) return true;
         Flush();
@@ -366,7 +381,7 @@ bool WaitForInput(int timeoutMs) {
 
 void Flush() {
     Line& l = g_line;
-    if (!l.open) return;
+    if (!l.open || l.plain) return;
     l.lastFlushNs = NowNs();
     if (!l.dirty && !l.renderer->FullPending()) return;
     const termscreen::Frame frame{l.cells.Data(), l.cells.Rows(), l.cursor, l.cursorVisible};
@@ -378,15 +393,32 @@ void Flush() {
 void Redraw() {
     Line& l = g_line;
     if (!l.open) return;
+    l.teller.Forget();
     l.renderer->Invalidate();
     Flush();
 }
 
-bool ShowsOnlyAscii() { return g_line.options.asciiOnly; }
+bool ShowsOnlyAscii() { return g_line.options.asciiOnly || g_line.plain; }
+
+void UsePlainLines() { g_line.plain = true; }
+bool ShowsPlainLines() { return g_line.active && g_line.plain; }
+
+bool SayRows(int first, int last) {
+    Line& l = g_line;
+    if (!l.plain || !l.open) return false;
+    const std::string lines = l.teller.Changed(l.cells.Data(), l.cells.Rows(), first, last);
+    WriteOut(lines);
+    return !lines.empty();
+}
+
+void SayText(std::string_view text) {
+    if (g_line.plain && g_line.open) WriteOut(termplain::Bytes(text));
+}
 
 void Sleep(int ms) {
     Line& l = g_line;
     Flush();
+    SayChanged();
     if (LeaveIfOutputGone()) return;
     const uint64_t deadline = NowNs() + static_cast<uint64_t>(std::max(ms, 0)) * kMs;
     // Watching the socket meanwhile: a caller who drops ends the program at
@@ -400,6 +432,6 @@ void Sleep(int ms) {
     }
 }
 
-void SetEndOfInputHandler(void (*handler)()) { g_line.endHandler = handler; }
+void SetEndOfInputHandler(std::function<void()> handler) { g_line.endHandler = std::move(handler); }
 
 }  // namespace boardline

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "console/term_cells.h"
+#include "console/term_plain.h"
 
 using namespace conapi;
 
@@ -29,12 +30,17 @@ struct MemoryConsole {
     uint64_t slept = 0;
     uint64_t sleepCalls = 0;
     uint64_t writeCalls = 0;
+    uint64_t scrollCalls = 0;
     uint64_t redraws = 0;
     bool terminalPalette = false;
     bool connected = false;
     conapi::Connection connection;
     bool onlyAscii = false;
-    void (*endOfInput)() = nullptr;
+    bool plain = false;
+    bool outputIsTerminal = true;
+    termplain::Teller teller;
+    std::string plainOutput;
+    std::function<void()> endOfInput;
     void (*abortCleanup)() = nullptr;
     std::function<void()> sleepHook;
     std::function<void()> clockHook;
@@ -57,8 +63,17 @@ bool EventDue() { return !Con().input.empty() && Con().input.front().at <= Con()
 
 namespace conapi {
 
+// Plain lines: the rows that changed, when the reader is to see them.
+void SayChanged() {
+    MemoryConsole& c = Con();
+    if (c.plain) c.plainOutput += c.teller.Changed(c.cells.Data(), c.cells.Rows(), 0, c.cells.Rows() - 1);
+}
+
 void Open() { Con().open = true; }
-void Close() { Con().open = false; }
+void Close() {
+    SayChanged();
+    Con().open = false;
+}
 int16_t BufferRows() { return static_cast<int16_t>(Con().cells.Rows()); }
 
 void SetBufferSize(Coord size) { Con().cells.SetRows(size.Y); }
@@ -87,6 +102,7 @@ void FillCharacter(uint8_t ch, int count, Coord pos) {
 
 void ScrollRect(Rect scroll, Rect clip, Coord dest, Cell fill) {
     ++Con().writeCalls;
+    ++Con().scrollCalls;
     Con().cells.Scroll(scroll, clip, dest, fill);
 }
 
@@ -104,6 +120,7 @@ void ReadEvent(InputRecord& rec) {
 }
 
 bool WaitForInput(int timeoutMs) {
+    SayChanged();
     if (EventDue()) return true;
     if (Con().input.empty()) {
         if (timeoutMs < 0) {
@@ -129,19 +146,40 @@ bool WaitForInput(int timeoutMs) {
 
 void Flush() {}
 
-void Redraw() { ++Con().redraws; }
+void Redraw() {
+    ++Con().redraws;
+    Con().teller.Forget();
+}
+
+bool OutputIsTerminal() { return Con().outputIsTerminal; }
+void UsePlainLines() { Con().plain = true; }
+bool ShowsPlainLines() { return Con().plain; }
+
+bool SayRows(int first, int last) {
+    MemoryConsole& c = Con();
+    if (!c.plain) return false;
+    const std::string lines = c.teller.Changed(c.cells.Data(), c.cells.Rows(), first, last);
+    c.plainOutput += lines;
+    return !lines.empty();
+}
+
+void SayText(std::string_view text) {
+    if (Con().plain) Con().plainOutput += termplain::Bytes(text);
+}
 
 void UseTerminalPalette() { Con().terminalPalette = true; }
 
-std::string UseConnection(const Connection& connection) {
+std::string UseConnection(const Connection& connection, std::string& note) {
+    note.clear();
     Con().connected = true;
     Con().connection = connection;
     return {};
 }
 
-bool ShowsOnlyAscii() { return Con().onlyAscii; }
+bool ShowsOnlyAscii() { return Con().onlyAscii || Con().plain; }
 
 void Sleep(int ms) {
+    SayChanged();
     if (ms < 0) ms = 0;
     Con().now += static_cast<uint32_t>(ms);
     Con().slept += static_cast<uint64_t>(ms);
@@ -152,7 +190,7 @@ void Sleep(int ms) {
 
 uint32_t TickCount() { return Con().now; }
 
-void SetEndOfInputHandler(void (*handler)()) { Con().endOfInput = handler; }
+void SetEndOfInputHandler(std::function<void()> handler) { Con().endOfInput = std::move(handler); }
 
 // No signal ends a test run through this console: the cleanup is kept only.
 void SetAbortCleanup(void (*cleanup)()) { Con().abortCleanup = cleanup; }
@@ -176,6 +214,15 @@ void DescribeLook(int letterSpacing, bool legacyAspect) {
     Con().meaning.LegacyAspect = legacyAspect;
 }
 
+// A console of cells: the font is kept for the tests, the cells keep
+// their glyphs.
+bool DescribeFont(std::string_view glyphs, int height, int count) {
+    Con().meaning.FontGlyphs = glyphs;
+    Con().meaning.FontHeight = height;
+    Con().meaning.FontCount = count;
+    return false;
+}
+
 std::string WantedPlace() { return Con().meaning.Wanted; }
 
 void ForgetWantedPlace() { Con().meaning.Wanted.clear(); }
@@ -196,10 +243,15 @@ void Reset(int rows) {
     con.slept = 0;
     con.sleepCalls = 0;
     con.writeCalls = 0;
+    con.scrollCalls = 0;
     con.redraws = 0;
     con.terminalPalette = false;
     con.connected = false;
     con.onlyAscii = false;
+    con.plain = false;
+    con.outputIsTerminal = true;
+    con.teller = {};
+    con.plainOutput.clear();
     con.endOfInput = nullptr;
     con.sleepHook = nullptr;
     con.clockHook = nullptr;
@@ -321,6 +373,8 @@ bool CursorVisible() { return Con().cursorVisible; }
 int16_t Rows() { return static_cast<int16_t>(Con().cells.Rows()); }
 uint64_t WriteCalls() { return Con().writeCalls; }
 
+uint64_t ScrollCalls() { return Con().scrollCalls; }
+
 uint64_t Redraws() { return Con().redraws; }
 
 bool TerminalPalette() { return Con().terminalPalette; }
@@ -328,5 +382,9 @@ bool TerminalPalette() { return Con().terminalPalette; }
 const conapi::Connection* ConnectionUsed() { return Con().connected ? &Con().connection : nullptr; }
 
 void SetOnlyAscii(bool only) { Con().onlyAscii = only; }
+
+const std::string& PlainOutput() { return Con().plainOutput; }
+
+void SetOutputIsTerminal(bool terminal) { Con().outputIsTerminal = terminal; }
 
 }  // namespace memcon

@@ -69,6 +69,9 @@ bool Opened();
 int16_t Rows();
 // Calls of each kind of cell operation since Reset.
 uint64_t WriteCalls();
+// Scrolls of a rectangle of cells since the last Reset (the character
+// writer scrolls the screen when it goes on past the last row).
+uint64_t ScrollCalls();
 // Calls of conapi::Redraw since Reset.
 uint64_t Redraws();
 // What the program said the screen means since Reset (conapi::Describe...).
@@ -83,6 +86,10 @@ struct Meaning {
     std::string Wanted;  // what conapi::WantedPlace answers
     int LetterSpacing = 8;
     bool LegacyAspect = false;
+    // The font of DescribeFont: empty glyphs while the console's own is in use.
+    std::string FontGlyphs;
+    int FontHeight = 16;
+    int FontCount = 256;
 };
 const Meaning& Described();
 // The reader asks for Place, as an address opened in a page does.
@@ -91,6 +98,10 @@ void AskForPlace(const std::string& place);
 bool TerminalPalette();
 // What conapi::ShowsOnlyAscii answers (until Reset: false).
 void SetOnlyAscii(bool only);
+// What plain lines sent since Reset (after conapi::UsePlainLines).
+const std::string& PlainOutput();
+// What conapi::OutputIsTerminal answers (until Reset: true).
+void SetOutputIsTerminal(bool terminal);
 // The connection conapi::UseConnection was last given since Reset, if any.
 const conapi::Connection* ConnectionUsed();
 

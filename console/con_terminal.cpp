@@ -35,6 +35,7 @@
 #include "console/term_answers.h"
 #include "console/term_cells.h"
 #include "console/term_keys.h"
+#include "console/term_plain.h"
 #include "console/term_screen.h"
 #include "console/term_size.h"
 #include "console/telnet.h"
@@ -95,6 +96,7 @@ struct SignalState {
     volatile sig_atomic_t ownShape = -1;  // the terminal's cursor shape; -1: left alone
     bool ttyIn = false;
     bool board = false;  // a board's caller on a connection
+    bool plain = false;  // plain lines: nothing to give back but the modes
     void (*volatile cleanup)() = nullptr;  // the program's files, after the restore
     termios saved{};
     termios raw{};
@@ -162,7 +164,8 @@ void RestoreFromSignal() {
     if (g_sig.restored) return;
     g_sig.restored = 1;
     char buf[termscreen::kLeaveMax];
-    WriteAll(buf, termscreen::FormatLeave(buf, g_sig.nextRow, g_sig.termRows, g_sig.ownShape, g_sig.board));
+    if (!g_sig.plain)
+        WriteAll(buf, termscreen::FormatLeave(buf, g_sig.nextRow, g_sig.termRows, g_sig.ownShape, g_sig.board));
     if (g_sig.ttyIn) tcsetattr(STDIN_FILENO, TCSANOW, &g_sig.saved);
 }
 
@@ -217,8 +220,11 @@ struct Terminal {
     bool inEndHandler = false;
     bool boardAscii = false;  // the board's caller takes plain ASCII only
     bool telnet = false;      // the connection speaks telnet
+    bool plainAsked = false;  // plain lines, whatever the terminal
+    termplain::Teller teller;  // what plain lines have sent of the screen
+    bool plainLf = false;      // plain lines end in LF alone
     telnet::InputFilter telnetIn;
-    void (*endHandler)() = nullptr;
+    std::function<void()> endHandler;
     struct sigaction oldActions[kSignalCount] {};
     conterm::OutputStats stats;
 };
@@ -407,12 +413,31 @@ void CheckSignals() {
     UpdateSize();
 }
 
+// Plain lines end in CR LF, as a board's caller and a terminal take them;
+// into a pipe or a file (the switch summary read by another program) they
+// end in LF alone, as the lines of every other program there do.
+void SayOut(std::string lines) {
+    if (!T().plainLf) return WriteOut(lines);
+    std::string lf;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (!(lines[i] == '\r' && i + 1 < lines.size() && lines[i + 1] == '\n')) lf += lines[i];
+    WriteOut(lf);
+}
+
+// Plain lines: the rows that changed, when the reader is to see them.
+void SayChanged() {
+    Terminal& t = T();
+    if (g_sig.plain && t.open) SayOut(t.teller.Changed(t.cells.Data(), t.cells.Rows(), 0, t.cells.Rows() - 1));
+}
+
 void Restore() {
     Terminal& t = T();
-    char buf[termscreen::kLeaveMax];
-    const int next = t.renderer->NextFreeRow();
-    const std::size_t len = termscreen::FormatLeave(buf, next, t.rows, t.ownShape, g_sig.board);
-    WriteOut(std::string(buf, len));
+    if (!g_sig.plain) {
+        char buf[termscreen::kLeaveMax];
+        const int next = t.renderer->NextFreeRow();
+        const std::size_t len = termscreen::FormatLeave(buf, next, t.rows, t.ownShape, g_sig.board);
+        WriteOut(std::string(buf, len));
+    }
     if (g_sig.ttyIn) tcsetattr(STDIN_FILENO, TCSADRAIN, &g_sig.saved);
     g_sig.restored = 1;
 }
@@ -505,6 +530,65 @@ void PollInput(int timeoutMs) {
     }
 }
 
+// A board's connection is a socket, a pipe or a terminal, never a file:
+// the caller's screen must not go into one of the board's files.
+bool IsConnection(int fd) {
+    struct stat st {};
+    return fstat(fd, &st) == 0 && (S_ISSOCK(st.st_mode) || S_ISFIFO(st.st_mode) || isatty(fd));
+}
+
+bool IsSocket(int fd) {
+    struct stat st {};
+    return fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+// Something on the board's disk: a file, a folder, a disk.
+bool IsOnDisk(int fd) {
+    struct stat st {};
+    return fstat(fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode) || S_ISBLK(st.st_mode));
+}
+
+// Standard input and output taken without the board naming them: only
+// where they plainly are a caller's line, a terminal or a socket. A pipe
+// there may be the board's own plumbing, a log it keeps.
+bool StdioIsCallersLine() {
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO})
+        if (!isatty(fd) && !IsSocket(fd)) return false;
+    return true;
+}
+
+std::string UseCallersStdio() {
+    if (!StdioIsCallersLine()) return "the handle is -1, and standard input and output are no terminal or socket";
+    return {};
+}
+
+// The caller on descriptor Handle; or, where the board may have named a
+// handle of its own (StdioWhenNoSocket) and it is no socket, on standard
+// input and output, with a Note saying so.
+std::string UseDescriptor(const conapi::Connection& connection, std::string& note) {
+    if (connection.Handle < 0 || connection.Handle > INT32_MAX) return "no descriptor has that number";
+    const int fd = static_cast<int>(connection.Handle);
+    const std::string name = "descriptor " + std::to_string(fd);
+    const int flags = fcntl(fd, F_GETFL);
+    if (fd != STDIN_FILENO && connection.StdioWhenNoSocket && !IsSocket(fd) && !IsOnDisk(fd) && StdioIsCallersLine()) {
+        note = name + (flags == -1 ? " is not open" : " is no socket") + ": the caller is on standard input and output";
+        return {};
+    }
+    if (flags == -1) return name + " is not open";
+    if (fd == STDIN_FILENO) {
+        // The board's standard input and output are the connection.
+        if (fcntl(STDOUT_FILENO, F_GETFL) == -1) return "standard output is not open";
+        if (!IsConnection(STDIN_FILENO) || !IsConnection(STDOUT_FILENO))
+            return "standard input and output are no connection (a socket, a pipe or a terminal)";
+        return {};
+    }
+    if (!IsConnection(fd)) return name + " is no connection (a socket, a pipe or a terminal)";
+    if ((flags & O_ACCMODE) != O_RDWR) return name + " is not open for reading and writing";
+    if (dup2(fd, STDIN_FILENO) < 0 || dup2(fd, STDOUT_FILENO) < 0) return std::strerror(errno);
+    if (fd > STDERR_FILENO) close(fd);
+    return {};
+}
+
 }  // namespace
 
 namespace conterm {
@@ -543,11 +627,15 @@ void Open() {
     // One that does not say keeps its shape untouched: no shape sent could
     // be known to be the reader's.
     const char* term = std::getenv("TERM");
+    // A terminal that says it is dumb takes no escape code: it gets plain
+    // lines, as a reader who asks for them does.
+    g_sig.plain = t.plainAsked || (term && std::strcmp(term, "dumb") == 0);
+    t.plainLf = !g_sig.board && !isatty(STDOUT_FILENO);
     std::string typed;
     std::optional<int> ownShape;
     if (g_sig.board) t.utf8 = false;  // a PC terminal, and nothing is asked of it
-    const bool askUtf8 = !t.utf8 && !g_sig.board;
-    const bool askShape = termscreen::TermShapesCursor(term) && !g_sig.board;
+    const bool askUtf8 = !t.utf8 && !g_sig.board && !g_sig.plain;
+    const bool askShape = termscreen::TermShapesCursor(term) && !g_sig.board && !g_sig.plain;
     if ((askUtf8 || askShape) && g_sig.ttyIn && isatty(STDOUT_FILENO)) {
         const Probe probe = ProbeTerminal(askUtf8, askShape, typed);
         if (probe.utf8) t.utf8 = *probe.utf8;
@@ -557,7 +645,7 @@ void Open() {
     t.options.utf8 = t.utf8;
     // An 8-bit terminal that is no PC terminal would show code page 437
     // bytes as other letters: it gets plain ASCII.
-    t.options.asciiOnly = g_sig.board ? t.boardAscii : !t.utf8 && !termscreen::TermTakesCp437(term);
+    t.options.asciiOnly = g_sig.plain || (g_sig.board ? t.boardAscii : !t.utf8 && !termscreen::TermTakesCp437(term));
     t.options.trueColor = !g_sig.board && TrueColour();
     t.options.palette256 = !g_sig.board && !t.options.trueColor && termscreen::TermHas256Colours(term);
     t.options.board = g_sig.board;
@@ -585,7 +673,7 @@ void Open() {
     t.cells.Clear(Cell{' ', 7});  // what a fresh PC text screen holds
     // The keypad stays in numeric mode: with NumLock off its keys are the
     // cursor keys in every terminal, with NumLock on they type digits.
-    UpdateSize(true);
+    UpdateSize(!g_sig.plain);  // plain lines ask the terminal nothing
     t.renderer->Invalidate();
     t.dirty = true;
     Flush();  // the terminal starts cleared, in a known state
@@ -595,6 +683,7 @@ void Close() {
     Terminal& t = T();
     if (!t.open) return;
     Flush();
+    SayChanged();
     Restore();
     t.open = false;
     g_sig.open = 0;
@@ -680,6 +769,7 @@ bool WaitForInput(int timeoutMs) {
     Terminal& t = T();
     const uint64_t start = NowNs();
     const uint64_t deadline = start + static_cast<uint64_t>(timeoutMs < 0 ? 0 : timeoutMs) * kMs;
+    SayChanged();
     for (;;) {
         if (!t.queue.empty()) return true;
         Flush();
@@ -707,7 +797,7 @@ bool WaitForInput(int timeoutMs) {
 
 void Flush() {
     Terminal& t = T();
-    if (!t.open) return;
+    if (!t.open || g_sig.plain) return;
     CheckSignals();
     t.lastFlushNs = CoarseNowNs();
     t.callsBeforeClock = 0;
@@ -729,6 +819,7 @@ void Flush() {
 void Redraw() {
     Terminal& t = T();
     if (!t.open) return;
+    t.teller.Forget();
     t.renderer->Invalidate();
     Flush();
 }
@@ -747,6 +838,7 @@ bool ShowsOnlyAscii() { return T().options.asciiOnly; }
 
 void Sleep(int ms) {
     Flush();
+    SayChanged();
     if (LeaveIfOutputGone()) return;
     const uint64_t deadline = NowNs() + static_cast<uint64_t>(ms < 0 ? 0 : ms) * kMs;
     for (;;) {
@@ -766,32 +858,14 @@ void Sleep(int ms) {
 
 uint32_t TickCount() { return static_cast<uint32_t>(NowNs() / kMs); }
 
-void SetEndOfInputHandler(void (*handler)()) { T().endHandler = handler; }
+void SetEndOfInputHandler(std::function<void()> handler) { T().endHandler = std::move(handler); }
 
-std::string UseConnection(const Connection& connection) {
+std::string UseConnection(const Connection& connection, std::string& note) {
+    note.clear();
     Terminal& t = T();
     if (t.open) return "the console is already in use";
-    if (connection.Handle < 0 || connection.Handle > INT32_MAX) return "no descriptor has that number";
-    const int fd = static_cast<int>(connection.Handle);
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags == -1) return "descriptor " + std::to_string(fd) + " is not open";
-    // A connection is a socket, a pipe or a terminal, never a file: the
-    // caller's screen must not go into one of the board's files.
-    auto isConnection = [](int d) {
-        struct stat st {};
-        return fstat(d, &st) == 0 && (S_ISSOCK(st.st_mode) || S_ISFIFO(st.st_mode) || isatty(d));
-    };
-    if (fd == STDIN_FILENO) {
-        // The board's standard input and output are the connection.
-        if (fcntl(STDOUT_FILENO, F_GETFL) == -1) return "standard output is not open";
-        if (!isConnection(STDIN_FILENO) || !isConnection(STDOUT_FILENO))
-            return "standard input and output are no connection (a socket, a pipe or a terminal)";
-    } else {
-        if (!isConnection(fd)) return "descriptor " + std::to_string(fd) + " is no connection (a socket, a pipe or a terminal)";
-        if ((flags & O_ACCMODE) != O_RDWR) return "descriptor " + std::to_string(fd) + " is not open for reading and writing";
-        if (dup2(fd, STDIN_FILENO) < 0 || dup2(fd, STDOUT_FILENO) < 0) return std::strerror(errno);
-        if (fd > STDERR_FILENO) close(fd);
-    }
+    const std::string taken = connection.Handle == -1 ? UseCallersStdio() : UseDescriptor(connection, note);
+    if (!taken.empty()) return taken;
     g_sig.board = true;
     t.telnet = connection.Telnet;
     t.boardAscii = connection.AsciiOnly;
@@ -799,5 +873,23 @@ std::string UseConnection(const Connection& connection) {
 }
 
 void SetAbortCleanup(void (*cleanup)()) { g_sig.cleanup = cleanup; }
+
+bool OutputIsTerminal() { return g_sig.board || isatty(STDOUT_FILENO) != 0; }
+
+void UsePlainLines() { T().plainAsked = true; }
+
+bool ShowsPlainLines() { return T().open ? static_cast<bool>(g_sig.plain) : T().plainAsked; }
+
+bool SayRows(int first, int last) {
+    Terminal& t = T();
+    if (!g_sig.plain || !t.open) return false;
+    const std::string lines = t.teller.Changed(t.cells.Data(), t.cells.Rows(), first, last);
+    SayOut(lines);
+    return !lines.empty();
+}
+
+void SayText(std::string_view text) {
+    if (g_sig.plain && T().open) SayOut(termplain::Bytes(text));
+}
 
 }  // namespace conapi

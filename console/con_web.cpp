@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdlib>
 #include <deque>
 #include <string>
@@ -23,7 +24,11 @@
 
 // --- The page's side -------------------------------------------------------------
 
-// Cells points at Rows * 80 cells (character, attribute: two 16-bit words).
+// Cells points at Rows * 80 cells (conapi::Cell, 12 bytes: the character
+// and the attribute, 16 bits each, then the own foreground and background,
+// 32 bits each), which the page reads as six 16-bit words a cell.
+static_assert(sizeof(conapi::Cell) == 12 && offsetof(conapi::Cell, Fore) == 4 && offsetof(conapi::Cell, Back) == 8,
+              "the page reads a cell as six 16-bit words");
 // clang-format off
 EM_JS(void, qm_paint, (const void* cells, int rows, int cursorX, int cursorY, int cursorVisible), {
     Module.quixPage.paint(HEAPU16, cells >> 1, rows, cursorX, cursorY, cursorVisible !== 0);
@@ -65,6 +70,12 @@ EM_JS(void, qm_text, (int left, int top, int right, int bottom), { Module.quixPa
 
 EM_JS(void, qm_look, (int letterSpacing, int legacyAspect), { Module.quixPage.look(letterSpacing, legacyAspect !== 0); });
 
+// Glyphs points at Length bytes of a font (Count glyphs of Height rows), which
+// the page copies; no bytes: the page's own font again.
+EM_JS(void, qm_font, (const char* glyphs, int length, int height, int count), {
+    Module.quixPage.font(HEAPU8.slice(glyphs, glyphs + length), height, count);
+});
+
 // Copies the place the page wants to Place (at most Size bytes with the
 // NUL); answers its length.
 EM_JS(int, qm_wanted, (char* place, int size), {
@@ -103,7 +114,7 @@ struct WebConsole {
     std::deque<InputRecord> queue;
     double sleepDeadline = 0;
     double lastYield = 0;
-    void (*endOfInput)() = nullptr;
+    std::function<void()> endOfInput;
 };
 
 WebConsole& W() {
@@ -224,9 +235,20 @@ void Redraw() {
 // The page always draws the VGA palette; there is no other to choose.
 void UseTerminalPalette() {}
 
-std::string UseConnection(const Connection&) { return "a page has no board's connection"; }
+std::string UseConnection(const Connection&, std::string& note) {
+    note.clear();
+    return "a page has no board's connection";
+}
 
 bool ShowsOnlyAscii() { return false; }
+
+// The page has a reading view of its own for readers who want lines
+// (conapi::DescribeText): it draws its cells as ever.
+bool OutputIsTerminal() { return true; }
+void UsePlainLines() {}
+bool ShowsPlainLines() { return false; }
+bool SayRows(int, int) { return false; }
+void SayText(std::string_view) {}
 
 // Sleeps keep a running deadline: each adds its time to it, and the program
 // yields only when it is ahead of the clock by a pause worth taking (or when
@@ -248,7 +270,7 @@ void Sleep(int ms) {
 uint32_t TickCount() { return static_cast<uint32_t>(static_cast<uint64_t>(qm_now())); }
 
 // The page never runs out of input: the handler is kept for form's sake.
-void SetEndOfInputHandler(void (*handler)()) { W().endOfInput = handler; }
+void SetEndOfInputHandler(std::function<void()> handler) { W().endOfInput = std::move(handler); }
 
 // No signal ends a page; the working files live in the page's memory and go
 // with it.
@@ -271,6 +293,17 @@ void DescribeMenu(const std::vector<std::string>& entries, int lit, int top, Rec
 void DescribeText(Rect window) { qm_text(window.Left, window.Top, window.Right, window.Bottom); }
 
 void DescribeLook(int letterSpacing, bool legacyAspect) { qm_look(letterSpacing, legacyAspect ? 1 : 0); }
+
+// The page draws with its own font until a piece brings one; a font that
+// is none the page can draw (a height or count out of range, too few
+// bytes) leaves it with its own. Answers whether the page draws the piece's.
+bool DescribeFont(std::string_view glyphs, int height, int count) {
+    const bool drawable = height >= 1 && height <= 32 && (count == 256 || count == 512) &&
+                          glyphs.size() >= static_cast<std::size_t>(height) * static_cast<std::size_t>(count);
+    if (!drawable) glyphs = {};
+    qm_font(glyphs.data(), static_cast<int>(glyphs.size()), height, count);
+    return drawable && !glyphs.empty();
+}
 
 // Places are short ("articles/news"); one longer than this is no place of
 // this magazine and is not followed.

@@ -51,7 +51,7 @@ struct Win32Console {
     SavedConsole saved;
     // Records of one key report repeated by the console (a held key).
     std::deque<conapi::InputRecord> queue;
-    void (*endHandler)() = nullptr;
+    std::function<void()> endHandler;
     void (*cleanupHandler)() = nullptr;
     LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
     std::vector<CHAR_INFO> scratch;
@@ -428,12 +428,24 @@ void Redraw() {
 // The console's colours are its own 16 already.
 void UseTerminalPalette() {}
 
-std::string UseConnection(const Connection& connection) {
+std::string UseConnection(const Connection& connection, std::string& note) {
+    note.clear();
     if (W().open) return "the console is already in use";
     return boardline::Use(connection);
 }
 
 bool ShowsOnlyAscii() { return boardline::Active() && boardline::ShowsOnlyAscii(); }
+
+// The console's own cells are read by the screen readers of Windows: only a
+// board's caller gets plain lines.
+bool OutputIsTerminal() {
+    DWORD mode = 0;
+    return boardline::Active() || GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+void UsePlainLines() { boardline::UsePlainLines(); }
+bool ShowsPlainLines() { return boardline::ShowsPlainLines(); }
+bool SayRows(int first, int last) { return boardline::SayRows(first, last); }
+void SayText(std::string_view text) { boardline::SayText(text); }
 
 void Sleep(int ms) {
     if (boardline::Active()) return boardline::Sleep(ms);
@@ -442,9 +454,9 @@ void Sleep(int ms) {
 
 uint32_t TickCount() { return GetTickCount(); }
 
-void SetEndOfInputHandler(void (*handler)()) {
+void SetEndOfInputHandler(std::function<void()> handler) {
     W().endHandler = handler;
-    boardline::SetEndOfInputHandler(handler);
+    boardline::SetEndOfInputHandler(std::move(handler));
 }
 
 void SetAbortCleanup(void (*handler)()) {

@@ -13,18 +13,36 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace conapi {
 
+// A colour of its own that a cell of art may carry beside the PC's sixteen
+// (a piece's own palette, or 24-bit colour): OwnColourFlag | 0xRRGGBB. The
+// value 0 means the colour of the cell's attribute.
+inline constexpr uint32_t OwnColourFlag = 0x01000000;
+constexpr uint32_t OwnColour(uint8_t r, uint8_t g, uint8_t b) {
+    return OwnColourFlag | static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 | b;
+}
+
 // One screen cell. The character field holds a code page 437 byte in its low
-// eight bits; the attribute field the PC text attribute in its low eight bits.
+// eight bits (a piece drawn for a font of 512 characters uses nine); the
+// attribute field the PC text attribute in its low eight bits. A cell of art
+// with colours of its own carries them in Fore and Back, and its attribute
+// then holds the nearest of the sixteen, for a console that shows no others.
 struct Cell {
     uint16_t Char = 0;
     uint16_t Attr = 0;
+    uint32_t Fore = 0;
+    uint32_t Back = 0;
 };
+
+inline bool operator==(const Cell& a, const Cell& b) {
+    return a.Char == b.Char && a.Attr == b.Attr && a.Fore == b.Fore && a.Back == b.Back;
+}
 
 struct Coord {
     int16_t X = 0;
@@ -135,7 +153,7 @@ uint32_t TickCount();
 // Called when the input has ended for good (end of file on a terminal): the
 // program leaves through its normal exit path. If no handler is set, or the
 // handler returns, the process ends with status 0.
-void SetEndOfInputHandler(void (*handler)());
+void SetEndOfInputHandler(std::function<void()> handler);
 
 // Called by the back-end when a signal or console-control event ends the
 // process, after the console has been given back and before the process
@@ -151,16 +169,53 @@ void SetAbortCleanup(void (*cleanup)());
 // reset connection, a write that fails) ends the program as the end of
 // input does.
 struct Connection {
-    // POSIX: a descriptor open for reading and writing, or 0 for standard
-    // input and output as they are. Windows: the socket's handle.
+    // POSIX: a descriptor open for reading and writing, 0 for standard
+    // input and output as they are, or -1 for standard input and output
+    // where they are a terminal or a socket. Windows: the socket's handle.
     int64_t Handle = 0;
     bool Telnet = false;     // telnet's framing: IAC commands in, 255 doubled out
     bool AsciiOnly = false;  // plain ASCII look-alikes of every other glyph
+    // POSIX: a handle that is no socket (one the board could not hand over,
+    // as boards write that serve their door on standard input and output)
+    // stands for standard input and output where they are a terminal or a
+    // socket; a file is refused all the same.
+    bool StdioWhenNoSocket = false;
 };
 // Called before Open. Answers "" when the console is now the caller on
 // Connection, else why the handle is no connection (the console is then as
-// it was).
-std::string UseConnection(const Connection& connection);
+// it was). Note: how the caller was found where it is not where Handle
+// says ("descriptor 7 is not open: the caller is on standard input and
+// output"), else "".
+std::string UseConnection(const Connection& connection, std::string& note);
+
+// --- Plain lines -----------------------------------------------------------------
+// A reader whose terminal takes no escape codes gets plain lines instead of
+// a screen (console/term_plain.h): the cells are kept as ever, but nothing
+// is drawn; the rows that changed are sent as lines of plain ASCII, CR LF,
+// whenever the program waits (WaitForInput, Sleep) and at Close. Not one
+// byte below 32 but CR and LF reaches the reader. Redraw sends the whole
+// screen again at the next wait. The page, and the Windows console itself
+// (a board's caller on Windows aside), draw their cells as ever: there
+// asking for plain lines changes nothing.
+//
+// Whether what the console writes reaches a reader's screen: standard
+// output is a terminal (a console on Windows), or a board's connection is
+// in use, or a page. Where it is not, another program or a file takes the
+// output, and no escape code belongs in it. Asked before Open too.
+bool OutputIsTerminal();
+// Called before Open: plain lines from now on.
+void UsePlainLines();
+// Whether the reader gets plain lines: asked for, or a terminal that says
+// it is dumb (TERM=dumb).
+bool ShowsPlainLines();
+// Sends the rows First..Last (0-based) that changed since they were last
+// sent; every row counts as sent afterwards (the caller speaks for the rest
+// in its own lines). Answers whether a line was sent; nothing without
+// plain lines.
+bool SayRows(int first, int last);
+// Sends Text, lines ended by "\n", as plain lines. Nothing without plain
+// lines.
+void SayText(std::string_view text);
 
 // --- What the screen means -------------------------------------------------------
 // Beside its cells the program says where the reader is and what the cells
@@ -184,6 +239,11 @@ void DescribeText(Rect window);
 // apart, pixels stretched for the legacy 4:3 display or not. A page can show
 // both; terminals and the Windows console have their own cells.
 void DescribeLook(int letterSpacing, bool legacyAspect);
+// The font the art on the screen was drawn for: Count (256 or 512) glyphs of
+// Height (1 to 32) rows, one byte a row, the leftmost pixel in the top bit;
+// empty Glyphs: the console's own font again. A page draws with it; the
+// other consoles keep their glyphs. Answers whether the console draws with it.
+bool DescribeFont(std::string_view glyphs, int height, int count);
 // The place the reader asked for (an address opened, Back or Forward), empty
 // when there is none. It stays asked for until ForgetWantedPlace.
 std::string WantedPlace();

@@ -72,6 +72,8 @@ void WriteXYPipe(int x, int y, Byte attr, const std::string& text) {
     Screen->WriteXYPipe(x, y, attr, PipeLength(cut), cut);
 }
 
+void WriteCellsXY(int x, int y, const conapi::Cell* cells, int count) { Screen->WriteCells(x, y, cells, count); }
+
 void SetTextAttr(Byte attr) { Screen->TextAttr = attr; }
 Byte GetTextAttr() { return Screen->TextAttr; }
 void FlushOutput() { Screen->FlushOutput(); }
@@ -183,6 +185,21 @@ Byte PipeLength(const std::string& text) {
         rest.erase(bar, 3);
     }
     return static_cast<Byte>(rest.size());
+}
+
+std::string PipeText(std::string_view text, PipeRule rule) {
+    std::string shown;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '|') {
+            const std::string code(text.substr(i + 1, 2));
+            if (IsPipeCode(code, rule)) {
+                i += code.size();
+                continue;
+            }
+        }
+        shown += text[i];
+    }
+    return shown;
 }
 
 Byte PipePadWidth(const std::string& text, int width) {

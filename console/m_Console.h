@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "console/m_Input.h"
 #include "console/m_Output.h"
@@ -17,6 +18,15 @@
 
 extern std::unique_ptr<TOutput> Screen;
 extern std::unique_ptr<TInput> Keyboard;
+// A record of four bytes: a window's X, Y, Width and Height (the rows below
+// its first), or a marker run's column, row, attribute and length.
+struct TCoord {
+    Byte X = 0;
+    Byte Y = 0;
+    Byte Width = 0;
+    Byte Height = 0;
+};
+
 constexpr Byte ScreenRows = 25;
 constexpr Byte ScreenCols = 80;
 
@@ -51,6 +61,9 @@ void RestoreScreen(const TScreenImage& image);
 void SetTextColor(Byte color);
 void WriteXY(int x, int y, Byte attr, const std::string& text);
 void WriteXYPipe(int x, int y, Byte attr, const std::string& text);
+// Count cells of art as they are, from column X of row Y (1-based); the
+// cursor stays where it is.
+void WriteCellsXY(int x, int y, const conapi::Cell* cells, int count);
 void SetTextAttr(Byte attr);
 Byte GetTextAttr();
 void FlushOutput();
@@ -107,6 +120,9 @@ std::string PadRight(const std::string& text, int width, char ch);
 std::string PadLeft(const std::string& text, int width, char ch);
 std::string PadCenter(const std::string& text, int width, char ch);
 Byte PipeLength(const std::string& text);
+// Text as the writer of Rule shows it, without its colour codes, whole
+// however long it is (for plain lines, which know no colours).
+std::string PipeText(std::string_view text, PipeRule rule);
 Byte PipePadWidth(const std::string& text, int width);
 int32_t StrToInt(const std::string& text);
 std::string IntToStr(int32_t n);

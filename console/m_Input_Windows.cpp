@@ -148,7 +148,7 @@ bool TInputWindows::WaitForInputWatched(int timeout) {
         if (!WatchHandler) return WaitForInput(left);
         const auto untilDue = static_cast<int32_t>(WatchDue - now);  // ticks wrap
         if (untilDue <= 0) {
-            void (*const handler)() = WatchHandler;
+            const std::function<void()> handler = std::move(WatchHandler);
             WatchHandler = nullptr;
             handler();
             continue;

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "console/conapi.h"
@@ -68,9 +69,9 @@ public:
     // when a wait reaches the tick Due (conapi::TickCount) before a key
     // came. It runs once, and may set the watch again for a later tick;
     // a wait it cuts into goes on afterwards for the rest of its time.
-    void SetWatch(uint32_t due, void (*handler)()) {
+    void SetWatch(uint32_t due, std::function<void()> handler) {
         WatchDue = due;
-        WatchHandler = handler;
+        WatchHandler = std::move(handler);
     }
     // The tick when the last key came from the console, and how many have
     // come (so that a caller can tell whether one came since).
@@ -95,7 +96,7 @@ private:
 
     uint32_t QuietAnswers = 0;  // "no key" answers in a row without a wait
     uint32_t WatchDue = 0;
-    void (*WatchHandler)() = nullptr;
+    std::function<void()> WatchHandler;
     uint32_t LastKeyAt = 0;
     uint32_t KeyCount = 0;
 

@@ -45,6 +45,9 @@ public:
     void WriteLine(const std::string& text);
     void WriteXY(int x, int y, Byte attr, const std::string& text);
     void WriteXYPipe(int x, int y, Byte attr, int width, const std::string& text);
+    // Count cells as they are (a piece's own colours and glyphs beyond 255
+    // kept), from column X of row Y, without moving the cursor.
+    void WriteCells(int x, int y, const conapi::Cell* cells, int count) { WriteRow(x, y, cells, count); }
     void WritePipe(const std::string& text);
     void SetTextAttr(Byte attr);
     void ScrollUp();

@@ -12,6 +12,8 @@ void DescribeText(Rect) {}
 
 void DescribeLook(int, bool) {}
 
+bool DescribeFont(std::string_view, int, int) { return false; }
+
 std::string WantedPlace() { return {}; }
 
 void ForgetWantedPlace() {}

@@ -7,24 +7,6 @@
 
 namespace termscreen {
 
-const std::array<Rgb, 16> kVgaPalette = {{
-    {0x00, 0x00, 0x00},
-    {0x00, 0x00, 0xAA},
-    {0x00, 0xAA, 0x00},
-    {0x00, 0xAA, 0xAA},
-    {0xAA, 0x00, 0x00},
-    {0xAA, 0x00, 0xAA},
-    {0xAA, 0x55, 0x00},
-    {0xAA, 0xAA, 0xAA},
-    {0x55, 0x55, 0x55},
-    {0x55, 0x55, 0xFF},
-    {0x55, 0xFF, 0x55},
-    {0x55, 0xFF, 0xFF},
-    {0xFF, 0x55, 0x55},
-    {0xFF, 0x55, 0xFF},
-    {0xFF, 0xFF, 0x55},
-    {0xFF, 0xFF, 0xFF},
-}};
 
 namespace {
 
@@ -55,25 +37,6 @@ static_assert(sizeof(kAsciiHigh) == 129, "one look-alike for each of 0x80-0xFF")
 
 std::string Colour(int base, const Rgb& c) {
     return std::to_string(base) + ";2;" + std::to_string(c.r) + ';' + std::to_string(c.g) + ';' + std::to_string(c.b);
-}
-
-// The colours of the 256-colour palette from 16 on: a 6x6x6 cube, then 24
-// greys.
-Rgb PaletteColour(int index) {
-    if (index >= 232) {
-        const auto v = static_cast<uint8_t>(8 + 10 * (index - 232));
-        return {v, v, v};
-    }
-    static constexpr uint8_t kSteps[] = {0x00, 0x5F, 0x87, 0xAF, 0xD7, 0xFF};
-    const int i = index - 16;
-    return {kSteps[i / 36], kSteps[(i / 6) % 6], kSteps[i % 6]};
-}
-
-int Distance(const Rgb& a, const Rgb& b) {
-    const int dr = a.r - b.r;
-    const int dg = a.g - b.g;
-    const int db = a.b - b.b;
-    return dr * dr + dg * dg + db * db;
 }
 
 std::string FgParams(int fg, const Options& o) {
@@ -114,25 +77,27 @@ bool IsBlank(const conapi::Cell& c) {
 // Screens drawn in plain text leave many blanks whose foreground alone
 // changed; they need not be sent again.
 bool LookAlike(const conapi::Cell& a, const conapi::Cell& b) {
-    if (a.Char == b.Char && a.Attr == b.Attr) return true;
+    if (a == b) return true;
     auto empty = [](const conapi::Cell& c) {
         const uint8_t ch = static_cast<uint8_t>(c.Char);
         return ch == 0 || ch == ' ' || ch == 0xFF;
     };
-    return empty(a) && empty(b) && (a.Attr & 0xF0) == (b.Attr & 0xF0);
+    return empty(a) && empty(b) && (a.Attr & 0xF0) == (b.Attr & 0xF0) && a.Back == b.Back;
 }
 
 // A cell as the terminal shows it, for comparing: an empty glyph shows only
 // its background. Cells of a frame are compared by their low bytes; cells
 // the terminal was left to fill (kUnknown) look like no frame's cell.
-uint32_t Look(uint16_t ch, uint16_t attr) {
+// Own colours (a piece's palette, 24-bit colour) are folded into the upper
+// half: the look decides only where a scroll pays, never what is drawn.
+uint64_t Look(uint16_t ch, uint16_t attr, uint32_t fore, uint32_t back) {
     const unsigned low = ch & 0xFF;
-    if ((ch >> 8) == 0 && (low == 0 || low == ' ' || low == 0xFF)) return (0x20u << 16) | (attr & 0xF0u);
-    return (static_cast<uint32_t>(ch) << 16) | attr;
+    if ((ch >> 8) == 0 && (low == 0 || low == ' ' || low == 0xFF))
+        return (0x20u << 16) | (attr & 0xF0u) | static_cast<uint64_t>(back) << 32;
+    return ((static_cast<uint32_t>(ch) << 16) | attr) | static_cast<uint64_t>(fore * 31u ^ back) << 32;
 }
 
-uint32_t FrameLook(const conapi::Cell& c) { return Look(c.Char & 0xFF, c.Attr & 0xFF); }
-uint32_t ShownLook(const conapi::Cell& c) { return Look(c.Char, c.Attr); }
+uint64_t ShownLook(const conapi::Cell& c) { return Look(c.Char, c.Attr, c.Fore, c.Back); }
 
 // What the renderer records for a row the terminal blanked in its own way
 // (the colours of inserted lines differ between terminals): never alike to
@@ -183,7 +148,7 @@ int Palette256Index(int pc) {
         for (int c = 0; c < 16; ++c) {
             int best = 16;
             for (int i = 17; i < 256; ++i)
-                if (Distance(PaletteColour(i), kVgaPalette[c]) < Distance(PaletteColour(best), kVgaPalette[c]))
+                if (Distance(palette::Entry256(i), kVgaPalette[c]) < Distance(palette::Entry256(best), kVgaPalette[c]))
                     best = i;
             found[c] = best;
         }
@@ -242,6 +207,15 @@ bool TermTakesCp437(const char* term) {
     if (!term) return false;
     const std::string t = term;
     return t == "ansi" || InFamily(t, {"ansi-", "ansi.sys", "pcansi", "syncterm"});
+}
+
+// A cell of a frame as this terminal shows it: its glyph's low byte (a
+// piece's second 256 glyphs show as the standard ones), its attribute, and
+// its own colours where the terminal has more than sixteen.
+conapi::Cell Renderer::FrameCell(const conapi::Cell& src) const {
+    const bool own = (options_.trueColor || options_.palette256) && !options_.board;
+    return conapi::Cell{static_cast<uint16_t>(src.Char & 0xFF), static_cast<uint16_t>(src.Attr & 0xFF),
+                        own ? src.Fore : 0u, own ? src.Back : 0u};
 }
 
 Renderer::Renderer(Options options) : options_(options) {
@@ -319,10 +293,10 @@ bool Renderer::FillGap(std::string& out, int row, int col, std::size_t moveCost)
     for (int c = curCol_; c < col; ++c) {
         const conapi::Cell& cell = shown_[row * kCols + c];
         if (EmptyGlyph(cell)) {
-            if ((cell.Attr & 0xF0) != (attr_ & 0xF0)) return false;
+            if ((cell.Attr & 0xF0) != (attr_ & 0xF0) || cell.Back != back_) return false;
             cost += 1;
         } else {
-            if (cell.Attr != attr_) return false;
+            if (cell.Attr != attr_ || cell.Fore != fore_ || cell.Back != back_) return false;
             cost += glyphs_[cell.Char & 0xFF].size();
         }
         if (cost >= moveCost) return false;
@@ -363,7 +337,30 @@ std::string BoardSgr(uint8_t attr, int before) {
 
 }  // namespace
 
-void Renderer::SetAttr(std::string& out, uint8_t attr) {
+void Renderer::SetAttr(std::string& out, uint8_t attr) { SetColours(out, conapi::Cell{' ', attr}); }
+
+// A cell's own colour as SGR parameters: 24-bit where the terminal has it,
+// else the nearest entry of the 256-colour palette.
+std::string Renderer::OwnParams(int base, uint32_t own) const {
+    const palette::Rgb c = palette::OfOwn(own);
+    if (options_.trueColor) return Colour(base, c);
+    return std::to_string(base) + ";5;" + std::to_string(palette::Nearest256(c));
+}
+
+void Renderer::SetColours(std::string& out, const conapi::Cell& cell) {
+    const auto attr = static_cast<uint8_t>(cell.Attr);
+    if (cell.Fore != 0 || cell.Back != 0 || fore_ != 0 || back_ != 0) {
+        if (attr == attr_ && cell.Fore == fore_ && cell.Back == back_) return;
+        // Own colours take both colours anew: they are rare, and the attribute
+        // nibbles beside them say nothing of what the terminal shows.
+        const std::string fg = cell.Fore != 0 ? OwnParams(38, cell.Fore) : FgParams(attr & 0x0F, options_);
+        const std::string bg = cell.Back != 0 ? OwnParams(48, cell.Back) : BgParams(attr >> 4, options_);
+        out += "\x1b[" + fg + ';' + bg + 'm';
+        attr_ = attr;
+        fore_ = cell.Fore;
+        back_ = cell.Back;
+        return;
+    }
     if (attr == attr_) return;
     if (options_.board) {
         out += BoardSgr(attr, attr_);
@@ -399,8 +396,8 @@ Renderer::Scroll Renderer::FindScroll(const conapi::Cell* cells, int rows, int c
         uint64_t hn = 1469598103934665603u;
         uint64_t hw = hn;
         for (int c = 0; c < cols; ++c) {
-            const uint32_t n = FrameLook(cells[r * kCols + c]);
-            const uint32_t w = ShownLook(shown_[r * kCols + c]);
+            const uint64_t n = ShownLook(FrameCell(cells[r * kCols + c]));
+            const uint64_t w = ShownLook(shown_[r * kCols + c]);
             hn = (hn ^ n) * 1099511628211u;
             hw = (hw ^ w) * 1099511628211u;
             stay[r] += n != w;
@@ -442,7 +439,7 @@ Renderer::Scroll Renderer::FindScroll(const conapi::Cell* cells, int rows, int c
             if (r + k >= 0 && r + k < rows) {
                 cost = 0;
                 for (int c = 0; c < cols; ++c)
-                    cost += FrameLook(cells[r * kCols + c]) != ShownLook(shown_[(r + k) * kCols + c]);
+                    cost += ShownLook(FrameCell(cells[r * kCols + c])) != ShownLook(shown_[(r + k) * kCols + c]);
                 if (cost > 0) cost += kRowCost;
             }
             movedBefore[r + 1] = movedBefore[r] + cost;
@@ -533,6 +530,7 @@ std::string Renderer::Update(const Frame& frame) {
             out += "\x1b[0m\x1b(B" + WholeScreenMargins() + "\x1b[?7l\x1b[?2004h";
         if (options_.cursorShape) out += "\x1b[3 q";
         attr_ = -1;
+        fore_ = back_ = 0;
         SetAttr(out, 0x07);
         out += "\x1b[H\x1b[2J";
         curRow_ = 0;
@@ -546,14 +544,14 @@ std::string Renderer::Update(const Frame& frame) {
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c) {
             const conapi::Cell& src = frame.cells[r * kCols + c];
-            const conapi::Cell cell{static_cast<uint16_t>(src.Char & 0xFF), static_cast<uint16_t>(src.Attr & 0xFF)};
+            const conapi::Cell cell = FrameCell(src);
             conapi::Cell& old = shown_[r * kCols + c];
             if (!full_ && LookAlike(old, cell)) continue;
             const std::string move = MoveBytes(r, c);
             if (!move.empty() && !FillGap(out, r, c, move.size())) out += move;
             curRow_ = r;
             curCol_ = c;
-            SetAttr(out, static_cast<uint8_t>(cell.Attr));
+            SetColours(out, cell);
             out += glyphs_[cell.Char];
             old = cell;
             // Past the terminal's last column the cursor's column is not

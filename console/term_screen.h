@@ -9,7 +9,9 @@
 // where the terminal has true colour, the nearest entries of the 256-colour
 // palette where it has that, else the 16 ANSI colours with 90-97 and 100-107
 // for the bright ones. Attribute bit 7 is a bright background,
-// never blinking. Autowrap stays off while it draws, so the last cell of
+// never blinking. A cell of art with colours of its own (a piece's palette,
+// 24-bit colour) is shown in them with true colour, else in the nearest of
+// the 256, else in its attribute's sixteen. Autowrap stays off while it draws, so the last cell of
 // the screen never scrolls it.
 #pragma once
 
@@ -19,15 +21,13 @@
 #include <string>
 
 #include "console/conapi.h"
+#include "console/palette.h"
 
 namespace termscreen {
 
-struct Rgb {
-    uint8_t r, g, b;
-};
-
+using palette::Rgb;
 // The 16 colours of the PC text screen, by attribute colour number.
-extern const std::array<Rgb, 16> kVgaPalette;
+inline const std::array<Rgb, 16>& kVgaPalette = palette::kVga;
 
 struct Options {
     bool utf8 = true;          // glyphs as UTF-8, else raw code page 437 bytes
@@ -133,6 +133,9 @@ private:
     std::string MoveBytes(int row, int col) const;
     void MoveTo(std::string& out, int row, int col);
     void SetAttr(std::string& out, uint8_t attr);
+    void SetColours(std::string& out, const conapi::Cell& cell);
+    std::string OwnParams(int base, uint32_t own) const;
+    conapi::Cell FrameCell(const conapi::Cell& src) const;
     bool FillGap(std::string& out, int row, int col, std::size_t moveCost);
 
     Options options_;
@@ -145,6 +148,8 @@ private:
     int curRow_ = -1;  // terminal cursor; -1: not known
     int curCol_ = -1;
     int attr_ = -1;         // colours in force; -1: not known
+    uint32_t fore_ = 0;     // own colours in force (0: the attribute's)
+    uint32_t back_ = 0;
     int cursorShown_ = -1;  // -1: not known
 };
 

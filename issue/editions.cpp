@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <string_view>
 #include <utility>
 
+#include "issue/magazine.h"
 #include "issue/site_tracks.h"
 #include "sys/sys.h"
 #include "sys/workfiles.h"
@@ -45,39 +47,86 @@ bool ReadSite(const std::string& folder, PackFiles& site, std::string& error) {
     return true;
 }
 
-// The web edition's files: the site with the issue's title and the pack.
-// The tracks' modules go beside the page (issue/site_tracks.h), so that the
-// page's first screen waits for the pack alone; a module whose name a URL
-// would not carry plainly stays in the pack.
-bool SiteFiles(const PackFiles& files, const Manifest& manifest, const Runners& runners, PackFiles& site,
-               std::string& error) {
-    if (!ReadSite(runners.Web, site, error)) return false;
-    for (PackFile& file : site)
-        if (file.Name == "index.html")
-            file.Bytes = WithPackNamed(WithTitle(std::move(file.Bytes), manifest.Title), "issue.zip");
+// An issue's files for the site: each track's module beside the page (in
+// the folder of the issue's number, for a magazine of more issues), a note
+// in its place in the pack; a module whose name a URL would not carry
+// plainly stays in the pack.
+PackFiles TracksBeside(const EditionIssue& issue, int folderNumber, PackFiles& site) {
+    const Manifest& manifest = issue.Contents;
     PackFiles packed;
-    for (const PackFile& file : files) {
+    for (const PackFile& file : issue.Files) {
         const bool track = std::any_of(manifest.Tracks.begin(), manifest.Tracks.end(), [&file](const Track& t) {
             return ResourceOf(t.Module) == ResourceOf(file.Name);
         });
-        const std::string beside = track ? TrackNotePath(TrackNote(file.Name)) : std::string();
+        const std::string note = TrackNote(file.Name, folderNumber);
+        const std::string beside = track ? TrackNotePath(note) : std::string();
         if (beside.empty()) {
             packed.push_back(file);
             continue;
         }
         site.push_back({beside, TrackPlanes(file.Bytes)});
-        packed.push_back({file.Name, TrackNote(file.Name)});
+        packed.push_back({file.Name, note});
     }
-    PackFile pack{"issue.zip", {}};
-    if (!WritePack({}, packed, pack.Bytes, error)) return false;
-    site.push_back(std::move(pack));
+    return packed;
+}
+
+// The site's folder of a magazine's issues, one pack each, named by number.
+constexpr std::string_view SiteIssuesFolder = "issues/";
+
+std::string IssuePackName(int number) { return std::string(SiteIssuesFolder) + std::to_string(number) + ".zip"; }
+
+// Whether a file of a magazine's site is one the page fetches only when its
+// issue is read (an issue's pack, its tracks): the rest is the page itself.
+bool FetchedWhenRead(const std::string& name) {
+    return name.rfind(SiteIssuesFolder, 0) == 0 ||
+           (name.rfind(SiteTracksFolder, 0) == 0 && name.find('/', SiteTracksFolder.size()) != std::string::npos);
+}
+
+// The web edition's files: the site with the magazine's title and its
+// packs. An issue alone travels as issue.zip, which the page names. A
+// magazine of more issues travels as magazine.zip (magazine.toml and each
+// issue's manifest, in a folder of its number) with a pack of each issue's
+// files beside it (issues/N.zip), which the page fetches when the issue is
+// opened; the page names the shelf and the newest issue's pack, which it
+// fetches at once.
+bool SiteFiles(const EditionContent& content, const Runners& runners, PackFiles& site, std::string& error) {
+    if (!ReadSite(runners.Web, site, error)) return false;
+    const bool alone = content.Issues.size() == 1 && content.MagazineManifest.empty();
+    const int newest = content.Issues.back().Contents.Number;
+    for (PackFile& file : site)
+        if (file.Name == "index.html") {
+            file.Bytes = WithTitle(std::move(file.Bytes), content.Names.Title);
+            file.Bytes = alone ? WithPackNamed(std::move(file.Bytes), "issue.zip")
+                               : WithFirstIssue(WithPackNamed(std::move(file.Bytes), "magazine.zip"),
+                                                IssuePackName(newest));
+        }
+    if (alone) {
+        PackFile pack{"issue.zip", {}};
+        if (!WritePack({}, TracksBeside(content.Issues.front(), 0, site), pack.Bytes, error)) return false;
+        site.push_back(std::move(pack));
+    } else {
+        PackFiles shelf{{std::string(MagazineManifestName), content.MagazineManifest}};
+        for (const EditionIssue& issue : content.Issues) {
+            const int number = issue.Contents.Number;
+            const auto manifest = std::find_if(issue.Files.begin(), issue.Files.end(),
+                                               [](const PackFile& f) { return f.Name == "issue.toml"; });
+            if (manifest != issue.Files.end())
+                shelf.push_back({std::to_string(number) + "/issue.toml", manifest->Bytes});
+            PackFile pack{IssuePackName(number), {}};
+            if (!WritePack({}, TracksBeside(issue, number, site), pack.Bytes, error)) return false;
+            site.push_back(std::move(pack));
+        }
+        PackFile pack{"magazine.zip", {}};
+        if (!WritePack({}, shelf, pack.Bytes, error)) return false;
+        site.push_back(std::move(pack));
+    }
     // Last, with every file in: the installed magazine's names, then the
     // service worker's list and version, made of all the other files.
     for (PackFile& file : site)
         if (file.Name == "app.webmanifest")
-            file.Bytes = WithAppNames(std::move(file.Bytes), manifest.Title, manifest.Name);
+            file.Bytes = WithAppNames(std::move(file.Bytes), content.Names.Title, content.Names.Name);
     for (std::size_t i = 0; i < site.size(); ++i)
-        if (site[i].Name == "sw.js") site[i].Bytes = WithSiteFiles(site[i].Bytes, site);
+        if (site[i].Name == "sw.js") site[i].Bytes = WithSiteFiles(site[i].Bytes, site, FetchedWhenRead);
     return true;
 }
 
@@ -192,11 +241,24 @@ std::string WithTitle(std::string page, const std::string& title) {
     return page.replace(open + 7, close - open - 7, escaped);
 }
 
-std::string WithPackNamed(std::string page, const std::string& pack) {
-    const std::string empty = "<meta name=\"quixmag-issue\" content=\"\">";
+namespace {
+
+// The page with the empty content of its meta element Name made Value.
+std::string WithMeta(std::string page, const std::string& name, const std::string& value) {
+    const std::string empty = "<meta name=\"" + name + "\" content=\"\">";
     const std::size_t at = page.find(empty);
     if (at == std::string::npos) return page;
-    return page.replace(at, empty.size(), "<meta name=\"quixmag-issue\" content=\"" + pack + "\">");
+    return page.replace(at, empty.size(), "<meta name=\"" + name + "\" content=\"" + value + "\">");
+}
+
+}  // namespace
+
+std::string WithPackNamed(std::string page, const std::string& pack) {
+    return WithMeta(std::move(page), "quixmag-issue", pack);
+}
+
+std::string WithFirstIssue(std::string page, const std::string& pack) {
+    return WithMeta(std::move(page), "quixmag-first", pack);
 }
 
 namespace {
@@ -250,7 +312,8 @@ std::string WithAppNames(std::string webManifest, const std::string& name, const
     return webManifest;
 }
 
-std::string WithSiteFiles(std::string worker, const PackFiles& site) {
+std::string WithSiteFiles(std::string worker, const PackFiles& site,
+                          const std::function<bool(const std::string&)>& fetchedWhenRead) {
     const std::string start = "\nconst SITE = ";
     const std::size_t at = worker.find(start);
     if (at == std::string::npos) return worker;
@@ -264,22 +327,34 @@ std::string WithSiteFiles(std::string worker, const PackFiles& site) {
         for (const char c : bytes) digest = (digest ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     };
     std::string listed;
+    std::string lazy;
     for (const PackFile* file : files) {
         add(file->Name);
         add(std::string_view("\0", 1));
         add(std::to_string(file->Bytes.size()));
         add(std::string_view("\0", 1));
         add(file->Bytes);
-        listed += (listed.empty() ? "\"" : ", \"") + JsonEscaped(file->Name) + '"';
+        std::string& into = fetchedWhenRead && fetchedWhenRead(file->Name) ? lazy : listed;
+        into += (into.empty() ? "\"" : ", \"") + JsonEscaped(file->Name) + '"';
     }
     std::string version(16, '0');
     for (int i = 15; i >= 0; --i, digest >>= 4) version[static_cast<std::size_t>(i)] = "0123456789abcdef"[digest & 15];
     const std::size_t end = std::min(worker.find('\n', at + 1), worker.size());
     return worker.replace(at + 1, end - at - 1,
-                          "const SITE = { \"version\": \"" + version + "\", \"files\": [" + listed + "] };");
+                          "const SITE = { \"version\": \"" + version + "\", \"files\": [" + listed +
+                              "], \"whenRead\": [" + lazy + "] };");
 }
 
-bool WriteEdition(const EditionOut& edition, const PackFiles& files, const Manifest& manifest, const Runners& runners,
+PackFiles EditionContent::Packed() const {
+    PackFiles out;
+    if (Issues.size() == 1 && MagazineManifest.empty()) return Issues.front().Files;
+    out.push_back({std::string(MagazineManifestName), MagazineManifest});
+    for (const EditionIssue& issue : Issues)
+        for (const PackFile& file : issue.Files) out.push_back({issue.Folder + "/" + file.Name, file.Bytes});
+    return out;
+}
+
+bool WriteEdition(const EditionOut& edition, const EditionContent& content, const Runners& runners,
                   std::string& error) {
     // The folder OUT is to go into is made as the editor names it.
     std::error_code code;
@@ -289,12 +364,12 @@ bool WriteEdition(const EditionOut& edition, const PackFiles& files, const Manif
         return false;
     }
     switch (edition.Kind) {
-    case Edition::Linux: return WriteExecutable(runners.Linux, "Linux", files, edition.Path, error);
-    case Edition::Windows: return WriteExecutable(runners.Windows, "Windows", files, edition.Path, error);
+    case Edition::Linux: return WriteExecutable(runners.Linux, "Linux", content.Packed(), edition.Path, error);
+    case Edition::Windows: return WriteExecutable(runners.Windows, "Windows", content.Packed(), edition.Path, error);
     case Edition::WebFolder:
     case Edition::WebZip: {
         PackFiles site;
-        if (!SiteFiles(files, manifest, runners, site, error)) return false;
+        if (!SiteFiles(content, runners, site, error)) return false;
         if (edition.Kind == Edition::WebFolder) return WriteSiteFolder(site, edition.Path, error);
         std::string bytes;
         if (!WritePack({}, site, bytes, error)) return false;

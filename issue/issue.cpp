@@ -23,8 +23,8 @@ std::string Lower(std::string_view text) {
 std::vector<std::string> NamesAskedFor(const Manifest& m) {
     std::vector<std::string> names = FixedScreens();
     names.insert(names.end(), FixedTexts().begin(), FixedTexts().end());
-    for (const auto* list : {&m.Articles, &m.Tutorials})
-        for (const Entry& e : *list) names.push_back(ResourceOf(e.Text));
+    for (const auto& [list, entries] : m.Lists)
+        for (const Entry& e : entries) names.push_back(ResourceOf(e.Text));
     for (const Piece& p : m.Pieces) names.push_back(ResourceOf(p.Art));
     for (const Track& t : m.Tracks) names.push_back(ResourceOf(t.Module));
     return names;
@@ -36,11 +36,6 @@ std::string ManifestError(const std::string& file, const std::vector<Problem>& p
     if (problems.size() > 1)
         line += " (and " + std::to_string(problems.size() - 1) + " more problem(s); the checker lists them all)";
     return line;
-}
-
-Issue& Current() {
-    static Issue issue;
-    return issue;
 }
 
 }  // namespace
@@ -57,7 +52,7 @@ bool Issue::Has(std::string_view name) const {
     return found;
 }
 
-bool Issue::Take(PackFiles files, std::string origin, std::string& error) {
+bool Issue::Take(PackFiles files, std::string origin, std::string& error, const MagazineNames* magazine) {
     Origin = std::move(origin);
     files_.clear();
     owned_.clear();
@@ -88,11 +83,13 @@ bool Issue::Take(PackFiles files, std::string origin, std::string& error) {
     std::vector<Problem> problems;
     const Folder folder{Origin, [&names](const std::string& file) { return names.count(file) > 0; }};
     const std::string manifestFile = Origin + "/issue.toml";
-    Contents = ReadManifestText(*manifest, manifestFile, folder, problems);
+    Contents = ReadManifestText(*manifest, manifestFile, folder, problems,
+                                magazine ? ManifestRole::InMagazine : ManifestRole::Alone);
     if (!problems.empty()) {
         error = ManifestError(manifestFile, problems);
         return false;
     }
+    if (magazine) GiveNames(Contents, *magazine);
     for (const std::string& name : NamesAskedFor(Contents))
         if (!files_.count(name)) {
             error = Origin + ": the issue has no " + name + " (such as " + name +
@@ -179,20 +176,9 @@ bool LoadIssue(const std::string& path, Issue& issue, std::string& error) {
     return issue.Take(std::move(files), origin, error);
 }
 
-const Issue& TheIssue() {
-    Issue& issue = Current();
-    if (issue.Origin.empty()) {
-        std::string ignored;  // a lookup then reports the missing file
-        issue.TakeBuiltIn(ignored);
-    }
-    return issue;
-}
-
-void UseIssue(Issue issue) { Current() = std::move(issue); }
-
-bool TryWriteIssueFile(const std::string& name, const std::string& fileName, std::string& error) {
+bool TryWriteIssueFile(const Issue& issue, const std::string& name, const std::string& fileName, std::string& error) {
     bool found = false;
-    const std::string_view bytes = TheIssue().File(name, found);
+    const std::string_view bytes = issue.File(name, found);
     if (!found) {
         error = "the issue has no " + Lower(name);
         return false;

@@ -1,9 +1,8 @@
-// The issue the program shows: its manifest and its files, wherever they
-// came from. The program takes its issue, in this order, from the pack at
-// the end of its own executable and from the issue built into it; an
-// editor's quick look takes it from a folder or a pack file. Every source
-// is read whole and checked when the program starts, so that a missing
-// screen is reported at once and not when a reader reaches it.
+// An issue of the magazine: its manifest and its files, wherever they came
+// from (the pack at the end of the executable, the issue built into it, an
+// editor's folder or pack file). An issue is read whole and checked when it
+// is opened, so that a missing screen is reported at once and not when a
+// reader reaches it; the run holds the one open issue.
 #pragma once
 
 #include <map>
@@ -27,6 +26,11 @@ public:
 
     Manifest Contents;   // what the manifest says
     std::string Origin;  // where it came from, for messages: "built in", a path
+    // What the names of the working files written for this issue begin
+    // with: empty for a magazine of one issue, "issue2-" for issue #2 of a
+    // magazine of more, so that a file of one name in two issues never
+    // shows the other's content.
+    std::string WorkPrefix;
 
     // The bytes of the file carried under Name (its stem, any case); empty
     // with Found false when the issue has no such file.
@@ -35,8 +39,10 @@ public:
 
     // Takes Files (plain names with their extension) as the issue's: the
     // manifest is read from issue.toml among them and every file the
-    // program asks for must be there. Answers false with one line in Error.
-    bool Take(PackFiles files, std::string origin, std::string& error);
+    // program asks for must be there. An issue of a magazine (Names given)
+    // carries the magazine's names, and its manifest may not give its own.
+    // Answers false with one line in Error.
+    bool Take(PackFiles files, std::string origin, std::string& error, const MagazineNames* names = nullptr);
 
     // The issue built into the executable: its manifest and files are the
     // executable's resources, looked at where they lie.
@@ -55,13 +61,8 @@ bool ReadPackFile(const std::string& path, PackFiles& files, std::string& error)
 // Loads the issue at Path, a folder or a pack.
 bool LoadIssue(const std::string& path, Issue& issue, std::string& error);
 
-// The issue the program shows, for the whole run; the built-in one until
-// UseIssue gives another.
-const Issue& TheIssue();
-void UseIssue(Issue issue);
-
-// Writes the file Name of the issue shown to FileName, a file of the
-// working folder. Answers false with the reason in Error.
-bool TryWriteIssueFile(const std::string& name, const std::string& fileName, std::string& error);
+// Writes the file Name of Issue to FileName, a file of the working folder.
+// Answers false with the reason in Error.
+bool TryWriteIssueFile(const Issue& issue, const std::string& name, const std::string& fileName, std::string& error);
 
 }  // namespace issue

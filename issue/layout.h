@@ -47,11 +47,14 @@ inline constexpr std::size_t MaxSaveNameLength = 48;
 // this many rows tall.
 inline constexpr int PieceMinWidth = 80;
 inline constexpr int PieceMaxWidth = 160;
-inline constexpr int PieceMaxRows = 2000;
+inline constexpr int PieceMaxRows = 10000;
 // The magazine's name is drawn in big letters on the logo and the menus.
 inline constexpr std::size_t MaxNameLength = 12;
 // The contact line and the title each fit one row of the usage text.
 inline constexpr std::size_t MaxContactLength = 76;
 inline constexpr std::size_t MaxTitleLength = 60;
+// An issue's headline fits a row of the back-issues menu beside its number
+// and date.
+inline constexpr std::size_t MaxHeadlineLength = 40;
 
 }  // namespace issue

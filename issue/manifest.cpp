@@ -35,15 +35,35 @@ std::string ResourceOf(const std::string& file) {
 // screens (with their plain-ASCII twins where the program asks for one)
 // and the about and editorial texts.
 const std::vector<std::string>& FixedScreens() {
-    static const std::vector<std::string> screens = {
-        "logo",         "logo_asc", "help",       "exit",        "exit_asc",        "menu", "menu_asc", "articles",
-        "articles_asc", "tutors",   "tutors_asc", "article_hdr", "article_hdr_asc", "ansi", "ansi_asc", "about",
-        "about_asc",    "edit",     "edit_asc"};
+    // The section table's screens, each with its twin where it has one.
+    static const std::vector<std::string> screens = [] {
+        std::vector<std::string> out;
+        auto add = [&out](const std::string& name, bool twin) {
+            out.push_back(name);
+            if (twin) out.push_back(name + "_asc");
+        };
+        const SectionTable& table = Sections();
+        for (const FixedScreen& screen : table.Screens) add(screen.Name, screen.Twin);
+        add(table.Main.Screen, true);
+        for (const Section& section : table.Sections) add(section.Screen, section.Twin);
+        return out;
+    }();
     return screens;
 }
 const std::vector<std::string>& FixedTexts() {
-    static const std::vector<std::string> texts = {"abouttxt", "editorial"};
+    static const std::vector<std::string> texts = [] {
+        std::vector<std::string> out;
+        for (const Section& section : Sections().Sections)
+            if (section.Kind == SectionKind::Page) out.push_back(section.Text);
+        return out;
+    }();
     return texts;
+}
+
+const std::vector<Entry>& Manifest::Entries(std::string_view list) const {
+    static const std::vector<Entry> none;
+    const auto found = Lists.find(std::string(list));
+    return found == Lists.end() ? none : found->second;
 }
 bool IsFixedResource(const std::string& name) {
     const auto& s = FixedScreens();
@@ -127,7 +147,7 @@ private:
 };
 
 // A menu label: one row of plain text that fits the menu's width.
-void CheckLabel(TableReader& in, const std::string& what, const std::string& label, const MenuBox& menu) {
+void CheckLabel(TableReader& in, const std::string& what, const std::string& label, const Box& menu) {
     const int line = in.LineOfKey("label");
     if (label.empty()) in.Add(line, what + ": the label is empty; give the text its menu shows");
     const auto width = static_cast<std::size_t>(menu.Width);
@@ -220,15 +240,29 @@ bool IsCategory(const std::string& text) {
                        [](unsigned char c) { return c == '/' || std::islower(c) || std::isdigit(c) || c == '-'; });
 }
 
-// Tutorial labels begin with the level they are written for.
-bool IsLevelTagged(const std::string& label) {
-    for (const char* tag : {"[bgn] ", "[avg] ", "[adv] "})
+// A label that begins with one of Tags (a section's levels); any label
+// where the section has none.
+bool IsLevelTagged(const std::string& label, const std::vector<std::string>& tags) {
+    if (tags.empty()) return true;
+    for (const std::string& tag : tags)
         if (label.rfind(tag, 0) == 0) return true;
     return false;
 }
 
-std::vector<Entry> ReadEntries(const toml::table& root, const std::string& key, const std::string& where,
-                               const Folder& folder, std::vector<Problem>& problems) {
+std::string TagList(const std::vector<std::string>& tags) {
+    std::string out;
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        std::string tag = tags[i];
+        while (!tag.empty() && tag.back() == ' ') tag.pop_back();
+        out += (i == 0 ? "" : i + 1 == tags.size() ? " or " : ", ") + tag;
+    }
+    return out;
+}
+
+std::vector<Entry> ReadEntries(const toml::table& root, const Section& section, const Folder& folder,
+                               std::vector<Problem>& problems) {
+    const std::string& key = section.List;
+    const std::string where = section.Title + " section";
     std::vector<Entry> out;
     for (const toml::table* table : ListOf(root, key, key, problems)) {
         const std::string what = key + " " + std::to_string(out.size() + 1);
@@ -241,12 +275,11 @@ std::vector<Entry> ReadEntries(const toml::table& root, const std::string& key, 
         e.Author = in.Text("author", "moth");
         e.Category = in.Text("category", "scene/news");
         in.RefuseUnknownKeys();
-        CheckLabel(in, what, e.Label, SectionMenuBox);
-        if (key == "tutorial" && !IsLevelTagged(e.Label))
-            in.Add(in.LineOfKey("label"), what + ": the label \"" + e.Label +
-                                              "\" does not begin with its level, [bgn], [avg] or [adv] and a space; "
-                                              "write it like \"[bgn] " +
-                                              e.Label + "\"");
+        CheckLabel(in, what, e.Label, section.Menu);
+        if (!IsLevelTagged(e.Label, section.LevelTags))
+            in.Add(in.LineOfKey("label"), what + ": the label \"" + e.Label + "\" does not begin with its level, " +
+                                              TagList(section.LevelTags) + " and a space; write it like \"" +
+                                              section.LevelTags.front() + e.Label + "\"");
         CheckFileName(in, what, "text", e.Text, folder);
         if (e.Title.empty()) in.Add(in.LineOfKey("title"), what + ": the title is empty; give the header's title");
         CheckField(in, what, "title", e.Title);
@@ -258,7 +291,7 @@ std::vector<Entry> ReadEntries(const toml::table& root, const std::string& key, 
                        "\" is not lower-case words joined by \"/\"; write it like \"scene/news\"");
         out.push_back(std::move(e));
     }
-    CheckCount(LinesOf(out), SectionMenuBox.MaxEntries(), key, where, problems);
+    CheckCount(LinesOf(out), section.Menu.MaxEntries(), key, where, problems);
     return out;
 }
 
@@ -386,12 +419,84 @@ void ReadNames(const toml::table& root, TableReader& top, Manifest& m, std::vect
     m.Title = title.value_or(m.Name + " magazine");
 }
 
+
+void ReadNumberDateHeadline(const toml::table& root, TableReader& top, Manifest& m, std::vector<Problem>& problems) {
+    if (const toml::node* number = root.get("number"); number && number->is_integer() && number->value<int64_t>() &&
+                                                       *number->value<int64_t>() >= 1 &&
+                                                       *number->value<int64_t>() <= 9999)
+        m.Number = static_cast<int>(*number->value<int64_t>());
+    else
+        problems.push_back({number ? LineOf(*number) : 0, "the issue needs its number, a whole number from 1 to 9999, "
+                                                          "as a line such as number = 2"});
+    m.Date = top.Text("date", "january 2027");
+    if (const toml::node* date = root.get("date");
+        date && date->is_string() && (m.Date.empty() || m.Date.size() > MaxDateLength || !PrintableAscii(m.Date)))
+        problems.push_back({LineOf(*date), "the date must be 1 to " + std::to_string(MaxDateLength) +
+                                               " plain 7-bit characters, such as \"january 2027\""});
+    const auto headline = OptionalText(
+        root, top, "headline",
+        [](const std::string& text) { return text.size() <= MaxHeadlineLength && PrintableAscii(text); },
+        "at most " + std::to_string(MaxHeadlineLength) +
+            " plain 7-bit characters: one line on what the issue holds, such as "
+            "headline = \"the harbour lights special\"",
+        problems);
+    m.Headline = headline.value_or("");
+}
+
+std::vector<Piece> ReadPieces(const toml::table& root, const Section& gallery, const Folder& folder,
+                              std::vector<Problem>& problems) {
+    std::vector<Piece> pieces;
+    for (const toml::table* table : ListOf(root, gallery.List, gallery.List, problems)) {
+        const std::string what = gallery.List + " " + std::to_string(pieces.size() + 1);
+        TableReader in(*table, what, problems);
+        Piece p;
+        p.Line = in.Line();
+        p.Label = in.Text("label", "b b s  a r t  1");
+        p.Art = in.Text("art", "art1.ans");
+        p.SaveAs = in.Text("save_as", "ansi_art1.ans");
+        p.Width = in.Number("width", PieceMinWidth, PieceMaxWidth, 0, "the piece's number of columns");
+        in.RefuseUnknownKeys();
+        CheckLabel(in, what, p.Label, gallery.Menu);
+        CheckFileName(in, what, "art", p.Art, folder);
+        const bool plain = !p.SaveAs.empty() && p.SaveAs != "." && p.SaveAs != ".." &&
+                           p.SaveAs.find_first_of("/\\:") == std::string::npos && PrintableAscii(p.SaveAs) &&
+                           p.SaveAs.size() <= MaxSaveNameLength;
+        if (!plain)
+            in.Add(in.LineOfKey("save_as"), what + ": save_as \"" + p.SaveAs +
+                                                "\" is not a plain file name of at most " +
+                                                std::to_string(MaxSaveNameLength) +
+                                                " characters; propose a name such as \"ansi_art1.ans\" (no / \\ or :)");
+        pieces.push_back(std::move(p));
+    }
+    CheckCount(LinesOf(pieces), gallery.Menu.MaxEntries(), gallery.List, "gallery", problems);
+    return pieces;
+}
+
+std::vector<Track> ReadTracks(const toml::table& root, const OverlayMenuTable& menu, const Folder& folder,
+                              std::vector<Problem>& problems) {
+    std::vector<Track> tracks;
+    for (const toml::table* table : ListOf(root, menu.List, menu.List, problems)) {
+        const std::string what = menu.List + " " + std::to_string(tracks.size() + 1);
+        TableReader in(*table, what, problems);
+        Track t;
+        t.Line = in.Line();
+        t.Label = in.Text("label", "b r i g h t   h o r i z o n");
+        t.Module = in.Text("module", "music1.xm");
+        in.RefuseUnknownKeys();
+        CheckLabel(in, what, t.Label, menu.Menu);
+        CheckFileName(in, what, "module", t.Module, folder);
+        tracks.push_back(std::move(t));
+    }
+    CheckCount(LinesOf(tracks), menu.Menu.MaxEntries(), menu.List, "track menu", problems);
+    return tracks;
+}
+
 }  // namespace
 
 // Reads the manifest Text (read from Source, named in TOML's messages) and
 // checks it; the files it names must be in Folder. Problems are appended.
 Manifest ReadManifestText(std::string_view text, const std::string& source, const Folder& folder,
-                          std::vector<Problem>& problems) {
+                          std::vector<Problem>& problems, ManifestRole role) {
     Manifest m;
     if (const int line = LineOfStrayNonAscii(text)) {
         problems.push_back({line,
@@ -408,71 +513,71 @@ Manifest ReadManifestText(std::string_view text, const std::string& source, cons
         return m;
     }
     const toml::table& root = parsed.table();
+    const SectionTable& table = Sections();
     TableReader top(root, "the issue", problems);
-    for (const char* key : {"number", "article", "tutorial", "piece", "track"}) top.Allow(key);
-    ReadNames(root, top, m, problems);
-
-    if (const toml::node* number = root.get("number"); number && number->is_integer() && number->value<int64_t>() &&
-                                                       *number->value<int64_t>() >= 1 &&
-                                                       *number->value<int64_t>() <= 9999)
-        m.Number = static_cast<int>(*number->value<int64_t>());
-    else
-        problems.push_back({number ? LineOf(*number) : 0, "the issue needs its number, a whole number from 1 to 9999, "
-                                                          "as a line such as number = 2"});
-    m.Date = top.Text("date", "january 2027");
-    if (const toml::node* date = root.get("date");
-        date && date->is_string() && (m.Date.empty() || m.Date.size() > MaxDateLength || !PrintableAscii(m.Date)))
-        problems.push_back({LineOf(*date), "the date must be 1 to " + std::to_string(MaxDateLength) +
-                                               " plain 7-bit characters, such as \"january 2027\""});
+    top.Allow("number");
+    for (const Section& section : table.Sections)
+        if (!section.List.empty()) top.Allow(section.List);
+    top.Allow(table.Tracks.List);
+    if (role == ManifestRole::Alone) {
+        ReadNames(root, top, m, problems);
+    } else {
+        // In a magazine folder the magazine is named once, in magazine.toml.
+        for (const char* key : {"name", "contact", "title"})
+            if (const toml::node* node = root.get(key)) {
+                top.Allow(key);
+                problems.push_back({LineOf(*node), std::string("the ") + key +
+                                                       " names the whole magazine: write it in the magazine "
+                                                       "folder's magazine.toml, not in an issue's issue.toml"});
+            }
+    }
+    ReadNumberDateHeadline(root, top, m, problems);
     top.RefuseUnknownKeys();
 
-    m.Articles = ReadEntries(root, "article", "articles section", folder, problems);
-    m.Tutorials = ReadEntries(root, "tutorial", "tutorials section", folder, problems);
-
-    for (const toml::table* table : ListOf(root, "piece", "piece", problems)) {
-        const std::string what = "piece " + std::to_string(m.Pieces.size() + 1);
-        TableReader in(*table, what, problems);
-        Piece p;
-        p.Line = in.Line();
-        p.Label = in.Text("label", "b b s  a r t  1");
-        p.Art = in.Text("art", "art1.ans");
-        p.SaveAs = in.Text("save_as", "ansi_art1.ans");
-        p.Width = in.Number("width", PieceMinWidth, PieceMaxWidth, 0, "the piece's number of columns");
-        in.RefuseUnknownKeys();
-        CheckLabel(in, what, p.Label, GalleryMenuBox);
-        CheckFileName(in, what, "art", p.Art, folder);
-        const bool plain = !p.SaveAs.empty() && p.SaveAs != "." && p.SaveAs != ".." &&
-                           p.SaveAs.find_first_of("/\\:") == std::string::npos && PrintableAscii(p.SaveAs) &&
-                           p.SaveAs.size() <= MaxSaveNameLength;
-        if (!plain)
-            in.Add(in.LineOfKey("save_as"), what + ": save_as \"" + p.SaveAs +
-                                                "\" is not a plain file name of at most " +
-                                                std::to_string(MaxSaveNameLength) +
-                                                " characters; propose a name such as \"ansi_art1.ans\" (no / \\ or :)");
-        m.Pieces.push_back(std::move(p));
+    for (const Section& section : table.Sections) {
+        if (section.Kind == SectionKind::Entries) m.Lists[section.List] = ReadEntries(root, section, folder, problems);
+        if (section.Kind == SectionKind::Gallery) m.Pieces = ReadPieces(root, section, folder, problems);
     }
-    CheckCount(LinesOf(m.Pieces), GalleryMenuBox.MaxEntries(), "piece", "gallery", problems);
-
-    for (const toml::table* table : ListOf(root, "track", "track", problems)) {
-        const std::string what = "track " + std::to_string(m.Tracks.size() + 1);
-        TableReader in(*table, what, problems);
-        Track t;
-        t.Line = in.Line();
-        t.Label = in.Text("label", "b r i g h t   h o r i z o n");
-        t.Module = in.Text("module", "music1.xm");
-        in.RefuseUnknownKeys();
-        CheckLabel(in, what, t.Label, TrackMenuBox);
-        CheckFileName(in, what, "module", t.Module, folder);
-        m.Tracks.push_back(std::move(t));
-    }
-    CheckCount(LinesOf(m.Tracks), TrackMenuBox.MaxEntries(), "track", "track menu", problems);
+    m.Tracks = ReadTracks(root, table.Tracks, folder, problems);
     return m;
+}
+
+MagazineNames NamesOf(const Manifest& m) { return {m.Name, m.Contact, m.Title}; }
+
+void GiveNames(Manifest& m, const MagazineNames& names) {
+    m.Name = names.Name;
+    m.Contact = names.Contact;
+    m.Title = names.Title;
+}
+
+MagazineNames ReadMagazineText(std::string_view text, const std::string& source, std::vector<Problem>& problems) {
+    Manifest m;
+    GiveNames(m, {});
+    m.Title = m.Name + " magazine";
+    if (const int line = LineOfStrayNonAscii(text)) {
+        problems.push_back({line,
+                            "a character outside the ASCII set stands outside a comment and a one-line text in quotes; "
+                            "write magazine.toml in plain 7-bit characters"});
+        return NamesOf(m);
+    }
+    toml::parse_result parsed = toml::parse(text, source);
+    if (!parsed) {
+        const toml::parse_error& error = parsed.error();
+        problems.push_back({static_cast<int>(error.source().begin.line),
+                            "this is not valid TOML: " + std::string(error.description()) + "; texts go in double quotes"});
+        return NamesOf(m);
+    }
+    const toml::table& root = parsed.table();
+    TableReader top(root, "the magazine", problems);
+    ReadNames(root, top, m, problems);
+    top.RefuseUnknownKeys();
+    return NamesOf(m);
 }
 
 // Reads the manifest at Path and checks it; the files it names must be in
 // Folder (pass an empty Folder to skip that). Problems are appended.
 Manifest ReadManifest(const std::filesystem::path& path, const std::filesystem::path& folder,
-                      std::vector<Problem>& problems) {
+                      std::vector<Problem>& problems, ManifestRole role) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         problems.push_back({0, "there is no manifest; write one (see docs/making-an-issue.md)"});
@@ -484,7 +589,7 @@ Manifest ReadManifest(const std::filesystem::path& path, const std::filesystem::
         problems.push_back({0, "the manifest cannot be read; check its permissions"});
         return {};
     }
-    return ReadManifestText(text, path.string(), FolderOnDisk(folder), problems);
+    return ReadManifestText(text, path.string(), FolderOnDisk(folder), problems, role);
 }
 
 // Text with its control characters written out (\n, \r, \t, \xNN), so

@@ -12,11 +12,13 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "issue/layout.h"
+#include "issue/sections.h"
 
 namespace issue {
 
@@ -44,13 +46,37 @@ inline constexpr std::string_view FirstContact = "the quix board - telnet quix.e
 struct Manifest {
     int Number = 0;
     std::string Date;
+    std::string Headline;               // one line on what the issue holds; may be empty
     std::string Name{FirstName};        // the magazine's name, lower case
     std::string Contact{FirstContact};  // the line under the switches; may be empty
     std::string Title;                  // "<name> magazine" unless the manifest gives one
-    std::vector<Entry> Articles, Tutorials;
+    // The entries of each section of texts, by the section table's list
+    // ("article", "tutorial"), in menu order.
+    std::map<std::string, std::vector<Entry>> Lists;
     std::vector<Piece> Pieces;
     std::vector<Track> Tracks;
+
+    // The entries of List; none when the manifest has no such list.
+    const std::vector<Entry>& Entries(std::string_view list) const;
 };
+
+// The names of the magazine as a whole: what a magazine folder's
+// magazine.toml holds, and a manifest alone in its folder as well.
+struct MagazineNames {
+    std::string Name{FirstName};
+    std::string Contact{FirstContact};
+    std::string Title;
+};
+
+// The names a manifest carries, and a manifest made to carry Names.
+MagazineNames NamesOf(const Manifest& m);
+void GiveNames(Manifest& m, const MagazineNames& names);
+
+
+// Where a manifest stands: alone in its folder, where it also names the
+// magazine (its name, contact line and title), or as an issue of a magazine
+// folder, whose magazine.toml names the magazine.
+enum class ManifestRole { Alone, InMagazine };
 
 // One problem in the manifest: its line (0 when it concerns the whole
 // file) and what is wrong, with how to fix it.
@@ -58,6 +84,11 @@ struct Problem {
     int Line;
     std::string Text;
 };
+
+// Reads magazine.toml's Text (read from Source, named in TOML's messages):
+// the magazine's name, contact line and title, with the rules a manifest
+// alone has for them. Problems are appended.
+MagazineNames ReadMagazineText(std::string_view text, const std::string& source, std::vector<Problem>& problems);
 
 // The folder the manifest's files are looked for in: its name, for the
 // messages, and whether it holds a regular file of a given plain name. A
@@ -86,12 +117,12 @@ bool IsFixedResource(const std::string& name);
 // Reads the manifest Text (read from Source, named in TOML's messages) and
 // checks it; the files it names must be in Folder. Problems are appended.
 Manifest ReadManifestText(std::string_view text, const std::string& source, const Folder& folder,
-                          std::vector<Problem>& problems);
+                          std::vector<Problem>& problems, ManifestRole role = ManifestRole::Alone);
 
 // Reads the manifest at Path and checks it; the files it names must be in
 // Folder (pass an empty Folder to skip that). Problems are appended.
 Manifest ReadManifest(const std::filesystem::path& path, const std::filesystem::path& folder,
-                      std::vector<Problem>& problems);
+                      std::vector<Problem>& problems, ManifestRole role = ManifestRole::Alone);
 
 // Words spelt as the magazine spells its labels: a space between letters,
 // WordGap spaces between words ("harbour news", 2: "h a r b o u r  n e w s").

@@ -13,6 +13,8 @@
 #include <memory>
 #include <set>
 
+#include "sys/sys.h"
+
 namespace issue {
 
 namespace {
@@ -79,6 +81,54 @@ zlib_filefunc64_def MemoryCalls(MemoryStream& stream) {
     calls.zseek64_file = SeekStream;
     calls.zclose_file = CloseStream;
     calls.zerror_file = StreamError;
+    calls.opaque = &stream;
+    return calls;
+}
+
+// A reader's file, read a piece at a time: a pack of many issues is never
+// read whole.
+struct FileStream {
+    sys::ReadOnlyFile file;
+    std::uint64_t pos = 0;
+    bool failed = false;
+};
+
+uLong ZCALLBACK ReadFileStream(voidpf, voidpf stream, void* buf, uLong size) {
+    auto* s = static_cast<FileStream*>(stream);
+    const std::size_t got = s->file.ReadAt(s->pos, static_cast<char*>(buf), size);
+    if (got < size && s->pos + got < s->file.Size()) s->failed = true;
+    s->pos += got;
+    return static_cast<uLong>(got);
+}
+
+uLong ZCALLBACK WriteFileStream(voidpf, voidpf stream, const void*, uLong) {
+    static_cast<FileStream*>(stream)->failed = true;
+    return 0;
+}
+
+ZPOS64_T ZCALLBACK TellFileStream(voidpf, voidpf stream) { return static_cast<FileStream*>(stream)->pos; }
+
+long ZCALLBACK SeekFileStream(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    auto* s = static_cast<FileStream*>(stream);
+    ZPOS64_T base = 0;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = s->pos;
+    if (origin == ZLIB_FILEFUNC_SEEK_END) base = s->file.Size();
+    if (base + offset > s->file.Size()) return -1;
+    s->pos = base + offset;
+    return 0;
+}
+
+int ZCALLBACK FileStreamError(voidpf, voidpf stream) { return static_cast<FileStream*>(stream)->failed ? 1 : 0; }
+
+zlib_filefunc64_def FileCalls(FileStream& stream) {
+    zlib_filefunc64_def calls{};
+    calls.zopen64_file = OpenStream;
+    calls.zread_file = ReadFileStream;
+    calls.zwrite_file = WriteFileStream;
+    calls.ztell64_file = TellFileStream;
+    calls.zseek64_file = SeekFileStream;
+    calls.zclose_file = CloseStream;
+    calls.zerror_file = FileStreamError;
     calls.opaque = &stream;
     return calls;
 }
@@ -174,69 +224,152 @@ bool EndsWithPack(std::string_view bytes) {
     return false;
 }
 
+bool IsPackEntryName(std::string_view name) {
+    const std::size_t slash = name.find('/');
+    if (slash == std::string_view::npos) return IsPlainFileName(name);
+    return IsPlainFileName(name.substr(0, slash)) && IsPlainFileName(name.substr(slash + 1));
+}
+
 namespace {
 
-bool ReadAll(std::string_view bytes, PackFiles& files, std::string& error) {
-    MemoryStream stream{bytes};
-    zlib_filefunc64_def calls = MemoryCalls(stream);
-    const Unzip zip(unzOpen2_64("pack", &calls));
+std::string NotAnEntryName(const std::string& name) {
+    return "the pack holds " + Quoted(name) +
+           ", which is no plain file name (a folder, a drive, \"..\" or a control character); "
+           "pack the issue's files without their folder";
+}
+
+}  // namespace
+
+struct PackReader::Source {
+    MemoryStream memory;
+    FileStream file;
+    zlib_filefunc64_def calls{};
+    Unzip zip;
+};
+
+PackReader::PackReader() = default;
+PackReader::~PackReader() = default;
+PackReader::PackReader(PackReader&&) noexcept = default;
+PackReader& PackReader::operator=(PackReader&&) noexcept = default;
+
+bool PackReader::OpenBytes(std::string_view bytes, std::string& error) {
+    source_ = std::make_unique<Source>();
+    source_->memory.in = bytes;
+    source_->calls = MemoryCalls(source_->memory);
+    return Take(error);
+}
+
+bool PackReader::OpenFile(const std::string& path, std::string& error) {
+    source_ = std::make_unique<Source>();
+    if (!source_->file.file.Open(path, error)) return false;
+    source_->calls = FileCalls(source_->file);
+    return Take(error);
+}
+
+// Reads the table of contents: every name checked, nothing unpacked.
+bool PackReader::Take(std::string& error) {
+    names_.clear();
+    source_->zip.reset(unzOpen2_64("pack", &source_->calls));
+    void* zip = source_->zip.get();
     unz_global_info64 info{};
-    if (!zip || unzGetGlobalInfo64(zip.get(), &info) != UNZ_OK) {
+    if (!zip || unzGetGlobalInfo64(zip, &info) != UNZ_OK) {
         error = "the pack is no zip, or its table of contents is damaged";
         return false;
     }
-    if (info.number_entry > MaxPackEntries) {
-        error = "the pack holds " + std::to_string(info.number_entry) + " entries; an issue has at most " +
-                std::to_string(MaxPackEntries);
+    if (info.number_entry > MaxMagazineEntries) {
+        error = "the pack holds " + std::to_string(info.number_entry) + " entries; a magazine has at most " +
+                std::to_string(MaxMagazineEntries);
         return false;
     }
     std::set<std::string> seen;
-    std::size_t total = 0;
-    for (int step = unzGoToFirstFile(zip.get()); step != UNZ_END_OF_LIST_OF_FILE; step = unzGoToNextFile(zip.get())) {
-        if (step != UNZ_OK || files.size() >= MaxPackEntries) {
+    for (int step = unzGoToFirstFile(zip); step != UNZ_END_OF_LIST_OF_FILE; step = unzGoToNextFile(zip)) {
+        if (step != UNZ_OK || names_.size() >= MaxMagazineEntries) {
             error = "the pack's table of contents is damaged";
             return false;
         }
         unz_file_info64 entry{};
         std::array<char, 512> nameBuffer{};
-        if (unzGetCurrentFileInfo64(zip.get(), &entry, nameBuffer.data(), nameBuffer.size() - 1, nullptr, 0, nullptr,
-                                    0) != UNZ_OK ||
+        if (unzGetCurrentFileInfo64(zip, &entry, nameBuffer.data(), nameBuffer.size() - 1, nullptr, 0, nullptr, 0) !=
+                UNZ_OK ||
             entry.size_filename >= nameBuffer.size()) {
             error = "the pack's table of contents is damaged";
             return false;
         }
         // A NUL inside the stored name makes the C string shorter than it.
         const std::string name(nameBuffer.data(), entry.size_filename);
-        if (!IsPlainFileName(name) || std::strlen(nameBuffer.data()) != entry.size_filename) {
-            error = "the pack holds " + Quoted(name) +
-                    ", which is no plain file name (a folder, a drive, \"..\" or a control character); "
-                    "pack the issue's files without their folder";
+        if (!IsPackEntryName(name) || std::strlen(nameBuffer.data()) != entry.size_filename) {
+            error = NotAnEntryName(name);
             return false;
         }
         if (!seen.insert(Lower(name)).second) {
             error = "the pack holds " + Quoted(name) + " twice";
             return false;
         }
-        if (entry.uncompressed_size > MaxEntryBytes) {
-            error = "the pack's entry " + Quoted(name) + " unpacks to more than 16 MB, the most one file of an issue "
-                    "may hold";
-            return false;
-        }
-        PackFile file{name, {}};
-        if (!ReadEntry(zip.get(), name, std::min(MaxEntryBytes, MaxPackBytes - total), file.Bytes, error)) return false;
-        total += file.Bytes.size();
-        files.push_back(std::move(file));
+        names_.push_back(name);
     }
     return true;
 }
 
-}  // namespace
+bool PackReader::Unpack(const std::vector<std::string>& names, PackFiles& files, std::string& error) {
+    files.clear();
+    if (names.size() > MaxPackEntries) {
+        error = "the pack holds " + std::to_string(names.size()) + " entries for one issue; an issue has at most " +
+                std::to_string(MaxPackEntries);
+        return false;
+    }
+    const std::set<std::string> wanted(names.begin(), names.end());
+    void* zip = source_ ? source_->zip.get() : nullptr;
+    std::size_t total = 0;
+    // One walk over the table of contents, taking the entries asked for.
+    for (int step = zip ? unzGoToFirstFile(zip) : UNZ_END_OF_LIST_OF_FILE; step != UNZ_END_OF_LIST_OF_FILE;
+         step = unzGoToNextFile(zip)) {
+        unz_file_info64 entry{};
+        std::array<char, 512> nameBuffer{};
+        if (step != UNZ_OK || unzGetCurrentFileInfo64(zip, &entry, nameBuffer.data(), nameBuffer.size() - 1, nullptr,
+                                                      0, nullptr, 0) != UNZ_OK) {
+            files.clear();
+            error = "the pack's table of contents is damaged";
+            return false;
+        }
+        const std::string name(nameBuffer.data(), std::min<std::size_t>(entry.size_filename, nameBuffer.size() - 1));
+        if (!wanted.count(name)) continue;
+        if (entry.uncompressed_size > MaxEntryBytes) {
+            files.clear();
+            error = "the pack's entry " + Quoted(name) + " unpacks to more than 16 MB, the most one file of an issue "
+                    "may hold";
+            return false;
+        }
+        PackFile file{name.substr(name.find('/') + 1), {}};
+        if (!ReadEntry(zip, name, std::min(MaxEntryBytes, MaxPackBytes - total), file.Bytes, error)) {
+            files.clear();  // an issue is taken whole or not at all
+            return false;
+        }
+        total += file.Bytes.size();
+        files.push_back(std::move(file));
+    }
+    if (files.size() != wanted.size()) {
+        files.clear();
+        error = "the pack lacks an entry it was asked for";
+        return false;
+    }
+    return true;
+}
 
 bool ReadPack(std::string_view bytes, PackFiles& files, std::string& error) {
     files.clear();
-    if (ReadAll(bytes, files, error)) return true;
-    files.clear();  // a pack is taken whole or not at all
-    return false;
+    PackReader reader;
+    if (!reader.OpenBytes(bytes, error)) return false;
+    for (const std::string& name : reader.Names())
+        if (!IsPlainFileName(name)) {
+            error = NotAnEntryName(name);
+            return false;
+        }
+    if (reader.Names().size() > MaxPackEntries) {
+        error = "the pack holds " + std::to_string(reader.Names().size()) + " entries; an issue has at most " +
+                std::to_string(MaxPackEntries);
+        return false;
+    }
+    return reader.Unpack(reader.Names(), files, error);
 }
 
 bool WritePack(std::string_view prefix, const PackFiles& files, std::string& out, std::string& error) {

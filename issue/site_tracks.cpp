@@ -31,8 +31,9 @@ std::string TrackPlanes(std::string_view module) {
     return planes;
 }
 
-std::string TrackNote(const std::string& file) {
-    return std::string(NoteStart) + std::string(SiteTracksFolder) + file + "\n";
+std::string TrackNote(const std::string& file, int number) {
+    const std::string folder = number > 0 ? std::to_string(number) + "/" : "";
+    return std::string(NoteStart) + std::string(SiteTracksFolder) + folder + file + "\n";
 }
 
 std::string TrackNotePath(std::string_view bytes) {
@@ -40,7 +41,17 @@ std::string TrackNotePath(std::string_view bytes) {
     bytes.remove_prefix(NoteStart.size());
     if (bytes.ends_with('\n')) bytes.remove_suffix(1);
     if (!bytes.starts_with(SiteTracksFolder)) return {};
-    if (!PlainName(bytes.substr(SiteTracksFolder.size()))) return {};
+    std::string_view name = bytes.substr(SiteTracksFolder.size());
+    // An issue's folder of a magazine's site: its number, then the name.
+    const std::size_t slash = name.find('/');
+    if (slash != std::string_view::npos) {
+        const std::string_view number = name.substr(0, slash);
+        if (number.empty() || number.size() > 4 || number.front() == '0' ||
+            !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return {};
+        name.remove_prefix(slash + 1);
+    }
+    if (!PlainName(name)) return {};
     return std::string(bytes);
 }
 

@@ -24,11 +24,14 @@ std::string TrackPlanes(std::string_view module);
 inline constexpr std::string_view SiteTracksFolder = "tracks/";
 
 // The note that stands for the module File (a plain file name) of the
-// site's tracks folder.
-std::string TrackNote(const std::string& file);
+// site's tracks folder, or of its folder of issue Number ("tracks/2/") in
+// the site of a magazine of more issues, whose issues may each have a
+// module of one name.
+std::string TrackNote(const std::string& file, int number = 0);
 
-// The site path ("tracks/music1.xm") that the note Bytes names; empty when
-// Bytes is no note, or names a file outside the tracks folder.
+// The site path ("tracks/music1.xm", "tracks/2/music1.xm") that the note
+// Bytes names; empty when Bytes is no note, or names a file outside the
+// tracks folder.
 std::string TrackNotePath(std::string_view bytes);
 
 }  // namespace issue

@@ -23,7 +23,6 @@ bool MusicFailed = false;
 bool MusicPlaying = false;
 std::string CurrentMusicFile;
 std::string SoundLibraryFile;
-std::string MusicOffReason;
 
 namespace {
 
@@ -37,6 +36,8 @@ constexpr uint32_t MusicLoadFlags = 774;
 // The logo clears the screen right after a failure message: keep the
 // message up long enough to be read.
 constexpr int FailureMessagePause = 1500;
+
+}  // namespace
 
 // The loaded sound library with its five entry points. Unloads the library
 // when it goes; the library's own state must be freed (SoundLib_Free) before.
@@ -96,67 +97,68 @@ private:
     void* handle_ = nullptr;
 };
 
-// Present from a successful start-up until the music is released.
-std::optional<SoundLibrary> Library;
 
-bool MusicUsable() { return !SilentMode && !MusicFailed && Library.has_value(); }
+Music::Music() = default;
+Music::~Music() = default;
+Music::Music(Music&&) noexcept = default;
+Music& Music::operator=(Music&&) noexcept = default;
+
+bool Music::Usable() const { return !SilentMode && !MusicFailed && library_ != nullptr; }
 
 // Loads the current module file anew and starts it; the music stays off
 // when the library refuses the file.
-void StartCurrentModule() {
-    if (Library->MusicLoad(false, CurrentMusicFile.c_str(), 0, 0, MusicLoadFlags)) {
-        Library->MusicPlay();
+void Music::StartCurrentModule() {
+    if (library_->MusicLoad(false, CurrentMusicFile.c_str(), 0, 0, MusicLoadFlags)) {
+        library_->MusicPlay();
         MusicPlaying = true;
     }
 }
 
 // Frees the library's state and unloads it.
-void UnloadLibrary() {
+void Music::UnloadLibrary() {
     MusicPlaying = false;
-    Library->MusicFree();
-    Library->Free();
-    Library.reset();
+    library_->MusicFree();
+    library_->Free();
+    library_.reset();
 }
 
 // The music is off for the run: the library, if loaded, is released, and
 // Reason is kept for the track menu.
-void SwitchOff(const std::string& reason) {
-    if (Library) UnloadLibrary();
+void Music::SwitchOff(const std::string& reason) {
+    if (library_) UnloadLibrary();
     MusicFailed = true;
     MusicPlaying = false;
-    MusicOffReason = reason;
+    offReason_ = reason;
 }
 
 // A library that cannot be written or loaded: the start-up screen says so,
 // with the reason on the next line.
-void FailLoading(const std::string& reason) {
+void Music::FailLoading(const std::string& reason) {
     WriteLine("Error loading DLL");
     WriteLine(Cut255(reason));
     SwitchOff("Error loading DLL: " + reason);
     Delay(FailureMessagePause);
 }
 
-// Writes the module resource Name into the working folder and starts it.
-// A module file that cannot be written (a full disk, a folder gone) switches
-// the music off; the reason is then in Error.
-bool StartTrack(const std::string& name, std::string& error) {
-    const std::string moduleFile = WorkFile(ModuleFileName);
-    if (!issue::TryWriteIssueFile(name, moduleFile, error)) {
+// Writes the module Name of Issue into the working folder and starts it.
+// A module file that cannot be written (a full disk, a folder gone)
+// switches the music off; the reason is then in Error.
+bool Music::StartTrack(const issue::Issue& issue, const std::string& name, std::string& error) {
+    const std::string moduleFile = WorkFile(issue.WorkPrefix + ModuleFileName);
+    if (!issue::TryWriteIssueFile(issue, name, moduleFile, error)) {
         SwitchOff(error);
         return false;
     }
     CurrentMusicFile = moduleFile;
     MusicPlaying = false;
-    Library->MusicFree();
+    library_->MusicFree();
     StartCurrentModule();
     return true;
 }
 
-}  // namespace
-
-void LoadSoundLibrary(const std::string& FirstTrack) {
-    if (Library) UnloadLibrary();
-    MusicOffReason.clear();
+void Music::LoadSoundLibrary(const issue::Issue& Issue, const std::string& FirstTrack) {
+    if (library_) UnloadLibrary();
+    offReason_.clear();
     SoundLibraryFile = WorkFile(sys::LibraryFileName("soundlib"));
     std::string error;
     if (!TryExtractResource("soundlib", SoundLibraryFile, error)) {
@@ -164,14 +166,15 @@ void LoadSoundLibrary(const std::string& FirstTrack) {
         return;
     }
 
-    Library = SoundLibrary::Open(SoundLibraryFile, error);
-    if (!Library) {
+    std::optional<SoundLibrary> opened = SoundLibrary::Open(SoundLibraryFile, error);
+    if (!opened) {
         FailLoading(error);
         return;
     }
+    library_ = std::make_unique<SoundLibrary>(std::move(*opened));
 
-    if (!Library->Init(DefaultDevice, OutputRate, InitFlags)) {
-        Library->Init(FallbackDevice, OutputRate, InitFlags);  // result not needed: freed below
+    if (!library_->Init(DefaultDevice, OutputRate, InitFlags)) {
+        library_->Init(FallbackDevice, OutputRate, InitFlags);  // result not needed: freed below
         WriteLine("Init failed");
         SwitchOff("Init failed");
         Delay(FailureMessagePause);
@@ -184,31 +187,31 @@ void LoadSoundLibrary(const std::string& FirstTrack) {
     }
     // The first module is written at start too: its failure is said on the
     // start-up screen like the library's.
-    if (!StartTrack(FirstTrack, error)) {
+    if (!StartTrack(Issue, FirstTrack, error)) {
         WriteLine(Cut255(error));
         Delay(FailureMessagePause);
     }
 }
 
-void SoundLibraryUnwritable(const std::string& Reason) { FailLoading(Reason); }
+void Music::SoundLibraryUnwritable(const std::string& Reason) { FailLoading(Reason); }
 
-void PlayTrack(const std::string& Name) {
-    if (!MusicUsable()) return;
+void Music::PlayTrack(const issue::Issue& Issue, const std::string& Name) {
+    if (!Usable()) return;
     std::string error;
-    StartTrack(Name, error);  // a failure switches the music off; the track menu says why
+    StartTrack(Issue, Name, error);  // a failure switches the music off; the track menu says why
 }
 
-void ToggleMusic() {
-    if (!MusicUsable()) return;
+void Music::ToggleMusic() {
+    if (!Usable()) return;
     if (MusicPlaying) {
         MusicPlaying = false;
-        Library->MusicFree();
+        library_->MusicFree();
         return;
     }
     // Stopping freed the module: start the file again from its beginning.
     StartCurrentModule();
 }
 
-void ReleaseMusic() {
-    if (Library) UnloadLibrary();
+void Music::ReleaseMusic() {
+    if (library_) UnloadLibrary();
 }

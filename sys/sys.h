@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,11 @@ enum class Access { Private, Shared };
 // with the system's reason in Error.
 bool CreateNewFile(const std::string& path, Access access, File& file, bool& exists, std::string& error);
 
+// Opens Path for appending, made when missing (readable by anyone the
+// user's defaults allow): every write lands at the end as one piece, also
+// while other programs append to the same file (a log several nodes share).
+bool OpenForAppending(const std::string& path, File& file, std::string& error);
+
 // Writes all Size bytes, however many calls it takes.
 bool WriteAll(const File& file, const char* data, std::size_t size, std::string& error);
 
@@ -77,6 +83,35 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
 // Reads the last MaxBytes of the file Path (all of it when it is shorter)
 // into Bytes: enough to see what a large file ends with without reading it.
 bool ReadFileTail(const std::string& path, std::size_t maxBytes, std::string& bytes, std::string& error);
+
+// A file opened for reading at any place, closed when the object goes: a
+// large file (a pack of many issues at the end of the program) is read a
+// piece at a time, never whole.
+class ReadOnlyFile {
+public:
+    ReadOnlyFile();
+    ~ReadOnlyFile();
+    ReadOnlyFile(ReadOnlyFile&&) noexcept;
+    ReadOnlyFile& operator=(ReadOnlyFile&&) noexcept;
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    // Opens Path; false with the reason in Error.
+    bool Open(const std::string& path, std::string& error);
+    std::uint64_t Size() const { return size_; }
+    // Reads up to Count bytes at Offset into To; answers how many came
+    // (fewer at the end of the file, 0 on a failed read).
+    std::size_t ReadAt(std::uint64_t offset, char* to, std::size_t count);
+
+private:
+    struct Stream;
+    std::unique_ptr<Stream> stream_;
+    std::uint64_t size_ = 0;
+};
+
+// The folders in Folder (not the files, not "." or ".."), in name order.
+// Answers false with the reason in Error when it cannot be read.
+bool ListFolders(const std::string& folder, std::vector<std::string>& names, std::string& error);
 
 // One plain file of a folder: its name and size.
 struct FolderFile {
@@ -152,6 +187,9 @@ bool MakeExecutable(const std::string& path, std::string& error);
 // locale is kept), the program's 8-bit code page on Windows, UTF-8 in a
 // browser. Empty when the reader's locale is one the C library does not have.
 std::string SystemCharset();
+
+// The local time now, as a log writes it: "2026-12-10 21:05:09".
+std::string LocalTimeStamp();
 
 // Utf8 (a name in UTF-8) spelt in the character set Charset, as SystemCharset
 // gave it. Answers false with a short reason in Error when Charset cannot

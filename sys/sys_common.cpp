@@ -59,6 +59,66 @@ bool ReadFileTail(const std::string& path, std::size_t maxBytes, std::string& by
     return true;
 }
 
+struct ReadOnlyFile::Stream {
+    std::ifstream in;
+};
+
+ReadOnlyFile::ReadOnlyFile() = default;
+ReadOnlyFile::~ReadOnlyFile() = default;
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&&) noexcept = default;
+ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&&) noexcept = default;
+
+bool ReadOnlyFile::Open(const std::string& path, std::string& error) {
+    // Paths are UTF-8 on every platform; the u8 form keeps them so on Windows.
+    const std::filesystem::path where(std::u8string(path.begin(), path.end()));
+    auto stream = std::make_unique<Stream>();
+    stream->in.open(where, std::ios::binary | std::ios::ate);
+    if (!stream->in || InjectedFault(FileOp::Open) != 0) {
+        error = "cannot be opened";
+        return false;
+    }
+    const std::streamoff size = stream->in.tellg();
+    if (size < 0) {
+        error = "cannot be read";
+        return false;
+    }
+    size_ = static_cast<std::uint64_t>(size);
+    stream_ = std::move(stream);
+    return true;
+}
+
+std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, char* to, std::size_t count) {
+    if (!stream_ || offset >= size_ || InjectedFault(FileOp::Read) != 0) return 0;
+    std::ifstream& in = stream_->in;
+    in.clear();
+    if (!in.seekg(static_cast<std::streamoff>(offset))) return 0;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset));
+    in.read(to, static_cast<std::streamsize>(want));
+    return static_cast<std::size_t>(in.gcount());
+}
+
+bool ListFolders(const std::string& folder, std::vector<std::string>& names, std::string& error) {
+    names.clear();
+    if (const int fault = InjectedFault(FileOp::OpenFolder)) {
+        error = std::strerror(fault);
+        return false;
+    }
+    std::error_code code;
+    const std::filesystem::path where(std::u8string(folder.begin(), folder.end()));
+    for (std::filesystem::directory_iterator it(where, code), end; !code && it != end; it.increment(code)) {
+        std::error_code ignored;
+        if (!it->is_directory(ignored)) continue;
+        const std::u8string name = it->path().filename().u8string();
+        names.emplace_back(name.begin(), name.end());
+    }
+    if (code) {
+        error = code.message();
+        return false;
+    }
+    std::sort(names.begin(), names.end());
+    return true;
+}
+
 bool IsFolder(const std::string& path) {
     std::error_code ignored;
     return std::filesystem::is_directory(path, ignored);

@@ -17,6 +17,7 @@ extern char** environ;
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -197,6 +198,16 @@ bool CreateNewFile(const std::string& path, Access access, File& file, bool& exi
     return true;
 }
 
+bool OpenForAppending(const std::string& path, File& file, std::string& error) {
+    const int fd = OpenAt(AT_FDCWD, path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666);
+    if (fd < 0) {
+        error = SystemError();
+        return false;
+    }
+    file = File(fd);
+    return true;
+}
+
 bool WriteAll(const File& file, const char* data, std::size_t size, std::string& error) {
     while (size > 0) {
         const ssize_t n = Refused(FileOp::Write) ? -1 : ::write(Descriptor(file), data, size);
@@ -353,6 +364,14 @@ void* LibrarySymbol(void* library, const char* name, std::string& error) {
         error = text != nullptr ? text : std::string("no entry point ") + name;
     }
     return entry;
+}
+
+std::string LocalTimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char text[32] = "";
+    if (localtime_r(&now, &local)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
 }
 
 std::string SystemCharset() {

@@ -15,6 +15,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <set>
 #include <string_view>
@@ -88,6 +89,16 @@ bool CreateNewFile(const std::string& path, Access access, File& file, bool& exi
     }
     file = File(fd);
     if (access == Access::Shared) PendingSaves().insert(path);
+    return true;
+}
+
+bool OpenForAppending(const std::string& path, File& file, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = SystemError();
+        return false;
+    }
+    file = File(fd);
     return true;
 }
 
@@ -216,6 +227,14 @@ std::string CurrentFolder() {
 }
 
 // The page hands a download's name to the browser as UTF-8.
+std::string LocalTimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char text[32] = "";
+    if (localtime_r(&now, &local)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
 std::string SystemCharset() { return "UTF-8"; }
 
 bool NameFromUtf8(const std::string& utf8, const std::string&, std::string& name, std::string&) {

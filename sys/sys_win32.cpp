@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -113,6 +114,18 @@ bool CreateNewFile(const std::string& path, Access, File& file, bool& exists, st
         return false;
     }
     exists = false;
+    file = Wrap(handle);
+    return true;
+}
+
+bool OpenForAppending(const std::string& path, File& file, std::string& error) {
+    // FILE_APPEND_DATA alone: the system puts every write at the end.
+    HANDLE handle = CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = LastError();
+        return false;
+    }
     file = Wrap(handle);
     return true;
 }
@@ -251,6 +264,15 @@ void* LibrarySymbol(void* library, const char* name, std::string& error) {
 }
 
 // Paths are kept in the program's 8-bit code page (Wide reads them so).
+std::string LocalTimeStamp() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                  t.wSecond);
+    return text;
+}
+
 std::string SystemCharset() { return GetACP() == CP_UTF8 ? std::string("UTF-8") : "CP" + std::to_string(GetACP()); }
 
 bool NameFromUtf8(const std::string& utf8, const std::string& charset, std::string& name, std::string& error) {

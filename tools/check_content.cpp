@@ -14,18 +14,39 @@
 #include <string>
 #include <vector>
 
-#include "app/resources.h"
 #include "content_rules.h"
 #include "issue_check.h"
+#include "sys/resources.h"
 
 namespace {
 
+// A magazine folder: every issue checked, each named in its problems.
+int CheckMagazine(const std::filesystem::path& folder) {
+    issuecheck::Lines problems;
+    const issuecheck::MagazineCheck check = issuecheck::CheckMagazineFolder(folder, problems);
+    DoneConsole();
+    for (const std::string& line : problems) std::printf("%s\n", line.c_str());
+    if (!problems.empty()) {
+        std::printf("%s: %zu problem(s)\n", folder.string().c_str(), problems.size());
+        return 1;
+    }
+    for (const auto& issue : check.Issues)
+        std::printf("%s: issue #%d, %s: %d screens drawn, %d texts read, %d modules played, no problems\n",
+                    (folder / issue.Folder).string().c_str(), issue.Manifest.Number, issue.Manifest.Date.c_str(),
+                    issue.Counts.Screens, issue.Counts.Texts, issue.Counts.Modules);
+    std::printf("%s: %s, %zu issues, no problems\n", folder.string().c_str(), check.Names.Title.c_str(),
+                check.Issues.size());
+    return 0;
+}
+
 int CheckIssueFolder(const std::filesystem::path& folder) {
     if (!std::filesystem::is_directory(folder)) {
-        std::printf("%s: not a folder; give the issue's folder, the one that holds issue.toml\n",
+        std::printf("%s: not a folder; give the magazine's folder (the one that holds magazine.toml) or the "
+                    "issue's (the one that holds issue.toml)\n",
                     folder.string().c_str());
         return 2;
     }
+    if (std::filesystem::is_regular_file(folder / "magazine.toml")) return CheckMagazine(folder);
     issuecheck::Lines problems;
     issue::Manifest manifest;
     const issuecheck::Totals totals = issuecheck::CheckFolder(folder, problems, manifest);
@@ -77,11 +98,22 @@ int main(int argc, char** argv) {
         if (!resource) return std::nullopt;
         return std::string_view(reinterpret_cast<const char*>(resource->Data), resource->Size);
     };
+    const ResourceData* manifestResource = FindResource("issue");
+    if (!manifestResource) {
+        std::printf("ISSUE: missing from the executable: it carries no issue.toml\n");
+        return 1;
+    }
+    std::vector<issue::Problem> manifestProblems;
+    const issue::Manifest manifest =
+        issue::ReadManifestText(manifestResource->Bytes(), "issue.toml", {}, manifestProblems);
     contentrules::Summary summary;
-    contentrules::Problems problems = contentrules::CheckCatalogue(lookup, summary);
+    contentrules::Problems problems;
+    for (const issue::Problem& p : manifestProblems) problems.push_back(issue::Format("ISSUE", p));
+    const contentrules::Problems checked = contentrules::CheckCatalogue(manifest, lookup, summary);
+    problems.insert(problems.end(), checked.begin(), checked.end());
     DoneConsole();
 
-    const contentrules::Problems strays = contentrules::CheckUncatalogued(ResourceNames());
+    const contentrules::Problems strays = contentrules::CheckUncatalogued(manifest, ResourceNames());
     problems.insert(problems.end(), strays.begin(), strays.end());
 
     for (const std::string& line : problems) std::printf("%s\n", line.c_str());

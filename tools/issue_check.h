@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "content_rules.h"
+#include "issue/magazine.h"
 #include "issue/manifest.h"
 
 namespace issuecheck {
@@ -106,9 +107,6 @@ inline std::string LayoutHint(const std::string& problem) {
     if (problem.find("columns wide") != std::string::npos) return "keep rows to 80 columns";
     if (problem.find("double-spaced") != std::string::npos)
         return "drop the line end after a full 80-column row (or keep rows to 79 columns)";
-    if (problem.find("ESC[row;colH") != std::string::npos)
-        return "keep the piece to " + std::to_string(issue::PieceMaxRows) +
-               " rows, or split it into pieces of their own";
     return "begin the file with a form feed (byte 12) or ESC[H (ESC[1;1H) so that it is drawn from the top-left "
            "corner";
 }
@@ -140,15 +138,9 @@ inline Lines CheckScreen(const contentrules::ScreenDrawer& drawer, const std::st
         out.push_back(At(file, LineAt(bytes, drawn.rfind('\x1b')),
                          Bare(p) + "; finish the sequence (an ESC [ with its numbers and letter) or remove it"));
     }
-    // Gallery pieces may be taller than the screen; the issue's own screens
-    // must fit it.
-    const bool piece = !twin && !issue::IsFixedResource(stem);
-    for (const Finding& f : CheckLayout(drawer, bytes, piece))
+    for (const Finding& f : CheckLayout(drawer, bytes))
         out.push_back(At(file, LineAt(bytes, f.Offset), f.What + "; " + LayoutHint(f.What)));
-    const Problems fits = piece ? Problems{} : CheckFits(drawer, name, bytes);
-    if (piece)
-        for (const std::string& p : CheckSauce(name, bytes))
-            out.push_back(At(file, 0, Bare(p) + "; save the record again from the drawing program, or leave it out"));
+    const Problems fits = CheckFits(drawer, name, bytes);
     std::vector<std::pair<Box, std::string>> boxes;
     for (const Box& box : BoxesOf(name))
         for (const std::string& p : CheckBoxClear(name, box)) boxes.emplace_back(box, p);
@@ -165,6 +157,34 @@ inline Lines CheckScreen(const contentrules::ScreenDrawer& drawer, const std::st
         out.push_back(At(file, line, Bare(p) + "; leave that area empty and black: the program draws there"));
     }
     for (const std::string& p : fields) out.push_back(At(file, MarkerLine(bytes, 0), Bare(p) + "; " + kHeaderHint));
+    return out;
+}
+
+// What each piece rule asks of the editor, by a phrase of its message.
+inline std::string PieceHint(const std::string& problem) {
+    if (problem.find("SAUCE record") != std::string::npos)
+        return "save the record again from the drawing program, or leave it out";
+    if (problem.find("rows tall") != std::string::npos)
+        return "keep the piece to " + std::to_string(issue::PieceMaxRows) + " rows, or split it into pieces of their own";
+    if (problem.find("escape sequence") != std::string::npos)
+        return "finish the sequence (an ESC [ with its numbers and letter) or remove it";
+    return "save the piece again from the drawing program";
+}
+
+// A gallery piece in any of the formats the gallery draws: each problem on
+// its line for the text formats, at its byte for the binary ones.
+inline Lines CheckPieceFile(const contentrules::ScreenDrawer& drawer, const std::string& file, const issue::Piece& piece,
+                            std::string_view bytes) {
+    if (bytes.empty()) return {At(file, 0, "the file is empty; draw the piece into it")};
+    bool text = false;
+    Lines out;
+    for (const contentrules::Finding& f : contentrules::CheckPiece(drawer, piece.Art, bytes, piece.Width, text)) {
+        const bool whole = f.Offset == 0 && f.What.rfind("SAUCE record", 0) == 0;
+        if (whole || text)
+            out.push_back(At(file, whole ? 0 : LineAt(bytes, f.Offset), f.What + "; " + PieceHint(f.What)));
+        else
+            out.push_back(At(file, 0, "byte " + std::to_string(f.Offset) + ": " + f.What + "; " + PieceHint(f.What)));
+    }
     return out;
 }
 
@@ -262,9 +282,7 @@ inline Lines CheckFieldRoom(const contentrules::ScreenDrawer& drawer, const Fold
         const std::string* bytes = Bytes(folder, found->second.front());
         if (!bytes) continue;
         drawer.Draw(*bytes);
-        ScanHeaderFields('!', ' ');
-        const std::vector<TCoord> fields = HeaderFields;
-        ClearHeaderFields();
+        const std::vector<TCoord> fields = FindMarkerRuns('!');
         if (fields.size() < 3) continue;  // reported with the screen
         auto room = [&](std::size_t i) { return static_cast<std::size_t>(81 - fields[i].X); };
         auto check = [&](const std::vector<issue::Entry>& entries, const std::string& key) {
@@ -282,15 +300,15 @@ inline Lines CheckFieldRoom(const contentrules::ScreenDrawer& drawer, const Fold
                                              std::to_string(room(f))));
             }
         };
-        check(m.Articles, "article");
-        check(m.Tutorials, "tutorial");
+        for (const auto& [list, entries] : m.Lists) check(entries, list);
     }
     return out;
 }
 
 // The manifest of the folder's files, read and checked against them.
 inline issue::Manifest ReadManifestOf(const fs::path& dir, const FolderFiles& folder,
-                                      std::vector<issue::Problem>& problems) {
+                                      std::vector<issue::Problem>& problems,
+                                      issue::ManifestRole role = issue::ManifestRole::Alone) {
     const auto manifest = folder.find("issue.toml");
     if (manifest == folder.end()) {
         problems.push_back({0, "there is no manifest; write one (see docs/making-an-issue.md)"});
@@ -301,16 +319,17 @@ inline issue::Manifest ReadManifestOf(const fs::path& dir, const FolderFiles& fo
         return {};
     }
     const issue::Folder has{dir.string(), [&folder](const std::string& file) { return folder.count(file) > 0; }};
-    return issue::ReadManifestText(*manifest->second, (dir / "issue.toml").string(), has, problems);
+    return issue::ReadManifestText(*manifest->second, (dir / "issue.toml").string(), has, problems, role);
 }
 
 // Checks the files of the issue folder Dir, as read into Folder. Problem
 // lines are appended to Out.
-inline Totals CheckFiles(const fs::path& dir, const FolderFiles& folder, Lines& out, issue::Manifest& manifest) {
+inline Totals CheckFiles(const fs::path& dir, const FolderFiles& folder, Lines& out, issue::Manifest& manifest,
+                         issue::ManifestRole role = issue::ManifestRole::Alone) {
     Totals totals;
     const std::string manifestFile = (dir / "issue.toml").string();
     std::vector<issue::Problem> manifestProblems;
-    manifest = ReadManifestOf(dir, folder, manifestProblems);
+    manifest = ReadManifestOf(dir, folder, manifestProblems, role);
     for (const issue::Problem& p : manifestProblems) out.push_back(issue::Format(manifestFile, p));
 
     // The folder's files by the resource they become.
@@ -325,15 +344,19 @@ inline Totals CheckFiles(const fs::path& dir, const FolderFiles& folder, Lines& 
     }
 
     // Which resources the issue uses, and as what.
-    enum class Use { Screen, Text, Module };
+    enum class Use { Screen, Piece, Text, Module };
     std::map<std::string, Use> uses;
     for (const std::string& s : issue::FixedScreens()) uses[s] = Use::Screen;
     for (const std::string& t : issue::FixedTexts()) uses[t] = Use::Text;
-    for (const auto* list : {&manifest.Articles, &manifest.Tutorials})
-        for (const issue::Entry& e : *list)
+    for (const auto& [list, entries] : manifest.Lists)
+        for (const issue::Entry& e : entries)
             if (!e.Text.empty()) uses[issue::ResourceOf(e.Text)] = Use::Text;
+    std::map<std::string, const issue::Piece*> pieces;
     for (const issue::Piece& p : manifest.Pieces)
-        if (!p.Art.empty()) uses[issue::ResourceOf(p.Art)] = Use::Screen;
+        if (!p.Art.empty()) {
+            uses[issue::ResourceOf(p.Art)] = Use::Piece;
+            pieces[issue::ResourceOf(p.Art)] = &p;
+        }
 
     for (const auto& [stem, names] : files)
         if (!uses.count(stem) &&
@@ -365,7 +388,10 @@ inline Totals CheckFiles(const fs::path& dir, const FolderFiles& folder, Lines& 
             continue;
         }
         Lines more;
-        if (use == Use::Screen) {
+        if (use == Use::Piece) {
+            more = CheckPieceFile(drawer, (dir / name).string(), *pieces.at(stem), *bytes);
+            ++totals.Screens;
+        } else if (use == Use::Screen) {
             more = CheckScreen(drawer, (dir / name).string(), stem, *bytes);
             ++totals.Screens;
         } else {
@@ -391,8 +417,72 @@ inline Totals CheckFiles(const fs::path& dir, const FolderFiles& folder, Lines& 
 }
 
 // Checks the issue folder Dir on the disk. Problem lines are appended to Out.
-inline Totals CheckFolder(const fs::path& dir, Lines& out, issue::Manifest& manifest) {
-    return CheckFiles(dir, ReadFolder(dir), out, manifest);
+inline Totals CheckFolder(const fs::path& dir, Lines& out, issue::Manifest& manifest,
+                          issue::ManifestRole role = issue::ManifestRole::Alone) {
+    return CheckFiles(dir, ReadFolder(dir), out, manifest, role);
+}
+
+// Line, a problem of a file in the issue folder Dir, with the issue named
+// after its file and line: "FILE:LINE: issue #2: what is wrong".
+inline std::string NamingIssue(const std::string& line, const std::string& dir, int number) {
+    const std::size_t at = line.find(": ", line.rfind(dir, 0) == 0 ? dir.size() : 0);
+    if (at == std::string::npos) return line;
+    return line.substr(0, at + 2) + "issue #" + std::to_string(number) + ": " + line.substr(at + 2);
+}
+
+// What the check of a magazine folder found: the problems of its
+// magazine.toml, of its top, and of each issue, and each issue's totals.
+struct MagazineCheck {
+    issue::MagazineNames Names;
+    struct Checked {
+        std::string Folder;
+        issue::Manifest Manifest;
+        Totals Counts;
+    };
+    std::vector<Checked> Issues;
+};
+
+// Checks the magazine folder Dir (magazine.toml and a folder for each
+// issue): its magazine.toml, that it holds nothing else at its top, each
+// issue as an issue of the magazine, and that no two have one number.
+inline MagazineCheck CheckMagazineFolder(const fs::path& dir, Lines& out) {
+    MagazineCheck check;
+    const std::string manifestFile = (dir / "magazine.toml").string();
+    const auto text = ReadFile(dir / "magazine.toml");
+    std::vector<issue::Problem> problems;
+    if (!text) problems.push_back({0, "cannot be read; check its permissions"});
+    else check.Names = issue::ReadMagazineText(*text, manifestFile, problems);
+    for (const issue::Problem& p : problems) out.push_back(issue::Format(manifestFile, p));
+
+    issue::MagazineFolder folder;
+    std::string error;
+    if (!issue::ListMagazineFolder(dir.string(), folder, error)) {
+        out.push_back(At(dir.string(), 0, error));
+        return check;
+    }
+    for (const std::string& stray : folder.Strays)
+        out.push_back(At((dir / stray).string(), 0,
+                         stray.back() == '/'
+                             ? "holds no issue.toml, so it is no issue of the magazine; write its manifest or move "
+                               "the folder out of the magazine"
+                             : "a magazine folder holds its magazine.toml and a folder for each issue; move the file "
+                               "into an issue's folder"));
+    std::map<int, std::string> numbers;
+    for (const std::string& sub : folder.IssueFolders) {
+        Lines issueLines;
+        MagazineCheck::Checked checked{sub, {}, {}};
+        checked.Counts = CheckFolder(dir / sub, issueLines, checked.Manifest, issue::ManifestRole::InMagazine);
+        const int number = checked.Manifest.Number;
+        for (const std::string& line : issueLines) out.push_back(NamingIssue(line, (dir / sub).string(), number));
+        if (number > 0 && !numbers.emplace(number, sub).second)
+            out.push_back(At((dir / sub / "issue.toml").string(), 0,
+                             "issue #" + std::to_string(number) + " is there twice: " + numbers[number] +
+                                 " has that number too; give each issue a number of its own"));
+        check.Issues.push_back(std::move(checked));
+    }
+    if (folder.IssueFolders.empty())
+        out.push_back(At(manifestFile, 0, "no folder beside it holds an issue.toml: the magazine has no issue"));
+    return check;
 }
 
 }  // namespace issuecheck

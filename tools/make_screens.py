@@ -86,6 +86,33 @@ def read_issue(folder: Path) -> dict:
 ISSUE = read_issue(Path(__file__).resolve().parent.parent / "content")
 
 
+def read_sections() -> dict:
+    """The section table the program and the checker read: where each menu
+    stands, so that the screens leave its box free, and the look of each
+    section of texts."""
+    with open(Path(__file__).resolve().parent.parent / "issue" / "sections.toml", "rb") as f:
+        return tomllib.load(f)
+
+
+SECTIONS = read_sections()
+
+
+def box_of(table: dict) -> tuple[int, int, int, int]:
+    """A table's menu box as (left, top, right, bottom), 1-based, inclusive."""
+    col, row, width, rows = table["box"]
+    return col, row, col + width - 1, row + rows - 1
+
+
+def section_of(key: str) -> dict:
+    return next(s for s in SECTIONS["section"] if s["key"] == key)
+
+
+def page_window(table: dict) -> tuple[int, int]:
+    """The rows a framed page's text window covers."""
+    _col, row, _width, below = table["window"]
+    return row, row + below
+
+
 class Screen:
     """One screen being drawn, in ANSI (asc False) or twin (asc True) form."""
 
@@ -512,6 +539,7 @@ def help_screen(asc: bool) -> Canvas:
         ("t or m", "track menu: choose the music"),
         ("p", "music on / off"),
         ("h", "this help"),
+        ("b", "list the back issues"),
         ("a", "switch ansi / ascii screens"),
         ("+", "draw screens faster"),
         ("-", "draw screens slower"),
@@ -590,11 +618,13 @@ MENU_LAYOUTS = {
 
 
 def menu(asc: bool) -> Canvas:
+    main = SECTIONS["main"]
+    message_row, message_first, message_last = main["message"]
     for with_planet, letterings in MENU_LAYOUTS[asc]:
         s = menu_backdrop(asc, with_planet)
         # rows 1..8 above "m a g a z i n e"; the menu box starts below them
         if place_name(s, ISSUE["name"], letterings, 3, 1, COOL, (1, 1, COLS - 1, 8), shadow=1,
-                      keep_out=[(53, 10, 69, 16), (12, 22, 70, 22)]):
+                      keep_out=[box_of(main), (message_first, message_row, message_last, message_row)]):
             break
     else:
         raise SystemExit(f"no room on the menu for the name {ISSUE['name']!r}")
@@ -611,7 +641,8 @@ def menu_backdrop(asc: bool, with_planet: bool) -> Screen:
     c.text(20, 9, "  " + spaced(f"issue #{ISSUE['number']}"), 8)
     if with_planet:
         s.planet(68, 3.5, 6, "blue", [3, 11, 3])
-    s.frame(50, 8, 72, 18, t["frame"], spaced("main"))
+    left, top, right, bottom = box_of(SECTIONS["main"])
+    s.frame(left - 3, top - 2, right + 3, bottom + 2, t["frame"], spaced("main"))
     s.equaliser(5, 17, 14, 7, 5)
     c.text(5, 19, "now playing - t picks another tune", 8)
     # the message slot on row 22 stays empty between two thin lines
@@ -622,22 +653,25 @@ def menu_backdrop(asc: bool, with_planet: bool) -> Screen:
 
 
 def section(asc: bool, word: str, subtitle: str, label: str, theme: str, seed: int,
-            footer: list[tuple[str, str]]) -> Canvas:
-    """The articles and tutorials backdrops: a title, a framed menu box at
-    columns 18..61 and rows 14..20, shaded pillars on both sides."""
+            footer: list[tuple[str, str]], box: tuple[int, int, int, int]) -> Canvas:
+    """The backdrop of a section of texts: a title, a framed menu box (two
+    cells round the section table's box), shaded pillars on both sides."""
     s = Screen(asc)
     c = s.c
     t = THEMES[theme]
     s.big(word, (COLS - BIG.word_width(word)) // 2 + 1, 2, t["letters"], shadow=t["shadow"])
     c.text_center(10, subtitle, t["lo"])
-    s.frame(16, 12, 63, 22, t["frame"], spaced(label))
+    left, top, right, bottom = box
+    fx1, fy1, fx2, fy2 = left - 2, top - 2, right + 2, bottom + 2
+    s.frame(fx1, fy1, fx2, fy2, t["frame"], spaced(label))
     tones = s.tones(theme)
-    for y in range(12, 23):
-        fade = 1 - abs(y - 17) / 7
-        for i, x in enumerate(range(3, 14)):
+    middle = (fy1 + fy2) / 2
+    for y in range(fy1, fy2 + 1):
+        fade = 1 - abs(y - middle) / ((fy2 - fy1) / 2 + 2)
+        for i, x in enumerate(range(3, fx1 - 2)):
             lvl = fade * (i / 10) ** 1.4
             c.put(x, y, *tones[min(len(tones) - 1, int(lvl * len(tones)))])
-        for i, x in enumerate(range(66, 77)):
+        for i, x in enumerate(range(fx2 + 3, 77)):
             lvl = fade * ((10 - i) / 10) ** 1.4
             c.put(x, y, *tones[min(len(tones) - 1, int(lvl * len(tones)))])
     s.keys_line(24, footer, t["hi"], 7)
@@ -645,16 +679,13 @@ def section(asc: bool, word: str, subtitle: str, label: str, theme: str, seed: i
     return c
 
 
-def articles(asc: bool) -> Canvas:
-    return section(asc, "articles", "news, features and reports from the text-mode scene",
-                   "pick an article", "green", 21,
-                   [("enter", "reads it"), ("[ b a c k ]", "main menu"), ("h", "help")])
-
-
-def tutors(asc: bool) -> Canvas:
-    return section(asc, "tutorials", "lessons for beginners, the average and the advanced",
-                   "pick a lesson", "red", 22,
-                   [("enter", "reads it"), ("[ b a c k ]", "main menu"), ("h", "help")])
+def texts_section(table: dict, seed: int):
+    """The backdrop of a section of texts of the section table, drawn in its
+    look (its theme, heading, subtitle and the prompt on its frame)."""
+    def draw(asc: bool) -> Canvas:
+        return section(asc, table["heading"], table["subtitle"], table["prompt"], table["theme"], seed,
+                       [("enter", "reads it"), ("[ b a c k ]", "main menu"), ("h", "help")], box_of(table))
+    return draw
 
 
 def gallery(asc: bool) -> Canvas:
@@ -664,7 +695,8 @@ def gallery(asc: bool) -> Canvas:
     s.big("ansi art", 3, 1, CYAN, shadow=1, twin_sx=0)
     c.text_ramp(3, 8, spaced("gallery"), [3, 11, 15, 11, 3])
     c.text(18, 8, f"- {ISSUE['pieces']} {ISSUE['piece_word']} drawn for this issue", 8)
-    s.frame(51, 6, 72, 20, t["frame"], spaced("pieces"))
+    left, top, right, bottom = box_of(section_of("gallery"))
+    s.frame(left - 2, top - 2, right + 2, bottom + 2, t["frame"], spaced("pieces"))
     # a painting in its frame: a sunset
     fx1, fy1, fx2, fy2 = 4, 10, 46, 22
     if asc:
@@ -717,12 +749,11 @@ def framed_page(asc: bool, word: str, theme: str, seed: int) -> Canvas:
     return c
 
 
-def about(asc: bool) -> Canvas:
-    return framed_page(asc, "about", "blue", 41)
-
-
-def editorial(asc: bool) -> Canvas:
-    return framed_page(asc, "editorial", "green", 42)
+def page_section(table: dict):
+    """The frame of a framed page of the section table, in its look."""
+    def draw(asc: bool) -> Canvas:
+        return framed_page(asc, table["heading"], table["theme"], table["stars"])
+    return draw
 
 
 def name_text(s: Screen, name: str, x1: int, x2: int) -> None:
@@ -772,13 +803,16 @@ SCREENS = {
     "help": (help_screen, False),
     "exit": (exit_screen, True),
     "menu": (menu, True),
-    "articles": (articles, True),
-    "tutors": (tutors, True),
     "article_hdr": (article_header, True),
     "ansi": (gallery, True),
-    "about": (about, True),
-    "edit": (editorial, True),
 }
+# Every section of texts and every framed page of the table gets its screen
+# in its own look.
+for _table in SECTIONS["section"]:
+    if _table["kind"] == "entries":
+        SCREENS[_table["screen"]] = (texts_section(_table, _table["stars"]), _table.get("twin", True))
+    elif _table["kind"] == "page":
+        SCREENS[_table["screen"]] = (page_section(_table), _table.get("twin", True))
 
 
 def build(name: str) -> dict[str, bytes]:

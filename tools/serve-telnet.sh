@@ -33,7 +33,10 @@
 # (tools/board.sh). A caller over MAX_READERS or MAX_READERS_PER_ADDRESS gets
 # the one line "the board is full, try again later" and the connection
 # closes. The listener takes at most MAX_READERS + 30 connections at once,
-# the readers and those being turned away; more wait to be taken.
+# the readers and those being turned away; more wait to be taken. A client
+# that has not finished its first option negotiation within 30 s, and one
+# whose connection has stayed full for 60 s (it reads nothing), is dropped,
+# and its place comes back.
 #
 # What the caller's client sends is taken for the terminal only: its
 # terminal type (as TERM, where it is a plain name; otherwise "ansi", the
@@ -80,6 +83,11 @@ user=${QUIXMAG_TELNET_USER:-$me}
 bin=${QUIXMAG_BIN:-$top/build/quixmag}
 listen=${LISTEN:-127.0.0.1}
 idle_minutes=${IDLE_MINUTES:-15}
+# How long a caller's client may take over its first option negotiation,
+# and how long what the board sends may wait for a client that reads
+# nothing (milliseconds).
+first_contact_seconds=30
+send_wait_ms=60000
 
 check_settings() {
     plain QUIXMAG_TELNET_USER "$user"
@@ -125,22 +133,68 @@ install_server() {
 # client sent meanwhile (its first option requests) is read first, since a
 # connection closed with data unread ends in a reset, and some systems drop
 # what they had received but not yet shown when one comes. telnetd
-# runs the session with the caller's address (the listener's, a number) as
-# its only argument: nothing the client sends comes into the command; -h:
-# nothing is shown of the machine before the magazine.
+# runs the session with the caller's address (the listener's, a number) and
+# this script's pid as its arguments: nothing the client sends comes into
+# the command; -h: nothing is shown of the machine before the magazine.
+#
+# telnetd waits for the client's answers to its first option requests
+# before it starts the session, and for good: a client that never answers
+# (a plain TCP client, nc, a scanner) would hold its place for as long as
+# it stays connected. So this script stays telnetd's parent and gives the
+# first negotiation first_contact_seconds: the session tells it (SIGUSR1)
+# that it has started, and a telnetd that has not started one by then is
+# ended, and the place comes back. It looks once a second, and no more
+# once the session has started or telnetd has ended (telnetd is not reaped
+# before the script waits for it, so its pid is never another's). The
+# script holds neither the place nor the connection: telnetd alone does.
+#
+# A client that stops reading fills the connection, and telnetd then waits
+# in a write to it for good, holding the magazine's output and the
+# caller's keys alike (the magazine, on the far side of a pseudo-terminal,
+# sees an idle reader). So the connection gets TCP_USER_TIMEOUT (option 18
+# of level 6, IPPROTO_TCP, on Linux; perl, which every Debian system has,
+# sets it before it becomes telnetd): what waits for a client that takes
+# nothing for send_wait_ms ends the connection, and telnetd with it.
 write_connection() {
     {
         echo "#!/bin/sh"
-        echo "# Written by tools/$board_script.sh: takes the caller's place, then gives way to telnetd."
+        echo "# Written by tools/$board_script.sh: takes the caller's place, then runs telnetd and gives"
+        echo "# its first negotiation $first_contact_seconds seconds."
         # shellcheck disable=SC2016
         take_place_text '$TCPREMOTEIP' '\r\n' 'dd iflag=nonblock bs=4096 of=/dev/null 2>/dev/null'
-        echo "exec $telnetd -h -E \"$dir/session \$address\""
+        cat <<EOF
+user_timeout='setsockopt(STDIN, 6, 18, pack("i", shift)) or warn "TCP_USER_TIMEOUT: \$!\\n"; exec @ARGV'
+started=0
+woken=0
+trap 'started=1; woken=1' USR1
+trap 'woken=1; kill \$server 2>/dev/null' TERM HUP
+exec 6<&0
+/usr/bin/perl -e "\$user_timeout" $send_wait_ms $telnetd -h -E "$dir/session \$address \$\$" <&6 >&6 6<&- &
+server=\$!
+exec 0</dev/null 1>/dev/null 3>&- 4>&- 6<&-
+i=0
+while [ \$started = 0 ] && [ \$i -lt $first_contact_seconds ]; do
+    state=\$(cut -d ' ' -f 3 /proc/\$server/stat 2>/dev/null)
+    [ -n "\$state" ] && [ "\$state" != Z ] || break
+    sleep 1
+    i=\$((i + 1))
+done
+[ \$started = 1 ] || kill \$server 2>/dev/null
+while :; do
+    woken=0
+    wait \$server
+    status=\$?
+    [ \$woken = 1 ] || break
+done
+exit \$status
+EOF
     } >"$dir/connection"
     chmod 755 "$dir/connection"
 }
 
 # What telnetd runs in the caller's pseudo-terminal, with the places
-# inherited. A client that names no terminal type is "network" to telnetd:
+# inherited. It first tells the connection's script (its second argument)
+# that the first negotiation is over. A client that names no terminal type is "network" to telnetd:
 # that one, and any name with other characters than a plain one's, is taken
 # as ansi. The window size comes just after telnetd starts it (clients
 # send it once asked, and telnetd asks late): it waits up to a second for it,
@@ -160,6 +214,10 @@ status=\$?"
 #!/bin/sh
 # Written by tools/$board_script.sh: runs the magazine in the caller's terminal.
 PATH=/usr/bin:/bin
+case \${2:-} in
+    "" | *[!0-9]*) ;;
+    *) kill -USR1 "\$2" 2>/dev/null ;;
+esac
 term=\${TERM:-}
 case \$term in
     "" | network | *[!a-z0-9._+-]*) term=ansi ;;

@@ -41,9 +41,10 @@ windows_packages=(mingw-w64 dpkg-dev wine wine64)
 case "$mode" in
     --test | --windows | --package) packages+=("${windows_packages[@]}") ;;
 esac
-# The web edition: Debian's emscripten (with binaryen and node.js), and
-# headless Chromium and Firefox ESR for its browser tests, and ansilove,
-# which the tests hold a piece's 9-pixel look against.
+# The web edition: Debian's emscripten (with binaryen and node.js), ansilove,
+# whose glyphs the page's font is read from at build time and which the
+# browser tests hold the page's drawing against, and headless Chromium and
+# Firefox ESR for those tests.
 web_packages=(emscripten binaryen nodejs chromium firefox-esr ansilove python3)
 case "$mode" in
     --test | --web | --package) packages+=("${web_packages[@]}") ;;
@@ -68,8 +69,7 @@ build_all() {
     echo "== building"
     local web_tests=()
     if [ -n "$web_deps" ]; then
-        web_tests=(-DQUIX_WEB_SITE="$build_web/site"
-                   -DQUIX_WEB_FONT="$web_deps/share/consolefonts/default8x16.psf.gz")
+        web_tests=(-DQUIX_WEB_SITE="$build_web/site")
     fi
     # The runners of the other editions, when they were built: installed
     # with the package so that quixmag --pack can write those editions.
@@ -96,9 +96,9 @@ build_windows_all() {
 }
 
 # The web edition, compiled with emscripten, written as a static site to
-# build-web/site/. libopenmpt for the page's audio worklet and the console
-# font come from tools/web_deps.sh, built once per machine and version and
-# kept outside the clone.
+# build-web/site/. libopenmpt for the page's audio worklet, zlib and
+# minizip come from tools/web_deps.sh, built once per machine and version
+# and kept outside the clone; the screen's font is read from ansilove.
 build_web_all() {
     echo "== building the web edition"
     # emcc runs on node and finds its modules where Debian puts them; its

@@ -11,10 +11,10 @@
 # pkg-config files, and the source packages' debian/copyright as
 # share/doc/PACKAGE/copyright for the site's notices) is cached
 # outside the clone, keyed by the library and compiler versions, so only the
-# first build on a machine compiles anything. The console font the screen's
-# glyphs come from (console-data's default8x16) is unpacked from Debian's
-# binary package into the same place, without installing it. The last line
-# printed is the folder to hand to CMake as QUIX_WEB_DEPS.
+# first build on a machine compiles anything. (The screen's font is not
+# among them: the web build takes it from the installed ansilove, see
+# tools/make_web_font.py.) The last line printed is the folder to hand to
+# CMake as QUIX_WEB_DEPS.
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -37,18 +37,13 @@ export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 export NODE_OPTIONS=--no-experimental-fetch
 
 emcc_version=$(emcc -dumpversion 2>/dev/null | tail -n1)
-font_version=$(apt-cache policy console-data 2>/dev/null | awk '/Candidate:/ {print $2}' | tr ':' '_')
-if [ -z "$font_version" ] || [ "$font_version" = "(none)" ]; then
-    echo "error: apt knows no console-data package (run apt-get update)" >&2
-    exit 1
-fi
 # The player's libopenmpt is cut down to what the magazine plays (see
 # below); the number names that cut, so that a change to it builds afresh.
 player_cut=2
-key="openmpt-$openmpt_version-player$player_cut+emcc-$emcc_version+console-data-$font_version"
+key="openmpt-$openmpt_version-player$player_cut+emcc-$emcc_version"
 prefix="$cache_root/$key"
 
-# zlib and minizip came later than libopenmpt and the font: a cache without
+# zlib and minizip came later than libopenmpt: a cache without
 # them (or with other versions) gets them built and added, the rest left as
 # it is. The marker is written once both are installed.
 zip_marker="$prefix/.zlib-$zlib_version+minizip-$minizip_version"
@@ -190,18 +185,6 @@ if [ ! -f "$zip_marker" ]; then
     install -D -m 644 "$zlib_src/debian/copyright" "$stage/share/doc/zlib/copyright"
     install -D -m 644 "$minizip_src/debian/copyright" "$stage/share/doc/minizip/copyright"
     touch "$zip_marker"
-fi
-
-# --- The console font, from the binary package, unpacked but not installed --
-# Done already in a complete cache that only lacked zlib and minizip.
-if [ ! -f "$prefix/.complete" ]; then
-    log "unpacking the console font of console-data $font_version"
-    rm -rf "$work/font"
-    mkdir -p "$work/font/unpacked" "$stage/share/consolefonts" "$stage/share/doc/console-data"
-    (cd "$work/font" && apt-get -q download console-data >&2)
-    dpkg-deb -x "$work"/font/console-data_*.deb "$work/font/unpacked"
-    cp "$work/font/unpacked/usr/share/consolefonts/default8x16.psf.gz" "$stage/share/consolefonts/"
-    cp "$work/font/unpacked/usr/share/doc/console-data/copyright" "$stage/share/doc/console-data/"
 fi
 
 touch "$prefix/.complete"

@@ -1,6 +1,7 @@
 #include "viewer/canvas_viewer.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "console/key_codes.h"
@@ -19,21 +20,11 @@ bool CanvasMoves(const TCanvas& canvas) { return Tall(canvas) || canvas.Width() 
 
 CanvasView LastRowsView(const TCanvas& canvas) { return CanvasView{LastTop(canvas), 1}; }
 
-void DrawCanvasView(const TCanvas& canvas, const CanvasView& view) {
-    for (int row = 0; row < CanvasViewRows; ++row) {
-        // One write for each run of cells in one colour.
-        int col = 0;
-        while (col < ScreenCols) {
-            const Byte attr = static_cast<Byte>(canvas.At(view.Left + col, view.Top + row).Attr);
-            std::string run;
-            const int start = col;
-            for (; col < ScreenCols; ++col) {
-                const conapi::Cell cell = canvas.At(view.Left + col, view.Top + row);
-                if (cell.Attr != attr) break;
-                run += static_cast<char>(cell.Char);
-            }
-            WriteXY(start + 1, row + 1, attr, run);
-        }
+void DrawCanvasView(const TCanvas& canvas, const CanvasView& view, int rows) {
+    std::array<conapi::Cell, ScreenCols> cells;
+    for (int row = 0; row < rows; ++row) {
+        for (int col = 0; col < ScreenCols; ++col) cells[static_cast<std::size_t>(col)] = canvas.At(view.Left + col, view.Top + row);
+        WriteCellsXY(1, row + 1, cells.data(), ScreenCols);
     }
 }
 

@@ -22,8 +22,9 @@ bool CanvasMoves(const TCanvas& canvas);
 // The view that shows the page's last rows, as drawing it on the screen
 // leaves them.
 CanvasView LastRowsView(const TCanvas& canvas);
-// Draws the window on the screen.
-void DrawCanvasView(const TCanvas& canvas, const CanvasView& view);
+// Draws the window on the screen: its first Rows rows (the prompt's row 25
+// below them is the caller's), every cell as the page holds it.
+void DrawCanvasView(const TCanvas& canvas, const CanvasView& view, int rows = CanvasViewRows);
 // Moves View by the extended key Code (Up, Down, PgUp, PgDn, Home, End,
 // Left, Right); answers false for any other key. It never moves past the
 // page's edges.

@@ -140,13 +140,14 @@ void ttextviewer::ShowViewerHelp() {
     WriteXY(x + 9, y + 7, 0x70, "CTRL + R : Resets Viewer");
     WriteXY(x + 9, y + 8, 0x70, "CTRL + F : Search");
     WriteXY(x + 9, y + 9, 0x70, "CTRL + G : Repeat Search");
-    WriteXY(x + 9, y + 10, 0x70, "CTRL + S : Save file to disk");
+    WriteXY(x + 9, y + 10, 0x70, Settings.SavingOffNotice.empty() ? ViewerSaveHelp : ViewerSavingOffHelp);
     WriteXY(x + 9, y + 11, 0x70, "CTRL + L : Redraw the screen");
     WriteXY(x + 9, y + 12, 0x70, "Press any key...");
     ReadKey();
 }
 
 void ttextviewer::Run() {
+    if (conapi::ShowsPlainLines()) return RunPages();
     SearchWord.clear();
     Found = false;
     ClearWindow();
@@ -168,6 +169,33 @@ void ttextviewer::Run() {
             ExtendedKeyPressed(static_cast<Byte>(ReadKey()));
         else
             PlainKeyPressed(key);
+    }
+}
+
+// Plain lines: what stands above the window (a header's title, author and
+// category) once, then the text page by page. The rest of the screen (the
+// frame, the keys of the viewer) is not said: these keys are not the page's.
+void ttextviewer::RunPages() {
+    conapi::SayRows(0, Window.Y - 2);
+    std::size_t next = 0;
+    while (next < Lines.size()) {
+        std::string page;
+        for (int i = 0; i < PlainPageLines && next < Lines.size(); ++i) {
+            std::string line = PipeText(Lines[next++], PipeRule::WriteXYPipe);
+            line.erase(line.find_last_not_of(' ') + 1);
+            page += line + "\n";
+        }
+        const bool last = next >= Lines.size();
+        conapi::SayText(page + (last ? PlainEndPrompt : PlainMorePrompt) + "\n");
+        for (;;) {
+            const char key = conapi::WantedPlace().empty() ? ReadKey() : KeyEsc;
+            if (key == 0) {
+                ReadKey();  // a cursor or function key turns no page
+                continue;
+            }
+            if (last || key == KeyEsc || key == 'q' || key == 'Q') return;
+            if (key == KeyEnter || key == ' ') break;
+        }
     }
 }
 
@@ -256,6 +284,7 @@ void ttextviewer::PlainKeyPressed(char key) {
 
 void ttextviewer::SaveToFile() {
     if (!Settings.SavingOffNotice.empty()) {
+        if (Settings.SavingRefused) Settings.SavingRefused();
         ShowNotice("", Settings.SavingOffNotice);
         return;
     }

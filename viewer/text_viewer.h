@@ -2,26 +2,22 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "console/m_Console.h"
 
-// Four bytes. As a window: first column, first row, width in columns, and
-// the number of rows below the first row.
-struct TCoord {
-    Byte X = 0;
-    Byte Y = 0;
-    Byte Width = 0;
-    Byte Height = 0;
-};
-
 // What the program's policy makes of the viewer's keys.
 struct ViewerSettings {
     // When not empty, Ctrl+S shows this notice instead of the save dialog
     // (a public board saves nothing for its readers).
     std::string SavingOffNotice;
+    // Told each time the notice answers Ctrl+S (for a sysop's log).
+    std::function<void()> SavingRefused;
+    // The line of the viewer's help that offers saving says instead that
+    // saving is off (with SavingOffNotice).
 };
 
 class ttextviewer {
@@ -32,6 +28,8 @@ public:
     void Load(const std::string& FileName);
     // Loads a text in memory, split into lines as Load splits a file.
     void LoadText(std::string_view Bytes);
+    // With plain lines (conapi::ShowsPlainLines) the text comes as pages of
+    // lines instead, under what the screen holds above the window.
     void Run();
     void ClearWindow();
     void DrawScrollBar();
@@ -56,6 +54,7 @@ public:
     ViewerSettings Settings;
 
 private:
+    void RunPages();
     void ClampTop();
     void DrawPage();
     void DescribePage() const;
@@ -75,6 +74,17 @@ private:
     // The screen as it was when full-screen mode began.
     TScreenImage BeforeFullScreen{};
 };
+
+// The line of the viewer's help for Ctrl+S, where saving is on and where
+// it is off.
+inline const std::string ViewerSaveHelp = "CTRL + S : Save file to disk";
+inline const std::string ViewerSavingOffHelp = "CTRL + S : Saving is off on this line";
+
+// The prompts under a page of plain lines, and under the last.
+inline const std::string PlainMorePrompt = "-- more: enter or space for the next page, esc or q leaves --";
+inline const std::string PlainEndPrompt = "-- the end: any key leaves --";
+// Lines of text on a page of plain lines.
+constexpr int PlainPageLines = 20;
 
 void ViewTextFile(const std::string& FileName, Byte X, Byte Y, Byte Width, Byte Height,
                   const ViewerSettings& Settings = {});

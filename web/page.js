@@ -1,7 +1,7 @@
 // The page of the web edition: draws the magazine's 80x25 cells on the
-// canvas with the VGA font and palette, queues the browser's keys for the
-// program, and tells the program's console (console/con_web.cpp) when a key
-// came or a pause is over.
+// canvas with the PC's font and palette (or a piece's own font and colours),
+// queues the browser's keys for the program, and tells the program's console
+// (console/con_web.cpp) when a key came or a pause is over.
 'use strict';
 
 (function () {
@@ -16,6 +16,9 @@
     [0xFF, 0x55, 0x55], [0xFF, 0x55, 0xFF], [0xFF, 0xFF, 0x55], [0xFF, 0xFF, 0xFF],
   ];
   const CSS_COLOURS = PALETTE.map(([r, g, b]) => `rgb(${r},${g},${b})`);
+  // A cell's colour of its own: this bit set over 0xRRGGBB (conapi.h's
+  // OwnColourFlag); without it the attribute's colour.
+  const OWN = 0x01000000;
   // Code page 437 as Unicode, for the text the tests read back.
   const CP437 =
     ' \u263A\u263B\u2665\u2666\u2663\u2660\u2022\u25D8\u25CB\u25D9\u2642\u2640\u266A\u266B\u263C' +
@@ -30,9 +33,8 @@
     '\u03B1\u00DF\u0393\u03C0\u03A3\u03C3\u00B5\u03C4\u03A6\u0398\u03A9\u03B4\u221E\u03C6\u03B5\u2229' +
     '\u2261\u00B1\u2265\u2264\u2320\u2321\u00F7\u2248\u00B0\u2219\u00B7\u221A\u207F\u00B2\u25A0\u00A0';
   // The cursor blinks as the VGA's does, about every 16 frames; it is a line
-  // over the cell's 15th and 16th pixel rows.
+  // over the cell's last two pixel rows (the 15th and 16th of the PC's font).
   const BLINK_MS = 267;
-  const CURSOR_TOP = 14;
   const CURSOR_ROWS = 2;
 
   const params = new URLSearchParams(location.search);
@@ -47,11 +49,21 @@
   let cellW = CELL_W;
   let stretch = 1;
   const LEGACY_STRETCH = 1.35;
-  let chars = new Uint8Array(COLS * rows);
+  // Each cell's character (9 bits for a font of 512), attribute, and
+  // colours of its own (OWN | 0xRRGGBB, else 0).
+  let chars = new Uint16Array(COLS * rows);
   let attrs = new Uint8Array(COLS * rows);
+  let fores = new Uint32Array(COLS * rows);
+  let backs = new Uint32Array(COLS * rows);
   let painted = false;       // the canvas has been drawn once
-  let glyphs = null;         // 256 * 16 bytes of font rows
-  const tinted = [];         // per colour: a canvas of the 256 glyphs in it
+  // The font in force: glyphCount glyphs of cellH rows, a byte a row; the
+  // console's own (font.bin, 256 * 16 bytes) unless a piece brought its own.
+  let standardGlyphs = null;
+  let glyphs = null;
+  let glyphCount = 256;
+  let cellH = CELL_H;
+  const tinted = [];         // per colour and letter spacing: a canvas of the font's glyphs in it
+  let ownCell = null;        // the pixels of one cell in colours of its own
   let cursor = { x: 0, y: 0, visible: false, on: true };
   let blinkTimer = 0;
 
@@ -80,25 +92,30 @@
 
   // The glyph's pixel X (0-based) in a cell CellW wide: in a cell of 9
   // the ninth column repeats the eighth for the line-drawing characters
-  // 0xC0-0xDF, so that their lines join, and is blank for the others, as
-  // the VGA draws them.
+  // 0xC0-0xDF (of either half of a font of 512), so that their lines join,
+  // and is the background for the others, as the VGA draws them.
   function glyphPixel(ch, bits, x) {
     if (x < 8) return (bits & (0x80 >> x)) !== 0;
-    return ch >= 0xC0 && ch <= 0xDF && (bits & 1) !== 0;
+    const code = ch & 0xFF;
+    return code >= 0xC0 && code <= 0xDF && (bits & 1) !== 0;
   }
+
+  // The glyph of a cell's character in the font in force: a font of 256
+  // takes the character's low eight bits.
+  function glyphOf(i) { return chars[i] & (glyphCount - 1); }
 
   function glyphCanvas(colour) {
     const key = colour + 16 * (cellW - CELL_W);
     if (tinted[key]) return tinted[key];
     const c = document.createElement('canvas');
-    c.width = 256 * cellW;
-    c.height = CELL_H;
+    c.width = glyphCount * cellW;
+    c.height = cellH;
     const g = c.getContext('2d');
     const image = g.createImageData(c.width, c.height);
     const [r, gr, b] = PALETTE[colour];
-    for (let ch = 0; ch < 256; ++ch) {
-      for (let y = 0; y < CELL_H; ++y) {
-        const bits = glyphs[ch * CELL_H + y];
+    for (let ch = 0; ch < glyphCount; ++ch) {
+      for (let y = 0; y < cellH; ++y) {
+        const bits = glyphs[ch * cellH + y];
         for (let x = 0; x < cellW; ++x) {
           if (!glyphPixel(ch, bits, x)) continue;
           const at = ((y * c.width) + ch * cellW + x) * 4;
@@ -114,18 +131,51 @@
     return c;
   }
 
+  // A colour as [r, g, b]: the cell's own, else the palette's entry.
+  function rgbOf(own, index) {
+    return own & OWN ? [(own >> 16) & 255, (own >> 8) & 255, own & 255] : PALETTE[index];
+  }
+
+  function cssOf(own, index) {
+    return own & OWN ? `rgb(${(own >> 16) & 255},${(own >> 8) & 255},${own & 255})` : CSS_COLOURS[index];
+  }
+
+  // A cell in colours of its own, which may be any of 2^24, is written
+  // pixel by pixel: exactly those colours, with no canvas kept per colour.
+  function drawOwnCell(x, y, ch, fg, bg) {
+    if (!ownCell || ownCell.width !== cellW || ownCell.height !== cellH) ownCell = ctx.createImageData(cellW, cellH);
+    const d = ownCell.data;
+    for (let py = 0, at = 0; py < cellH; ++py) {
+      const bits = glyphs[ch * cellH + py];
+      for (let px = 0; px < cellW; ++px, at += 4) {
+        const c = glyphPixel(ch, bits, px) ? fg : bg;
+        d[at] = c[0];
+        d[at + 1] = c[1];
+        d[at + 2] = c[2];
+        d[at + 3] = 255;
+      }
+    }
+    ctx.putImageData(ownCell, x, y);
+  }
+
   // Attribute: bits 0-3 the foreground, bits 4-7 the background; bit 7 is a
   // bright background, never blinking text.
   function drawCell(i) {
     const x = (i % COLS) * cellW;
-    const y = Math.floor(i / COLS) * CELL_H;
+    const y = Math.floor(i / COLS) * cellH;
     const a = attrs[i];
-    ctx.fillStyle = CSS_COLOURS[a >> 4];
-    ctx.fillRect(x, y, cellW, CELL_H);
-    ctx.drawImage(glyphCanvas(a & 15), chars[i] * cellW, 0, cellW, CELL_H, x, y, cellW, CELL_H);
+    const ch = glyphOf(i);
+    if ((fores[i] | backs[i]) & OWN) {
+      drawOwnCell(x, y, ch, rgbOf(fores[i], a & 15), rgbOf(backs[i], a >> 4));
+    } else {
+      ctx.fillStyle = CSS_COLOURS[a >> 4];
+      ctx.fillRect(x, y, cellW, cellH);
+      ctx.drawImage(glyphCanvas(a & 15), ch * cellW, 0, cellW, cellH, x, y, cellW, cellH);
+    }
     if (cursor.visible && cursor.on && i === cursor.y * COLS + cursor.x) {
-      ctx.fillStyle = CSS_COLOURS[a & 15];
-      ctx.fillRect(x, y + CURSOR_TOP, cellW, CURSOR_ROWS);
+      const lines = Math.min(CURSOR_ROWS, cellH);
+      ctx.fillStyle = cssOf(fores[i], a & 15);
+      ctx.fillRect(x, y + cellH - lines, cellW, lines);
     }
   }
 
@@ -188,7 +238,7 @@
   // cell drawn again, and fitted to the window.
   function redrawAll() {
     canvas.width = COLS * cellW;
-    canvas.height = rows * CELL_H;
+    canvas.height = rows * cellH;
     ctx.imageSmoothingEnabled = false;
     for (let i = 0; i < COLS * rows; ++i) drawCell(i);
     fit();
@@ -196,25 +246,34 @@
 
   function resizeRows(n) {
     rows = n;
-    chars = new Uint8Array(COLS * rows);
+    chars = new Uint16Array(COLS * rows);
     attrs = new Uint8Array(COLS * rows);
+    fores = new Uint32Array(COLS * rows);
+    backs = new Uint32Array(COLS * rows);
     redrawAll();
   }
 
-  // Heap holds the program's cells from Base: character, attribute, ... ;
-  // only the cells that changed since the last call are drawn, at the next
-  // frame.
+  // Heap (16-bit words) holds the program's cells from Base, six words a
+  // cell (conapi::Cell): character, attribute, and the own foreground and
+  // background, each of two words, the low one first. Only the cells that
+  // changed since the last call are drawn, at the next frame.
   function paint(heap, base, n, cx, cy, cursorShown) {
     if (!glyphs) return;
     if (n !== rows || !painted) resizeRows(n);
     painted = true;
     let changed = false;
-    for (let i = 0; i < COLS * rows; ++i) {
-      const ch = heap[base + 2 * i] & 0xFF;
-      const a = heap[base + 2 * i + 1] & 0xFF;
-      if (ch === chars[i] && a === attrs[i]) continue;
+    for (let i = 0, at = base; i < COLS * rows; ++i, at += 6) {
+      const ch = heap[at] & 0x1FF;
+      const a = heap[at + 1] & 0xFF;
+      let fore = (heap[at + 2] | (heap[at + 3] << 16)) >>> 0;
+      let back = (heap[at + 4] | (heap[at + 5] << 16)) >>> 0;
+      if (!(fore & OWN)) fore = 0;
+      if (!(back & OWN)) back = 0;
+      if (ch === chars[i] && a === attrs[i] && fore === fores[i] && back === backs[i]) continue;
       chars[i] = ch;
       attrs[i] = a;
+      fores[i] = fore;
+      backs[i] = back;
       markCell(i);
       changed = true;
     }
@@ -245,7 +304,7 @@
     canvas.style.width = `${canvas.width * scale}px`;
     // Stretched to whole device pixels, each taken from its nearest row.
     canvas.style.height = `${Math.round(canvas.height * scale * stretch * dpr) / dpr}px`;
-    cellCss = CELL_H * scale * stretch;
+    cellCss = cellH * scale * stretch;
     placeLayers();
   }
 
@@ -349,7 +408,7 @@
     const lines = [];
     for (let y = rect.top; y <= rect.bottom && y < rows; ++y) {
       let line = '';
-      for (let x = rect.left; x <= rect.right && x < COLS; ++x) line += CP437[chars[y * COLS + x]];
+      for (let x = rect.left; x <= rect.right && x < COLS; ++x) line += CP437[chars[y * COLS + x] & 0xFF];
       lines.push(line.replace(/[\s\u00A0]+$/, ''));
     }
     return lines;
@@ -371,16 +430,16 @@
       if (read) fitReading();
       return;
     }
-    const scale = cellCss / CELL_H / stretch;
+    const scale = cellCss / cellH / stretch;
     const r = meaning.text;
-    textLayer.style.left = `${canvas.offsetLeft + r.left * CELL_W * scale}px`;
+    textLayer.style.left = `${canvas.offsetLeft + r.left * cellW * scale}px`;
     textLayer.style.top = `${canvas.offsetTop + r.top * cellCss}px`;
-    textLayer.style.width = `${(r.right - r.left + 1) * CELL_W * scale}px`;
+    textLayer.style.width = `${(r.right - r.left + 1) * cellW * scale}px`;
     // The letters one cell apart, whatever the width of the page's monospace font.
     const size = cellCss * 0.8;
     measure.font = `${size}px monospace`;
     textLayer.style.fontSize = `${size}px`;
-    textLayer.style.letterSpacing = `${CELL_W * scale - measure.measureText('M').width}px`;
+    textLayer.style.letterSpacing = `${cellW * scale - measure.measureText('M').width}px`;
     textLayer.style.lineHeight = `${cellCss}px`;
   }
 
@@ -419,17 +478,19 @@
       const y = r.top + i;
       // Runs of one colour, for the reading view.
       let run = null;
-      let runAttr = -1;
+      let runColours = '';
       for (let x = r.left; x < r.left + line.length; ++x) {
-        const a = attrs[y * COLS + x];
-        if (a !== runAttr || !run) {
+        const i = y * COLS + x;
+        const fg = cssOf(fores[i], attrs[i] & 15);
+        const bg = cssOf(backs[i], attrs[i] >> 4);
+        if (`${fg} ${bg}` !== runColours || !run) {
           run = document.createElement('span');
-          run.style.setProperty('--fg', CSS_COLOURS[a & 15]);
-          run.style.setProperty('--bg', CSS_COLOURS[a >> 4]);
+          run.style.setProperty('--fg', fg);
+          run.style.setProperty('--bg', bg);
           div.appendChild(run);
-          runAttr = a;
+          runColours = `${fg} ${bg}`;
         }
-        run.textContent += CP437[chars[y * COLS + x]];
+        run.textContent += CP437[chars[i] & 0xFF];
       }
       if (!line) div.textContent = '\u00A0';
       return div;
@@ -443,6 +504,22 @@
     if (w === cellW && k === stretch) return;
     cellW = w;
     stretch = k;
+    if (painted) redrawAll();
+  }
+
+  // The font a piece was drawn for (conapi::DescribeFont): Count (256 or
+  // 512) glyphs of Height (1 to 32) rows in Bytes; no bytes, or a font that
+  // is none of those: the console's own font again. The canvas is Height
+  // pixels a row while it is in force.
+  function font(bytes, height, count) {
+    const own = bytes.length > 0 && height >= 1 && height <= 32 && (count === 256 || count === 512)
+      && bytes.length >= height * count;
+    const next = own ? bytes.slice(0, height * count) : standardGlyphs;
+    if (next === glyphs) return;
+    glyphs = next;
+    glyphCount = own ? count : 256;
+    cellH = own ? height : CELL_H;
+    tinted.length = 0;
     if (painted) redrawAll();
   }
 
@@ -657,7 +734,7 @@
       let line = '';
       const a = [];
       for (let x = 0; x < COLS; ++x) {
-        line += CP437[chars[y * COLS + x]];
+        line += CP437[chars[y * COLS + x] & 0xFF];
         a.push(attrs[y * COLS + x]);
       }
       text.push(line);
@@ -679,7 +756,7 @@
     noInitialRun: true,
     quixPage: {
       paint, pendingKeys: () => keys.length, takeKey: () => keys.shift(), waitForKey, pause, download,
-      place, menu, text, look, wanted: () => wantedPlace, forgetWanted: () => { wantedPlace = ''; },
+      place, menu, text, look, font, wanted: () => wantedPlace, forgetWanted: () => { wantedPlace = ''; },
     },
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),
@@ -695,7 +772,7 @@
 
   const fontReady = fetch('font.bin')
     .then((r) => (r.ok ? r.arrayBuffer() : Promise.reject(new Error(`font.bin: ${r.status}`))))
-    .then((b) => { glyphs = new Uint8Array(b); });
+    .then((b) => { standardGlyphs = new Uint8Array(b); glyphs = standardGlyphs; });
   // A web edition made with quixmag --pack carries its issue beside the
   // page (issue.zip) and names it in the page; the program finds it where an
   // executable carries its pack, at the end of its own file (/quixmag). A

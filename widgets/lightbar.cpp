@@ -282,6 +282,12 @@ private:
         // and may have drawn over the box (help screen, track menu).
         if (bar_.OnKey) {
             bar_.OnKey(static_cast<char>(key), bar_.Index);
+            // The key took the reader elsewhere (another issue): the run ends
+            // as Esc ends it, with nothing drawn over what the owner draws next.
+            if (bar_.Leaving && bar_.Leaving()) {
+                result_ = BarEsc;
+                return;
+            }
             DrawAll();
         }
         if (bar_.SpecialKeys)
@@ -355,7 +361,94 @@ private:
     bool animUpper_ = false;
 };
 
+// A menu said as plain lines: the screen, the list, the prompt; then keys
+// until one chooses or leaves.
+class PlainListRun {
+public:
+    explicit PlainListRun(TBar& bar) : bar_(bar), keys_(PlainMenuKeys(bar.Count, bar.IsHotKey)) {}
+
+    int32_t Run() {
+        bool list = true;
+        for (;;) {
+            if (!conapi::WantedPlace().empty()) return BarEsc;
+            // What a hot key showed meanwhile (help, the track menu) has
+            // gone again: the screen is said anew, and the list with it.
+            if (conapi::SayRows(0, ScreenRows - 1)) list = true;
+            if (list) SayList();
+            list = false;
+            conapi::SayText(PlainMenuPrompt + "\n");
+            const auto key = static_cast<Byte>(ReadKey());
+            if (key == 0) {
+                ReadKey();  // a cursor or function key: no choice
+                continue;
+            }
+            if (key == KeyEsc || key == '0') return BarEsc;
+            if (key == KeyCtrlL || key == KeyEnter) {
+                RedrawScreen();  // the whole screen, and the list, again
+                continue;
+            }
+            const std::size_t chosen = keys_.find(LowerChar(static_cast<char>(key)));
+            if (chosen != std::string::npos && static_cast<int32_t>(chosen) < bar_.Count) {
+                bar_.Index = static_cast<int32_t>(chosen);
+                if (bar_.OnSelect) bar_.OnSelect(bar_.Index);
+                return bar_.Index;
+            }
+            if (bar_.OnKey) {
+                bar_.OnKey(static_cast<char>(key), bar_.Index);
+                if (bar_.Leaving && bar_.Leaving()) return BarEsc;
+            }
+        }
+    }
+
+private:
+    void SayList() const {
+        std::string lines;
+        for (int32_t i = 0; i < bar_.Count; ++i) {
+            const char key = static_cast<std::size_t>(i) < keys_.size() ? keys_[static_cast<std::size_t>(i)] : ' ';
+            lines += std::string("  ") + key + "  " + SaidLabel(bar_.Items[static_cast<std::size_t>(i)].Text) + "\n";
+        }
+        conapi::SayText(lines);
+    }
+
+    TBar& bar_;
+    const std::string keys_;
+};
+
+bool LetterSpaced(const std::string& text) {
+    int letters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ') continue;
+        if (i + 1 < text.size() && text[i + 1] != ' ') return false;
+        ++letters;
+    }
+    return letters >= 2;
+}
+
 }  // namespace
+
+std::string SaidLabel(const std::string& label) {
+    std::string text = PipeText(label, PipeRule::WriteXYPipe);
+    text.erase(text.find_last_not_of(' ') + 1);
+    text.erase(0, text.find_first_not_of(' '));
+    if (!LetterSpaced(text)) return text;
+    // One space parts the letters of a word, more than one the words.
+    std::string said;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ' ')
+            said += text[i];
+        else if (i + 1 < text.size() && text[i + 1] == ' ' && (said.empty() || said.back() != ' '))
+            said += ' ';
+    }
+    return said;
+}
+
+std::string PlainMenuKeys(int count, const std::function<bool(char)>& isHotKey) {
+    std::string keys;
+    for (char digit = '1'; digit <= '9' && static_cast<int>(keys.size()) < count; ++digit) keys += digit;
+    for (char letter = 'a'; letter <= 'z' && static_cast<int>(keys.size()) < count; ++letter)
+        if (!isHotKey || (!isHotKey(letter) && !isHotKey(static_cast<char>(letter - 'a' + 'A')))) keys += letter;
+    return keys;
+}
 
 void TBar::Add(const std::string& Text) {
     Items.push_back(TBItem{Text});
@@ -370,5 +463,6 @@ int32_t TBar::Run(Byte X, Byte Y, Byte Width, Byte Rows, int32_t Start) {
         Index = BarEsc;
         return Index;
     }
+    if (conapi::ShowsPlainLines()) return PlainListRun(*this).Run();
     return BarRun(*this, X, Y, Width, Rows).Run(Start);
 }

@@ -23,6 +23,11 @@ constexpr int32_t BarMinus = -993;
 constexpr int32_t BarStar = -992;
 constexpr int32_t BarSlash = -991;
 
+// Where the reader gets plain lines (conapi::ShowsPlainLines) the menu is a
+// list instead: what the screen holds first, then each item as a line with
+// a key before it (1 to 9, then the letters that are no hot key), then a
+// prompt line. The item's key alone chooses it; Esc or 0 ends the run as Esc
+// does; other keys reach OnKey as they do on the bar.
 class TBar {
 public:
     TBar() = default;
@@ -58,7 +63,23 @@ public:
     std::function<void(char, int32_t)> OnKey;
     // Whether OnKey acts on a key; such a key is not searched for as well.
     std::function<bool(char)> IsHotKey;
+    // Asked after OnKey: true ends the run at once as Esc does (the key
+    // took the reader to another issue, whose menus the owner draws).
+    std::function<bool()> Leaving;
     // Milliseconds without a key after which the ripple rests until the next
     // key; 0: it never rests.
     int32_t IdleRestMs = 0;
 };
+
+// The prompt line under a menu said as a list.
+inline const std::string PlainMenuPrompt = "press the key of your choice (0 or esc goes back)";
+
+// A menu item as a list says it: its colour codes gone, and the letters of
+// a spaced-out label ("a r t i c l e s", "b b s  a r t  1") closed up into
+// words ("articles", "bbs art 1").
+std::string SaidLabel(const std::string& label);
+
+// The keys of Count items said as a list: 1 to 9, then the letters a to z
+// for which IsHotKey (if set) answers false, as lower and as upper case.
+// Items beyond the keys there are get none.
+std::string PlainMenuKeys(int count, const std::function<bool(char)>& isHotKey);

@@ -53,6 +53,13 @@ def door_sys(port="COM1:", minutes=60, graphics="GR"):
     return "\r\n".join(lines) + "\r\n"
 
 
+def dorinfo(port="COM1", graphics=1, minutes=60, first="ANN", last="READER"):
+    """The thirteen lines of a DORINFOn.DEF, CR LF as boards write them."""
+    lines = ["Harbour Board", "SAM", "SYSOP", port, "38400 BAUD,N,8,1", "0", first, last, "Port Town",
+             str(graphics), "30", str(minutes), "-1"]
+    return "\r\n".join(lines) + "\r\n"
+
+
 def bad_escapes(output):
     """The escape sequences in Output that a BBS terminal need not know."""
     return [m.group(0) for m in ANY_ESCAPE.finditer(output) if not ALLOWED_ESCAPE.fullmatch(m.group(0))]
@@ -168,7 +175,7 @@ class Caller(Line):
     descriptor of the board's end named), "stdio" (the connection is the
     door's standard input and output, handle 0). Drop: the drop file's text
     (default: DOOR32.SYS of type 2 for the connection); Handle: the handle
-    it names instead of the real one."""
+    it names instead of the real one (via "stdio": instead of 0)."""
 
     def __init__(self, via="socketpair", emulation=1, minutes=60, args=(), drop=None, telnet=True, env=None,
                  drop_name="DOOR32.SYS", handle=None):
@@ -177,6 +184,7 @@ class Caller(Line):
         os.mkdir(self.tmp)
         board_end, sock = self._connection(via)
         fd = 0 if via == "stdio" else board_end.fileno()
+        self.via = via
         text = drop if drop is not None else door32(handle=fd if handle is None else handle, minutes=minutes,
                                                     emulation=emulation)
         self.drop_path = os.path.join(self.folder, drop_name)

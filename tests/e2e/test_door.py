@@ -3,9 +3,11 @@ file and the caller's connection (a socket pair, a loopback TCP connection,
 or standard input and output): what the caller's terminal shows, decoded
 as code page 437; the bytes themselves (PC bytes, never UTF-8, CR LF, no
 question asked of the terminal); telnet's commands among the keys; plain
-ASCII for emulation 0; the end when the minutes run out and at once when
-the caller drops; the one-line refusals of drop files that cannot be
-served. Prints the bytes of the first screen, the time to the main menu
+ASCII for emulation 0; a DORINFO1.DEF's caller and a DOOR32.SYS telnet
+caller whose handle is -1 or not inherited, on standard input and output
+(a socket, or a pseudo-terminal); the end when the minutes run out and at
+once when the caller drops; the one-line refusals of drop files that
+cannot be served, a handle that is a file among them. Prints the bytes of the first screen, the time to the main menu
 and the memory of one caller's door.
 
   QUIXMAG       the program
@@ -21,11 +23,13 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from doorboard import EXIT_TEXT, Caller, DoorCase, door32, door_sys  # noqa: E402
+from doorboard import EXIT_TEXT, Caller, DoorCase, door32, door_sys, dorinfo  # noqa: E402
 from harness import Terminal, binary  # noqa: E402
 from windows_magazine import resident_kib  # noqa: E402
 
 MAIN_ENTRY = "a r t i c l e s"
+PLAIN_PROMPT = "press the key of your choice"
+EDITORIAL_LINE = "Hello, and welcome to the first issue of quix magazine."
 SECTION_ENTRY = "[ b a c k ]"
 IAC = b"\xff"
 
@@ -116,15 +120,75 @@ class DoorTest(DoorCase):
         self.assertEqual(caller.wait_exit(20), 0)
         self.check_bytes(caller)
 
-    def test_emulation_0_gets_the_plain_ascii_screens(self):
-        caller = self.call(emulation=0)
+    def test_callers_without_ansi_read_in_plain_lines_and_not_one_escape_byte(self):
+        # Emulation 0 of a DOOR32.SYS, DOOR.SYS's NG and a DORINFO1.DEF's
+        # graphics 0: the editorial and an article, then X; the log has a
+        # line for each.
+        folder = tempfile.mkdtemp(prefix="quixmag-log-")
+        self.addCleanup(subprocess.run, ["rm", "-rf", folder])
+        log = os.path.join(folder, "doors.log")
+        cases = {
+            "DOOR32.SYS": dict(emulation=0),
+            "DOOR.SYS": dict(via="stdio", drop=door_sys("COM1:", graphics="NG"), drop_name="DOOR.SYS", telnet=False),
+            "DORINFO1.DEF": dict(via="stdio", drop=dorinfo(graphics=0, first="JORG"), drop_name="DORINFO1.DEF",
+                                 telnet=False),
+        }
+        for name, kw in cases.items():
+            with self.subTest(name):
+                caller = self.call(args=["--log", log], **kw)
+                caller.wait_for_text(PLAIN_PROMPT, timeout=30)
+                caller.send("1")  # the editorial
+                caller.wait_for_text(EDITORIAL_LINE)
+                caller.send("q")
+                caller.wait_for_text(PLAIN_PROMPT)
+                caller.send("2")  # the articles
+                caller.wait_for_text("scene news")
+                caller.send("1")
+                caller.wait_for_text("more: enter or space")
+                caller.send(" ")
+                caller.idle(0.3)
+                caller.send("x")
+                self.assertEqual(caller.wait_exit(20), 0)
+                out = bytes(caller.output)
+                strays = sorted({b for b in out if (b < 32 and b not in (8, 7, 10, 12, 13)) or b >= 127})
+                self.assertEqual(strays, [], f"{name}: only printable ASCII, CR and LF")
+                self.assertNotIn(b"\x1b", out)
+                self.assertEqual(bare_line_feeds(out), [], "every LF comes after a CR")
+                self.assertIn(EXIT_TEXT, out)
+        with open(log, encoding="ascii") as f:
+            lines = [line.rstrip("\n")[20:] for line in f]
+        events = [line.split('" ', 1)[1] for line in lines]
+        self.assertEqual([e.split(":")[0] for e in events], ["start", "page", "article", "end"] * 3, lines)
+        self.assertTrue(lines[8].startswith('node 1 "JORG READER" start: DORINFO1.DEF, node 1'), lines[8])
+        self.assertTrue(lines[0].startswith('node 3 "sea dog" start: DOOR32.SYS'), lines[0])
+        self.assertEqual(events[3], "end: x")
+
+    def test_a_board_caller_opens_a_piece_and_the_track_menu_says_there_is_no_sound(self):
+        folder = tempfile.mkdtemp(prefix="quixmag-log-")
+        self.addCleanup(subprocess.run, ["rm", "-rf", folder])
+        log = os.path.join(folder, "doors.log")
+        caller = self.call(args=["--log", log])
         caller.wait_for_text(MAIN_ENTRY, timeout=30)
+        self.assertNotIn("now playing", caller.text())
+        caller.send("t")
+        caller.wait_for_text("own machine")
+        self.assertNotIn("now playing", caller.text())
+        caller.key("end")
+        caller.key("enter")  # closes the track menu
+        caller.idle(0.5)
+        caller.key("down", "down", "enter")  # the gallery
+        caller.wait_for_text(SECTION_ENTRY)
+        caller.key("enter")  # its first piece
+        caller.wait_for_text("k e y  t o  c o n t i n u e")
+        self.assertNotIn("e x t r a c t", caller.text(), "saving is off")
+        caller.send("e")
+        caller.wait_for_text("saving is off")
         caller.send("x")
         self.assertEqual(caller.wait_exit(20), 0)
-        out = bytes(caller.output)
-        self.assertTrue(all(b < 0x80 for b in out), "plain ASCII only")
-        self.assertIn(EXIT_TEXT, out)
-        self.check_bytes(caller)
+        with open(log, encoding="ascii") as f:
+            events = [line.rstrip("\n")[20:].split('" ', 1)[1] for line in f]
+        self.assertEqual([e.split(":")[0] for e in events], ["start", "piece", "save refused", "end"], events)
+        self.assertEqual(events[1], events[2].replace("save refused", "piece"))
 
     def test_a_caller_who_drops_mid_screen_ends_the_door_at_once(self):
         for when in ("mid-screen", "in the menu"):
@@ -152,6 +216,46 @@ class DoorTest(DoorCase):
         self.assertIn(b"\xdb", bytes(caller.output))
         self.check_bytes(caller)
 
+    def test_a_board_that_hands_over_standard_input_and_output(self):
+        # A DORINFO1.DEF's caller on COM1, and a DOOR32.SYS telnet caller
+        # whose handle is -1 or one the door did not inherit, all on the
+        # door's standard input and output, a socket.
+        cases = {
+            "DORINFO1.DEF": dict(drop=dorinfo(port="COM1", graphics=1), drop_name="DORINFO1.DEF", telnet=False),
+            "handle -1": dict(handle=-1),
+            "handle not open": dict(handle=57),
+        }
+        for name, kw in cases.items():
+            with self.subTest(name):
+                caller = self.call(via="stdio", **kw)
+                caller.wait_for_text(MAIN_ENTRY, timeout=30)
+                caller.send("x")
+                self.assertEqual(caller.wait_exit(20), 0)
+                self.assertIn(b"\xdb", bytes(caller.output), "ANSI, in PC bytes")
+                self.check_bytes(caller)
+        # A handle of -1 in a pseudo-terminal; graphics 0 gets plain ASCII.
+        folder = tempfile.mkdtemp(prefix="quixmag-door-")
+        self.addCleanup(subprocess.run, ["rm", "-rf", folder])
+        for drop_name, text, ascii_only in (("DOOR32.SYS", door32(handle=-1), False),
+                                            ("DORINFO1.DEF", dorinfo(graphics=0), True)):
+            with self.subTest(f"{drop_name} in a terminal"):
+                drop = os.path.join(folder, drop_name)
+                with open(drop, "w", newline="") as f:
+                    f.write(text)
+                with Terminal(args=["--door", drop]) as term:
+                    term.wait_for_text(PLAIN_PROMPT if ascii_only else MAIN_ENTRY, timeout=30)
+                    term.send("x")
+                    self.assertEqual(term.wait_exit(20), 0)
+                    self.assertEqual(all(b < 0x80 for b in bytes(term.output)), ascii_only)
+
+    def test_a_handle_that_is_a_file_is_refused_even_beside_a_callers_line(self):
+        # Descriptor 2 is the door's standard error, a file of the board's.
+        caller = self.call(via="stdio", handle=2)
+        self.assertEqual(caller.wait_exit(20), 1)
+        self.assertEqual(caller.stderr(), f"quixmag: {caller.drop_path} line 2: the caller's connection cannot be "
+                                          "used: descriptor 2 is no connection (a socket, a pipe or a terminal)\n")
+        self.assertEqual(bytes(caller.output), b"", "nothing is drawn")
+
     def test_type_0_is_the_local_console(self):
         folder = tempfile.mkdtemp(prefix="quixmag-door-")
         self.addCleanup(subprocess.run, ["rm", "-rf", folder])
@@ -177,6 +281,9 @@ class DoorTest(DoorCase):
             "minutes": (door32(minutes="lots"), f"{path} line 9: the minutes left"),
             "handle a file": (door32(handle=2), f"{path} line 2: the caller's connection cannot be used: "
                                                 f"descriptor 2 is no connection"),
+            "handle -1 on pipes": (door32(handle=-1), f"{path} line 2: the caller's connection cannot be used: "
+                                                      "the handle is -1, and standard input and output are no "
+                                                      "terminal or socket"),
         }
         for name, (text, message) in cases.items():
             if os.path.exists(path):
@@ -185,8 +292,10 @@ class DoorTest(DoorCase):
                 with open(path, "w", newline="") as f:
                     f.write(text)
             with tempfile.TemporaryFile() as err_file:
+                # Pipes on both: no caller's line, though a connection.
+                stdin = subprocess.PIPE if name.endswith("on pipes") else subprocess.DEVNULL
                 run = subprocess.run([binary(), "--door", path], stdout=subprocess.PIPE, stderr=err_file,
-                                     timeout=30, stdin=subprocess.DEVNULL)
+                                     timeout=30, stdin=stdin)
                 err_file.seek(0)
                 run.stderr = err_file.read()
             err = run.stderr.decode()

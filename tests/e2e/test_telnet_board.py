@@ -4,18 +4,22 @@ its window size (NAWS) and asks for binary mode, and its screen is read back
 through pyte at 80x25 and 100x30; nothing a client sends (environment
 variables, a terminal type with shell characters) reaches a login, a shell
 or the magazine's environment; thirty callers at once, the caps on readers
-at once and per address, the maximum session length, stopping the script,
+at once and per address, how long a client that never negotiates or never
+reads holds its place, the maximum session length, stopping the script,
 and the starts the script refuses. Prints the time thirty callers take to
 reach the main menu and the memory each costs."""
 
+import fcntl
 import os
 import pwd
 import shutil
 import signal
 import socket
 import statistics
+import struct
 import subprocess
 import sys
+import termios
 import time
 import unittest
 
@@ -171,7 +175,7 @@ class TheCallersTerminal(unittest.TestCase):
         with open(f"/proc/{pid}/cmdline", "rb") as f:
             self.assertEqual(f.read().split(b"\0")[1:], [b"--idle", b"15", b""],
                              "the board's idle time, and nothing of the client's, on the command line")
-        self.assertEqual(chain_above(pid, self.board.listener()), ["quixmag", "session", "telnetd"],
+        self.assertEqual(chain_above(pid, self.board.listener()), ["quixmag", "session", "telnetd", "connection"],
                          "telnetd runs the session script, which runs the magazine: no login, no shell")
         for text in (b"ld.so", b"preloaded", b"login", b"uid="):
             self.assertNotIn(text, bytes(caller.data))
@@ -225,7 +229,7 @@ class Callers(unittest.TestCase):
         leaving = next(c for c in first if not c.closed)
         leaving.send(b"x")
         leaving.wait_closed()
-        wait_until(lambda: len(board.processes()) == 2 * 3, 15, "the leaving caller's processes are gone")
+        wait_until(lambda: len(board.processes()) == 2 * 4, 15, "the leaving caller's processes are gone")
         self.reader(board, "127.0.0.4")
 
     def test_callers_who_never_answer_hold_no_more_than_their_addresses_places(self):
@@ -267,7 +271,7 @@ class Callers(unittest.TestCase):
         magazines = board.magazines()
         self.assertEqual(len(magazines), CALLERS)
         self.assertEqual(sorted(magazines.values()), sorted(f"127.0.0.{2 + i % 10}" for i in range(CALLERS)))
-        memory = {name: [] for name in ("quixmag", "session", "telnetd")}
+        memory = {name: [] for name in ("quixmag", "session", "telnetd", "connection")}
         for pid, name in board.processes():
             if name in memory:
                 memory[name].append(memory_kb(pid))
@@ -305,6 +309,103 @@ class Callers(unittest.TestCase):
         self.assertGreaterEqual(took, 10)
         self.assertLess(took, 30)
         self.assertEqual(board.wait_no_processes(), [])
+
+
+def place_holders(board, address):
+    """Pids of the processes that hold a place of Address (its slot files)."""
+    slot = os.path.join(board.server_dir, "slots", f"address-{address}.")
+    found = set()
+    for pid in os.listdir("/proc"):
+        try:
+            for fd in os.listdir(f"/proc/{pid}/fd"):
+                if os.readlink(f"/proc/{pid}/fd/{fd}").startswith(slot):
+                    found.add(int(pid))
+        except (OSError, ValueError):
+            pass
+    return found
+
+
+def unread(sock):
+    """Bytes that have come on Sock and wait to be read."""
+    return struct.unpack("i", fcntl.ioctl(sock, termios.FIONREAD, b"\0" * 4))[0]
+
+
+def small_connection(port, source):
+    """A client socket from Source with a receive buffer as small as it gets:
+    what it does not read soon stops the server's output."""
+    s = socket.socket()
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1024)
+    s.bind((source, 0))
+    s.connect(("127.0.0.1", port))
+    return s
+
+
+@unittest.skipIf(can_serve_telnet(), can_serve_telnet())
+class HeldPlaces(unittest.TestCase):
+    def test_a_client_that_never_negotiates_or_never_reads_holds_its_place_for_a_bounded_time(self):
+        # One place per address: while a caller's place is held, another from
+        # its address is turned away.
+        board = TelnetBoard(env={"MAX_READERS_PER_ADDRESS": "1"})
+        self.addCleanup(board.close)
+        # A plain TCP client (nc) that neither negotiates nor reads.
+        silent = small_connection(board.port, "127.0.0.8")
+        silent_from = time.monotonic()
+        self.addCleanup(silent.close)
+        # A client that answers telnetd's option requests blind, without
+        # reading them: it refuses all, once at the start and once more when
+        # telnetd's second round has come (its first answers come before the
+        # questions, and may count for nothing); then it reads nothing and
+        # moves in the menu until what the board sends fills its connection.
+        refusals = (b"".join(bytes([IAC, 252, option]) for option in (0, 1, 6, 24, 31, 32, 33, 34, 35, 36, 39)) +
+                    b"".join(bytes([IAC, 254, option]) for option in (0, 1, 3, 5, 37, 38)))
+        blind = small_connection(board.port, "127.0.0.9")
+        self.addCleanup(blind.close)
+        blind.sendall(refusals)
+        wait_until(lambda: unread(blind) >= 39, 15, "telnetd's second round of requests came")
+        blind.sendall(refusals)
+        wait_until(lambda: len(place_holders(board, "127.0.0.8")) > 0 and len(board.magazines()) == 1, 30,
+                   "both callers hold a place, and the blind one has its magazine")
+        for address in ("127.0.0.8", "127.0.0.9"):
+            caller = Caller(board.port, source=address)
+            self.addCleanup(caller.close)
+            caller.wait_closed()
+            self.assertEqual(bytes(caller.data), FULL_LINE, f"{address} has its one place")
+
+        # The silent client's place comes back when its first negotiation has
+        # had its 30 s; the blind one's a minute after its connection filled
+        # (the bytes it holds unread last grew).
+        silent_held = blind_stalled = blind_held = None
+        last_unread = None
+        moves = 0
+        deadline = time.monotonic() + 200
+        while (silent_held is None or blind_held is None) and time.monotonic() < deadline:
+            now = time.monotonic()
+            if silent_held is None and not place_holders(board, "127.0.0.8"):
+                silent_held = now - silent_from
+            count = unread(blind)
+            if count != last_unread:
+                last_unread, blind_stalled = count, now
+            if moves < 600 and now - blind_stalled < 2:
+                blind.sendall(b"\x1b[B")  # Down, while the output still moves
+                moves += 1
+            if blind_held is None and not place_holders(board, "127.0.0.9"):
+                blind_held = now - blind_stalled
+            time.sleep(0.1)
+        print(f"\n  a client that never negotiates held its place {silent_held} s; one that never reads held it "
+              f"{blind_held} s after its connection filled ({last_unread} bytes unread, {moves} moves)", file=sys.stderr)
+        self.assertIsNotNone(silent_held, "the silent client's place came back")
+        self.assertIsNotNone(blind_held, "the blind client's place came back")
+        self.assertGreaterEqual(silent_held, 29.5)
+        self.assertLess(silent_held, 40)
+        self.assertGreaterEqual(blind_held, 58)
+        self.assertLess(blind_held, 75)
+        # The places are free again: a reader from each address gets in.
+        for address in ("127.0.0.8", "127.0.0.9"):
+            caller = Caller(board.port, source=address)
+            self.addCleanup(caller.close)
+            caller.wait_for(MAIN_ENTRY)
+            caller.send(b"x")
+            closes(caller)
 
 
 @unittest.skipIf(can_serve_telnet(), can_serve_telnet())

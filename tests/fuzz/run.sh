@@ -7,7 +7,8 @@
 #
 # Each target runs for SECONDS seconds (default 60). With RUNS set, each
 # stops instead after that many executions, the terminal input targets
-# after five times as many (their inputs are short and many), and SECONDS
+# after five times as many (their inputs are short and many; so are the
+# telnet filter's), and SECONDS
 # only caps the time of each. The run is niced: the machine is shared.
 #
 #   RUNS=2000000 tests/fuzz/run.sh 3600     # the budget run
@@ -36,7 +37,7 @@ for exe in $targets; do
     runs=""
     if [ -n "${RUNS:-}" ]; then
         case $name in
-            fuzz_term_input|fuzz_term_keys) runs="-runs=$((RUNS * 5))" ;;
+            fuzz_term_input|fuzz_term_keys|fuzz_telnet) runs="-runs=$((RUNS * 5))" ;;
             *) runs="-runs=$RUNS" ;;
         esac
     fi
@@ -51,10 +52,12 @@ for exe in $targets; do
     # unfinished sequence, the line editor a line of 255, a header screen
     # takes 2,000 bytes and a frame of changes about 1 KiB: 4 KiB reach
     # what longer inputs do. The pipe code writers cut every text to 255
-    # characters, so 1 KiB is plenty.
+    # characters, so 1 KiB is plenty. A piece of an art format holds a
+    # font of 4,096 bytes (8,192 for 512 glyphs) before its image, and 16
+    # KiB leaves room for a page of them.
     case $name in
         fuzz_save_writer) max_len=65536 ;;
-        fuzz_renderer) max_len=16384 ;;
+        fuzz_renderer|fuzz_bin|fuzz_xbin|fuzz_adf|fuzz_idf|fuzz_tnd|fuzz_pcb) max_len=16384 ;;
         fuzz_check_content) max_len=8192 ;;
         fuzz_pipe) max_len=1024 ;;
         *) max_len=4096 ;;

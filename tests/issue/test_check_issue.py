@@ -209,19 +209,23 @@ class CheckIssueTest(unittest.TestCase):
         self.assertReported(lines, f"{f.path('ansi.ans')}:3:", "must stay blank", "column 60 row 12")
 
     def test_where_characters_land(self):
-        """Rows too wide, double-spaced art, rows placed below the screen and
-        backdrops that depend on the cursor: each on the line of its byte."""
+        """Rows too wide, double-spaced screens, pieces taller than the
+        gallery and backdrops that depend on the cursor: each on the line of
+        its byte."""
         f = self.folder()
         # A twin row of 81 characters (its first line, after the form feed).
         twin = f.read("menu_asc.ans")
         self.assertEqual(twin[0], 12, "twins begin with a form feed")
         f.write("menu_asc.ans", b"\x0c" + b"=" * 81 + b"\r\n" + twin[1:])
-        # Art saved with a line end after every 80-column row, from line 3.
+        # A screen saved with a line end after every 80-column row, from
+        # line 3: drawn by the screens' rules it is double-spaced. A piece
+        # saved so is drawn as the scene draws it, a row a line.
         art = b"\x1b[0m\x1b[H\r\n\r\n" + b"".join(bytes([65 + i]) * 80 + b"\r\n" for i in range(5)) + b"\x1a"
+        f.write("help.ans", art)
         f.write("nightsky.ans", art)
         # A tall piece placed row by row: the gallery shows all of its 60
-        # rows, but none placed past a piece's last row, 2000.
-        tall = b"".join(b"\x1b[%d;1Hrow %d\r\n" % (r, r) for r in (*range(1, 61), 2001)) + b"\x1a"
+        # rows, but none placed past a piece's last row, 10,000.
+        tall = b"".join(b"\x1b[%d;1Hrow %d\r\n" % (r, r) for r in (*range(1, 61), 10001)) + b"\x1a"
         f.write("tidepool.ans", tall)
         # A twin without its form feed, and a screen without a place to begin.
         about = f.read("about_asc.ans")
@@ -231,16 +235,19 @@ class CheckIssueTest(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertReported(lines, f"{f.path('menu_asc.ans')}:1:", "row 1 is 81 columns wide", "moves down",
                             "keep rows to 80 columns")
-        self.assertReported(lines, f"{f.path('nightsky.ans')}:3:", "double-spaced",
+        self.assertReported(lines, f"{f.path('help.ans')}:3:", "double-spaced",
                             "drop the line end after a full 80-column row")
-        self.assertReported(lines, f"{f.path('tidepool.ans')}:{line_of(tall, b'[2001;1H')}:", "row 2001",
-                            "at most 2000 rows", "keep the piece to 2000 rows")
+        self.assertFalse([l for l in lines if "nightsky.ans" in l], lines)
+        self.assertReported(lines, f"{f.path('tidepool.ans')}:{line_of(tall, b'[10001;1H')}:", "10001 rows tall",
+                            "at most 10000", "keep the piece to 10000 rows")
         self.assertReported(lines, f"{f.path('about_asc.ans')}:1:", "top-left", "form feed")
         # The first line only moves the cursor; the second draws in the wrong place.
         self.assertReported(lines, f"{f.path('exit.ans')}:2:", "top-left", "ESC[H")
-        # The wide row moved the menu's message row down onto its slot.
+        # The wide row moved the menu's message row down onto its slot, and
+        # its last row off the screen: the twin scrolls (after its clear).
         self.assertReported(lines, f"{f.path('menu_asc.ans')}:", "rows 22..22 must stay blank")
-        self.assertTrue(lines[-1].endswith("6 problem(s)"), lines)
+        self.assertReported(lines, f"{f.path('menu_asc.ans')}:", "scrolls the screen")
+        self.assertTrue(lines[-1].endswith("7 problem(s)"), lines)
 
     def test_usage_and_a_relative_folder(self):
         check = os.path.abspath(shutil.which(CHECK) or CHECK)

@@ -96,6 +96,49 @@ class InstalledTest(unittest.TestCase):
         with open(os.path.join(dist, "harbour-web", "index.html"), encoding="utf-8") as f:
             self.assertIn("<title>harbour news magazine</title>", f.read())
 
+    def test_an_editor_ships_a_magazine_of_three_issues_with_the_package_alone(self):
+        """The sample issue copied three times and renumbered into a magazine
+        folder, checked and packed into three editions: no compiler runs.
+        Each edition opens the newest issue, and B lists all three."""
+        folder = tempfile.mkdtemp(prefix="quixmag-magazine-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        started = time.monotonic()
+        magazine = os.path.join(folder, "harbour")
+        os.makedirs(magazine)
+        with open(os.path.join(magazine, "magazine.toml"), "w", encoding="ascii") as f:
+            f.write('name = "harbour news"\n')
+        for number, sub in enumerate(("spring", "summer", "autumn"), 1):
+            shutil.copytree("/usr/share/quixmag/sample-issue", os.path.join(magazine, sub))
+            manifest = os.path.join(magazine, sub, "issue.toml")
+            with open(manifest, encoding="ascii") as f:
+                text = f.read()
+            with open(manifest, "w", encoding="ascii") as f:
+                f.write(text.replace("number = 2", f"number = {number}")
+                        .replace('date = "january 2027"', f'date = "{sub} 2027"\nheadline = "the {sub} issue"'))
+        checked = subprocess.run(["quixmag-check", "harbour"], cwd=folder, capture_output=True, text=True)
+        self.assertEqual(checked.returncode, 0, checked.stdout)
+        packed = subprocess.run([INSTALLED, "--pack", "harbour", "dist/harbour", "--linux", "--windows", "--web"],
+                                cwd=folder, capture_output=True, text=True, timeout=60)
+        took = time.monotonic() - started
+        self.assertEqual(packed.returncode, 0, packed.stdout + packed.stderr)
+        print(f"made, checked and packed a magazine of three issues, three editions, in {took:.2f} s",
+              file=sys.stderr)
+        self.assertLess(took, 30)
+        dist = os.path.join(folder, "dist")
+        for name in ("harbour", "harbour.exe", "harbour-web/magazine.zip", "harbour-web/issues/1.zip",
+                     "harbour-web/issues/3.zip"):
+            self.assertTrue(os.path.exists(os.path.join(dist, name)), name)
+        with Terminal(argv=[os.path.join(dist, "harbour"), "--silent"], cwd=folder) as t:
+            t.wait_for_text(MAIN_ENTRY)
+            t.send("b")
+            t.wait_for_text("the autumn issue")
+            screen = t.text()
+            rows = [screen.find(f"#{n}    ") for n in (3, 2, 1)]
+            self.assertTrue(all(r >= 0 for r in rows) and rows == sorted(rows), screen)
+            self.assertIn("* #3", screen)
+            t.send("x")
+            self.assertEqual(t.wait_exit(), 0)
+
     def test_a_normal_user_reads_listens_and_saves_into_the_current_folder(self):
         user = pwd.getpwnam("nobody")
         self.assertFalse(os.stat(self.program_dir).st_mode & stat.S_IWOTH,

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/articles.h"
+#include "app/magazine_run.h"
 #include "app/program.h"
 #include "app/resources.h"
 #include "sys/workfiles.h"
@@ -126,27 +127,22 @@ private:
     std::thread thread_;
 };
 
-// The program-wide state as the program starts, with ProgramDir a fresh
-// folder, the current folder another one, and the run's working folder made
-// in a third, private temporary folder (TMPDIR), so that the reader's files,
-// the program's folder and the working files can be told apart.
-// DisplaySpeed 0 skips the pauses of single screens. Everything is put back
-// after the test.
+// A run of the magazine on the built-in issue, with the program-wide values
+// as the program starts, ProgramDir a fresh folder, the current folder
+// another one, and the run's working folder made in a third, private
+// temporary folder (TMPDIR), so that the reader's files, the program's
+// folder and the working files can be told apart. DisplaySpeed 0 skips the
+// pauses of single screens. Everything is put back after the test.
 class ProgramTest : public ConsoleTest {
 protected:
     void SetUp() override {
         ConsoleTest::SetUp();
-        AsciiSuffix.clear();
-        SilentMode = false;
-        MusicFailed = false;
-        MusicPlaying = false;
+        ResetProgramWideValues();
         DisplaySpeed = 0;
-        TrackMenuOpen = false;
         ProgramDir = program_.Slashed();
-        CurrentScreenFile.clear();
-        CurrentMusicFile.clear();
-        SoundLibraryFile.clear();
-        HeaderFields.clear();
+        std::string issueError;
+        ASSERT_TRUE(run_.Magazine.TakeBuiltIn(issueError) && run_.Magazine.Open(run_.Magazine.Newest(), run_.Issue, issueError))
+            << issueError;
         cwd_.emplace(work_.Path());
         const char* tmp = std::getenv("TMPDIR");
         if (tmp) oldTmp_ = tmp;
@@ -161,15 +157,7 @@ protected:
         else
             unsetenv("TMPDIR");
         cwd_.reset();
-        AsciiSuffix.clear();
-        SilentMode = false;
-        MusicFailed = false;
-        DisplaySpeed = 800;
-        TrackMenuOpen = false;
-        ProgramDir.clear();
-        CurrentScreenFile.clear();
-        SoundLibraryFile.clear();
-        HeaderFields.clear();
+        ResetProgramWideValues();
         ConsoleTest::TearDown();
     }
 
@@ -200,6 +188,7 @@ protected:
         return names;
     }
 
+    MagazineRun run_;
     TempDir program_;
     TempDir work_;  // the current folder
     TempDir tmp_;   // TMPDIR: holds the working folder and nothing else

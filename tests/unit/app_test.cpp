@@ -42,11 +42,16 @@ const std::vector<std::string> Summary = {
     "  --help, /h, -h  : this screen... obviously.",
     "  --silent        : no music for you :p",
     "  --ascii         : no special chars for you, only ascii chars",
-    "  --terminal-colours : the terminal's own colours, not the pc's",
     "",
     "<contact>",
     "",
 };
+
+// The switches the magazine adds, each on a line of its own after the
+// summary, in any order.
+const std::vector<std::string> AddedSwitches = {"--terminal-colours", "--plain", "--read", "--door",
+                                                "--idle", "--max-minutes", "--log", "--issue",
+                                                "--show", "--check", "--pack"};
 
 void ExpectSummaryOnScreen() {
     for (int i = 0; i < static_cast<int>(Summary.size()); ++i) {
@@ -59,7 +64,19 @@ void ExpectSummaryOnScreen() {
             EXPECT_EQ(row, Summary[static_cast<std::size_t>(i)]) << "line " << i + 1;
         }
     }
-    for (int y = 13; y <= 25; ++y) EXPECT_EQ(ConsoleTest::Row(y), "") << "row " << y;
+    const int first = static_cast<int>(Summary.size()) + 1;
+    std::vector<std::string> named;
+    for (int y = first; y < first + static_cast<int>(AddedSwitches.size()); ++y) {
+        const std::string row = ConsoleTest::Row(y);
+        ASSERT_TRUE(row.starts_with("  --")) << "row " << y << ": " << row;
+        named.push_back(row.substr(2, row.find(' ', 2) - 2));
+    }
+    std::vector<std::string> expected = AddedSwitches;
+    std::sort(named.begin(), named.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(named, expected);
+    for (int y = first + static_cast<int>(AddedSwitches.size()); y <= 25; ++y)
+        EXPECT_EQ(ConsoleTest::Row(y), "") << "row " << y;
 }
 
 // Runs the command-line reader on the given arguments (the program name is
@@ -68,7 +85,7 @@ bool ReadArgs(std::vector<std::string> args) {
     args.insert(args.begin(), "quixmag");
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
-    return ReadCommandLine(static_cast<int>(argv.size()), argv.data());
+    return ReadCommandLine(issue::Manifest{}, static_cast<int>(argv.size()), argv.data());
 }
 
 // --- Command line ------------------------------------------------------------------
@@ -109,7 +126,7 @@ TEST_F(AppCommandLine, HelpStopsTheReadingAndPrintsTheSummary) {
     EXPECT_EQ(AsciiSuffix, "") << "arguments after it are not examined";
     ExpectSummaryOnScreen();
     EXPECT_EQ(WhereX(), 1);
-    EXPECT_EQ(WhereY(), 13);
+    EXPECT_EQ(WhereY(), static_cast<int>(Summary.size() + AddedSwitches.size()) + 1);
 }
 
 TEST_F(AppCommandLine, ProgramWithHelpPrintsOnACleanScreenAndEndsWithZero) {
@@ -130,28 +147,28 @@ using AppHotKeys = apptest::ProgramTest;
 
 TEST_F(AppHotKeys, SpeedStepsByTwentyAndNeverGoesBelowZero) {
     DisplaySpeed = 80;
-    for (int i = 0; i < 4; ++i) GlobalHotKey('-', 0);
+    for (int i = 0; i < 4; ++i) GlobalHotKey(run_, '-', 0);
     EXPECT_EQ(DisplaySpeed, 0);
-    GlobalHotKey('-', 0);
+    GlobalHotKey(run_, '-', 0);
     EXPECT_EQ(DisplaySpeed, 0) << "not -20";
-    GlobalHotKey('+', 3);
+    GlobalHotKey(run_, '+', 3);
     EXPECT_EQ(DisplaySpeed, 20);
 
     DisplaySpeed = 30;
-    GlobalHotKey('-', 0);
-    GlobalHotKey('-', 0);
+    GlobalHotKey(run_, '-', 0);
+    GlobalHotKey(run_, '-', 0);
     EXPECT_EQ(DisplaySpeed, 0);
     DisplaySpeed = 100000;
-    GlobalHotKey('+', 0);
+    GlobalHotKey(run_, '+', 0);
     EXPECT_EQ(DisplaySpeed, 100020) << "no upper limit";
 }
 
 TEST_F(AppHotKeys, AToggleTheAsciiModeInEitherCase) {
-    GlobalHotKey('a', 0);
+    GlobalHotKey(run_, 'a', 0);
     EXPECT_EQ(AsciiSuffix, "_asc");
-    GlobalHotKey('A', 0);
+    GlobalHotKey(run_, 'A', 0);
     EXPECT_EQ(AsciiSuffix, "");
-    GlobalHotKey('A', 0);
+    GlobalHotKey(run_, 'A', 0);
     EXPECT_EQ(AsciiSuffix, "_asc");
 }
 
@@ -159,7 +176,7 @@ TEST_F(AppHotKeys, OtherKeysDoNothing) {
     FillScreen('#', 0x22);
     DisplaySpeed = 100;
     // Any key read would throw: the queue is empty.
-    for (char key : {'\x1b', '\r', 'z', 'q', '1', ' ', '*', '/', '\t', '\0'}) GlobalHotKey(key, 0);
+    for (char key : {'\x1b', '\r', 'z', 'q', '1', ' ', '*', '/', '\t', '\0'}) GlobalHotKey(run_, key, 0);
     EXPECT_EQ(DisplaySpeed, 100);
     EXPECT_EQ(AsciiSuffix, "");
     for (int y = 1; y <= 25; ++y) ASSERT_EQ(Row(y), std::string(80, '#')) << y;
@@ -168,7 +185,7 @@ TEST_F(AppHotKeys, OtherKeysDoNothing) {
 TEST_F(AppHotKeys, TrackMenuOpenKeepsHelpAndTracksShut) {
     FillScreen('#', 0x22);
     TrackMenuOpen = true;
-    for (char key : {'h', 'H', 't', 'T', 'm', 'M'}) GlobalHotKey(key, 0);
+    for (char key : {'h', 'H', 't', 'T', 'm', 'M'}) GlobalHotKey(run_, key, 0);
     for (int y = 1; y <= 25; ++y) ASSERT_EQ(Row(y), std::string(80, '#')) << y;
     EXPECT_TRUE(TrackMenuOpen);
 }
@@ -193,19 +210,19 @@ TEST_F(AppHotKeys, HShowsTheHelpScreenThenTheCurrentScreen) {
 
     CurrentScreenFile = "menu";
     FillScreen('#', 0x22);
-    EXPECT_THROW(GlobalHotKey('h', 0), memcon::InputExhausted) << "the help waits for a key";
+    EXPECT_THROW(GlobalHotKey(run_, 'h', 0), memcon::InputExhausted) << "the help waits for a key";
     for (int y = 1; y <= 25; ++y) EXPECT_EQ(Row(y), help[static_cast<std::size_t>(y - 1)]) << "row " << y;
     EXPECT_TRUE(WorkingFiles().empty()) << "no file is written to show it";
 
     memcon::TypeText("q", memcon::Now() + 10);
-    GlobalHotKey('H', 0);
+    GlobalHotKey(run_, 'H', 0);
     for (int y = 1; y <= 25; ++y)
         EXPECT_EQ(Row(y), menu[static_cast<std::size_t>(y - 1)]) << "the menu again, row " << y;
 
     // The help screen has no ASCII twin: ASCII mode shows the same one.
     AsciiSuffix = "_asc";
     FillScreen('#', 0x22);
-    EXPECT_THROW(GlobalHotKey('h', 0), memcon::InputExhausted) << "the help waits for a key";
+    EXPECT_THROW(GlobalHotKey(run_, 'h', 0), memcon::InputExhausted) << "the help waits for a key";
     for (int y = 1; y <= 25; ++y) EXPECT_EQ(Row(y), help[static_cast<std::size_t>(y - 1)]) << "ASCII mode, row " << y;
 }
 
@@ -222,7 +239,7 @@ TEST_F(AppResources, LookupIgnoresCase) {
     EXPECT_EQ(FindResource("art1 "), nullptr);
     EXPECT_EQ(FindResource("no such thing"), nullptr);
 
-    ExtractResource("ArT1", Working("a.ans"));
+    ExtractResource(run_.Issue, "ArT1", Working("a.ans"));
     EXPECT_EQ(ReadFile(Working("a.ans")), ResourceBytes("ART1"));
     EXPECT_GT(ReadFile(Working("a.ans")).size(), 0u);
 }
@@ -230,7 +247,7 @@ TEST_F(AppResources, LookupIgnoresCase) {
 TEST_F(AppResources, ReplacingALongerFileLeavesNoTail) {
     const std::string bytes = ResourceBytes("art2");
     WriteFile(Working("a.ans"), std::string(bytes.size() * 3 + 100, 'z'));
-    ExtractResource("art2", Working("a.ans"));
+    ExtractResource(run_.Issue, "art2", Working("a.ans"));
     EXPECT_EQ(ReadFile(Working("a.ans")), bytes);
 }
 
@@ -245,10 +262,10 @@ TEST_F(AppResources, WorkingFilesAreCreatedNeverFollowed) {
     WriteFile(Working("about.txt"), "old text");
     std::ifstream open(Working("about.txt"), std::ios::binary);
 
-    ExtractResource("menu", Working("menu1.ans"));
-    ShowResourceScreen("art3");
-    ExtractResource("music1", Working("music.mod"));
-    ExtractResource("abouttxt", Working("about.txt"));
+    ExtractResource(run_.Issue, "menu", Working("menu1.ans"));
+    ShowResourceScreen(run_.Issue, "art3");
+    ExtractResource(run_.Issue, "music1", Working("music.mod"));
+    ExtractResource(run_.Issue, "abouttxt", Working("about.txt"));
 
     EXPECT_EQ(ReadFile(program_ / "victim"), "the reader's file");
     EXPECT_FALSE(Exists(program_ / "nothing-yet"));
@@ -266,7 +283,7 @@ TEST_F(AppResources, WorkingFolderIsPrivateAndGoesWithEverythingInIt) {
     const auto perms = std::filesystem::status(WorkFolder()).permissions();
     EXPECT_EQ(perms & std::filesystem::perms::all, std::filesystem::perms::owner_all);
     EXPECT_EQ(WorkFolder().rfind(tmp_.Path() + "/", 0), 0u) << WorkFolder() << " lies in TMPDIR";
-    ExtractResource("art1", Working("art1.ans"));
+    ExtractResource(run_.Issue, "art1", Working("art1.ans"));
     EXPECT_EQ(std::filesystem::status(Working("art1.ans")).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     WriteFile(Working("stray"), "x");
@@ -389,12 +406,12 @@ TEST_F(AppResources, ARemovalRefusedOnceLeavesNoFileBehind) {
     // The working folder's own removal, its last call refused.
     std::string error;
     ASSERT_TRUE(OpenWorkFolder(error)) << error;
-    ExtractResource("art1", Working("menu1.ans"));
+    ExtractResource(run_.Issue, "art1", Working("menu1.ans"));
     faults::Clear();
     RemoveWorkFolder();
     const std::uint64_t calls = faults::Calls();
     ASSERT_TRUE(OpenWorkFolder(error)) << error;
-    ExtractResource("art1", Working("menu1.ans"));
+    ExtractResource(run_.Issue, "art1", Working("menu1.ans"));
     faults::Plan(calls, EIO, faults::Mode::Once);
     RemoveWorkFolder();
     EXPECT_EQ(faults::Refused(), 1u);
@@ -406,7 +423,7 @@ TEST_F(AppResources, ARemovalRefusedOnceLeavesNoFileBehind) {
 
 TEST_F(AppResources, SignalPathRemovesEveryWorkingFile) {
     for (const char* name : {"menu1.ans", "music.mod", "news.txt", "news_hdr.ans", "tmp.ans"})
-        ExtractResource("art1", Working(name));
+        ExtractResource(run_.Issue, "art1", Working(name));
     RemoveWorkFile(Working("tmp.ans"));
     RemoveWorkFolderNow();
     EXPECT_TRUE(tmp_.Files().empty());
@@ -422,7 +439,7 @@ TEST_F(AppResources, PathsLongerThan255CharactersAreKeptWhole) {
     std::string error;
     ASSERT_TRUE(OpenWorkFolder(error)) << error;
     ASSERT_GT(WorkFolder().size(), 300u);
-    ExtractResource("menu", Working("menu1.ans"));
+    ExtractResource(run_.Issue, "menu", Working("menu1.ans"));
     EXPECT_TRUE(IsFile(Working("menu1.ans")));
     EXPECT_EQ(ReadFile(Working("menu1.ans")), ResourceBytes("menu"));
     RemoveWorkFolder();
@@ -443,7 +460,7 @@ TEST_F(AppResources, OneShotScreenIsDrawnFromMemoryAsItsFileWouldBe) {
     WriteFile(program_ / "tmp.ans", "old");
     WriteFile(work_ / "tmp.ans", "old");
     FillScreen('#', 0x22);
-    ShowResourceScreen("art3");
+    ShowResourceScreen(run_.Issue, "art3");
     for (int y = 1; y <= 25; ++y) EXPECT_EQ(Row(y), expected[static_cast<std::size_t>(y - 1)]) << "row " << y;
     EXPECT_TRUE(WorkingFiles().empty()) << "no file is written to show it";
     EXPECT_EQ(ReadFile(work_ / "tmp.ans"), "old") << "the reader's file in the current folder is kept";
@@ -467,12 +484,12 @@ void LimitFileSize(rlim_t bytes) {
 
 TEST_F(AppResourcesDeathTest, UnwritableTargetEndsTheProgramWithAnError) {
     // Only files directly in the working folder are written.
-    EXPECT_EXIT(ExtractResource("art1", program_ / "art.ans"), NonZeroExit, "art.ans");
-    EXPECT_EXIT(ExtractResource("art1", Working("missing/art.ans")), NonZeroExit, "missing/art.ans");
+    EXPECT_EXIT(ExtractResource(run_.Issue, "art1", program_ / "art.ans"), NonZeroExit, "art.ans");
+    EXPECT_EXIT(ExtractResource(run_.Issue, "art1", Working("missing/art.ans")), NonZeroExit, "missing/art.ans");
     EXPECT_FALSE(Exists(program_ / "art.ans"));
     // A working folder that went away cannot take the file, not even for root.
     std::filesystem::remove_all(WorkFolder());
-    EXPECT_EXIT(ExtractResource("art1", Working("menu1.ans")), NonZeroExit, "menu1.ans");
+    EXPECT_EXIT(ExtractResource(run_.Issue, "art1", Working("menu1.ans")), NonZeroExit, "menu1.ans");
 }
 
 #ifndef _WIN32  // POSIX file semantics: links, file size limits, /proc
@@ -481,7 +498,7 @@ TEST_F(AppResourcesDeathTest, FullDiskEndsWithAClearMessageAndLeavesNothing) {
     EXPECT_EXIT(
         {
             LimitFileSize(1000);
-            ExtractResource("menu", Working("menu1.ans"));
+            ExtractResource(run_.Issue, "menu", Working("menu1.ans"));
         },
         NonZeroExit, "cannot write .*menu1.ans: File too large");
     EXPECT_TRUE(tmp_.Files().empty()) << "the working folder is removed on the error exit";
@@ -489,10 +506,10 @@ TEST_F(AppResourcesDeathTest, FullDiskEndsWithAClearMessageAndLeavesNothing) {
 #endif
 
 TEST_F(AppResourcesDeathTest, MissingResourceEndsTheProgramWithAnError) {
-    EXPECT_EXIT(ExtractResource("nosuch", program_ / "x.ans"), NonZeroExit, "[Nn][Oo][Ss][Uu][Cc][Hh]");
+    EXPECT_EXIT(ExtractResource(run_.Issue, "nosuch", program_ / "x.ans"), NonZeroExit, "[Nn][Oo][Ss][Uu][Cc][Hh]");
     // An entry whose text the executable lacks (its manifest named a file
     // that was not there): a clear message, and no working file stays.
-    EXPECT_EXIT(OpenArticle("gone", "title", "author", "scene/gone", 0), NonZeroExit,
+    EXPECT_EXIT(OpenArticle(run_.Issue, "gone", "title", "author", "scene/gone", 0), NonZeroExit,
                 "resource GONE is missing from the issue");
     EXPECT_TRUE(tmp_.Files().empty()) << "the working folder is removed on the error exit";
 }
@@ -613,7 +630,7 @@ protected:
         SoundLibraryFile = Working("soundlib.so");
         for (const char* name : {"soundlib.so", "music.mod", "articles.ans", "tutors.ans", "menu1.ans", "menu3.ans",
                                  "about.ans", "saved.ans"}) {
-            ExtractResource("art1", Working(name));
+            ExtractResource(run_.Issue, "art1", Working(name));
             WriteFile(program_ / name, "x");
             WriteFile(work_ / name, "x");
         }
@@ -628,7 +645,7 @@ TEST_F(AppExitScreen, RemovesEveryWorkingFileAndNothingElse) {
     SilentMode = true;
     HeaderFields = {TCoord{1, 1, 7, 1}};
     FillScreen('#', 0x22);
-    ExitScreen();
+    ExitScreen(run_);
     EXPECT_EQ(program_.Files(), readerFiles_);
     EXPECT_EQ(work_.Files(), readerFiles_);
     EXPECT_TRUE(tmp_.Files().empty()) << "the working folder is gone";
@@ -640,20 +657,20 @@ TEST_F(AppExitScreen, RemovesEveryWorkingFileAndNothingElse) {
 TEST_F(AppExitScreen, FailedMusicLeavesAMessage) {
     SKIP_WITHOUT("exit");
     MusicFailed = true;
-    ExitScreen();
+    ExitScreen(run_);
     EXPECT_EQ(Row(1), "hmm... something went wrong. but who cares. c ya");
     for (int y = 2; y <= 25; ++y) ASSERT_EQ(Row(y), "") << y;
     EXPECT_EQ(WhereY(), 2);
 
     memcon::Reset();
     SilentMode = true;  // silent wins: nothing to say
-    ExitScreen();
+    ExitScreen(run_);
     EXPECT_EQ(Row(1), "");
 }
 
 TEST_F(AppExitScreen, UsableMusicIsReleasedWithoutAMessage) {
     SKIP_WITHOUT("exit");
-    ExitScreen();  // music on, not failed, nothing loaded: a quiet release
+    ExitScreen(run_);  // music on, not failed, nothing loaded: a quiet release
     for (int y = 1; y <= 25; ++y) ASSERT_EQ(Row(y), "") << y;
 }
 
@@ -679,7 +696,7 @@ TEST_F(AppExitScreen, EachModeShowsItsOwnExitScreen) {
         std::string error;
         ASSERT_TRUE(OpenWorkFolder(error)) << error;
         const uint32_t start = memcon::Now();
-        ExitScreen();
+        ExitScreen(run_);
         EXPECT_EQ(memcon::Now() - start, expected + 500) << "mode \"" << suffix << "\"";
     }
 }
@@ -690,7 +707,7 @@ TEST_F(AppExitScreenDeathTest, HotKeyXEndsTheProgramWithZeroAfterTheExitScreen) 
     SKIP_WITHOUT("exit");
     MakeFiles();
     SilentMode = true;
-    EXPECT_EXIT(GlobalHotKey('x', 0), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(GlobalHotKey(run_, 'x', 0), testing::ExitedWithCode(0), "");
     EXPECT_TRUE(tmp_.Files().empty()) << "the gallery's menu3.ans goes with the rest";
     EXPECT_EQ(program_.Files(), readerFiles_);
     EXPECT_EQ(work_.Files(), readerFiles_);
@@ -703,7 +720,7 @@ TEST_F(AppExitScreenDeathTest, FullDiskStillEndsWithZero) {
     EXPECT_EXIT(
         {
             LimitFileSize(100);
-            GlobalHotKey('x', 0);
+            GlobalHotKey(run_, 'x', 0);
         },
         testing::ExitedWithCode(0), "");
     EXPECT_TRUE(tmp_.Files().empty());

@@ -103,8 +103,11 @@ TEST(Canvas, DrawingStopsAtTheEndMark) {
 
 TEST(Canvas, AHostileMoveIsKeptWithinThePage) {
     TCanvas page;
-    DrawAnsiOnCanvas("\x1b[99999;99999Hx\x1b[3000Bdeep", page);
-    EXPECT_EQ(page.Rows(), TCanvas::MaxRows);
+    std::string art = "\x1b[99999;99999Hx";
+    for (int i = 0; i < 12; ++i) art += "\x1b[3000B";  // each moves at most 1,000 rows
+    DrawAnsiOnCanvas(art + "deep", page);
+    EXPECT_LE(page.Rows(), TCanvas::MaxRows) << "nothing is drawn below the last row";
+    EXPECT_GT(page.RowsAskedFor(), TCanvas::MaxRows) << "but the rows asked for are counted";
     EXPECT_LE(page.WidestColumn(), 80);
 }
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "ansi/art.h"
+#include "issue/issue.h"
 #include "tools/content_rules.h"
 
 namespace {
@@ -63,6 +65,11 @@ TEST_F(ContentRules, AScrollIsReportedHoweverItComes) {
     EXPECT_FALSE(Fits(std::string(30, '\n') + Esc("2J") + "clean").empty());
     EXPECT_FALSE(Fits(std::string(30, '\n') + "\x0c" + "clean").empty());
     EXPECT_FALSE(Fits(Esc("25;80H") + "x" + Esc("1;1H") + Esc("0J") + "J\x0c").empty());
+    // A clear first, then one row too many: a twin of 26 rows, whatever the
+    // scroll moves (here only plain text, far from any menu's box).
+    EXPECT_TRUE(Mentions(Fits("\x0c" + Lines(25, "row")), "scrolls the screen"));
+    EXPECT_TRUE(Mentions(Fits(Esc("2J") + Lines(25, "row") + Esc("2J")), "scrolls the screen"));
+    EXPECT_TRUE(Fits("\x0c" + Lines(24, "row")).empty());
 }
 
 TEST_F(ContentRules, AScrollBeforeAnyKindOfClearIsSeen) {
@@ -198,70 +205,84 @@ bool Says(const Findings& found, const std::string& part) {
 
 TEST_F(ContentRules, ARowWiderThanTheScreenIsNamedAtItsEightyFirstCharacter) {
     const std::string row81 = "\x0c|07" + std::string(80, 'a') + "b\r\nnext row\r\n\x1a";
-    const Findings wide = contentrules::CheckLayout(drawer, row81, false);
+    const Findings wide = contentrules::CheckLayout(drawer, row81);
     ASSERT_EQ(wide.size(), 1u);
     EXPECT_EQ(wide[0].Offset, row81.find('b'));
     EXPECT_TRUE(Says(wide, "row 1 is 81 columns wide")) << wide[0].What;
     // A positioned row running past the edge, colour codes in between.
     const std::string placed = Esc("2J") + Esc("5;75H") + "abcdef" + Esc("1;31m") + "gh\r\nrest";
-    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, placed, false), "row 5 is 82 columns wide"));
+    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, placed), "row 5 is 82 columns wide"));
     // Rows of 80 and 79 are fine; so is a full row that goes on straight
     // into the next one, as twins fill column 80 (and then the short row
     // after another full row is taken for a row of its own too).
-    EXPECT_TRUE(contentrules::CheckLayout(drawer, "\x0c" + std::string(79, 'a') + "\r\nb\x1a", false).empty());
-    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, Esc("H") + std::string(80, 'a') + "b", false), "row 1 is 81"));
+    EXPECT_TRUE(contentrules::CheckLayout(drawer, "\x0c" + std::string(79, 'a') + "\r\nb\x1a").empty());
+    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, Esc("H") + std::string(80, 'a') + "b"), "row 1 is 81"));
     const std::string runOn =
         "\x0c" + std::string(80, 'a') + std::string(30, 'b') + "\r\n" + std::string(80, 'c') + "!\r\n\x1a";
-    EXPECT_TRUE(contentrules::CheckLayout(drawer, runOn, false).empty());
-    // A piece may be wider: it is drawn from home and scrolls anyway.
-    EXPECT_FALSE(Says(contentrules::CheckLayout(drawer, row81, true), "columns wide"));
+    EXPECT_TRUE(contentrules::CheckLayout(drawer, runOn).empty());
+    // A piece may be wider: the gallery draws it from home at its own width.
+    bool text = false;
+    EXPECT_TRUE(contentrules::CheckPiece(drawer, "wide.ans", row81, 0, text).empty());
+    EXPECT_TRUE(text);
 }
 
-TEST_F(ContentRules, ArtSavedWithALineEndAfterEveryFullRowIsDoubleSpaced) {
+TEST_F(ContentRules, AScreenSavedWithALineEndAfterEveryFullRowIsDoubleSpaced) {
     std::string art = Esc("H");
     for (int row = 0; row < 6; ++row) art += std::string(80, static_cast<char>('a' + row)) + "\r\n";
-    const Findings found = contentrules::CheckLayout(drawer, art, true);
+    const Findings found = contentrules::CheckLayout(drawer, art);
     ASSERT_TRUE(Says(found, "double-spaced"));
     EXPECT_EQ(found[0].Offset, art.find('\n'));  // the first such line
+    // A piece saved so is drawn as the scene draws it: each line one row.
+    bool text = false;
+    EXPECT_TRUE(contentrules::CheckPiece(drawer, "rows.ans", art, 0, text).empty());
+    Art piece;
+    ArtProblem problem;
+    ASSERT_TRUE(ReadArt(art, "rows.ans", 0, piece, problem));
+    EXPECT_EQ(piece.Canvas.Rows(), 6);
+    EXPECT_EQ(piece.Canvas.At(1, 6).Char, 'f');
     // The same art with bare LF line ends.
     std::string lf = Esc("H");
     for (int row = 0; row < 3; ++row) lf += std::string(80, 'x') + "\n";
-    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, lf, false), "double-spaced"));
+    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, lf), "double-spaced"));
     // One full row above an empty row, and a full row 24 (its wrap waits
     // for the next character) with its line end, are what they seem.
-    EXPECT_TRUE(contentrules::CheckLayout(drawer, "\x0c" + std::string(80, 'x') + "\r\n\r\nthird\x1a", false).empty());
+    EXPECT_TRUE(contentrules::CheckLayout(drawer, "\x0c" + std::string(80, 'x') + "\r\n\r\nthird\x1a").empty());
     EXPECT_TRUE(contentrules::CheckLayout(
-                    drawer, Esc("23;1H") + std::string(80, 'x') + "\r\n" + std::string(80, 'y') + "\r\nz", false)
+                    drawer, Esc("23;1H") + std::string(80, 'x') + "\r\n" + std::string(80, 'y') + "\r\nz")
                     .empty());
 }
 
-TEST_F(ContentRules, APiecePlacedBelowItsLastRowIsNamedAtTheFirstSuchMove) {
-    // The gallery keeps every row of a piece up to its 2000th: rows placed
-    // below the screen are shown; a row placed below the 2000th is not.
+TEST_F(ContentRules, APieceTallerThanTheGalleryIsNamedWithItsRows) {
+    // The gallery keeps every row of a piece up to its 10,000th: rows placed
+    // below the screen are shown; a piece that goes on below is refused
+    // with the rows it has.
     std::string tall;
     for (int row = 1; row <= 60; ++row) tall += Esc(std::to_string(row) + ";1H") + "row " + std::to_string(row);
-    EXPECT_TRUE(contentrules::CheckLayout(drawer, tall, true).empty());
-    tall += Esc("2000;1H") + "last" + Esc("2001;1H") + "lost";
-    const Findings found = contentrules::CheckLayout(drawer, tall, true);
+    bool text = false;
+    EXPECT_TRUE(contentrules::CheckPiece(drawer, "tall.ans", tall, 0, text).empty());
+    EXPECT_TRUE(contentrules::CheckPiece(drawer, "tall.ans", tall + Esc("10000;1H") + "last", 0, text).empty());
+    const Findings found = contentrules::CheckPiece(drawer, "tall.ans", tall + Esc("10100;1H") + "lost", 0, text);
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].Offset, tall.find(Esc("2001;1H")) + 8);  // the H
-    EXPECT_TRUE(Says(found, "row 2001")) << found[0].What;
-    EXPECT_TRUE(Says(found, "at most 2000 rows")) << found[0].What;
-    EXPECT_TRUE(Says(contentrules::CheckLayout(drawer, Esc("9999f") + "x", true), "row 9999"));
-    EXPECT_TRUE(contentrules::CheckLayout(drawer, Esc("25;1H") + "x" + Esc("26C") + "\r\n\r\nscrolls", true).empty());
+    EXPECT_TRUE(Says(found, "is 10100 rows tall")) << found[0].What;
+    EXPECT_TRUE(Says(found, "at most 10000")) << found[0].What;
+    // So is one drawn line by line.
+    std::string lines;
+    for (int row = 1; row <= 10100; ++row) lines += "row " + std::to_string(row) + "\r\n";
+    EXPECT_TRUE(Says(contentrules::CheckPiece(drawer, "lines.ans", lines, 0, text), "is 10100 rows tall"));
 }
 
 TEST_F(ContentRules, ABackdropMustNotDependOnWhereTheCursorStood) {
     const std::string loose = "\r\n|15title\r\nsecond";
-    const Findings found = contentrules::CheckLayout(drawer, loose, false);
+    const Findings found = contentrules::CheckLayout(drawer, loose);
     ASSERT_TRUE(Says(found, "cursor does not stand at the top-left")) << (found.empty() ? "" : found[0].What);
     // A form feed, ESC[H and ESC[1;1H first each make it the same from anywhere.
     for (const std::string& start : {std::string("\x0c"), Esc("H"), Esc("1;1H")})
-        EXPECT_TRUE(contentrules::CheckLayout(drawer, start + loose, false).empty()) << start;
+        EXPECT_TRUE(contentrules::CheckLayout(drawer, start + loose).empty()) << start;
     // A screen that places every row is fine without.
-    EXPECT_TRUE(contentrules::CheckLayout(drawer, Esc("3;5H") + "x" + Esc("4;1H") + "y", false).empty());
-    // Pieces start on a cleared, homed screen: not asked.
-    EXPECT_TRUE(contentrules::CheckLayout(drawer, loose, true).empty());
+    EXPECT_TRUE(contentrules::CheckLayout(drawer, Esc("3;5H") + "x" + Esc("4;1H") + "y").empty());
+    // Pieces start on a cleared, homed page: not asked.
+    bool text = false;
+    EXPECT_TRUE(contentrules::CheckPiece(drawer, "loose.ans", loose, 0, text).empty());
 }
 
 // --- Texts ----------------------------------------------------------------------------------
@@ -408,13 +429,16 @@ TEST_F(ContentRules, MissingAndStrayResourcesAreNamed) {
         return std::string_view("hi");
     };
     contentrules::Summary summary;
-    const Problems p = contentrules::CheckCatalogue(lookup, summary);
+    issue::Issue builtIn;
+    std::string error;
+    ASSERT_TRUE(builtIn.TakeBuiltIn(error)) << error;
+    const Problems p = contentrules::CheckCatalogue(builtIn.Contents, lookup, summary);
     EXPECT_TRUE(Mentions(p, "ART7: missing from the executable"));
     EXPECT_FALSE(Mentions(p, "ART1: missing"));
     EXPECT_FALSE(Mentions(p, "(checker)"));
     EXPECT_EQ(summary.Screens, 28);  // 29 screens and twins, less ART7
 
-    const Problems strays = contentrules::CheckUncatalogued({"MENU", "menu_asc", "MENU-ASC", "ART11"});
+    const Problems strays = contentrules::CheckUncatalogued(builtIn.Contents, {"MENU", "menu_asc", "MENU-ASC", "ART11"});
     ASSERT_EQ(strays.size(), 2u);
     EXPECT_TRUE(Mentions(strays, "MENU-ASC"));
     EXPECT_TRUE(Mentions(strays, "ART11"));

@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "ansi/ansi_renderer.h"
+#include "app/back_issues.h"
+#include "app/magazine_run.h"
 #include "app/program.h"
 #include "app/resources.h"
 #include "sys/workfiles.h"
@@ -139,22 +141,17 @@ protected:
         ::setenv("TMPDIR", (dir_ / "tmp").string().c_str(), 1);
         std::string error;
         ASSERT_TRUE(OpenWorkFolder(error)) << error;
-        // None unless a test needs to see it: the renderer reads a key per
-        // byte it draws, which would eat the backstop keys.
-        CurrentScreenFile.clear();
-        SilentMode = false;
-        MusicFailed = false;
-        MusicPlaying = false;
-        TrackMenuOpen = false;
-        CurrentMusicFile.clear();
-        SoundLibraryFile.clear();
-        MusicOffReason.clear();
-        AsciiSuffix.clear();
-        DisplaySpeed = 800;
+        // CurrentScreenFile stays empty unless a test needs to see it: the
+        // renderer reads a key per byte it draws, which would eat the
+        // backstop keys.
+        ResetProgramWideValues();
+        ProgramDir = dir_.string() + "/";
+        ASSERT_TRUE(run_.Magazine.TakeBuiltIn(error) && run_.Magazine.Open(run_.Magazine.Newest(), run_.Issue, error))
+            << error;
     }
     void TearDown() override {
         faults::Clear();
-        ReleaseMusic();
+        run_.Player.ReleaseMusic();
         ::unsetenv("SDL_AUDIODRIVER");
         RemoveWorkFolder();
         ::unsetenv("TMPDIR");
@@ -191,6 +188,7 @@ protected:
         return names;
     }
 
+    MagazineRun run_;
     fs::path dir_;
 };
 
@@ -241,7 +239,7 @@ TEST_F(MusicTest, OnlyTheCloseEntryClosesTheMenu) {
     memcon::PressEsc();
     CloseFromTop();  // each negative result starts again at the top
     PushBackstop();
-    TrackMenu();
+    TrackMenu(run_);
     EXPECT_TRUE(BackstopUnread());
     EXPECT_FALSE(TrackMenuOpen);
 }
@@ -260,7 +258,7 @@ TEST_F(MusicTest, ClosingDrawsTheScreenUnderTheMenuAgain) {
     CurrentScreenFile = "menu";
     for (int row = 1; row <= 25; ++row) WriteXY(1, row, 0x22, std::string(80, '#'));
     CloseFromTop();
-    TrackMenu();
+    TrackMenu(run_);
     for (int row = 0; row < 25; ++row)
         EXPECT_EQ(memcon::RowText(row), expected[static_cast<std::size_t>(row)]) << "row " << row + 1;
 }
@@ -272,7 +270,7 @@ TEST_F(MusicTest, MenuStartsAgainOnTheChosenEntry) {
     Down(3);
     memcon::PressEnter();  // from the third entry, three down is the close entry
     PushBackstop();
-    TrackMenu();
+    TrackMenu(run_);
     EXPECT_TRUE(BackstopUnread());
     EXPECT_FALSE(TrackMenuOpen);
 }
@@ -284,7 +282,7 @@ TEST_F(MusicTest, HotKeysInsideTheMenu) {
     memcon::TypeText("tmhTMH+a");
     CloseFromTop();
     PushBackstop();
-    TrackMenu();
+    TrackMenu(run_);
     EXPECT_TRUE(BackstopUnread());
     EXPECT_FALSE(TrackMenuOpen);
     EXPECT_EQ(DisplaySpeed, 820);
@@ -301,12 +299,12 @@ TEST_F(MusicTest, SilentModeKeepsEverythingInert) {
     Down(4);
     memcon::PressEnter();  // close
     PushBackstop();
-    TrackMenu();
+    TrackMenu(run_);
     EXPECT_TRUE(BackstopUnread());
 
-    PlayTrack("music3");
-    ToggleMusic();
-    ToggleMusic();
+    run_.Player.PlayTrack(run_.Issue, "music3");
+    run_.Player.ToggleMusic();
+    run_.Player.ToggleMusic();
     EXPECT_FALSE(fs::exists(ModuleFile()));
     EXPECT_TRUE(CurrentMusicFile.empty());
     EXPECT_FALSE(MusicPlaying);
@@ -318,19 +316,19 @@ TEST_F(MusicTest, AfterAFailureChoicesDoNothing) {
     memcon::PressEnter();
     Down(5);
     memcon::PressEnter();
-    TrackMenu();
-    PlayTrack("music1");
-    ToggleMusic();
+    TrackMenu(run_);
+    run_.Player.PlayTrack(run_.Issue, "music1");
+    run_.Player.ToggleMusic();
     EXPECT_FALSE(fs::exists(ModuleFile()));
     EXPECT_FALSE(MusicPlaying);
-    ReleaseMusic();  // nothing loaded: harmless
+    run_.Player.ReleaseMusic();  // nothing loaded: harmless
 }
 
 // --- The real library ---------------------------------------------------------------------------------
 
 TEST_F(MusicTest, InitFailureSwitchesTheMusicOff) {
     ::setenv("SDL_AUDIODRIVER", "nonexistent_driver", 1);
-    LoadSoundLibrary("music1");
+    run_.Player.LoadSoundLibrary(run_.Issue, "music1");
     EXPECT_TRUE(MusicFailed);
     EXPECT_FALSE(MusicPlaying);
 #ifdef _WIN32
@@ -342,8 +340,8 @@ TEST_F(MusicTest, InitFailureSwitchesTheMusicOff) {
     EXPECT_EQ(memcon::RowText(0).substr(0, 11), "Init failed");
     EXPECT_FALSE(fs::exists(ModuleFile())) << "no track is started";
 
-    ToggleMusic();
-    PlayTrack("music1");
+    run_.Player.ToggleMusic();
+    run_.Player.PlayTrack(run_.Issue, "music1");
     EXPECT_FALSE(MusicPlaying);
     EXPECT_FALSE(fs::exists(ModuleFile()));
 }
@@ -353,7 +351,7 @@ TEST_F(MusicTest, LoadsTheLibraryAndSwitchesTracks) {
         if (FindResource(name) == nullptr) GTEST_SKIP() << "the issue's modules are not embedded yet";
 
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    LoadSoundLibrary("music1");
+    run_.Player.LoadSoundLibrary(run_.Issue, "music1");
     ASSERT_FALSE(MusicFailed) << memcon::RowText(0) << " / " << memcon::RowText(1);
     EXPECT_TRUE(MusicPlaying);
     EXPECT_EQ(memcon::RowText(0).find_first_not_of(' '), std::string::npos) << "no message on success";
@@ -362,9 +360,9 @@ TEST_F(MusicTest, LoadsTheLibraryAndSwitchesTracks) {
     const ResourceData* first = FindResource("music1");
     EXPECT_EQ(ReadFile(ModuleFile()), std::string(reinterpret_cast<const char*>(first->Data), first->Size));
 
-    ToggleMusic();
+    run_.Player.ToggleMusic();
     EXPECT_FALSE(MusicPlaying);
-    ToggleMusic();
+    run_.Player.ToggleMusic();
     EXPECT_TRUE(MusicPlaying);
 
     Down(2);
@@ -372,7 +370,7 @@ TEST_F(MusicTest, LoadsTheLibraryAndSwitchesTracks) {
     Down(3);
     memcon::PressEnter();
     PushBackstop();
-    TrackMenu();
+    TrackMenu(run_);
     EXPECT_TRUE(BackstopUnread());
     EXPECT_TRUE(MusicPlaying);
     const ResourceData* third = FindResource("music3");
@@ -380,25 +378,25 @@ TEST_F(MusicTest, LoadsTheLibraryAndSwitchesTracks) {
 
     // The switches come first, even with the library loaded.
     SilentMode = true;
-    ToggleMusic();
-    PlayTrack("music2");
+    run_.Player.ToggleMusic();
+    run_.Player.PlayTrack(run_.Issue, "music2");
     EXPECT_TRUE(MusicPlaying);
     EXPECT_EQ(ReadFile(ModuleFile()), std::string(reinterpret_cast<const char*>(third->Data), third->Size));
     SilentMode = false;
     MusicFailed = true;
-    ToggleMusic();
+    run_.Player.ToggleMusic();
     EXPECT_TRUE(MusicPlaying);
     MusicFailed = false;
 
     // A module file the library refuses leaves the music off; P tries again.
-    ToggleMusic();
+    run_.Player.ToggleMusic();
     std::ofstream(ModuleFile(), std::ios::binary | std::ios::trunc) << "not a module";
-    ToggleMusic();
+    run_.Player.ToggleMusic();
     EXPECT_FALSE(MusicPlaying);
 
-    ReleaseMusic();
+    run_.Player.ReleaseMusic();
     EXPECT_FALSE(MusicPlaying);
-    ToggleMusic();  // nothing is loaded any more: harmless
+    run_.Player.ToggleMusic();  // nothing is loaded any more: harmless
     EXPECT_TRUE(fs::remove(SoundLibraryFile));
 }
 
@@ -412,10 +410,10 @@ TEST_F(MusicTest, AModuleThatCannotBeWrittenOnlySwitchesTheMusicOff) {
     // The file calls of a clean start, and of writing the first module
     // alone: the calls of the start that come before the module's.
     faults::Clear();
-    LoadSoundLibrary("music1");
+    run_.Player.LoadSoundLibrary(run_.Issue, "music1");
     ASSERT_FALSE(MusicFailed) << StartUpText();
     const std::uint64_t startCalls = faults::Calls();
-    ReleaseMusic();
+    run_.Player.ReleaseMusic();
     faults::Clear();
     std::string error;
     ASSERT_TRUE(TryExtractResource("music1", ModuleFile().string(), error)) << error;
@@ -427,7 +425,7 @@ TEST_F(MusicTest, AModuleThatCannotBeWrittenOnlySwitchesTheMusicOff) {
     // the module cannot be written, the magazine goes on without music.
     fs::remove(ModuleFile());  // what a full disk still allows: the old file goes
     faults::Plan(startCalls - moduleCalls + 1, ENOSPC, faults::Mode::FromThenOn);
-    LoadSoundLibrary("music1");
+    run_.Player.LoadSoundLibrary(run_.Issue, "music1");
     faults::Clear();
     EXPECT_TRUE(MusicFailed);
     EXPECT_FALSE(MusicPlaying);
@@ -445,13 +443,13 @@ TEST_F(MusicTest, AModuleThatCannotBeWrittenOnlySwitchesTheMusicOff) {
     Down(4, later);
     memcon::PressEnter(later);  // close
     PushBackstop(later);
-    TrackMenu();
+    TrackMenu(run_);
     EXPECT_TRUE(BackstopUnread());
     EXPECT_EQ(underFrame_.rfind("music off: cannot write ", 0), 0u) << underFrame_;
     EXPECT_EQ(underFrame_.substr(79).find_first_not_of(' '), std::string::npos) << "cut to 79 columns";
     EXPECT_FALSE(fs::exists(ModuleFile()));
     EXPECT_FALSE(MusicPlaying);
-    ToggleMusic();
+    run_.Player.ToggleMusic();
     EXPECT_FALSE(MusicPlaying);
 }
 
@@ -459,7 +457,7 @@ TEST_F(MusicTest, AFolderThatFillsDuringTheReadingSwitchesTheMusicOffInTheTrackM
     if (FindResource("music1") == nullptr || FindResource("music2") == nullptr)
         GTEST_SKIP() << "the issue's modules are not embedded yet";
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    LoadSoundLibrary("music1");
+    run_.Player.LoadSoundLibrary(run_.Issue, "music1");
     ASSERT_FALSE(MusicFailed) << StartUpText();
     ASSERT_TRUE(MusicPlaying);
 
@@ -469,7 +467,7 @@ TEST_F(MusicTest, AFolderThatFillsDuringTheReadingSwitchesTheMusicOffInTheTrackM
     const uint32_t soon = memcon::Now() + 500;
     memcon::PressEnter(soon);  // the first track again: room enough
     CloseFromTop(soon + 500);
-    TrackMenu();
+    TrackMenu(run_);
     EXPECT_EQ(underFrame_, std::string(80, '#'));
     EXPECT_TRUE(MusicPlaying);
 
@@ -483,22 +481,22 @@ TEST_F(MusicTest, AFolderThatFillsDuringTheReadingSwitchesTheMusicOffInTheTrackM
     Down(4, later + 500);       // read once the choice has failed
     memcon::PressEnter(later + 500);
     PushBackstop(later + 500);
-    TrackMenu();
+    TrackMenu(run_);
     faults::Clear();
     EXPECT_TRUE(BackstopUnread());
     EXPECT_TRUE(MusicFailed);
     EXPECT_FALSE(MusicPlaying);
     EXPECT_EQ(underFrame_.rfind("music off: cannot write ", 0), 0u) << underFrame_;
     EXPECT_EQ(underFrameAttr_, 0x0C) << "light red on black, as the frame's title";
-    ToggleMusic();
-    PlayTrack("music1");
+    run_.Player.ToggleMusic();
+    run_.Player.PlayTrack(run_.Issue, "music1");
     EXPECT_FALSE(MusicPlaying) << "off for the rest of the run";
 }
 
 TEST_F(MusicTest, ALibraryThatCannotBeWrittenIsALibraryThatCannotBeLoaded) {
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     faults::Plan(1, ENOSPC, faults::Mode::FromThenOn);
-    LoadSoundLibrary("music1");
+    run_.Player.LoadSoundLibrary(run_.Issue, "music1");
     faults::Clear();
     EXPECT_TRUE(MusicFailed);
     EXPECT_FALSE(MusicPlaying);
@@ -509,7 +507,7 @@ TEST_F(MusicTest, ALibraryThatCannotBeWrittenIsALibraryThatCannotBeLoaded) {
 
     WatchTheLineUnderTheFrame();
     CloseFromTop(memcon::Now() + 500);
-    TrackMenu();
+    TrackMenu(run_);
     EXPECT_EQ(underFrame_.rfind("music off: Error loading DLL", 0), 0u) << underFrame_;
 }
 
@@ -519,8 +517,32 @@ TEST_F(MusicTest, NothingIsSaidUnderTheFrameWithSilent) {
     WriteXY(1, 11, 0x22, std::string(80, '#'));
     memcon::PressEnter(500);
     CloseFromTop(1000);
-    TrackMenu();
+    TrackMenu(run_);
     EXPECT_EQ(underFrame_, std::string(80, '#'));
 }
 
 }  // namespace
+
+#ifdef TEST_MAGAZINE_DIR
+TEST_F(MusicTest, TheMusicFollowsTheIssueTheReaderSwitchesTo) {
+    std::string error;
+    ASSERT_TRUE(run_.Magazine.Load(TEST_MAGAZINE_DIR, error) && run_.Magazine.Open(2, run_.Issue, error)) << error;
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    run_.Player.LoadSoundLibrary(run_.Issue, "music3");  // issue 2's track
+    ASSERT_FALSE(MusicFailed) << memcon::RowText(0);
+    EXPECT_EQ(CurrentMusicFile, WorkFile("issue2-music.mod"));
+
+    run_.SwitchTo = 1;
+    SwitchIssue(run_);
+    EXPECT_TRUE(MusicPlaying);
+    EXPECT_EQ(CurrentMusicFile, WorkFile("issue1-music.mod")) << "each issue's module has a file of its own";
+    const std::string played = ReadFile(CurrentMusicFile);
+    EXPECT_EQ(played, ReadFile(std::string(TEST_MAGAZINE_DIR) + "/issue-a/music2.xm"))
+        << "issue 1's module, not issue 2's";
+    // P stops the new track and starts it again: issue 1's still.
+    run_.Player.ToggleMusic();
+    run_.Player.ToggleMusic();
+    EXPECT_TRUE(MusicPlaying);
+    EXPECT_EQ(ReadFile(CurrentMusicFile), played);
+}
+#endif

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "issue/editions.h"
+#include "issue/magazine.h"
+#include "issue/site_tracks.h"
 #include "issue/issue.h"
 #include "issue/pack.h"
 #include "app_fixture.h"
@@ -297,7 +299,14 @@ std::pair<std::string, std::string> SiteLine(const std::string& worker) {
     const std::size_t version = at + head.size();
     const std::size_t files = worker.find("\"files\": [", version);
     return {worker.substr(version, worker.find('"', version) - version),
-            worker.substr(files + 10, worker.find("] };\n", files) - files - 10)};
+            worker.substr(files + 10, worker.find("], \"whenRead\"", files) - files - 10)};
+}
+
+// The files the worker keeps only once they were read.
+std::string WhenRead(const std::string& worker) {
+    const std::size_t at = worker.find("\"whenRead\": [");
+    if (at == std::string::npos) return "(none listed)";
+    return worker.substr(at + 13, worker.find("] };\n", at) - at - 13);
 }
 
 TEST(Editions, TheWorkerListsEveryOtherFileWithAVersionOfAllTheirBytes) {
@@ -349,7 +358,7 @@ TEST(Editions, APackedWebEditionNamesItsMagazineAndListsItsIssueForOfflineReadin
         EXPECT_TRUE(read.Take(PackFiles(files), "tide", why)) << why;
         issue::Runners runners;
         runners.Web = runner;
-        EXPECT_TRUE(issue::WriteEdition({issue::Edition::WebFolder, dir / out}, files, read.Contents, runners, why))
+        EXPECT_TRUE(issue::WriteEdition({issue::Edition::WebFolder, dir / out}, issue::EditionContent{issue::NamesOf(read.Contents), {}, {{"", read.Contents, files}}}, runners, why))
             << why;
         std::string sw, manifest;
         sys::ReadWholeFile(dir / out + "/sw.js", sw, why);
@@ -367,5 +376,61 @@ TEST(Editions, APackedWebEditionNamesItsMagazineAndListsItsIssueForOfflineReadin
     EXPECT_NE(pack(other, "two").first.first, line.first);
     EXPECT_EQ(pack(SmallIssue(), "three").first.first, line.first);
 }
+
+#ifdef TEST_MAGAZINE_DIR
+TEST(Editions, TheWebEditionOfAMagazineFetchesEachIssueWhenItIsRead) {
+    apptest::TempDir dir;
+    const std::string runner = dir / "web";
+    std::filesystem::create_directories(runner);
+    const std::string worker = "'use strict';\nconst SITE = { \"version\": \"runner\", \"files\": [] };\n";
+    const std::string page = "<title>x</title><meta name=\"quixmag-issue\" content=\"\">"
+                             "<meta name=\"quixmag-first\" content=\"\">";
+    for (const auto& [name, bytes] : {std::pair{"index.html", page.c_str()}, {"sw.js", worker.c_str()}})
+        std::ofstream(runner + "/" + name, std::ios::binary) << bytes;
+    issue::Magazine magazine;
+    std::string why;
+    ASSERT_TRUE(magazine.Load(TEST_MAGAZINE_DIR, why)) << why;
+    issue::EditionContent content;
+    content.Names = magazine.Names;
+    ASSERT_TRUE(sys::ReadWholeFile(std::string(TEST_MAGAZINE_DIR) + "/magazine.toml", content.MagazineManifest, why));
+    for (const issue::IssueSummary& s : magazine.Issues) {
+        issue::EditionIssue e{s.Folder, {}, {}};
+        issue::Issue read;
+        ASSERT_TRUE(issue::ReadIssueFolder(std::string(TEST_MAGAZINE_DIR) + "/" + s.Folder, e.Files, why) &&
+                    read.Take(PackFiles(e.Files), s.Folder, why, &magazine.Names))
+            << why;
+        e.Contents = read.Contents;
+        content.Issues.push_back(std::move(e));
+    }
+    issue::Runners runners;
+    runners.Web = runner;
+    ASSERT_TRUE(issue::WriteEdition({issue::Edition::WebFolder, dir / "site"}, content, runners, why)) << why;
+
+    std::string index, sw;
+    ASSERT_TRUE(sys::ReadWholeFile(dir / "site/index.html", index, why));
+    ASSERT_TRUE(sys::ReadWholeFile(dir / "site/sw.js", sw, why));
+    EXPECT_NE(index.find("<title>harbour news magazine</title>"), std::string::npos) << index;
+    EXPECT_NE(index.find("content=\"magazine.zip\""), std::string::npos) << index;
+    EXPECT_NE(index.find("content=\"issues/2.zip\""), std::string::npos) << "the newest issue comes first";
+    // The page itself and the shelf at once, each issue when it is read.
+    EXPECT_EQ(SiteLine(sw).second, "\"index.html\", \"magazine.zip\"");
+    EXPECT_EQ(WhenRead(sw), "\"issues/1.zip\", \"issues/2.zip\", \"tracks/1/music2.xm\", \"tracks/2/music3.xm\"");
+
+    // The shelf lists the issues; each pack holds its issue alone, its
+    // module beside the page as a note.
+    issue::Magazine shelf;
+    ASSERT_TRUE(shelf.Load(dir / "site/magazine.zip", why)) << why;
+    ASSERT_EQ(shelf.Issues.size(), 2u);
+    EXPECT_EQ(shelf.Issues[0].Folder, "1");
+    std::string bytes;
+    PackFiles second;
+    ASSERT_TRUE(sys::ReadWholeFile(dir / "site/issues/2.zip", bytes, why) && issue::ReadPack(bytes, second, why)) << why;
+    issue::Issue issue2;
+    ASSERT_TRUE(issue2.Take(std::move(second), "2", why, &shelf.Names)) << why;
+    bool found = false;
+    EXPECT_EQ(issue::TrackNotePath(issue2.File("music3", found)), "tracks/2/music3.xm");
+    EXPECT_FALSE(issue2.Has("music2"));
+}
+#endif
 
 }  // namespace

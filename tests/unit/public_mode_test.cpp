@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "app/gallery.h"
+#include "app/program.h"
+#include "app/resources.h"
+#include "app/track_menu.h"
 #include "app/public_mode.h"
 #include "app_fixture.h"
 #include "console/con_memory.h"
@@ -199,7 +202,7 @@ TEST_F(PublicGallery, EShowsTheNoticeOverTheArtwork) {
     EnvVar pub("QUIXMAG_PUBLIC", "1");
     ChooseFirst();
     Type("e");
-    EXPECT_THROW(GallerySection(), memcon::InputExhausted) << "the notice waits for a key";
+    EXPECT_THROW(GallerySection(run_), memcon::InputExhausted) << "the notice waits for a key";
     EXPECT_TRUE(Shown(Notice));
     EXPECT_FALSE(Shown("f i l e n a m e :"));
 }
@@ -210,7 +213,7 @@ TEST_F(PublicGallery, AfterTheNoticeTheGalleryGoesOnAndNothingIsWritten) {
     Type("e");
     Type("y");  // closes the notice; a YES meant for a dialog does nothing
     ChooseLast();
-    GallerySection();
+    GallerySection(run_);
     EXPECT_TRUE(program_.Files().empty());
     EXPECT_TRUE(work_.Files().empty());
 }
@@ -220,7 +223,7 @@ TEST_F(PublicGallery, WithoutTheVariableEStillOpensTheDialog) {
     EnvVar ssh("SSH_CONNECTION", "127.0.0.1 50000 127.0.0.1 22");
     ChooseFirst();
     Type("e");
-    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    EXPECT_THROW(GallerySection(run_), memcon::InputExhausted);
     EXPECT_FALSE(Shown(Notice));
     EXPECT_TRUE(Shown("f i l e n a m e :"));
 }
@@ -260,3 +263,75 @@ TEST_F(PublicBar, RippleRestsOnABoardSoThatAnIdleReaderGoesQuiet) {
 }
 
 }  // namespace
+
+// --- What a line without sound or saving shows ---------------------------------------
+
+// The three kinds of line: the reader's own machine, a reader far away
+// (music off, saving on), a board's caller (both off).
+struct Line {
+    const char* name;
+    std::optional<std::string> publicMode;
+    std::optional<std::string> ssh;
+    bool music;
+    bool saving;
+};
+const Line Lines[] = {
+    {"own machine", std::nullopt, std::nullopt, true, true},
+    {"over ssh", std::nullopt, "127.0.0.1 50000 127.0.0.1 22", false, true},
+    {"a board's caller", "1", std::nullopt, false, false},
+};
+
+using LineLacks = apptest::ProgramTest;
+
+TEST_F(LineLacks, TheScreensOffersAreSaidOnlyWhereTheLineKeepsThem) {
+    // The offers as the issue's own screens make them.
+    for (const Line& line : Lines) {
+        EnvVar pub("QUIXMAG_PUBLIC", line.publicMode);
+        EnvVar ssh("SSH_CONNECTION", line.ssh);
+        ShowResourceScreen(run_.Issue, "menu");
+        EXPECT_EQ(Shown("now playing"), line.music) << line.name;
+        EXPECT_EQ(Shown("t picks another tune"), line.music) << line.name;
+        ShowResourceScreen(run_.Issue, "menu_asc");
+        EXPECT_EQ(Shown("now playing"), line.music) << line.name << ", ascii";
+        ShowResourceScreen(run_.Issue, "help");
+        EXPECT_EQ(Shown("save the text"), line.saving) << line.name;
+        ShowResourceScreen(run_.Issue, "article_hdr");
+        EXPECT_EQ(Shown("ctrl+s save"), line.saving) << line.name;
+        ShowResourceScreen(run_.Issue, "ansi");
+        EXPECT_EQ(Shown("saves a copy"), line.saving) << line.name;
+        EXPECT_EQ(Shown("views a piece"), true) << line.name << ": the rest of the line stays";
+    }
+}
+
+TEST_F(LineLacks, TheTrackMenuSaysWhereMusicPlaysOnALineWithoutSound) {
+    for (const Line& line : Lines) {
+        EnvVar pub("QUIXMAG_PUBLIC", line.publicMode);
+        EnvVar ssh("SSH_CONNECTION", line.ssh);
+        SilentMode = true;  // no sound library here either way
+        // The menu ripples on without a key: five seconds of it will do.
+        memcon::OnClockMoved([] {
+            if (memcon::Now() > 5000) throw memcon::InputExhausted();
+        });
+        EXPECT_THROW(TrackMenu(run_), memcon::InputExhausted) << line.name;
+        EXPECT_EQ(Shown("own machine"), !line.music) << line.name;
+        EXPECT_FALSE(Shown("now playing")) << line.name;
+        memcon::Reset();
+    }
+}
+
+TEST_F(LineLacks, TheViewersHelpAndTheGallerysPromptOfferSavingOnlyWhereItIsOn) {
+    for (const Line& line : Lines) {
+        EnvVar pub("QUIXMAG_PUBLIC", line.publicMode);
+        EnvVar ssh("SSH_CONNECTION", line.ssh);
+        memcon::PressFunction(1);
+        EXPECT_THROW(ViewText("some text\r\n", 1, 5, 80, 17, ViewerPolicy()), memcon::InputExhausted);
+        EXPECT_EQ(Shown("Save file to disk"), line.saving) << line.name;
+        EXPECT_TRUE(Shown("CTRL + S")) << line.name << ": the key is still named";
+
+        if (FindResource("art1") == nullptr) continue;
+        memcon::PressEnter(memcon::Now() + 10000);  // the gallery's first piece
+        EXPECT_THROW(GallerySection(run_), memcon::InputExhausted);
+        EXPECT_EQ(Shown("e x t r a c t"), line.saving) << line.name;
+        EXPECT_TRUE(Shown("k e y  t o  c o n t i n u e")) << line.name;
+    }
+}

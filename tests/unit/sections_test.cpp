@@ -116,7 +116,7 @@ constexpr int MenuX = 53, MenuY = 10, MenuW = 17;
 TEST_F(Sections, MainMenuEscLeavesAndWritesNoFile) {
     SKIP_WITHOUT("menu");
     Esc();
-    MainMenu();
+    MainMenu(run_);
     EXPECT_EQ(CurrentScreenFile, "menu");
     EXPECT_TRUE(program_.Files().empty());
     EXPECT_TRUE(WorkingFiles().empty());
@@ -125,7 +125,7 @@ TEST_F(Sections, MainMenuEscLeavesAndWritesNoFile) {
 TEST_F(Sections, MainMenuExitEntryLeaves) {
     SKIP_WITHOUT("menu");
     Choose(5);
-    MainMenu();
+    MainMenu(run_);
     EXPECT_TRUE(program_.Files().empty());
     EXPECT_TRUE(WorkingFiles().empty());
 }
@@ -138,7 +138,7 @@ TEST_F(Sections, MainMenuLeftAndRightStartAgainOnTheFirstEntry) {
         Esc();
         memcon::PressExtended(arrow, 0, Next());
         Choose(0);  // Enter on whatever is highlighted after the redraw
-        EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+        EXPECT_THROW(MainMenu(run_), memcon::InputExhausted);
         EXPECT_TRUE(ShowsText("editorial", 1, 5)) << "the editorial is open";
         EXPECT_FALSE(ShowsText("abouttxt", 1, 5));
     }
@@ -149,7 +149,7 @@ TEST_F(Sections, MainMenuHighlightsTheEntryOfTheSectionThatReturned) {
     Choose(4);  // about
     Esc();      // leaves the viewer
     Choose(0);  // Enter on the highlighted entry
-    EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+    EXPECT_THROW(MainMenu(run_), memcon::InputExhausted);
     EXPECT_TRUE(ShowsText("abouttxt", 1, 5)) << "the about page is open again";
     EXPECT_FALSE(ShowsText("editorial", 1, 5));
     EXPECT_EQ(CurrentScreenFile, "menu") << "the about page sets no screen";
@@ -160,7 +160,7 @@ TEST_F(Sections, MainMenuRefusesTheGalleryInAsciiMode) {
     const std::string refusal = "even if you access the menu, you can't see the ansi art :p";
     AsciiSuffix = "_asc";
     Choose(2);
-    EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+    EXPECT_THROW(MainMenu(run_), memcon::InputExhausted);
     EXPECT_EQ(Row(22).substr(11), refusal);
     EXPECT_EQ(At(12, 22), 0x07);
     EXPECT_EQ(At(MenuX + MenuW - 1, MenuY + 2), 0x0F) << "the bar is on the entry";
@@ -172,7 +172,7 @@ TEST_F(Sections, MainMenuRefusesTheGalleryInAsciiMode) {
     Choose(2);
     Type("q");
     Choose(0);
-    EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+    EXPECT_THROW(MainMenu(run_), memcon::InputExhausted);
     EXPECT_EQ(Row(22).substr(11), refusal);
     EXPECT_EQ(At(MenuX + MenuW - 1, MenuY + 2), 0x0F);
     EXPECT_EQ(At(MenuX + MenuW - 1, MenuY), 0x07);
@@ -183,7 +183,7 @@ TEST_F(Sections, MainMenuKeepsItsColoursWhenHotKeyASwitchesMode) {
     SKIP_WITHOUT("menu");
     Type("a");
     Choose(2);
-    EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+    EXPECT_THROW(MainMenu(run_), memcon::InputExhausted);
     EXPECT_EQ(AsciiSuffix, "_asc");
     EXPECT_EQ(Row(22).substr(11, 14), "even if you ac") << "the next choice is refused";
     EXPECT_EQ(At(MenuX + MenuW - 1, MenuY + 1), 0x08) << "the ANSI colours stay";
@@ -229,7 +229,7 @@ TEST_F(SectionArticles, EntryShowsItsFieldsAndTextWhereTheMarkersWere) {
     ASSERT_EQ(m.size(), 5u) << "the header screen marks three fields and two corners";
 
     Choose(0);
-    EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
+    EXPECT_THROW(ArticlesSection(run_), memcon::InputExhausted);
     EXPECT_EQ(Row(m[0].y).substr(m[0].x - 1, 20), "scene news, issue #1");
     EXPECT_EQ(Row(m[1].y).substr(m[1].x - 1, 4), "moth");
     EXPECT_EQ(Row(m[2].y).substr(m[2].x - 1, 10), "scene/news");
@@ -252,7 +252,7 @@ TEST_F(SectionArticles, ViewerWindowSpansTheCornerMarkers) {
     // column X + Width - 1; Height + 1 rows are drawn.
     const int x = m[3].x, y = m[3].y, width = m[4].x, height = m[4].y - m[3].y;
     Choose(0);
-    EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
+    EXPECT_THROW(ArticlesSection(run_), memcon::InputExhausted);
     const int bar = x + width - 1;
     if (bar <= 80) {
         EXPECT_EQ(At(bar, y), 0x70) << "the thumb starts at the top";
@@ -267,7 +267,7 @@ TEST_F(SectionArticles, LeavingTheViewerAndBackLeaveNoFiles) {
     Choose(1);
     Esc();  // leaves the viewer
     ChooseLast();
-    ArticlesSection();
+    ArticlesSection(run_);
     EXPECT_TRUE(WorkingFiles().empty());
     EXPECT_TRUE(program_.Files().empty());
 }
@@ -278,7 +278,7 @@ TEST_F(SectionArticles, MenusStandInTheirPlacesInTheirColours) {
     // last entry, "[ b a c k ]", leaves the menu on screen with the bar on
     // that entry and the others in the normal colour.
     const struct {
-        void (*section)();
+        void (*section)(MagazineRun&);
         const char* screen;
         int x, y, width, rows;
         Byte selected, normal;
@@ -291,7 +291,7 @@ TEST_F(SectionArticles, MenusStandInTheirPlacesInTheirColours) {
         memcon::Reset();
         at_ = 0;
         ChooseLast();
-        m.section();
+        m.section(run_);
         const int last = m.y + m.rows - 1;
         EXPECT_EQ(Row(last).substr(m.x - 1, 13), "[ b a c k ]  ");
         for (int y = m.y; y <= last; ++y) {
@@ -312,7 +312,7 @@ TEST_F(SectionArticles, EscInTheSectionMenuStaysAndStartsOnTheFirstEntry) {
     Down(3, at);
     memcon::PressEsc(at);
     Choose(0);
-    EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
+    EXPECT_THROW(ArticlesSection(run_), memcon::InputExhausted);
     EXPECT_TRUE(ShowsText("news", m[3].x, m[3].y)) << "the first entry opened";
     EXPECT_FALSE(ShowsText("article3", m[3].x, m[3].y));
 }
@@ -322,7 +322,7 @@ TEST_F(SectionArticles, EmptyAuthorLeavesTheFieldBlank) {
     const std::vector<Marker> m = HeaderMarkers("article_hdr");
     ASSERT_EQ(m.size(), 5u);
     Choose(0);  // the first tutorial has no author
-    EXPECT_THROW(TutorsSection(), memcon::InputExhausted);
+    EXPECT_THROW(TutorsSection(run_), memcon::InputExhausted);
     EXPECT_EQ(Ch(m[1].x, m[1].y), ' ');
     EXPECT_TRUE(ShowsText("article4", m[3].x, m[3].y));
     EXPECT_EQ(CurrentScreenFile, "tutors");
@@ -336,7 +336,7 @@ TEST_F(SectionArticles, AsciiModeUsesTheTwinHeader) {
     const std::vector<std::string> ansiHeader = DrawnRows("article_hdr");
     AsciiSuffix = "_asc";
     Choose(0);
-    EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
+    EXPECT_THROW(ArticlesSection(run_), memcon::InputExhausted);
     EXPECT_EQ(Row(m[0].y).substr(m[0].x - 1, 20), "scene news, issue #1");
     EXPECT_EQ(CurrentScreenFile, "articles_asc");
     ExpectHeaderShown(header, ansiHeader, m);
@@ -354,7 +354,7 @@ TEST_F(SectionArticles, HotKeyABetweenTwoEntriesTakesTheNewModesHeader) {
     memcon::TypeText("a", at);         // the menu stays as it is, in ANSI colours
     memcon::PressExtended(71, 0, at);  // Home: the first entry again
     memcon::PressEnter(at);
-    EXPECT_THROW(ArticlesSection(), memcon::InputExhausted);
+    EXPECT_THROW(ArticlesSection(run_), memcon::InputExhausted);
     EXPECT_EQ(AsciiSuffix, "_asc");
     ExpectHeaderShown(header, ansiHeader, m);
     EXPECT_EQ(CurrentScreenFile, "articles") << "the section keeps its screen";
@@ -396,7 +396,7 @@ TEST_F(SectionGallery, ArtworkTenIsShownWithThePromptAndProposesItsName) {
     const std::vector<std::string> art = DrawnRows("art10");
     FillScreen('#', 0x22);
     Choose(9);
-    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    EXPECT_THROW(GallerySection(run_), memcon::InputExhausted);
     for (int y = 1; y <= 24; ++y) EXPECT_EQ(Row(y), art[static_cast<std::size_t>(y - 1)]) << "row " << y;
     EXPECT_EQ(Row(25), GalleryPrompt);
     EXPECT_EQ(At(1, 25), 112);
@@ -407,7 +407,7 @@ TEST_F(SectionGallery, ArtworkTenIsShownWithThePromptAndProposesItsName) {
     at_ = 0;
     Choose(9);
     Type("e");
-    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    EXPECT_THROW(GallerySection(run_), memcon::InputExhausted);
     EXPECT_EQ(Field(), "ansi_art10.ans");
 }
 
@@ -434,7 +434,7 @@ TEST_F(SectionGallery, IShowsThePiecesCreditsAndAKeyGivesThePieceBack) {
     const RecordFields f = FieldsOf(art);
     Choose(0);
     Type("i");
-    EXPECT_THROW(GallerySection(), memcon::InputExhausted) << "the box waits for a key";
+    EXPECT_THROW(GallerySection(run_), memcon::InputExhausted) << "the box waits for a key";
     const std::string screen = [] {
         std::string all;
         for (int y = 1; y <= 25; ++y) all += Row(y) + "\n";
@@ -457,7 +457,7 @@ TEST_F(SectionGallery, IShowsThePiecesCreditsAndAKeyGivesThePieceBack) {
     Choose(0);
     Type("i");
     Type("q");  // closes the box
-    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    EXPECT_THROW(GallerySection(run_), memcon::InputExhausted);
     for (int y = 1; y <= 24; ++y) EXPECT_EQ(Row(y), drawn[static_cast<std::size_t>(y - 1)]) << "row " << y;
     EXPECT_EQ(Row(25), GalleryPrompt);
 }
@@ -465,7 +465,7 @@ TEST_F(SectionGallery, IShowsThePiecesCreditsAndAKeyGivesThePieceBack) {
 TEST_F(SectionGallery, UpperCaseEOpensTheSameDialog) {
     Choose(2);
     Type("E");
-    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    EXPECT_THROW(GallerySection(run_), memcon::InputExhausted);
     EXPECT_EQ(Field(), "ansi_art3.ans");
 }
 
@@ -473,7 +473,7 @@ TEST_F(SectionGallery, OtherKeysReturnToTheGallery) {
     Choose(0);
     Type("x");  // hot keys are not looked at here: back to the menu
     ChooseLast();
-    GallerySection();
+    GallerySection(run_);
     EXPECT_TRUE(program_.Files().empty());
     EXPECT_TRUE(WorkingFiles().empty()) << "nothing is written for the gallery";
 }
@@ -486,7 +486,7 @@ TEST_F(SectionGallery, EmptiedNameSavesNothing) {
     Type("e");
     SaveAs("   ");
     ChooseLast();
-    GallerySection();
+    GallerySection(run_);
     EXPECT_TRUE(program_.Files().empty());
     EXPECT_TRUE(WorkingFiles().empty());
     EXPECT_TRUE(work_.Files().empty());
@@ -503,7 +503,7 @@ TEST_F(SectionGallery, NameIsSavedAsTypedWithTheResourceBytes) {
     memcon::PressEnter(at);
     memcon::TypeText("y", at);
     ChooseLast();
-    GallerySection();
+    GallerySection(run_);
     EXPECT_EQ(program_.Files(), (std::vector<std::string>{"ansi_art5.ans", "myart"}));
     EXPECT_EQ(ReadFile(program_ / "myart"), ResourceBytes("art1"));
     EXPECT_EQ(ReadFile(program_ / "ansi_art5.ans"), ResourceBytes("art5"));
@@ -515,7 +515,7 @@ TEST_F(SectionGallery, AProgramFolderThatCannotBeWrittenSavesInTheCurrentFolder)
     Type("e");
     SaveAs("myart");
     ChooseLast();
-    GallerySection();
+    GallerySection(run_);
     EXPECT_EQ(ReadFile(work_ / "myart"), ResourceBytes("art1"));
     EXPECT_EQ(work_.Files(), std::vector<std::string>{"myart"});
 }
@@ -530,7 +530,7 @@ TEST_F(SectionGallery, TheRunningProgramIsRefused) {
     Choose(0);
     Type("e");
     SaveAs("quixmag");
-    EXPECT_THROW(GallerySection(), memcon::InputExhausted) << "a message waits for a key";
+    EXPECT_THROW(GallerySection(run_), memcon::InputExhausted) << "a message waits for a key";
     EXPECT_NE(memcon::RowText(NoticeY - 1).find("not saved: that is the running program"), std::string::npos)
         << memcon::RowText(NoticeY - 1);
     EXPECT_EQ(std::filesystem::file_size(self), size);
@@ -545,7 +545,7 @@ TEST_F(SectionGallery, NoAnswerSavesNothing) {
     memcon::PressEnter(at);
     memcon::TypeText("n", at);
     ChooseLast();
-    GallerySection();
+    GallerySection(run_);
     EXPECT_TRUE(program_.Files().empty());
     EXPECT_TRUE(WorkingFiles().empty());
 }
@@ -564,7 +564,7 @@ TEST_F(SectionGallery, NamesLeavingTheFolderAreRefused) {
         Choose(0);
         Type("e");
         SaveAs(name);
-        EXPECT_THROW(GallerySection(), memcon::InputExhausted) << "a message waits for a key";
+        EXPECT_THROW(GallerySection(run_), memcon::InputExhausted) << "a message waits for a key";
         const std::string field = memcon::RowText(FieldY - 1).substr(FieldX - 1, 49);
         EXPECT_EQ(field.find('\xB0'), std::string::npos) << "the notice covers the dialog: " << field;
         EXPECT_NE(memcon::RowText(NoticeY - 1).find("not saved: type a plain file name"), std::string::npos)
@@ -577,7 +577,7 @@ TEST_F(SectionGallery, NamesLeavingTheFolderAreRefused) {
         SaveAs(name);
         Type("q");  // the key the message waits for
         ChooseLast();
-        GallerySection();  // the gallery went on
+        GallerySection(run_);  // the gallery went on
     }
     EXPECT_EQ(program_.Files(), std::vector<std::string>{"prog"});
     EXPECT_TRUE(std::filesystem::is_empty(program_ / "prog/a"));
@@ -594,7 +594,7 @@ TEST_F(SectionGallery, UnwritableFileIsReportedAndTheGalleryGoesOn) {
     Choose(0);
     Type("e");
     SaveAs("taken");
-    EXPECT_THROW(GallerySection(), memcon::InputExhausted) << "a message waits for a key";
+    EXPECT_THROW(GallerySection(run_), memcon::InputExhausted) << "a message waits for a key";
 
     memcon::Reset();
     at_ = 0;
@@ -603,7 +603,7 @@ TEST_F(SectionGallery, UnwritableFileIsReportedAndTheGalleryGoesOn) {
     SaveAs("taken");
     Type("q");
     ChooseLast();
-    GallerySection();
+    GallerySection(run_);
     EXPECT_TRUE(std::filesystem::is_directory(program_ / "taken"));
     EXPECT_EQ(program_.Files(), std::vector<std::string>{"taken"});
 }
@@ -613,7 +613,7 @@ TEST_F(SectionGallery, AfterAnArtworkTheBarIsBackOnItsEntry) {
     Type("q");
     Choose(0);
     Type("e");
-    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    EXPECT_THROW(GallerySection(run_), memcon::InputExhausted);
     EXPECT_EQ(Field(), "ansi_art4.ans");
 }
 
@@ -623,7 +623,7 @@ TEST_F(SectionGallery, EscStartsAgainOnTheFirstEntry) {
     Esc();
     Choose(0);
     Type("e");
-    EXPECT_THROW(GallerySection(), memcon::InputExhausted);
+    EXPECT_THROW(GallerySection(run_), memcon::InputExhausted);
     EXPECT_EQ(Field(), "ansi_art1.ans");
 }
 
@@ -634,7 +634,7 @@ TEST_F(SectionGallery, ArtworksIgnoreTheAsciiMode) {
     Type("e");
     SaveAs("copy.ans");
     ChooseLast();
-    GallerySection();
+    GallerySection(run_);
     EXPECT_EQ(ReadFile(program_ / "copy.ans"), ResourceBytes("art1"));
 }
 
@@ -643,7 +643,7 @@ TEST_F(SectionGallery, ArtworksIgnoreTheAsciiMode) {
 struct FramedPage {
     const char* frame;
     const char* text;
-    void (*open)();
+    void (*open)(MagazineRun&);
 };
 
 class SectionPages : public Sections, public ::testing::WithParamInterface<FramedPage> {};
@@ -654,7 +654,7 @@ TEST_P(SectionPages, ShowTheTextInTheFrameAndLeaveNoFiles) {
     const std::vector<std::string> frame = DrawnRows(page.frame);
     CurrentScreenFile = "unchanged";
     FillScreen('#', 0x22);
-    EXPECT_THROW(page.open(), memcon::InputExhausted);
+    EXPECT_THROW(page.open(run_), memcon::InputExhausted);
     for (int y : {1, 2, 3, 4, 23, 24, 25}) EXPECT_EQ(Row(y), frame[static_cast<std::size_t>(y - 1)]) << "row " << y;
     const std::string first = Visible(LineOf(ResourceBytes(page.text), 0));
     EXPECT_EQ(Row(5).substr(0, first.size()), first) << "the text starts at column 1, row 5";
@@ -665,7 +665,7 @@ TEST_P(SectionPages, ShowTheTextInTheFrameAndLeaveNoFiles) {
     EXPECT_EQ(CurrentScreenFile, "unchanged");
 
     Esc();
-    page.open();
+    page.open(run_);
     EXPECT_TRUE(program_.Files().empty());
     EXPECT_TRUE(WorkingFiles().empty());
 }
@@ -678,7 +678,7 @@ TEST_P(SectionPages, AsciiModeUsesTheTwinFrame) {
     AsciiSuffix = "_asc";
     ASSERT_NE(frame, DrawnRows(page.frame));
     FillScreen('#', 0x22);
-    EXPECT_THROW(page.open(), memcon::InputExhausted);
+    EXPECT_THROW(page.open(run_), memcon::InputExhausted);
     for (int y : {1, 2, 3, 4, 23, 24, 25}) EXPECT_EQ(Row(y), frame[static_cast<std::size_t>(y - 1)]) << "row " << y;
 }
 
@@ -709,7 +709,7 @@ protected:
 TEST_F(Places, AnAddressOpensItsArticleWithoutDrawingTheMenusOnTheWay) {
     SKIP_WITHOUT("menu", "articles", "article_hdr", "news");
     memcon::AskForPlace("articles/news");
-    EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+    EXPECT_THROW(MainMenu(run_), memcon::InputExhausted);
     EXPECT_EQ(Visited(), std::vector<std::string>{"articles/news"});
     EXPECT_EQ(memcon::Described().Title, "scene news, issue #1");
     EXPECT_EQ(conapi::WantedPlace(), "") << "the place is reached";
@@ -722,7 +722,7 @@ TEST_F(Places, AnotherPlaceAskedForLeavesThroughTheMenusAndOpensIt) {
     SKIP_WITHOUT("menu", "articles", "article_hdr", "news", "ansi", "art3");
     memcon::AskForPlace("articles/news");
     AskAtNextWait("gallery/art3");
-    EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+    EXPECT_THROW(MainMenu(run_), memcon::InputExhausted);
     EXPECT_EQ(Visited(), (std::vector<std::string>{"articles/news", "gallery/art3"}));
     EXPECT_EQ(Row(25), GalleryPrompt) << "the piece is shown";
 }
@@ -743,7 +743,7 @@ TEST_F(Places, APlaceAskedForWhileAScreenIsDrawnIsFollowedOnceItIsDrawn) {
         DisplaySpeed = 800;
         memcon::AskForPlace(c.first);
         AskAt(c.then, 1);
-        EXPECT_THROW(MainMenu(), memcon::InputExhausted);
+        EXPECT_THROW(MainMenu(run_), memcon::InputExhausted);
         EXPECT_EQ(Visited(), (std::vector<std::string>{c.first, c.then}));
         EXPECT_EQ(memcon::QueuedEvents(), 0) << "the Esc was taken on the way";
     }
@@ -753,7 +753,7 @@ TEST_F(Places, APlaceAskedForOverTheTrackMenuClosesItAndIsFollowed) {
     SKIP_WITHOUT("menu", "articles", "article_hdr", "news");
     Type("t");  // the track menu, over the main menu
     AskAtNextWait("articles/news");
-    EXPECT_THROW(MainMenu(), memcon::InputExhausted) << "the article waits for a key";
+    EXPECT_THROW(MainMenu(run_), memcon::InputExhausted) << "the article waits for a key";
     EXPECT_EQ(Visited(), (std::vector<std::string>{"menu", "articles/news"}));
     EXPECT_FALSE(TrackMenuOpen);
 }
@@ -763,14 +763,14 @@ TEST_F(Places, TheMainMenuAskedForIsDrawnAndTheProgramGoesOn) {
     memcon::AskForPlace("articles/news");
     AskAtNextWait("menu");  // the Esc that comes with it must not leave the magazine
     Esc();                  // the reader's own Esc on the main menu does
-    MainMenu();
+    MainMenu(run_);
     EXPECT_EQ(Visited(), (std::vector<std::string>{"articles/news", "menu"}));
 }
 
 TEST_F(Places, APlaceAskedForOnTheMainMenuIsOpenedNotTakenForAnEsc) {
     SKIP_WITHOUT("menu", "articles", "article_hdr", "news");
     AskAtNextWait("articles/news");
-    EXPECT_THROW(MainMenu(), memcon::InputExhausted) << "the article waits for a key";
+    EXPECT_THROW(MainMenu(run_), memcon::InputExhausted) << "the article waits for a key";
     EXPECT_EQ(Visited(), (std::vector<std::string>{"menu", "articles/news"}));
 }
 
@@ -792,7 +792,7 @@ TEST_F(Places, PlacesThatAreNotThereAreForgotten) {
         memcon::AskForPlace(c.wanted);
         if (c.inArticles) ChooseLast();  // back
         Esc();
-        MainMenu();
+        MainMenu(run_);
         EXPECT_EQ(conapi::WantedPlace(), "");
         EXPECT_EQ(Visited(), c.visited);
     }
@@ -804,7 +804,7 @@ TEST_F(Places, ARefusedEntryIsNotFollowedAgain) {
     memcon::AskForPlace("gallery/art1");
     Type("q");  // closes the refusal
     Esc();
-    MainMenu();
+    MainMenu(run_);
     EXPECT_EQ(conapi::WantedPlace(), "");
     EXPECT_EQ(Visited(), std::vector<std::string>{"menu"}) << "the main menu waited for the reader";
 }
@@ -818,7 +818,7 @@ TEST_F(Places, TheBarTellsItsEntriesItsLitOneAndItsBox) {
     memcon::OnClockMoved([&] {
         if (memcon::Now() >= leaving && seen.MenuEntries.empty()) seen = memcon::Described();
     });
-    MainMenu();
+    MainMenu(run_);
     ASSERT_EQ(seen.MenuEntries.size(), 6u);
     EXPECT_EQ(seen.MenuEntries.front(), "e d i t o r i a l");
     EXPECT_EQ(seen.MenuEntries.back(), "e x i t");

@@ -87,7 +87,7 @@ TEST(SiteTracks, AWebEditionKeepsItsModulesBesideThePage) {
     ASSERT_TRUE(read.Take(PackFiles(files), "reef", why)) << why;
     issue::Runners runners;
     runners.Web = runner;
-    ASSERT_TRUE(issue::WriteEdition({issue::Edition::WebFolder, dir / "site"}, files, read.Contents, runners, why))
+    ASSERT_TRUE(issue::WriteEdition({issue::Edition::WebFolder, dir / "site"}, issue::EditionContent{issue::NamesOf(read.Contents), {}, {{"", read.Contents, files}}}, runners, why))
         << why;
 
     std::string beside;
@@ -104,7 +104,7 @@ TEST(SiteTracks, AWebEditionKeepsItsModulesBesideThePage) {
     EXPECT_EQ(page.File("one", found), "file one.txt");
 
     // The same edition as one zip holds the module beside the page too.
-    ASSERT_TRUE(issue::WriteEdition({issue::Edition::WebZip, dir / "site.zip"}, files, read.Contents, runners, why))
+    ASSERT_TRUE(issue::WriteEdition({issue::Edition::WebZip, dir / "site.zip"}, issue::EditionContent{issue::NamesOf(read.Contents), {}, {{"", read.Contents, files}}}, runners, why))
         << why;
     // (A pack of the program's refuses folders, so the zip's names are
     // looked for as the zip stores them.)

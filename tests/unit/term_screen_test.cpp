@@ -274,13 +274,7 @@ private:
             } else if (v >= 100 && v <= 107) {
                 bg_ = 8 + kPcOfAnsi[v - 100];
             } else if ((v == 38 || v == 48) && k + 4 < n.size() && n[k + 1] == 2) {
-                int found = -2;
-                for (int c = 0; c < 16; ++c) {
-                    const auto& rgb = termscreen::kVgaPalette[c];
-                    if (rgb.r == n[k + 2] && rgb.g == n[k + 3] && rgb.b == n[k + 4]) found = c;
-                }
-                if (found < 0) faults.push_back("colour outside the PC palette");
-                (v == 38 ? fg_ : bg_) = found;
+                (v == 38 ? fg_ : bg_) = ColourId(n[k + 2], n[k + 3], n[k + 4]);
                 k += 4;
             } else {
                 faults.push_back("SGR " + std::to_string(v));
@@ -288,6 +282,18 @@ private:
         }
     }
 
+public:
+    // A colour as the model keeps it: a PC colour number where the colour
+    // is one of the sixteen, else OwnColourFlag with its red, green, blue.
+    static int ColourId(int r, int g, int b) {
+        for (int c = 0; c < 16; ++c) {
+            const auto& rgb = termscreen::kVgaPalette[c];
+            if (rgb.r == r && rgb.g == g && rgb.b == b) return c;
+        }
+        return static_cast<int>(conapi::OwnColour(static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(b)));
+    }
+
+private:
     int cols_, rows_;
     bool utf8_;
     bool board_;
@@ -317,8 +323,15 @@ struct Console {
 // Whether the model shows Con exactly: glyphs (0 shows as a space; raw
 // bytes show the control values as look-alikes), colours, cursor.
 // Board: the caller of a BBS gets the bytes from 0x80 as they are.
-::testing::AssertionResult Shows(const Vt& vt, const Console& con, bool utf8 = true, bool board = false) {
+// Own: the terminal has 24-bit colour, so a cell's own colours are shown
+// as they are; otherwise the attribute's sixteen.
+::testing::AssertionResult Shows(const Vt& vt, const Console& con, bool utf8 = true, bool board = false,
+                                 bool own = false) {
     if (!vt.faults.empty()) return ::testing::AssertionFailure() << "terminal fault: " << vt.faults.front();
+    auto wanted = [own](uint32_t colour, int pc) {
+        if (!own || colour == 0) return pc;
+        return Vt::ColourId((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
+    };
     for (int r = 0; r < con.rows; ++r) {
         for (int c = 0; c < 80; ++c) {
             const Cell& want = con.cells[r * 80 + c];
@@ -330,7 +343,9 @@ struct Console {
             // The foreground of an empty glyph cannot be seen: it need not agree.
             const bool empty = byte == 0 || byte == ' ' || byte == 0xFF;
             const bool alike = got.ch == ch || (empty && (got.ch == ' ' || got.ch == 0xFF));
-            if (!alike || (!empty && got.fg != (want.Attr & 0x0F)) || got.bg != ((want.Attr >> 4) & 0x0F))
+            const int fg = wanted(want.Fore, want.Attr & 0x0F);
+            const int bg = wanted(want.Back, (want.Attr >> 4) & 0x0F);
+            if (!alike || (!empty && got.fg != fg) || got.bg != bg)
                 return ::testing::AssertionFailure()
                        << "cell " << c << "," << r << " shows " << got.ch << " in " << got.fg << "/" << got.bg
                        << ", console has " << ch << " attr " << (want.Attr & 0xFF);
@@ -552,6 +567,40 @@ TEST(TermColours, The256ColourEntriesAreTheNearestToTheVgaColours) {
     EXPECT_FALSE(termscreen::TermHas256Colours(nullptr));
 }
 
+TEST(TermColours, AnOwnColourTakesTheNearestOfThe256) {
+    // Every entry from 16 on as the terminals have it: the cube's steps
+    // 0, 95, 135, 175, 215, 255 and the greys 8, 18, ..., 238.
+    auto entry = [](int i) -> std::array<int, 3> {
+        if (i >= 232) return {8 + 10 * (i - 232), 8 + 10 * (i - 232), 8 + 10 * (i - 232)};
+        static const int steps[] = {0, 95, 135, 175, 215, 255};
+        return {steps[(i - 16) / 36], steps[(i - 16) / 6 % 6], steps[(i - 16) % 6]};
+    };
+    std::mt19937 rng(256);
+    for (int k = 0; k < 2000; ++k) {
+        const palette::Rgb c{uint8_t(rng()), uint8_t(rng()), uint8_t(rng())};
+        int best = 16;
+        auto dist = [&](int i) {
+            const auto e = entry(i);
+            return (e[0] - c.r) * (e[0] - c.r) + (e[1] - c.g) * (e[1] - c.g) + (e[2] - c.b) * (e[2] - c.b);
+        };
+        for (int i = 17; i < 256; ++i)
+            if (dist(i) < dist(best)) best = i;
+        ASSERT_EQ(dist(palette::Nearest256(c)), dist(best)) << int(c.r) << "," << int(c.g) << "," << int(c.b);
+    }
+    // On a 256-colour terminal a cell's own colour goes out as that entry.
+    Console con;
+    for (auto& cell : con.cells) cell = Cell{' ', 0x07};
+    con.at(0, 0) = Cell{'x', 0x0C, conapi::OwnColour(250, 2, 3), conapi::OwnColour(10, 10, 10)};
+    Renderer r(Options{true, false, false, true});
+    r.SetTerminalSize(80, 25);
+    const std::string out = r.Update(con.frame());
+    EXPECT_NE(out.find("\x1b[38;5;196;48;5;232m"), std::string::npos);
+    // Without more than sixteen colours, the attribute's.
+    Renderer sixteen(Options{true, false});
+    sixteen.SetTerminalSize(80, 25);
+    EXPECT_EQ(sixteen.Update(con.frame()).find(";5;"), std::string::npos);
+}
+
 TEST(TermColours, SixteenColoursUseBrightCodesNotBold) {
     EXPECT_EQ(termscreen::SgrParams(0x07, false), "37;40");
     EXPECT_EQ(termscreen::SgrParams(0x06, false), "33;40");
@@ -750,9 +799,13 @@ TEST(TermScreen, RandomEditsKeepTheTerminalInStep) {
             Update(r, con, vt);
             for (int round = 0; round < 300; ++round) {
                 const int kind = static_cast<int>(rng() % 5);
-                if (kind == 0) {  // a few scattered cells
-                    for (int k = 0; k < 5; ++k)
-                        con.at(rng() % 80, rng() % 25) = Cell{uint16_t(rng() % 256), uint16_t(rng() % 256)};
+                if (kind == 0) {  // a few scattered cells, some of a piece with colours of its own
+                    for (int k = 0; k < 5; ++k) {
+                        Cell cell{uint16_t(rng() % 256), uint16_t(rng() % 256)};
+                        if (rng() % 3 == 0) cell.Fore = conapi::OwnColourFlag | (rng() & 0xFFFFFF);
+                        if (rng() % 3 == 0) cell.Back = conapi::OwnColourFlag | (rng() & 0xFFFFFF);
+                        con.at(rng() % 80, rng() % 25) = cell;
+                    }
                 } else if (kind == 1) {  // a row of text in one colour
                     const int row = rng() % 25, from = rng() % 80, len = rng() % (80 - from);
                     const uint16_t attr = rng() % 256;
@@ -782,7 +835,7 @@ TEST(TermScreen, RandomEditsKeepTheTerminalInStep) {
                     con.visible = rng() % 3 != 0;
                 }
                 Update(r, con, vt);
-                ASSERT_TRUE(Shows(vt, con, opt.utf8))
+                ASSERT_TRUE(Shows(vt, con, opt.utf8, false, opt.trueColor))
                     << "round " << round << " kind " << kind << " cols " << termCols << " scroll " << opt.scroll;
             }
         }

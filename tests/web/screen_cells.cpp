@@ -32,7 +32,8 @@ void PrintRows(const char* key, bool chars) {
 
 int main(int argc, char** argv) {
     std::string error;
-    if (!OpenWorkFolder(error)) {
+    issue::Issue builtIn;
+    if (!builtIn.TakeBuiltIn(error) || !OpenWorkFolder(error)) {
         std::fprintf(stderr, "screen_cells: %s\n", error.c_str());
         return 1;
     }
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
         memcon::Reset();
         InitConsole();
         ClearScreen();
-        ShowResourceScreen(argv[i]);
+        ShowResourceScreen(builtIn, argv[i]);
         std::printf("{\"name\": \"%s\", ", argv[i]);
         PrintRows("chars", true);
         std::printf(", ");

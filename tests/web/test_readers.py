@@ -4,11 +4,11 @@ portrait (390x844 CSS px, 3 device pixels each) with touch, a screen reader
 reading the accessibility tree, an address that names an article, Back and
 Forward, and a laptop whose window is a little short of twice the screen.
 
-Same environment as test_web.py (QUIX_WEB_SITE, SCREEN_CELLS, QUIX_WEB_FONT,
-QUIX_CONTENT); --browser chromium|firefox (or QUIX_BROWSER). What the page
-shows is read back from the page itself: the cells (window.quixmagScreen()),
-the text and list it gives assistive technology, and the browser's own
-accessibility tree: whole in Chromium; in Firefox, whose remote protocol can
+Same environment as test_web.py (QUIX_WEB_SITE, SCREEN_CELLS, QUIX_CONTENT);
+--browser chromium|firefox (or QUIX_BROWSER). What the page shows is read
+back from the page itself: the cells (window.quixmagScreen()), the text and
+list it gives assistive technology, and the browser's own accessibility
+tree: whole in Chromium; in Firefox, whose remote protocol can
 only find elements by role and name, the list's options and the text's
 region are found that way.
 """

@@ -9,15 +9,14 @@ reader would, key by key, in Chromium (the DevTools protocol) or in Firefox
   QUIX_WEB_SITE  the site folder (build-web/site)
   SCREEN_CELLS   the native screen_cells tool: the memory console's cells of
                  a screen, which the canvas must show cell for cell
-  QUIX_WEB_FONT  the Debian console font the page's glyphs come from
   QUIX_CONTENT   the issue folder (content/)
+  ANSILOVE       the reference renderer (default /usr/bin/ansilove)
 
 What the page shows is read back two ways: window.quixmagScreen() (the
 cells the page drew) and the canvas's pixels, which must be each cell's
-glyph from the Debian font in its VGA colours.
+glyph, as Debian's ansilove draws it, in its VGA colours.
 """
 import base64
-import gzip
 import json
 import os
 import re
@@ -31,10 +30,10 @@ import tomllib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser import BROWSERS, Failure, Site, browser_name, open_browser  # noqa: E402
+import reference  # noqa: E402
 
 SITE = os.environ["QUIX_WEB_SITE"]
 SCREEN_CELLS = os.environ["SCREEN_CELLS"]
-FONT = os.environ["QUIX_WEB_FONT"]
 CONTENT = os.environ.get("QUIX_CONTENT",
                          os.path.join(os.path.dirname(__file__), "..", "..", "content"))
 
@@ -59,32 +58,9 @@ def glyph_char(byte):
     return bytes([byte]).decode("cp437")
 
 
-def psf1_glyphs(path):
-    """The glyph rows of each Unicode character of a PSF1 font with a table."""
-    with gzip.open(path, "rb") as f:
-        data = f.read()
-    assert data[:2] == b"\x36\x04", "not a PSF1 font"
-    mode, height = data[2], data[3]
-    count = 512 if mode & 1 else 256
-    rows = [data[4 + i * height:4 + (i + 1) * height] for i in range(count)]
-    table, pos, glyph = {}, 4 + count * height, 0
-    while glyph < count and pos + 1 < len(data):
-        value = int.from_bytes(data[pos:pos + 2], "little")
-        pos += 2
-        if value == 0xFFFF:
-            glyph += 1
-        elif value != 0xFFFE:
-            table.setdefault(chr(value), rows[glyph])
-    return table
-
-
-GLYPHS = psf1_glyphs(FONT)
-
-
 def glyph_rows(byte):
-    if byte in (0x00, 0x20, 0xFF):
-        return bytes(16)  # blank cells
-    return GLYPHS[glyph_char(byte)]
+    """The glyph's 16 rows as the reference renderer draws them."""
+    return reference.glyphs()[byte]
 
 
 def memory_console(*names):
