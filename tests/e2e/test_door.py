@@ -60,6 +60,12 @@ def shows(caller, cells):
     return True
 
 
+def bare_line_feeds(out):
+    """The offsets of the line feeds in Out that no carriage return comes
+    before: a caller's terminal would start their next line mid-row."""
+    return [i for i, b in enumerate(out) if b == 10 and (i == 0 or out[i - 1] != 13)]
+
+
 class DoorTest(DoorCase):
     caller_class = Caller
 
@@ -147,6 +153,8 @@ class DoorTest(DoorCase):
                 caller.wait_for_text("more: enter or space")
                 caller.send(" ")
                 caller.idle(0.3)
+                caller.send("q")  # out of the article, back to the section's list
+                caller.wait_for_text(PLAIN_PROMPT)
                 caller.send("x")
                 self.assertEqual(caller.wait_exit(20), 0)
                 out = bytes(caller.output)
@@ -182,7 +190,9 @@ class DoorTest(DoorCase):
         caller.wait_for_text("k e y  t o  c o n t i n u e")
         self.assertNotIn("e x t r a c t", caller.text(), "saving is off")
         caller.send("e")
-        caller.wait_for_text("saving is off")
+        caller.wait_for_text("saving is off on this board")
+        caller.key("enter")  # the notice goes; the gallery's menu is back
+        caller.wait_for_text("enter views a piece")
         caller.send("x")
         self.assertEqual(caller.wait_exit(20), 0)
         with open(log, encoding="ascii") as f:
