@@ -24,11 +24,13 @@ SUMMARY = [
     "  --help, /h, -h  : this screen... obviously.",
     "  --silent        : no music for you :p",
     "  --ascii         : no special chars for you, only ascii chars",
-    "  --terminal-colours : the terminal's own colours, not the pc's",
     "",
     None,  # the contact line: two spaces, then the board
     "",
 ]
+
+# The switches listed below the summary, in their order.
+ADDED = ["--terminal-colours", "--plain", "--read", "--door", "--idle", "--max-minutes", "--log", "--issue", "--show", "--check", "--pack"]
 
 # Shown once the main menu is up (an entry the light bar does not start on).
 MENU_TEXT = "a r t i c l e s"
@@ -51,12 +53,34 @@ class SwitchSummary(unittest.TestCase):
                         self.assertRegex(t.row(y), r"^  \S", t.dump())
                     else:
                         self.assertEqual(t.row(y), want, t.dump())
-                self.assertEqual([t.row(y) for y in range(13, 26)], [""] * 13, t.dump())
+                # Then the switches of readers, sysops and editors, one a
+                # row, and nothing after them.
+                added = [t.row(y) for y in range(12, 12 + len(ADDED))]
+                self.assertEqual([row.split()[0] for row in added], ADDED, t.dump())
+                self.assertEqual([t.row(y) for y in range(12 + len(ADDED), 26)], [""] * (14 - len(ADDED)))
                 # The terminal's next user goes on below the summary, in the
-                # terminal's own colours, with the cursor shown.
-                self.assertEqual(t.cursor(), (1, 12, True), t.dump())
+                # terminal's own colours, on the row under it, with the cursor shown.
+                self.assertEqual(t.cursor(), (1, 12 + len(ADDED), True), t.dump())
                 self.assertEqual(t.screen.cursor.attrs.fg, "default")
                 self.assertIn(pyte.modes.DECAWM, t.screen.mode)
+
+
+    def test_the_summary_into_a_pipe_is_plain_lines(self):
+        # A sysop's "quixmag --help | less": the same lines, not one escape
+        # byte, one LF at each line's end.
+        out = subprocess.run([os.environ["QUIXMAG"], "--help"], stdin=subprocess.DEVNULL, capture_output=True,
+                             timeout=30)
+        self.assertEqual(out.returncode, 0, out.stderr)
+        self.assertNotIn(b"\x1b", out.stdout)
+        self.assertNotIn(b"\r", out.stdout)
+        lines = out.stdout.decode("ascii").split("\n")
+        self.assertEqual(lines[-1], "", "the last line ends too")
+        for got, want in zip(lines, SUMMARY):
+            if want is None:
+                self.assertRegex(got, r"^  \S")
+            else:
+                self.assertEqual(got.rstrip(), want)
+        self.assertEqual([line.split()[0] for line in lines[11:-1]], ADDED)
 
 
 class TerminalGivenBack(unittest.TestCase):
