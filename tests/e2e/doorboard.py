@@ -175,10 +175,11 @@ class Caller(Line):
     descriptor of the board's end named), "stdio" (the connection is the
     door's standard input and output, handle 0). Drop: the drop file's text
     (default: DOOR32.SYS of type 2 for the connection); Handle: the handle
-    it names instead of the real one (via "stdio": instead of 0)."""
+    it names instead of the real one (via "stdio": instead of 0); Program:
+    the magazine to run (default: QUIXMAG)."""
 
     def __init__(self, via="socketpair", emulation=1, minutes=60, args=(), drop=None, telnet=True, env=None,
-                 drop_name="DOOR32.SYS", handle=None):
+                 drop_name="DOOR32.SYS", handle=None, program=None):
         self.folder = tempfile.mkdtemp(prefix="quixmag-door-")
         self.tmp = os.path.join(self.folder, "tmp")
         os.mkdir(self.tmp)
@@ -195,7 +196,7 @@ class Caller(Line):
         env = dict(Terminal._environment({"TMPDIR": self.tmp, "TERM": None, "LANG": "C.UTF-8", **(env or {})}, None))
         stderr = tempfile.TemporaryFile()
         std = board_end if via == "stdio" else subprocess.DEVNULL
-        proc = subprocess.Popen([binary(), "--door", self.drop_path, *args], stdin=std, stdout=std, stderr=stderr,
+        proc = subprocess.Popen([program or binary(), "--door", self.drop_path, *args], stdin=std, stdout=std, stderr=stderr,
                                 env=env, cwd=self.folder, pass_fds=() if via == "stdio" else (fd,),
                                 start_new_session=True)
         board_end.close()  # the door has it now

@@ -18,6 +18,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import harness  # noqa: E402
+from doorboard import Caller  # noqa: E402
 
 MAKE = os.path.join(HERE, "..", "magazine", "make_magazine.py")
 
@@ -105,6 +106,35 @@ class BackIssuesTest(unittest.TestCase):
                 self.assertEqual(f.read(), g.read(), "issue 2's own module plays")
             t.send("x")
             self.assertEqual(t.wait_exit(), 0)
+
+    def test_a_board_caller_reads_a_back_issue(self):
+        # The edition as a board's door: B serves the caller every issue,
+        # and the log names the issue each article came from.
+        log = os.path.join(tempfile.mkdtemp(dir=self.tmp), "doors.log")
+        caller = Caller(program=self.edition, args=["--log", log])
+        try:
+            caller.wait_for_text("e d i t o r i a l", timeout=30)
+            caller.send("b")
+            caller.wait_for_text("b a c k   i s s u e s")
+            caller.key("down", "down", "enter")  # #1
+            caller.wait_for_text("the logo of issue #1")
+            caller.wait_for_text("e d i t o r i a l")
+            caller.key("down", "enter")
+            caller.wait_for_text("harbour lights [report]")
+            caller.key("enter")
+            caller.wait_for_text("HARBOUR LIGHTS OF ISSUE #1")
+            caller.key("esc")
+            caller.wait_for_text("[ b a c k ]")
+            caller.send("x")
+            self.assertEqual(caller.wait_exit(20), 0)
+        finally:
+            caller.close()
+        with open(log, encoding="ascii") as f:
+            events = [line.rstrip("\n").split('" ', 1)[1] for line in f]
+        self.assertTrue(events[0].startswith("start: DOOR32.SYS") and events[0].endswith("issue #3"), events)
+        articles = [e for e in events if e.startswith("article:")]
+        self.assertEqual(len(articles), 1, events)
+        self.assertTrue(articles[0].startswith("article: 1/articles/"), articles)  # the place names the issue
 
     def test_read_opens_an_issue_and_refuses_one_that_is_not_there(self):
         with self.reader("--read", "2") as t:
