@@ -14,6 +14,7 @@ import glob
 import os
 import shutil
 import struct
+import subprocess
 import sys
 import tempfile
 import time
@@ -22,6 +23,8 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import Terminal, binary, files_of_run  # noqa: E402
 import test_console  # noqa: E402
+
+MAKE_MAGAZINE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "magazine", "make_magazine.py")
 
 # Wine draws more slowly than a native terminal program: generous waits.
 SLOW = 120
@@ -217,6 +220,32 @@ class WindowsMagazineTest(unittest.TestCase):
         term.key("enter")
         term.wait_for_text("d e e p  d o w n", timeout=SLOW)
         term.idle(0.5)
+        term.send("x")
+        self.assertEqual(term.wait_exit(timeout=SLOW), 0)
+
+    def test_a_magazine_of_two_issues_opens_the_newest_and_b_opens_the_other(self):
+        folder = os.path.join(tempfile.mkdtemp(prefix="quixmag-win-mag-"), "harbour")
+        self.addCleanup(shutil.rmtree, os.path.dirname(folder), True)
+        subprocess.run([sys.executable, MAKE_MAGAZINE, folder, "--issues", "2"], check=True)
+        # Wine shows the machine's root as drive Z.
+        mag = self.start("--silent", "--issue", "Z:" + folder.replace("/", "\\"))
+        term = mag.term
+        term.wait_for_text("the logo of issue #2", timeout=SLOW)
+        mag.main_menu()
+        term.send("b")
+        term.wait_for_text("b a c k   i s s u e s", timeout=SLOW)
+        term.wait_for_text("#1", timeout=SLOW)  # the last entry: the menu is drawn
+        self.assertIn("* #2", term.text(), "the issue being read is marked")
+        term.key("down", "enter")  # #1
+        term.wait_for_text("the logo of issue #1", timeout=SLOW)
+        mag.main_menu()
+        mag.choose(1)  # a r t i c l e s
+        term.wait_for_text("harbour lights [report]", timeout=SLOW)
+        term.key("enter")
+        term.wait_for_text("HARBOUR LIGHTS OF ISSUE #1", timeout=SLOW)
+        self.assertNotIn("ISSUE #2", term.text(), "issue 2's article is not issue 1's")
+        term.key("esc")
+        mag.section()
         term.send("x")
         self.assertEqual(term.wait_exit(timeout=SLOW), 0)
 
