@@ -1015,12 +1015,14 @@ def pieces():
 
 SAMPLE_ISSUE = Path(__file__).resolve().parent.parent / "tests" / "sample-issue"
 
-# The gallery's entries: label, file, the name the save dialog proposes.
+# The gallery's entries: the label, the piece, and its file in the issue
+# (which is also the name the save dialog proposes; the harbour's is another
+# than the piece's, as the sample issue has a text called harbour).
 GALLERY = [
     ("s h o r e", "shore.ans", "shore.ans"),
     ("g r a d i e n t", "gradient.ans", "gradient.ans"),
     ("g r a d i e n t  t", "gradient_t.ans", "gradient_t.ans"),
-    ("h a r b o u r", "harbour.bin", "harbour.bin"),
+    ("h a r b o u r", "harbour.bin", "moorings.bin"),
     ("b e a c o n", "lighthouse.xb", "lighthouse.xb"),
     ("r e e f", "reef.adf", "reef.adf"),
     ("k e l p", "kelp.idf", "kelp.idf"),
@@ -1040,13 +1042,13 @@ def write_issue(folder):
     for path in SAMPLE_ISSUE.iterdir():
         if path.name != "issue.toml" and path.name not in pieces_of_sample:
             (folder / path.name).write_bytes(path.read_bytes())
-    entries = "".join(f'[[piece]]\nlabel = "{label}"\nart = "{art}"\nsave_as = "{save}"\n\n'
-                      for label, art, save in GALLERY)
+    entries = "".join(f'[[piece]]\nlabel = "{label}"\nart = "{art}"\nsave_as = "{art}"\n\n'
+                      for label, _, art in GALLERY)
     comment = "# The gallery: one piece of each format (tools/make_format_pieces.py --issue).\n"
     (folder / "issue.toml").write_text(head + comment + entries + tracks)
     made = pieces()
-    for _, art, _ in GALLERY:
-        (folder / art).write_bytes(made[art])
+    for _, piece, art in GALLERY:
+        (folder / art).write_bytes(made[piece])
 
 
 # The sixteen PC colours, and a palette's 6-bit registers as 8 bits (the
