@@ -53,6 +53,11 @@ if(QUIX_WEB_RUNNER AND QUIX_WEB_SITE)
       --browser ${browser})
     set_tests_properties(web_pieces_${browser} PROPERTIES TIMEOUT 300 RESOURCE_LOCK web_browser ENVIRONMENT
       "QUIXMAG=$<TARGET_FILE:quixmag>;SAMPLE_ISSUE=${CMAKE_CURRENT_SOURCE_DIR}/tests/sample-issue;QUIX_WEB_SITE=${QUIX_WEB_SITE};SCREEN_CELLS=$<TARGET_FILE:screen_cells>")
+    # A piece of each format, against ansilove's picture of the same file.
+    add_test(NAME web_formats_${browser} COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_formats.py
+      --browser ${browser})
+    set_tests_properties(web_formats_${browser} PROPERTIES TIMEOUT 300 RESOURCE_LOCK web_browser ENVIRONMENT
+      "QUIXMAG=$<TARGET_FILE:quixmag>;QUIX_WEB_SITE=${QUIX_WEB_SITE};SCREEN_CELLS=$<TARGET_FILE:screen_cells>")
   endforeach()
 endif()
 if(QUIX_WEB_RUNNER)

@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
-"""Draws one small original piece in each format the gallery reads besides
-plain ANSI, and two ANSI pieces in 24-bit colour:
+"""Draws one small original piece in each format the gallery reads, and
+two ANSI pieces in 24-bit colour:
 
+  shore.ans       80x22   a shore at noon; ANSI in iCE colours written
+                          ESC[0;5;1;44;34m, five comment lines of 64
+                          characters, the record right after the art with
+                          no byte 26 before it
   harbour.bin     160x30  a harbour at night; a binary screen with a SAUCE
                           record of binary text (80 = half the width) and
                           iCE colours
@@ -26,6 +30,8 @@ record: the record's types have none of their own for them.
     python3 tools/make_format_pieces.py --out DIR
     python3 tools/make_format_pieces.py --corpus DIR   (fuzzing seeds: small
         pieces of each format, whole and damaged, in DIR/<format>/)
+    python3 tools/make_format_pieces.py --issue DIR    (the sample issue
+        with a gallery of these pieces, one of each format, for the tests)
 
 Everything is seeded: every run writes the same bytes.
 """
@@ -50,17 +56,20 @@ LOWER, LEFT, RIGHT, UPPER = 0xDC, 0xDD, 0xDE, 0xDF
 # SAUCE records
 # --------------------------------------------------------------------------
 
-def record(title, author, size, datatype, filetype, width=0, lines=0, ice=False):
-    """A byte 26 and the SAUCE record of a piece of Size bytes."""
+def record(title, author, size, datatype, filetype, width=0, lines=0, ice=False, comments=(), end_mark=True):
+    """A byte 26 (unless End_mark is false) and the SAUCE record of a piece
+    of Size bytes, after its block of Comments (lines of at most 64
+    characters) when there are any."""
     def field(text, n, pad=b" "):
         data = text.encode("cp437")
         assert len(data) <= n and all(b >= 32 for b in data), text
         return data.ljust(n, pad)
+    block = b"COMNT" + b"".join(field(line, 64) for line in comments) if comments else b""
     rec = b"SAUCE00" + field(title, 35) + field(author, 20) + field(GROUP, 20) + DATE.encode("ascii")
-    rec += struct.pack("<IBBHHHHBB", size, datatype, filetype, width, lines, 0, 0, 0, 1 if ice else 0)
+    rec += struct.pack("<IBBHHHHBB", size, datatype, filetype, width, lines, 0, 0, len(comments), 1 if ice else 0)
     rec += field("IBM VGA", 22, b"\0")
     assert len(rec) == 128
-    return b"\x1a" + rec
+    return (b"\x1a" if end_mark else b"") + block + rec
 
 
 # --------------------------------------------------------------------------
@@ -826,6 +835,79 @@ def strip_codes(line):
 
 
 # --------------------------------------------------------------------------
+# shore.ans: ANSI in iCE colours, its record straight after the art
+# --------------------------------------------------------------------------
+
+SHORE_COMMENTS = [
+    "A shore at noon, drawn for the gallery of the format tests. Its ",
+    "bright backgrounds are iCE colours: blink with a background, as ",
+    "ESC[0;5;1;44;34m writes them. Its record follows the last byte  ",
+    "of the art without an end-of-file mark between them, as a few   ",
+    "editors save it; the reader must find the art's end all alone.  ",
+]
+
+
+def shore(width=80, height=22):
+    noise = Noise(80)
+    rng = random.Random(22)
+    page = AttrPage(width, height)
+    horizon, sun = 20, (60, 8, 5.5)
+
+    def sand(x):
+        return 2 * height - 10 + int(3 * math.sin(x / 11.0) + 2 * noise.fbm(x / 7.0, 4.0)) - x // 10
+
+    def colour(x, y):
+        d = math.hypot(x - sun[0], y - sun[1])
+        if d <= sun[2]:
+            return YELLOW if d < sun[2] - 1.2 else WHITE
+        if y >= sand(x):
+            return YELLOW if noise.value(x / 2.0, y / 1.5) > 0.6 else BROWN
+        if y < horizon:
+            return ramp_colour([BLUE, LBLUE, LBLUE, LCYAN, WHITE], y / horizon + 0.2 * max(0.0, 1 - d / 20), x, y)
+        foam = noise.value(x / 4.0, y * 2.0) > 0.7 and y > sand(x) - 4
+        return WHITE if foam else ramp_colour([LCYAN, LBLUE, CYAN, BLUE], (y - horizon) / 20.0, x, y)
+
+    page.pixels(colour)
+    for _ in range(30):
+        x, y = rng.randrange(width), rng.randrange(horizon // 2 + 1, height - 6)
+        if page.cells[y][x][0] == SPACE:
+            page.put(x, y, rng.choice([0x7E, 0xF7]), WHITE)
+    page.text(3, 1, "SHORE AT NOON", WHITE, BLUE)
+    page.text(3, 2, "quix 2026", YELLOW, LBLUE)
+    return page
+
+
+def ice_sgr(attr):
+    """An attribute as the iCE files write it: a reset, blink for a bright
+    background, bold for a bright foreground, then the background and the
+    foreground (ESC[0;5;1;44;34m is light blue on light blue)."""
+    ansi = [0, 4, 2, 6, 1, 5, 3, 7]
+    fore, back = attr & 15, attr >> 4
+    params = ["0"] + (["5"] if back & 8 else []) + (["1"] if fore & 8 else [])
+    params += [str(40 + ansi[back & 7]), str(30 + ansi[fore & 7])]
+    return "\x1b[" + ";".join(params) + "m"
+
+
+def shore_file():
+    """Full rows without line ends, each attribute change in the iCE form;
+    the comments and the record follow the last byte of art directly."""
+    page = shore()
+    out, attr = bytearray(), None
+    for row in page.cells:
+        for ch, a in row:
+            if a != attr:
+                out += ice_sgr(a).encode("ascii")
+                attr = a
+            out.append(ch)
+    # The art ends with a reset that a reader cut one byte short draws the
+    # same: a record read as if a byte 26 came before it loses the "m".
+    out += b"\x1b[0m"
+    data = bytes(out)
+    return data + record("shore at noon", "sandpiper", len(data), 1, 1, page.width, page.height, ice=True,
+                         comments=SHORE_COMMENTS, end_mark=False)
+
+
+# --------------------------------------------------------------------------
 # gradient.ans and gradient_t.ans: 24-bit and 256-colour ANSI
 # --------------------------------------------------------------------------
 
@@ -915,6 +997,7 @@ def gradient_files():
 
 def pieces():
     out = {
+        "shore.ans": shore_file(),
         "harbour.bin": harbour_file(),
         "lighthouse.xb": lighthouse_file(),
         "reef.adf": reef_file(),
@@ -924,6 +1007,110 @@ def pieces():
     }
     out.update(gradient_files())
     return out
+
+
+# --------------------------------------------------------------------------
+# The gallery of the format tests: an issue of one piece of each format
+# --------------------------------------------------------------------------
+
+SAMPLE_ISSUE = Path(__file__).resolve().parent.parent / "tests" / "sample-issue"
+
+# The gallery's entries: the label, the piece, and its file in the issue
+# (which is also the name the save dialog proposes; the harbour's is another
+# than the piece's, as the sample issue has a text called harbour).
+GALLERY = [
+    ("s h o r e", "shore.ans", "shore.ans"),
+    ("g r a d i e n t", "gradient.ans", "gradient.ans"),
+    ("g r a d i e n t  t", "gradient_t.ans", "gradient_t.ans"),
+    ("h a r b o u r", "harbour.bin", "moorings.bin"),
+    ("b e a c o n", "lighthouse.xb", "lighthouse.xb"),
+    ("r e e f", "reef.adf", "reef.adf"),
+    ("k e l p", "kelp.idf", "kelp.idf"),
+    ("d u s k", "dusk.tnd", "dusk.tnd"),
+    ("b o a r d", "board.pcb", "board.pcb"),
+]
+
+
+def write_issue(folder):
+    """The sample issue with a gallery of one piece of each format: its
+    screens, texts and module copied, its pieces replaced by these."""
+    folder.mkdir(parents=True, exist_ok=True)
+    manifest = (SAMPLE_ISSUE / "issue.toml").read_text()
+    head, _, rest = manifest.partition("[[piece]]")
+    tracks = rest[rest.index("[[track]]"):]
+    pieces_of_sample = {line.split('"')[1] for line in rest.splitlines() if line.startswith("art = ")}
+    for path in SAMPLE_ISSUE.iterdir():
+        if path.name != "issue.toml" and path.name not in pieces_of_sample:
+            (folder / path.name).write_bytes(path.read_bytes())
+    entries = "".join(f'[[piece]]\nlabel = "{label}"\nart = "{art}"\nsave_as = "{art}"\n\n'
+                      for label, _, art in GALLERY)
+    comment = "# The gallery: one piece of each format (tools/make_format_pieces.py --issue).\n"
+    (folder / "issue.toml").write_text(head + comment + entries + tracks)
+    made = pieces()
+    for _, piece, art in GALLERY:
+        (folder / art).write_bytes(made[piece])
+
+
+# The sixteen PC colours, and a palette's 6-bit registers as 8 bits (the
+# six bits, then their top two again).
+VGA_RGB = [(0, 0, 0), (0, 0, 170), (0, 170, 0), (0, 170, 170), (170, 0, 0), (170, 0, 170), (170, 85, 0),
+           (170, 170, 170), (85, 85, 85), (85, 85, 255), (85, 255, 85), (85, 255, 255), (255, 85, 85),
+           (255, 85, 255), (255, 255, 85), (255, 255, 255)]
+
+
+def eight_bit(colours):
+    return [tuple(v << 2 | v >> 4 for v in c) for c in colours]
+
+
+def attr_cells(page, palette):
+    """Rows of (character, foreground, background) of a page of attributes,
+    bit 7 a bright background."""
+    return [[(ch, palette[attr & 15], palette[attr >> 4]) for ch, attr in row] for row in page.cells]
+
+
+def pcboard_cells(lines, width=80):
+    """What the board's text draws: @Xbf sets the background and the
+    foreground (hex digits, bright backgrounds), @CLS@ clears, a line end
+    goes to the next row; cells nobody writes stay blank on black."""
+    rows = []
+    attr = 0x07
+    for line in lines:
+        row, i = [], 0
+        while i < len(line):
+            if line.startswith("@X", i):
+                attr = int(line[i + 2:i + 4], 16)
+                i += 4
+            elif line.startswith("@CLS@", i):
+                i += 5
+            else:
+                row.append((ord(line[i]), VGA_RGB[attr & 15], VGA_RGB[attr >> 4]))
+                i += 1
+        rows.append(row + [(SPACE, VGA_RGB[7], VGA_RGB[0])] * (width - len(row)))
+    return rows
+
+
+def gallery_cells():
+    """Each piece's cells as its format defines them, from what was drawn:
+    rows of (character, (r, g, b) foreground, (r, g, b) background)."""
+    def rgb(value):
+        return cube(value) if isinstance(value, int) else value
+
+    gradient = [[(ch, rgb(f), rgb(b)) for ch, f, b in row] for row in gradient_cells()]
+    px = dusk_pixels()
+    labels = {(x + i, y): ord(c) for x, y, text in [(4, 2, "dusk"), (4, 3, "quix 2026")] for i, c in enumerate(text)}
+    dusk = [[(labels[(x, y)], (255, 236, 200), px[2 * y + 1][x]) if (x, y) in labels
+             else (UPPER, px[2 * y][x], px[2 * y + 1][x]) for x in range(len(px[0]))] for y in range(len(px) // 2)]
+    return {
+        "shore.ans": attr_cells(shore(), VGA_RGB),
+        "gradient.ans": gradient,
+        "gradient_t.ans": gradient,
+        "harbour.bin": attr_cells(harbour(), VGA_RGB),
+        "lighthouse.xb": attr_cells(lighthouse(), eight_bit(LIGHTHOUSE_PALETTE)),
+        "reef.adf": attr_cells(reef(), eight_bit(REEF_PALETTE)),
+        "kelp.idf": attr_cells(kelp(), eight_bit(KELP_PALETTE)),
+        "dusk.tnd": dusk,
+        "board.pcb": pcboard_cells(board_text()),
+    }
 
 
 def corpus():
@@ -987,9 +1174,12 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--out", help="the folder the pieces are written to")
     parser.add_argument("--corpus", help="the folder of fuzzing seeds, a folder per format")
+    parser.add_argument("--issue", help="the folder of an issue whose gallery holds a piece of each format")
     args = parser.parse_args()
-    if not args.out and not args.corpus:
-        parser.error("name --out or --corpus")
+    if not args.out and not args.corpus and not args.issue:
+        parser.error("name --out, --corpus or --issue")
+    if args.issue:
+        write_issue(Path(args.issue))
     if args.out:
         out = Path(args.out)
         out.mkdir(parents=True, exist_ok=True)

@@ -119,6 +119,29 @@ void DrawCreditRows(const std::vector<std::string>& rows, int first) {
             PadCenter(more ? "up, down, page keys: more; any other key closes" : "press a key", kInner, ' '));
 }
 
+// The credits as the box shows them: a row wider than the box goes on in
+// rows of its own under its field's text, broken at a space where there is
+// one (a long font line would otherwise lose its end).
+std::vector<std::string> BoxRows(const std::vector<std::string>& credits) {
+    constexpr std::size_t kWidth = kInner, kIndent = 9;
+    std::vector<std::string> out;
+    for (const std::string& row : credits) {
+        std::string rest = row;
+        std::string lead;
+        while (rest.size() > kWidth - lead.size()) {
+            const std::size_t room = kWidth - lead.size();
+            std::size_t cut = rest.rfind(' ', room);
+            if (cut == std::string::npos || cut == 0) cut = room;
+            out.push_back(lead + rest.substr(0, cut));
+            const std::size_t next = rest.find_first_not_of(' ', cut);
+            rest = next == std::string::npos ? std::string() : rest.substr(next);
+            lead = std::string(kIndent, ' ');
+        }
+        if (!rest.empty() || lead.empty()) out.push_back(lead + rest);
+    }
+    return out;
+}
+
 }  // namespace
 
 std::vector<std::string> ArtCredits(const Art& art, bool drawsOwnFont) {
@@ -137,7 +160,7 @@ std::vector<std::string> ArtCredits(const Art& art, bool drawsOwnFont) {
 }
 
 void ShowArtCredits(const Art& art, bool drawsOwnFont) {
-    const std::vector<std::string> rows = ArtCredits(art, drawsOwnFont);
+    const std::vector<std::string> rows = BoxRows(ArtCredits(art, drawsOwnFont));
     TMenuBox box;
     box.FrameStyle = 1;
     box.Title = " c r e d i t s ";

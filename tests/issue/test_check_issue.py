@@ -6,12 +6,15 @@ import os
 import shutil
 import struct
 import subprocess
+import sys
 import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SAMPLE = os.environ.get("SAMPLE_ISSUE") or os.path.join(HERE, "..", "sample-issue")
 CHECK = os.environ.get("CHECK_CONTENT", "check_content")
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
+import make_format_pieces as formats  # noqa: E402
 TABLES = os.environ.get("MAKE_ISSUE_TABLES", "make_issue_tables")
 
 
@@ -321,6 +324,60 @@ class CheckIssueTest(unittest.TestCase):
         self.assertNotEqual(run.returncode, 0)
         self.assertIn("gone.txt", run.stderr)
         self.assertFalse(os.path.exists(out))
+
+    def test_pieces_of_every_format_are_judged_by_what_they_draw(self):
+        """The gallery's pieces replaced by pieces of several formats: what
+        the art contradicts, what the gallery cannot hold and what is
+        damaged are each named with the number at fault, on the piece's
+        line (text formats) or at its byte (binary ones); a tall XBIN
+        within the gallery's rows passes."""
+        f = self.folder()
+        manifest = f.read("issue.toml").decode()
+        head, _, rest = manifest.partition("[[piece]]")
+        for line in rest.splitlines():
+            if line.startswith("art = "):
+                os.remove(f.path(line.split('"')[1]))
+
+        def sauce(size, datatype, filetype, width, lines):
+            return formats.record("test", "checker", size, datatype, filetype, width, lines)
+
+        # 80 columns of art under a record of 132.
+        narrow = b"".join(b"\x1b[1;3%dm" % (row % 8) + b"x" * 79 + b"\r\n" for row in range(20))
+        pieces = {"narrow.ans": narrow + sauce(len(narrow), 1, 1, 132, 20)}
+        # 10,100 rows of text; the line that goes past the 10,000th is named.
+        tall = b"".join(b"row %d\r\n" % row for row in range(1, 10101))
+        pieces["tall.ans"] = tall
+        # A binary screen of 200 columns (a record's width is half of them).
+        wide = bytes([ord("w"), 0x1E]) * 200 * 3
+        pieces["wide.bin"] = wide + sauce(len(wide), 5, 100, 0, 0)
+        # A compressed XBIN whose last run is cut off after its count.
+        page = formats.AttrPage(80, 4)
+        page.text(0, 0, "run", 0x0F)
+        packed = formats.xbin(page, formats.LIGHTHOUSE_PALETTE, formats.lighthouse_font())
+        pieces["cut.xb"] = packed[:-1]
+        # A PCBoard screen with a colour code that is no hex number on line 3.
+        pieces["codes.pcb"] = b"@X1Ffirst\r\n@X07second\r\nthird @XZZ\r\nfourth\r\n"
+        # An XBIN of 5,452 rows: taller than any screen, within the gallery.
+        long = formats.AttrPage(80, 5452)
+        for row in range(0, 5452, 7):
+            long.text(row % 60, row, f"row {row + 1}", 1 + row % 15)
+        pieces["long.xb"] = formats.xbin(long, formats.LIGHTHOUSE_PALETTE, formats.lighthouse_font())
+        entries = "".join(f'[[piece]]\nlabel = "p{i}"\nart = "{name}"\nsave_as = "{name}"\n\n'
+                          for i, name in enumerate(pieces))
+        f.write("issue.toml", head + entries + rest[rest.index("[[track]]"):])
+        for name, data in pieces.items():
+            f.write(name, data)
+        status, lines = f.check()
+        self.assertEqual(status, 1, "\n".join(lines))
+        self.assertReported(lines, f"{f.path('narrow.ans')}:", "132 columns", "nothing past the 80th")
+        self.assertReported(lines, f"{f.path('tall.ans')}:10001:", "10100 rows tall", "at most 10000")
+        # The binary screen's record and its reader each name the width.
+        self.assertReported(lines, f"{f.path('wide.bin')}:", "SAUCE record", "200 columns", "wider than the gallery")
+        self.assertReported(lines, f"{f.path('wide.bin')}: byte", "wider than the gallery can pan: 200 columns")
+        self.assertReported(lines, f"{f.path('cut.xb')}:", f"byte {len(packed) - 3}")
+        self.assertReported(lines, f"{f.path('codes.pcb')}:3:", "not hex digits")
+        self.assertFalse([l for l in lines if "long.xb" in l], "the tall XBIN passes:\n" + "\n".join(lines))
+        self.assertTrue(lines[-1].endswith("6 problem(s)"), lines)
 
     def test_titles_must_fit_the_header(self):
         f = self.folder()

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -228,6 +229,18 @@ TEST_F(ArtViewer, ThePiecesOwnFontIsNamedAndToldToTheConsole) {
         for (const std::string& line : credits)
             named = named || line == "font   : its own, 512 glyphs of 8 rows, shown here in the standard glyphs";
         EXPECT_TRUE(named);
+        // The line is wider than the box: the box shows all of it, the rest
+        // on the rows below.
+        EXPECT_THROW(ShowArtCredits(art, look.DrawsOwnFont()), memcon::InputExhausted);
+        std::string inside;
+        for (int y = 4; y <= 19; ++y) {
+            const std::string row = Row(y);
+            std::istringstream words(row.size() > 7 ? row.substr(7, 66) : std::string());
+            for (std::string word; words >> word;) inside += word + " ";
+        }
+        EXPECT_NE(inside.find("font : its own, 512 glyphs of 8 rows, shown here in the standard glyphs flags"),
+                  std::string::npos)
+            << inside;
     }
     EXPECT_TRUE(memcon::Described().FontGlyphs.empty()) << "the standard font again after the piece";
 }
