@@ -45,6 +45,7 @@ import make_format_pieces as pieces  # noqa: E402
 
 QUIXMAG = os.environ["QUIXMAG"]
 ROWS, CELL = 24, 16
+CURSOR_ROWS = 2  # the cursor's line: the last two pixel rows of its cell
 
 # Each piece: its reference file, ansilove's options (its width; -i where
 # its record or header asks for bright backgrounds), and its rows.
@@ -64,14 +65,21 @@ REFERENCES = {
 def differing_cells(snap, png, top, rows):
     """The (column, row) of the piece's cells whose pixels differ between
     the page (its first Rows rows of cells) and ansilove's picture from the
-    piece's row Top on, over the page's 80 columns."""
+    piece's row Top on, over the page's 80 columns. The screen's cursor, a
+    line over its cell's last two pixel rows while it blinks on, is the
+    screen's and not the piece's (ansilove draws none): those two rows of
+    its cell are left out, the rest of the cell compared."""
     rgba, width = base64.b64decode(snap["rgba"]), snap["width"]
     w, h, pixel = png
     if width != 640 or h < (top + rows) * CELL or snap["height"] < rows * CELL:
         return {(x, y) for y in range(top, top + rows) for x in range(80)}
+    cursor = snap["screen"]["cursor"]
     cells = set()
     for y in range(rows * CELL):
+        under_cursor = cursor["visible"] and y // CELL == cursor["y"] and y % CELL >= CELL - CURSOR_ROWS
         for x in range(width):
+            if under_cursor and x // 8 == cursor["x"]:
+                continue
             at = (y * width + x) * 4
             if tuple(rgba[at:at + 3]) != pixel(x, (top * CELL) + y):
                 cells.add((x // 8, top + y // CELL))
