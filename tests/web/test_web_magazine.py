@@ -195,20 +195,27 @@ class TwoIssues(unittest.TestCase):
         wait_text(b, LOGO.format(2), 30)
         wait_text(b, MAIN_MENU)
         b.wait_for("the address of #2's main menu", lambda: b.evaluate("location.hash") == "#2/menu", 10)
+        b.evaluate("history.forward()")
+        wait_text(b, ARTICLE.format(1), 30)
+        self.assertEqual(fetched(b).count("/issues/1.zip"), 1, "an issue fetched once is not fetched again")
+        b.evaluate("history.back()")
+        wait_text(b, LOGO.format(2), 30)
+        wait_text(b, MAIN_MENU)
         press(b, "b")
         wait_text(b, BACK_ISSUES)
         self.assertTrue(any("* #2" in r for r in text(b).split("\n")), text(b))
         press(b, "Escape")
-        b.evaluate("history.forward()")
-        wait_text(b, ARTICLE.format(1), 30)
 
-        # A first visit by the address fetches that issue in the newest's place.
-        b.navigate(self.site.url("index.html?silent#1/articles/harbour"))
+        # A first visit by the address fetches that issue in the newest's
+        # place, and Back climbs within it.
+        b.navigate(self.site.url("index.html?silent&again#1/articles/harbour"))
         first_cell(b, 60)
         wait_text(b, ARTICLE.format(1), 60)
+        self.assertIn("/issues/1.zip", fetched(b))
         self.assertNotIn("/issues/2.zip", fetched(b))
         b.evaluate("history.back()")
-        b.wait_for("the articles of #1", lambda: b.evaluate("location.hash") == "#1/articles", 20)
+        wait_text(b, "harbour lights [report]", 20)
+        self.assertEqual(b.evaluate("location.hash"), "#1/articles")
 
     def test_an_issue_that_does_not_come_is_said_and_the_reader_stays(self):
         b = self.b
@@ -248,7 +255,7 @@ class TwoIssues(unittest.TestCase):
         self.site = None
         with self.assertRaises((urllib.error.URLError, ConnectionError)):
             urllib.request.urlopen(url, timeout=5)
-        b.navigate(url)
+        b.navigate(url + "&offline")
         wait_text(b, LOGO.format(2), 60)
         wait_text(b, MAIN_MENU)
         choose_issue(b, 1)
