@@ -7,10 +7,16 @@
 #include "app/program.h"
 #include "app/resources.h"
 #include "app/section_menu.h"
+#include "console/conapi.h"
 #include "console/m_Console.h"
 #include "issue/sections.h"
 #include "widgets/boxes.h"
 #include "widgets/lightbar.h"
+
+#ifdef __EMSCRIPTEN__
+#include "sys/sys.h"
+#include "sys/sys_web.h"
+#endif
 
 namespace {
 
@@ -44,6 +50,27 @@ std::string BackIssueLabel(const issue::IssueSummary& Issue, bool Open, int Widt
     label += Padded(Issue.Date, kDateWidth);
     label += Issue.Headline;
     return label.substr(0, static_cast<std::size_t>(std::max(Width, 0)));
+}
+
+bool BringIssue(const issue::Magazine& Magazine, int Number, std::string& Error) {
+#ifdef __EMSCRIPTEN__
+    std::string name;
+    std::string path;
+    if (!Magazine.PackBeside(Number, name, path) || sys::IsFile(path)) return true;
+    return sys::web::FetchSiteFile(name, path, "issue #" + std::to_string(Number), Error);
+#else
+    (void)Magazine;
+    (void)Number;
+    (void)Error;
+    return true;
+#endif
+}
+
+bool BringIssueOrSay(const issue::Magazine& Magazine, int Number) {
+    std::string error;
+    if (BringIssue(Magazine, Number, error)) return true;
+    ShowNotice(" b a c k   i s s u e s ", "issue #" + std::to_string(Number) + " cannot be fetched");
+    return false;
 }
 
 void BackIssuesMenu(MagazineRun& Run) {
@@ -84,7 +111,9 @@ void BackIssuesMenu(MagazineRun& Run) {
     RestoreScreen(frame.Background);
     if (chosen >= 0 && chosen < closeEntry) {
         const int number = issues[static_cast<std::size_t>(chosen)]->Number;
-        if (number != Run.OpenNumber()) Run.SwitchTo = number;
+        // The issue is fetched while the menu is still the reader's place:
+        // one that does not come leaves the reader where they were.
+        if (number != Run.OpenNumber() && BringIssueOrSay(Run.Magazine, number)) Run.SwitchTo = number;
     }
 }
 
@@ -93,7 +122,9 @@ void SwitchIssue(MagazineRun& Run) {
     Run.SwitchTo = 0;
     issue::Issue next;
     std::string error;
-    if (!Run.Magazine.Open(number, next, error)) {
+    if (!BringIssue(Run.Magazine, number, error) || !Run.Magazine.Open(number, next, error)) {
+        // A place in it asked for is given up, not asked for again.
+        conapi::ForgetWantedPlace();
         ShowNotice(" b a c k   i s s u e s ", "issue #" + std::to_string(number) + " cannot be read");
         return;
     }

@@ -288,7 +288,7 @@ int RunMagazine(int argc, char** argv) {
     int first = 0;
     if (!OpenLog(args, run.Log, issueError) || !PrepareDoor(args, run.Door, issueError) ||
         !ChooseMagazine(self, args, run.Magazine, issueError) || !IssueToRead(run.Magazine, args, first, issueError) ||
-        !run.Magazine.Open(first, run.Issue, issueError)) {
+        !BringIssue(run.Magazine, first, issueError) || !run.Magazine.Open(first, run.Issue, issueError)) {
         run.Log.Write("refused: " + issueError);
         std::fprintf(stderr, "quixmag: %s\n", issueError.c_str());
         return 1;

@@ -5,6 +5,7 @@
 
 #include "ansi/ansi_renderer.h"
 #include "ansi/wipes.h"
+#include "app/back_issues.h"
 #include "app/magazine_run.h"
 #include "app/program.h"
 #include "app/public_mode.h"
@@ -51,12 +52,13 @@ std::pair<int, std::string> SplitWanted(const MagazineRun& run) {
 // The place the reader asked for within the open issue, or "". A place in
 // another issue of the magazine asks for that issue (Run.SwitchTo): the
 // menus then leave, and the main menu opens it and follows the place there;
-// a place in an issue the magazine does not hold is forgotten.
+// a place in an issue the magazine does not hold, or whose files do not come
+// (a page fetches them first), is forgotten.
 std::string WantedHere(MagazineRun& run) {
     if (conapi::WantedPlace().empty()) return {};
     const auto [number, place] = SplitWanted(run);
     if (number == run.OpenNumber()) return place;
-    if (run.Magazine.Find(number))
+    if (run.Magazine.Find(number) && BringIssueOrSay(run.Magazine, number))
         run.SwitchTo = number;
     else
         conapi::ForgetWantedPlace();
@@ -127,9 +129,13 @@ void RunSectionMenu(MagazineRun& run, const SectionMenu& menu, const std::functi
                                            remembered);
             if (run.SwitchTo != 0) return;
             // The reader asked for another place meanwhile (the key that
-            // ended the bar came with the request): that place it is.
+            // ended the bar came with the request): that place it is. One
+            // that leads nowhere from here (this very place, an issue that
+            // did not come) gives the menu back, not the bar's Esc.
+            const bool asked = !conapi::WantedPlace().empty();
             step = RouteStep(run, menu);
             if (run.SwitchTo != 0) return;
+            if (!step && asked) continue;
             if (!step) step = result;
         }
         remembered = *step >= 0 ? *step : 0;

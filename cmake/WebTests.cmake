@@ -59,6 +59,15 @@ if(QUIX_WEB_RUNNER AND QUIX_WEB_SITE)
     set_tests_properties(web_formats_${browser} PROPERTIES TIMEOUT 300 RESOURCE_LOCK web_browser ENVIRONMENT
       "QUIXMAG=$<TARGET_FILE:quixmag>;QUIX_WEB_SITE=${QUIX_WEB_SITE};SCREEN_CELLS=$<TARGET_FILE:screen_cells>")
   endforeach()
+  # A magazine of many issues, packed from the runner: the newest first,
+  # each issue fetched when read and kept offline once read; and a site of
+  # 12 issues over the slow line, against a site of one.
+  add_test(NAME web_magazine COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_web_magazine.py
+    TwoIssues)
+  add_test(NAME web_magazine_slow_line COMMAND /usr/bin/python3
+    ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_web_magazine.py TwelveIssuesOverASlowLine)
+  set_tests_properties(web_magazine web_magazine_slow_line PROPERTIES TIMEOUT 600 RESOURCE_LOCK web_browser
+    ENVIRONMENT "QUIXMAG=$<TARGET_FILE:quixmag>;QUIX_WEB_SITE=${QUIX_WEB_SITE}")
 endif()
 if(QUIX_WEB_RUNNER)
   add_test(NAME web_edition COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/test_web_edition.py)

@@ -70,15 +70,10 @@ PackFiles TracksBeside(const EditionIssue& issue, int folderNumber, PackFiles& s
     return packed;
 }
 
-// The site's folder of a magazine's issues, one pack each, named by number.
-constexpr std::string_view SiteIssuesFolder = "issues/";
-
-std::string IssuePackName(int number) { return std::string(SiteIssuesFolder) + std::to_string(number) + ".zip"; }
-
 // Whether a file of a magazine's site is one the page fetches only when its
 // issue is read (an issue's pack, its tracks): the rest is the page itself.
 bool FetchedWhenRead(const std::string& name) {
-    return name.rfind(SiteIssuesFolder, 0) == 0 ||
+    return name.rfind(IssuePacksFolder, 0) == 0 ||
            (name.rfind(SiteTracksFolder, 0) == 0 && name.find('/', SiteTracksFolder.size()) != std::string::npos);
 }
 

@@ -71,6 +71,8 @@ std::string FolderOfEntry(const std::string& name) {
 
 }  // namespace
 
+std::string IssuePackName(int number) { return std::string(IssuePacksFolder) + std::to_string(number) + ".zip"; }
+
 Magazine::Magazine() = default;
 Magazine::~Magazine() = default;
 Magazine::Magazine(Magazine&&) noexcept = default;
@@ -249,12 +251,9 @@ bool Magazine::OpenSource(const IssueSummary& found, Issue& issue, std::string& 
         return ReadIssueFolder(folder, files, error) && issue.Take(std::move(files), folder, error, &Names);
     }
     case Source::Pack: {
-        std::vector<std::string> wanted;
-        for (const std::string& name : pack_->Names())
-            if (FolderOfEntry(name) == summary->Folder && (single_ || name.find('/') != std::string::npos))
-                wanted.push_back(name);
+        if (!single_ && EntriesOf(*summary).size() == 1) return OpenBeside(*summary, issue, error);
         PackFiles files;
-        if (!pack_->Unpack(wanted, files, error)) {
+        if (!pack_->Unpack(EntriesOf(*summary), files, error)) {
             error = Origin + ": " + error;
             return false;
         }
@@ -262,6 +261,47 @@ bool Magazine::OpenSource(const IssueSummary& found, Issue& issue, std::string& 
         return issue.Take(std::move(files), Origin + "/" + summary->Folder, error, &Names);
     }
     }
+    return false;
+}
+
+std::vector<std::string> Magazine::EntriesOf(const IssueSummary& summary) const {
+    std::vector<std::string> entries;
+    if (source_ != Source::Pack) return entries;
+    for (const std::string& name : pack_->Names())
+        if (FolderOfEntry(name) == summary.Folder && (single_ || name.find('/') != std::string::npos))
+            entries.push_back(name);
+    return entries;
+}
+
+bool Magazine::PackBeside(int number, std::string& name, std::string& path) const {
+    const IssueSummary* summary = Find(number);
+    // A shelf holds an issue's manifest and nothing else of it.
+    if (!summary || single_ || EntriesOf(*summary).size() != 1) return false;
+    name = IssuePackName(number);
+    path = sys::FolderOf(path_) + name;
+    return true;
+}
+
+// The issue's own pack beside the shelf: its files at its top, its manifest
+// the one the shelf listed, or the shelf and the pack are of two editions.
+bool Magazine::OpenBeside(const IssueSummary& summary, Issue& issue, std::string& error) const {
+    std::string name;
+    std::string path;
+    PackBeside(summary.Number, name, path);
+    PackReader pack;
+    if (!pack.OpenFile(path, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    PackFiles files;
+    if (!pack.Unpack(pack.Names(), files, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    if (!issue.Take(std::move(files), path, error, &Names)) return false;
+    if (issue.Contents.Number == summary.Number) return true;
+    error = path + ": holds issue #" + std::to_string(issue.Contents.Number) + ", where " + Origin +
+            " lists issue #" + std::to_string(summary.Number) + " of its own";
     return false;
 }
 

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,14 @@ inline constexpr std::string_view MagazineManifestName = "magazine.toml";
 // A magazine holds at most this many issues.
 inline constexpr std::size_t MaxIssues = 999;
 
+// A shelf is a magazine's pack that holds magazine.toml and each issue's
+// issue.toml alone, as a web edition's magazine.zip does: each issue's own
+// pack lies beside it, in the folder "issues" under its number (IssuePackName).
+// The page fetches only the packs of the issues read.
+inline constexpr std::string_view IssuePacksFolder = "issues/";
+// "issues/2.zip": where issue Number's pack lies beside its shelf.
+std::string IssuePackName(int number);
+
 class Magazine {
 public:
     Magazine();
@@ -56,6 +65,12 @@ public:
     // file the program asks for there). Answers false with one line.
     bool Open(int number, Issue& issue, std::string& error) const;
 
+    // Whether issue Number's files lie in a pack of its own beside a shelf,
+    // not in the magazine itself; then Name is that pack's name beside the
+    // shelf (IssuePackName) and Path the file Open reads it from. A program
+    // that fetches its files (a page) fetches it to Path before Open.
+    bool PackBeside(int number, std::string& name, std::string& path) const;
+
     // The magazine of the issue built into the program.
     bool TakeBuiltIn(std::string& error);
     // The magazine of the folder Path (magazine.toml and its issues'
@@ -71,6 +86,9 @@ private:
     bool LoadPack(std::string& error);
     bool AddIssue(IssueSummary summary, const std::string& where, std::string& error);
     bool OpenSource(const IssueSummary& summary, Issue& issue, std::string& error) const;
+    bool OpenBeside(const IssueSummary& summary, Issue& issue, std::string& error) const;
+    // The entries of the pack that are Summary's issue's files.
+    std::vector<std::string> EntriesOf(const IssueSummary& summary) const;
 
     Source source_ = Source::BuiltIn;
     std::string path_;                     // the folder, or the pack's file

@@ -27,6 +27,14 @@
 // clang-format off
 EM_JS(void, qm_download, (const char* name, const void* data, int size), {
     Module.quixPage.download(UTF8ToString(name), HEAPU8.slice(data, data + size));
+});
+
+// Resolves once the page has written the file or given up; a reason that
+// it did not come goes to Error (at most Size bytes with the NUL).
+EM_ASYNC_JS(int, qm_fetch_file, (const char* name, const char* path, const char* what, char* error, int size), {
+    const reason = await Module.quixPage.fetchFile(UTF8ToString(name), UTF8ToString(path), UTF8ToString(what));
+    stringToUTF8(reason, error, size);
+    return reason ? 0 : 1;
     // clang-format on
 });
 
@@ -76,6 +84,14 @@ void RegisterLinkedEntry(const char* name, void* entry) {
             return;
         }
     }
+}
+
+bool FetchSiteFile(const std::string& name, const std::string& path, const std::string& what, std::string& error) {
+    std::array<char, 256> reason{};
+    if (qm_fetch_file(name.c_str(), path.c_str(), what.c_str(), reason.data(), static_cast<int>(reason.size())) != 0)
+        return true;
+    error = reason.data();
+    return false;
 }
 
 }  // namespace web

@@ -28,4 +28,14 @@
   window.addEventListener('load', () => {
     workers.register('sw.js').catch((err) => console.info(`the magazine is not kept for offline reading: ${err.message}`));
   });
+  // What this page fetched before the worker took over (an issue read on
+  // the first visit, its music) is named to it, so that it is kept too:
+  // the worker keeps only the files of an issue read (web/sw.js).
+  // From the moment it takes over, every fetch passes through it.
+  if (!servedFromCache) {
+    workers.addEventListener('controllerchange', () => {
+      const read = performance.getEntriesByType('resource').map((e) => e.name);
+      workers.controller?.postMessage({ read });
+    }, { once: true });
+  }
 })();

@@ -601,8 +601,12 @@
       // The first place replaces the address the page was opened with. An
       // address deep in the magazine gets the places above it first, so
       // that Back climbs to the section and the main menu before it leaves.
-      const parts = name.split('/');
-      const above = name === 'menu' ? [] : ['menu', ...parts.slice(0, -1).map((_, i) => parts.slice(0, i + 1).join('/'))];
+      // In a magazine of many issues a place begins with its issue's number
+      // ("2/articles/news"), and so does each place above it.
+      const [, issue = '', within] = /^(\d+\/)?(.*)$/.exec(name);
+      const parts = within.split('/');
+      const above = within === 'menu' ? []
+        : [`${issue}menu`, ...parts.slice(0, -1).map((_, i) => issue + parts.slice(0, i + 1).join('/'))];
       history.replaceState(null, '', `#${above.length ? above[0] : name}`);
       for (const step of [...above.slice(1), ...(above.length ? [name] : [])]) history.pushState(null, '', `#${step}`);
     } else if (location.hash === address) {
@@ -724,6 +728,37 @@
     setTimeout(() => URL.revokeObjectURL(url), 10000);
   }
 
+  // --- Issues fetched when they are read ------------------------------------
+
+  function writeFile(path, bytes) {
+    Module.FS.mkdirTree(path.slice(0, path.lastIndexOf('/')) || '/');
+    Module.FS.writeFile(path, bytes);
+  }
+
+  // A file of the site beside the page, to Path in the program's memory
+  // file system (sys::web::FetchSiteFile): the line under the screen says
+  // that What is loading while it comes, and plainly why when it did not.
+  // Answers '' when it came, else that line.
+  let fetchFailed = '';
+
+  async function fetchFile(name, path, what) {
+    const before = note.textContent;
+    note.textContent = `loading ${what}\u2026`;
+    let reason = '';
+    try {
+      const r = await fetch(name);
+      if (r.ok) writeFile(path, new Uint8Array(await r.arrayBuffer()));
+      else reason = `${what} cannot be fetched: the site answers ${r.status}`;
+    } catch (err) {
+      // No answer at all: the line is down, and what has not been read
+      // before is not kept (web/sw.js).
+      reason = `${what} cannot be fetched offline: only the issues read before are kept`;
+    }
+    fetchFailed = reason;
+    note.textContent = reason || (before === 'loading...' || before.startsWith('loading issue') ? '' : before);
+    return reason;
+  }
+
   // --- For the tests and the curious ---------------------------------------
 
   window.quixmagScreen = function () {
@@ -756,7 +791,7 @@
     noInitialRun: true,
     quixPage: {
       paint, pendingKeys: () => keys.length, takeKey: () => keys.shift(), waitForKey, pause, download,
-      place, menu, text, look, font, wanted: () => wantedPlace, forgetWanted: () => { wantedPlace = ''; },
+      place, menu, text, look, font, wanted: () => wantedPlace, forgetWanted: () => { wantedPlace = ''; }, fetchFile,
     },
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),
@@ -765,7 +800,8 @@
       setCursor(cursor.x, cursor.y, false);
       text(0, 0, -1, -1);
       menu(new Uint8Array(0), -1);
-      note.textContent = 'the magazine has ended \u2014 reload to read again';
+      note.textContent = status !== 0 && fetchFailed ? `${fetchFailed} \u2014 reload to try again`
+        : 'the magazine has ended \u2014 reload to read again';
       if (Module.quixAudio) Module.quixAudio.free();
     },
   };
@@ -777,13 +813,37 @@
   // page (issue.zip) and names it in the page; the program finds it where an
   // executable carries its pack, at the end of its own file (/quixmag). A
   // page that names none shows the issue built in, and asks for nothing.
+  // A magazine of many issues names its shelf (magazine.zip: the issues'
+  // manifests) and the newest issue's pack (issues/N.zip), which is fetched
+  // beside it; the program reads it where the shelf's folder has it, and
+  // fetches any other issue when it is opened.
   const packName = document.querySelector('meta[name="quixmag-issue"]')?.content || '';
-  const issueReady = packName
-    ? fetch(packName).then((r) => (r.ok ? r.arrayBuffer() : null), () => null)
-    : Promise.resolve(null);
+  const firstName = document.querySelector('meta[name="quixmag-first"]')?.content || '';
+  const bytesOf = (name) => fetch(name).then((r) => (r.ok ? r.arrayBuffer() : null), () => null);
+  const issueReady = packName ? bytesOf(packName) : Promise.resolve(null);
+  // An address into an issue (#1/articles/news) fetches that issue's pack in
+  // the newest's place, and the program starts on it; an issue the site has
+  // no pack of is no issue of it, and the newest is read.
+  async function firstIssue() {
+    if (!firstName) return null;
+    const newest = /(\d+)\.zip$/.exec(firstName);
+    const linked = /^(\d{1,4})(\/|$)/.exec(wantedPlace);
+    if (newest && linked && Number(linked[1]) !== Number(newest[1])) {
+      const name = firstName.replace(/\d+\.zip$/, `${Number(linked[1])}.zip`);
+      const bytes = await bytesOf(name);
+      if (bytes) {
+        args.push('--read', String(Number(linked[1])));
+        return [bytes, name];
+      }
+    }
+    const bytes = await bytesOf(firstName);
+    return bytes ? [bytes, firstName] : null;
+  }
+  const firstReady = firstIssue();
   Module.onRuntimeInitialized = () => {
-    Promise.all([fontReady, issueReady]).then(([, pack]) => {
+    Promise.all([fontReady, issueReady, firstReady]).then(([, pack, first]) => {
       if (pack) Module.FS.writeFile('/quixmag', new Uint8Array(pack));
+      if (first) writeFile(`/${first[1]}`, new Uint8Array(first[0]));
       if (note.textContent === 'loading...') note.textContent = '';
       canvas.focus();
       Module.callMain(args);

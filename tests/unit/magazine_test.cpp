@@ -271,6 +271,29 @@ TEST_F(BackIssues, AnAddressIntoAnotherIssueOpensItThere) {
     EXPECT_THROW(MainMenu(run_), memcon::InputExhausted);
     EXPECT_EQ(run_.OpenNumber(), 2);
     EXPECT_NE(Screen().find("HARBOUR LIGHTS OF ISSUE #2"), std::string::npos) << Screen();
+
+    // An address into an issue that cannot be read is said once and given
+    // up: the reader stays in the open issue, whose main menu Esc leaves.
+    apptest::TempDir dir;
+    std::filesystem::copy(Magazine, dir / "mag", std::filesystem::copy_options::recursive);
+    std::string error;
+    ASSERT_TRUE(run_.Magazine.Load(dir / "mag", error)) << error;
+    std::filesystem::remove(dir / "mag/issue-a/harbour.txt");
+    memcon::Reset();
+    InitConsole();
+    at_ = 0;
+    std::string notice;
+    memcon::OnClockMoved([&notice] {
+        if (notice.empty() && Screen().find("issue #1 cannot be read") != std::string::npos) notice = Screen();
+    });
+    memcon::AskForPlace("1/articles/harbour");
+    memcon::PressEnter(Next());  // the notice
+    memcon::PressEsc(Next());    // the main menu of #2
+    MainMenu(run_);
+    memcon::OnClockMoved(nullptr);
+    EXPECT_FALSE(notice.empty()) << Screen();
+    EXPECT_EQ(run_.OpenNumber(), 2);
+    EXPECT_EQ(memcon::Described().Places.back(), "2/menu");
 }
 
 TEST_F(BackIssues, BIsNoKeyInAMagazineOfOneIssue) {

@@ -430,6 +430,28 @@ TEST(Editions, TheWebEditionOfAMagazineFetchesEachIssueWhenItIsRead) {
     bool found = false;
     EXPECT_EQ(issue::TrackNotePath(issue2.File("music3", found)), "tracks/2/music3.xm");
     EXPECT_FALSE(issue2.Has("music2"));
+
+    // Opened from the shelf, an issue is read from its pack beside it: issue
+    // #1's own article, not #2's, and its gallery of one piece fewer.
+    std::string name, path;
+    ASSERT_TRUE(shelf.PackBeside(1, name, path));
+    EXPECT_EQ(name, "issues/1.zip");
+    EXPECT_EQ(path, dir / "site/issues/1.zip");
+    issue::Issue first;
+    ASSERT_TRUE(shelf.Open(1, first, why)) << why;
+    EXPECT_EQ(first.Contents.Number, 1);
+    EXPECT_NE(first.File("harbour", found).find("HARBOUR LIGHTS OF ISSUE #1"), std::string::npos);
+    EXPECT_EQ(first.Contents.Pieces.size() + 1, issue2.Contents.Pieces.size());
+    // A magazine folder's issues are in the magazine itself: nothing beside.
+    EXPECT_FALSE(magazine.PackBeside(1, name, path));
+    // A pack that has not come says which file it lacks; a pack of another
+    // issue in its place is refused, not read as the one listed.
+    std::filesystem::rename(dir / "site/issues/1.zip", dir / "site/issues/1.kept");
+    EXPECT_FALSE(shelf.Open(1, first, why));
+    EXPECT_NE(why.find("issues/1.zip"), std::string::npos) << why;
+    std::filesystem::copy_file(dir / "site/issues/2.zip", dir / "site/issues/1.zip");
+    EXPECT_FALSE(shelf.Open(1, first, why));
+    EXPECT_NE(why.find("holds issue #2"), std::string::npos) << why;
 }
 #endif
 
