@@ -66,6 +66,20 @@ def bare_line_feeds(out):
     return [i for i, b in enumerate(out) if b == 10 and (i == 0 or out[i - 1] != 13)]
 
 
+def leave_with_x(caller, tries=4):
+    """Presses X until the door ends (a key that comes while a screen is
+    still being drawn is the drawing's, and a busy machine draws slowly);
+    answers the door's exit status."""
+    for _ in range(tries - 1):
+        caller.send("x")
+        try:
+            return caller.wait_exit(5)
+        except AssertionError:
+            continue
+    caller.send("x")
+    return caller.wait_exit(20)
+
+
 class DoorTest(DoorCase):
     caller_class = Caller
 
@@ -193,8 +207,7 @@ class DoorTest(DoorCase):
         caller.wait_for_text("saving is off on this board")
         caller.key("enter")  # the notice goes; the gallery's menu is back
         caller.wait_for_text("enter views a piece")
-        caller.send("x")
-        self.assertEqual(caller.wait_exit(20), 0)
+        self.assertEqual(leave_with_x(caller), 0)
         with open(log, encoding="ascii") as f:
             events = [line.rstrip("\n")[20:].split('" ', 1)[1] for line in f]
         self.assertEqual([e.split(":")[0] for e in events], ["start", "piece", "save refused", "end"], events)
