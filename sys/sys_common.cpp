@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -137,5 +138,17 @@ File::~File() {
     std::string ignored;
     CloseFile(*this, ignored);
 }
+
+#ifndef _WIN32
+// The local time as the log writes it; Windows asks its own clock.
+std::string LocalTimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char text[32] = "";
+    if (localtime_r(&now, &local)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+#endif
 
 }  // namespace sys

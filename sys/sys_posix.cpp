@@ -366,14 +366,6 @@ void* LibrarySymbol(void* library, const char* name, std::string& error) {
     return entry;
 }
 
-std::string LocalTimeStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    char text[32] = "";
-    if (localtime_r(&now, &local)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
 std::string SystemCharset() {
     // The program keeps its own locale for its texts: the reader's is set
     // only for the question.

@@ -243,14 +243,6 @@ std::string CurrentFolder() {
 }
 
 // The page hands a download's name to the browser as UTF-8.
-std::string LocalTimeStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    char text[32] = "";
-    if (localtime_r(&now, &local)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
 std::string SystemCharset() { return "UTF-8"; }
 
 bool NameFromUtf8(const std::string& utf8, const std::string&, std::string& name, std::string&) {

@@ -263,7 +263,6 @@ void* LibrarySymbol(void* library, const char* name, std::string& error) {
     return entry;
 }
 
-// Paths are kept in the program's 8-bit code page (Wide reads them so).
 std::string LocalTimeStamp() {
     SYSTEMTIME t{};
     GetLocalTime(&t);
@@ -273,6 +272,7 @@ std::string LocalTimeStamp() {
     return text;
 }
 
+// Paths are kept in the program's 8-bit code page (Wide reads them so).
 std::string SystemCharset() { return GetACP() == CP_UTF8 ? std::string("UTF-8") : "CP" + std::to_string(GetACP()); }
 
 bool NameFromUtf8(const std::string& utf8, const std::string& charset, std::string& name, std::string& error) {
