@@ -3,8 +3,8 @@ connects to the caller (this test, on a loopback port), makes the socket
 inheritable, writes a DOOR32.SYS naming its handle and starts quixmag.exe
 with --door under Wine. The caller's screen is read through pyte decoding
 code page 437: the logo, the main menu, a menu move and an article in PC
-bytes with CR LF and nothing asked of the terminal; plain ASCII for
-emulation 0; the end when the caller drops and when the minutes run out;
+bytes with CR LF and nothing asked of the terminal; plain lines of
+ASCII for emulation 0; the end when the caller drops and when the minutes run out;
 the refusal of a handle that is no socket. Prints the time to the menu and
 the door's memory.
 
@@ -21,13 +21,15 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from doorboard import EXIT_TEXT, DoorCase, Line, door32  # noqa: E402
+from doorboard import EXIT_TEXT, DoorCase, Line, bare_line_feeds, door32  # noqa: E402
 from harness import binary  # noqa: E402
 from windows_magazine import resident_kib, wine_environment  # noqa: E402
 
 SLOW = 120  # Wine starts slowly on a busy machine
 MAIN_ENTRY = "a r t i c l e s"
 SECTION_ENTRY = "[ b a c k ]"
+PLAIN_PROMPT = "press the key of your choice"
+EDITORIAL_LINE = "Hello, and welcome to the first issue of quix magazine."
 
 
 def wine_env():
@@ -128,13 +130,21 @@ class WindowsDoorTest(DoorCase):
         self.assertIn(EXIT_TEXT, bytes(caller.output))
         self.check_bytes(caller)
 
-    def test_emulation_0_is_plain_ascii(self):
+    def test_emulation_0_reads_in_plain_lines_without_one_escape_byte(self):
         caller = self.call(emulation=0)
-        caller.wait_for_text(MAIN_ENTRY, timeout=SLOW)
+        caller.wait_for_text(PLAIN_PROMPT, timeout=SLOW)
+        caller.send("1")  # the editorial
+        caller.wait_for_text(EDITORIAL_LINE, timeout=SLOW)
+        caller.send("q")
+        caller.wait_for_text(PLAIN_PROMPT, timeout=SLOW)
         caller.send("x")
         self.assertEqual(caller.wait_exit(SLOW), 0)
-        self.assertTrue(all(b < 0x80 for b in caller.output))
-        self.check_bytes(caller)
+        out = bytes(caller.output)
+        strays = sorted({b for b in out if (b < 32 and b not in (8, 7, 10, 12, 13)) or b >= 127})
+        self.assertEqual(strays, [], "only printable ASCII, CR and LF")
+        self.assertNotIn(b"\x1b", out)
+        self.assertEqual(bare_line_feeds(out), [], "every LF comes after a CR")
+        self.assertIn(EXIT_TEXT, out)
 
     def test_a_caller_who_drops_ends_the_door(self):
         caller = self.call()

@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/door.h"
@@ -501,6 +504,19 @@ std::vector<std::string> LogLines(const std::string& path) {
     std::exit(3);
 }
 
+// A file's name that is removed before and after the test uses it.
+struct RemovedFile {
+    std::string Name;
+    explicit RemovedFile(std::string name) : Name(std::move(name)) { Remove(); }
+    ~RemovedFile() { Remove(); }
+    RemovedFile(const RemovedFile&) = delete;
+    RemovedFile& operator=(const RemovedFile&) = delete;
+    void Remove() const {
+        std::error_code ignored;
+        std::filesystem::remove(Name, ignored);
+    }
+};
+
 // A line's part after the time stamp ("2026-12-10 21:05:09 ").
 std::string AfterTime(const std::string& line) {
     EXPECT_GE(line.size(), 20u) << line;
@@ -565,7 +581,10 @@ TEST_F(DoorTime, TheLogHoldsTheStartEachArticleAndTheEndOfAPlainCallersStay) {
     // the name: the articles (the main menu's second entry), the first one,
     // a page, back, and X.
     WriteFile(dir_ / "DORINFO1.DEF", DorInfo({{7, "J\x94RG"}, {10, "0"}}));
-    const std::string log = dir_ / "nodes.log";
+    // The log goes to the working folder, which the child shares: on Windows
+    // the child is a new run of this test, with a temporary folder of its own.
+    const RemovedFile removed("door-test-nodes.log");
+    const std::string& log = removed.Name;
     EXPECT_EXIT(RunPlainCaller(dir_ / "DORINFO1.DEF", log, "21 q0x"), ::testing::ExitedWithCode(0), "");
     // The first article as the issue lists it.
     MagazineRun run;
