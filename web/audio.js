@@ -3,12 +3,13 @@
 // player.wasm). Browsers start sound only after the reader's first key or
 // tap; until then the context waits, and the music is heard from then on.
 //
-// Nothing here makes the program wait. The player is fetched when the
-// program starts its music, while the logo is drawn; a module asked for
-// before the player is up (the first track always is) is queued and starts
-// the moment the player and the module's bytes are both there. A module
-// beside the page (tracks/NAME) is fetched when it is first asked for and
-// kept for the next time.
+// Nothing here makes the program wait. The audio context is made and the
+// player fetched once the program has started its music and its first
+// screen is painted, while the logo is drawn; a module asked for before the
+// player is up (the first track always is) is queued and starts the moment
+// the player and the module's bytes are both there. A module beside the
+// page (tracks/NAME) is fetched when it is first asked for and kept for the
+// next time.
 'use strict';
 
 (function () {
@@ -84,9 +85,37 @@
     }
   }
 
+  // Making an audio context holds the page while the browser starts its
+  // audio (a sixth of a second in Chromium): it is made two frames after the
+  // program starts its music, once the first screen is on its way to the
+  // reader. Opening: the start that is waiting for those frames.
+  let opening = null;
+
+  function afterNextFrames() {
+    return new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
+  }
+
   function start(silent) {
-    context = new AudioContext({ latencyHint: 'playback' });
-    if (!context.audioWorklet) throw new Error('no audio worklet');
+    const mine = {};
+    opening = mine;
+    player = afterNextFrames().then(() => {
+      if (opening !== mine) return null;  // the music was released meanwhile
+      opening = null;
+      return open(silent);
+    });
+  }
+
+  function open(silent) {
+    try {
+      context = new AudioContext({ latencyHint: 'playback' });
+      if (!context.audioWorklet) throw new Error('no audio worklet');
+    } catch (err) {
+      console.warn(`no music: ${err.message}`);
+      if (context) context.close();
+      context = null;
+      keepSaying(NO_MUSIC);
+      return null;
+    }
     context.onstatechange = showState;
     showState();
     // The meter reads what goes to the speakers; device -2 (no real
@@ -96,7 +125,7 @@
     if (!silent) meter.connect(context.destination);
     else meter.connect(context.createMediaStreamDestination());
     const own = context;
-    player = Promise.all([own.audioWorklet.addModule('worklet.js'), bytesOf('player.wasm')])
+    return Promise.all([own.audioWorklet.addModule('worklet.js'), bytesOf('player.wasm')])
       .then(([, wasm]) => {
         if (context !== own) return null;  // the music was released meanwhile
         node = new AudioWorkletNode(own, 'quix-player', {
@@ -141,16 +170,7 @@
   Module.quixAudio = {
     init(silent) {
       if (!musicPossible()) return false;
-      try {
-        if (!context) start(silent);
-      } catch (err) {
-        console.warn(`no music: ${err.message}`);
-        if (context) context.close();
-        context = null;
-        meter = null;
-        keepSaying(NO_MUSIC);
-        return false;
-      }
+      if (!context && !opening) start(silent);
       return true;
     },
     // A module's bytes, handed over by the program.
@@ -168,6 +188,7 @@
     },
     free() {
       send({ type: 'stop' });
+      opening = null;
       if (context) context.close();
       context = null;
       node = null;
