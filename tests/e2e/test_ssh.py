@@ -19,6 +19,9 @@ MAIN_ENTRY = "a r t i c l e s"
 SECTION_ENTRY = "[ b a c k ]"
 NOTICE = "saving is off on this board"
 ARTICLE_TEXT = "SCENE NEWS"  # the first line of the first article, content/news.txt
+# The longest gap between the halves of a split key that is still one key:
+# the magazine's 50 ms wait for the rest of a sequence, less what ssh adds.
+ESC_WAIT_BOUND = 0.045
 
 
 @unittest.skipIf(can_serve(), can_serve())
@@ -170,12 +173,27 @@ class ServedOverSsh(unittest.TestCase):
     def split_down_then_enter(self, first, rest, gap):
         """Presses Down in two packets Gap seconds apart, then Enter: the second
         entry (articles) must open. Were the ESC taken alone, the main menu
-        would take it as Esc and the magazine would end."""
+        would take it as Esc and the magazine would end.
+
+        The magazine waits 50 ms for the rest of a sequence; a busy machine
+        can hold the second packet back longer than that, and the case is
+        then another one (a lone Esc). The gap each try got is measured, from
+        the first packet in the terminal to the second, and a try whose gap
+        came out too long is made again with a new reader."""
         p = self.panes
-        pane = self.reader()
-        p.tmux("send-keys", "-t", pane, "-H", *first)
-        time.sleep(gap)
-        p.tmux("send-keys", "-t", pane, "-H", *rest)
+        gaps = []
+        for attempt in range(1, 6):
+            pane = self.reader(f"split{attempt}")
+            p.tmux("send-keys", "-t", pane, "-H", *first)
+            sent = time.monotonic()
+            time.sleep(gap)
+            p.tmux("send-keys", "-t", pane, "-H", *rest)
+            gaps.append(time.monotonic() - sent)
+            if gaps[-1] <= ESC_WAIT_BOUND:
+                break
+            p.tmux("kill-window", "-t", pane)
+        else:
+            self.skipTest(f"the machine parted the packets by {', '.join(f'{g * 1000:.0f}' for g in gaps)} ms")
         time.sleep(0.2)
         p.keys(pane, "Enter")
         p.wait_for(pane, SECTION_ENTRY)
@@ -183,7 +201,7 @@ class ServedOverSsh(unittest.TestCase):
         self.assertEqual(p.status(pane), 0)
 
     def test_a_key_split_inside_its_sequence_over_a_slow_link(self):
-        self.split_down_then_enter(["1b", "5b"], ["42"], 0.03)
+        self.split_down_then_enter(["1b", "5b"], ["42"], 0.02)
 
     def test_a_key_split_right_after_its_esc_over_a_slow_link(self):
         # A lone ESC is the Esc key after a short wait: the rest comes sooner.
