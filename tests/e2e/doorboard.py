@@ -271,6 +271,14 @@ class DoorCase(unittest.TestCase):
         self.assertEqual(bad_escapes(out), [], "only what every BBS terminal knows")
         self.assertEqual(bare_line_feeds(out), [], "every LF comes after a CR")
 
+    def check_plain_bytes(self, out, who=""):
+        """A caller without ANSI gets printable ASCII with CR LF line ends, and
+        of the control bytes only those a plain terminal acts on."""
+        strays = sorted({b for b in out if (b < 32 and b not in (8, 7, 10, 12, 13)) or b >= 127})
+        self.assertEqual(strays, [], f"{who}only printable ASCII, CR and LF")
+        self.assertNotIn(b"\x1b", out)
+        self.assertEqual(bare_line_feeds(out), [], f"{who}every LF comes after a CR")
+
 
 class Watch(threading.Thread):
     """Reads a caller's screen in the background until its door ends (or
