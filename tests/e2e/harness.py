@@ -192,6 +192,13 @@ class Terminal:
                 return self.proc.returncode
         raise AssertionError(f"the program did not end within {timeout} s\n{self.dump()}")
 
+    def expect_exit(self, status, timeout=20):
+        """Waits for the child's end; fails with the screen and standard
+        error unless it ended with Status."""
+        got = self.wait_exit(timeout)
+        if got != status:
+            raise AssertionError(f"the program ended with {got}, not {status}\n{self.dump()}")
+
     def close(self):
         if self.proc is not None:
             if self.proc.poll() is None:
