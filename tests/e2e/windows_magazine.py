@@ -257,7 +257,11 @@ class WindowsMagazineTest(unittest.TestCase):
         of its own begins "quixmag:") is printed and made once more."""
         for attempt in (1, 2):
             mag = WindowsMagazine(*args)
-            status = mag.term.wait_exit(timeout=SLOW)
+            try:
+                status = mag.term.wait_exit(timeout=SLOW)
+            except AssertionError:
+                mag.close()  # a run that does not end must not outlive the test
+                raise
             ran = SUMMARY[0] in mag.term.text() or "quixmag:" in mag.term.stderr()
             if status == 0 or ran or attempt == 2:
                 return mag, status
